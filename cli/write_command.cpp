@@ -1,0 +1,98 @@
+// `write`: the button's whole job on an image, in place or on a copy.
+
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <optional>
+
+#include "commands.h"
+#include "writer/driver.h"
+#include "writer/image_file.h"
+#include "writer/record_format.h"
+
+namespace labyrinth::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct WriteOptions {
+    std::string image;
+    std::string text;
+    std::optional<std::uint64_t> seed;
+    std::string output;
+    bool force = false;
+};
+
+std::string textBeside(const std::string& image) {
+    return (fs::path(image).parent_path() / format::textFileName).string();
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return fs::equivalent(a, b, ec);
+}
+
+ExitCode runWrite(const WriteOptions& options) {
+    const std::string textPath = options.text.empty() ? textBeside(options.image) : options.text;
+    const std::uint64_t seed = options.seed ? *options.seed : ClockSeedSource().nextSeed();
+    const bool toCopy = !options.output.empty();
+
+    if (toCopy && sameFile(options.image, options.output)) {
+        return reportError(ExitCode::Usage,
+                           options.output + ": is the image itself; leave out --output to write in place");
+    }
+    if (toCopy && !options.force && fs::exists(fs::symlink_status(options.output))) {
+        return reportError(ExitCode::Usage, options.output + ": already exists (use --force to replace it)");
+    }
+
+    // In place the image is kept open for reading and writing; for a copy it
+    // is read into memory and never opened for writing.
+    std::unique_ptr<RandomAccessFile> rom;
+    if (toCopy) {
+        auto bytes = readWholeFile(options.image);
+        if (!bytes) return reportError(ExitCode::Usage, bytes.error().message);
+        rom = std::make_unique<MemoryFile>(options.image, std::move(bytes.value()));
+    } else {
+        auto file = DiskFile::open(options.image, DiskFile::Mode::ReadWrite);
+        if (!file) return reportError(ExitCode::Usage, file.error().message);
+        rom = std::move(file.value());
+    }
+    auto text = DiskFile::open(textPath, DiskFile::Mode::ReadOnly);
+    if (!text) return reportError(ExitCode::Usage, text.error().message);
+    for (const Status& status : {checkImage(*rom), checkTextFile(*text.value())})
+        if (status) return reportError(ExitCode::Usage, status->message + "; nothing was written");
+
+    DerivedSeedSource seeds(seed);
+    Session session(*rom, *text.value(), seeds);
+    SilentDriverHost host;
+    const ClickResult result = savebutClick(session, host);
+    if (result.error) return reportError(ExitCode::Failed, result.error->message);
+
+    if (toCopy) {
+        const auto& bytes = static_cast<MemoryFile&>(*rom).bytes();
+        if (auto failed = writeNewFile(options.output, bytes, options.force))
+            return reportError(ExitCode::Failed, failed->message + "; " + options.image + " is unchanged");
+    }
+    std::cout << "Seed: " << seed << '\n'
+              << "Attempts: " << result.attempts << " (generation attempts: " << result.generations << ")\n"
+              << "Wrote: " << (toCopy ? options.output : options.image) << '\n'
+              << statusDone << '\n';
+    return ExitCode::Ok;
+}
+
+}  // namespace
+
+Command addWriteCommand(CLI::App& parent) {
+    auto options = std::make_shared<WriteOptions>();
+    CLI::App* app = parent.add_subcommand(
+        "write", "Write a new labyrinth into IMAGE in place (or into a copy with --output), as the window's button does");
+    app->add_option("IMAGE", options->image, "The cartridge image (.nes) to write into")->required();
+    app->add_option("--text", options->text, "The text block file (default: tgltext.tgl beside IMAGE)");
+    app->add_option("--seed", options->seed, "Seed for a reproducible labyrinth (default: from the clock)");
+    auto* output = app->add_option("--output,-o", options->output, "Write into a copy OUT and leave IMAGE untouched");
+    app->add_flag("--force,-f", options->force, "Replace OUT if it exists")->needs(output);
+    app->footer("Example: labyrinth-cli write game.nes --seed 42 --output game-42.nes");
+    return {app, [options] { return runWrite(*options); }};
+}
+
+}  // namespace labyrinth::cli

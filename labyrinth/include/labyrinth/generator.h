@@ -1,0 +1,60 @@
+#pragma once
+// `maPupdate`: one complete generation of the labyrinth model, restarts
+// included, and `roomcheck`, the door carving that it uses.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "labyrinth/model.h"
+#include "labyrinth/random.h"
+
+namespace labyrinth {
+
+/// What the generator asks of the window: an immediate repaint (after the
+/// anchors and after every claimed room) and line i of the link list.
+class GeneratorHost {
+public:
+    virtual ~GeneratorHost() = default;
+    virtual void repaint() = 0;
+    /// Replaces line `index` of the link list, or appends it when the list
+    /// holds exactly `index` lines.
+    virtual void setLinkLine(int index, std::string_view text) = 0;
+};
+
+/// A host that shows nothing: for the command line, tests and benchmarks.
+class SilentHost final : public GeneratorHost {
+public:
+    void repaint() override {}
+    void setLinkLine(int, std::string_view) override {}
+};
+
+struct GeneratorOptions {
+    /// An area whose rooms have no free neighbour passes its turn at once at
+    /// the pick step instead of after 101 missed draws. Both give the same
+    /// labyrinths in distribution; off, a boxed-in area can draw for seconds.
+    bool passBoxedInAreas = true;
+};
+
+struct GenerationResult {
+    int attempts = 0;            ///< generation attempts, restarts included
+    std::uint64_t lastSeed = 0;  ///< seed of the accepted attempt
+};
+
+/// Opens a door between (nbrX, nbrY) and the cell it was reached from by the
+/// step with direction code `doorDir` (1 +x, 2 -x, 3 +y, 4 -y): the bit facing
+/// back along the step in the first cell, the opposite bit in the second.
+/// A second cell outside 0..23 is left alone.
+void roomcheck(Labyrinth& model, int nbrX, int nbrY, int doorDir);
+
+/// The link-list line for areas (a, b) and their survey record.
+std::string linkListText(int a, int b, int record);
+
+/// Generates a new labyrinth into `model`: reset and anchors, growth, survey,
+/// ordering (restarting with a fresh seed from `seeds` while some area is
+/// unreachable), link pass and final copy. The random draws continue in `rng`
+/// afterwards, so the writer's lottery follows from the same seed.
+GenerationResult maPupdate(Labyrinth& model, Random& rng, SeedSource& seeds,
+                           GeneratorHost& host, const GeneratorOptions& options = {});
+
+}  // namespace labyrinth

@@ -1,0 +1,116 @@
+#pragma once
+// The labyrinth model: the grids and lists that the generator fills and that
+// the writer and the window read. Names and element widths are the ones that
+// players and maintainers of the tool know them by.
+
+#include <array>
+#include <cassert>
+#include <cstdint>
+
+namespace labyrinth {
+
+/// Every grid is 25 x 25 (indices 0..24); the labyrinth itself uses 0..23.
+inline constexpr int gridSize = 25;
+inline constexpr int mazeSize = 24;
+inline constexpr int cellCount = mazeSize * mazeSize;
+
+/// Entry lists hold 581 entries; a generation claims entries 0..370.
+inline constexpr int entryListSize = 581;
+inline constexpr int entryCount = 371;
+/// Entries 0..10 are the anchors of areas 0..10.
+inline constexpr int areaCount = 11;
+inline constexpr int lastEntry = entryCount - 1;
+
+/// Area 0 always starts at this cell; the writer gives it the start record.
+inline constexpr int startX = 11;
+inline constexpr int startY = 12;
+
+/// `mapArea` of a cell that is not a room.
+inline constexpr std::uint8_t noArea = 12;
+/// `mapMark` values.
+inline constexpr std::uint8_t noMark = 99;
+inline constexpr std::uint8_t itemMark = 66;
+inline constexpr std::uint8_t secondMark = 44;
+/// The numbered room of area n carries 10 + n; area 0's carries 21 instead.
+inline constexpr std::uint8_t numberedMarkBase = 10;
+inline constexpr std::uint8_t areaZeroMark = 21;
+/// `mapLink` of a room that no link leaves from.
+inline constexpr std::int16_t noLink = 99;
+
+/// Growth marks at most this many item rooms.
+inline constexpr std::int16_t maxItemRooms = 28;
+/// `markCount` starts here; growth marks 44 rooms while it is below the limit
+/// and the writer numbers dead ends from it, wrapping after the limit.
+inline constexpr std::uint8_t markCountStart = 11;
+inline constexpr std::uint8_t markCountLimit = 32;
+
+/// Item codes that the writer gives to item rooms, taken from the end down.
+inline constexpr std::array<std::uint8_t, 29> itemTable{
+    8, 55, 42, 52, 6, 44, 51, 41, 43, 1, 38, 33, 2, 36, 46,
+    5, 35, 53, 45, 2, 37, 57, 54, 49, 56, 47, 40, 3, 48};
+
+/// Door bits of `mapDoors`, by the neighbour the door leads to.
+inline constexpr std::uint8_t doorSouth = 1;  // toward (x, y + 1)
+inline constexpr std::uint8_t doorEast = 2;   // toward (x + 1, y)
+inline constexpr std::uint8_t doorWest = 4;   // toward (x - 1, y)
+inline constexpr std::uint8_t doorNorth = 8;  // toward (x, y - 1)
+
+/// A 25 x 25 array addressed by (x, y): x the column, y the row.
+template <typename T>
+class Grid {
+public:
+    T& operator()(int x, int y) {
+        assert(x >= 0 && x < gridSize && y >= 0 && y < gridSize);
+        return cells_[static_cast<std::size_t>(x * gridSize + y)];
+    }
+    const T& operator()(int x, int y) const {
+        assert(x >= 0 && x < gridSize && y >= 0 && y < gridSize);
+        return cells_[static_cast<std::size_t>(x * gridSize + y)];
+    }
+    void fill(T value) { cells_.fill(value); }
+    bool operator==(const Grid&) const = default;
+
+private:
+    std::array<T, gridSize * gridSize> cells_{};
+};
+
+/// The whole labyrinth state. Value-initialised it holds zeros everywhere, as
+/// before the first generation; `maPupdate` resets what it needs.
+struct Labyrinth {
+    // Cell grids.
+    Grid<std::int16_t> mapEntry;  // entry owning the cell, -1 when empty
+    Grid<std::uint8_t> mapDoors;  // door mask 0..15
+    Grid<std::uint8_t> mapArea;   // area 0..10, `noArea` when empty
+    Grid<std::uint8_t> mapMark;   // `noMark`, `itemMark`, `secondMark` or numbered
+    Grid<std::int16_t> mapLink;   // link number 1..10, `noLink` otherwise
+
+    // Entries in claiming order.
+    std::array<std::int16_t, entryListSize> entryUsed{};
+    std::array<std::int16_t, entryListSize> entryArea{};
+    std::array<std::uint8_t, entryListSize> entryX{};
+    std::array<std::uint8_t, entryListSize> entryY{};
+
+    // Per area: growth head and whether its numbered room exists (99 until then).
+    std::array<std::uint8_t, 13> areaX{};
+    std::array<std::uint8_t, 13> areaY{};
+    std::array<std::uint8_t, 13> areaMarked{};
+
+    // Linking and ordering.
+    std::array<std::array<std::uint8_t, 14>, 14> areaLinks{};  // (from, to)
+    std::array<std::int16_t, 21> corridorUsed{};               // per link number
+    std::array<std::uint8_t, 14> areaOrder{};
+    std::array<std::uint8_t, 51> visitList{};
+    std::int16_t reachedCount = 0;
+    std::uint8_t orderCount = 0;
+    std::uint8_t visitIndex = 0;
+    std::uint8_t linkPass = 0;
+
+    // Counters shared by generator and writer.
+    std::int16_t itemCount = 0;
+    std::uint8_t markCount = 0;
+    std::array<std::uint8_t, 32> itemList{};
+
+    bool isRoom(int x, int y) const { return mapEntry(x, y) >= 0; }
+};
+
+}  // namespace labyrinth

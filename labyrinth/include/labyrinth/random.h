@@ -1,0 +1,94 @@
+#pragma once
+// Uniform draws and the seeds of generation attempts. The engine is fully
+// specified (xoshiro256**, seeded through splitmix64) and `below` is computed
+// by hand, so a seed gives the same labyrinth on every compiler and platform.
+
+#include <array>
+#include <cstdint>
+
+namespace labyrinth {
+
+/// splitmix64 finaliser: a bijective 64-bit mix.
+constexpr std::uint64_t splitmix64(std::uint64_t x) {
+    x += 0x9E3779B97F4A7C15ULL;
+    x = (x ^ (x >> 30U)) * 0xBF58476D1CE4E5B9ULL;
+    x = (x ^ (x >> 27U)) * 0x94D049BB133111EBULL;
+    return x ^ (x >> 31U);
+}
+
+/// The seed of the k-th attempt (or click) derived from a master seed.
+constexpr std::uint64_t deriveSeed(std::uint64_t master, std::uint64_t k) {
+    return splitmix64(master ^ splitmix64(k));
+}
+
+/// One generator of uniform draws in [0, 1).
+class Random {
+public:
+    explicit Random(std::uint64_t seedValue = 0) { seed(seedValue); }
+
+    void seed(std::uint64_t seedValue) {
+        for (auto& word : state_) {
+            seedValue += 0x9E3779B97F4A7C15ULL;
+            word = splitmix64(seedValue);
+        }
+    }
+
+    std::uint64_t next() {
+        const std::uint64_t result = rotl(state_[1] * 5U, 7) * 9U;
+        const std::uint64_t t = state_[1] << 17U;
+        state_[2] ^= state_[0];
+        state_[3] ^= state_[1];
+        state_[1] ^= state_[2];
+        state_[0] ^= state_[3];
+        state_[2] ^= t;
+        state_[3] = rotl(state_[3], 45);
+        return result;
+    }
+
+    /// A double in [0, 1) from the top 53 bits.
+    double uniform() { return static_cast<double>(next() >> 11U) * 0x1.0p-53; }
+
+    /// floor(n * u): 0 to n - 1, each equally likely. n must be positive.
+    int below(int n) {
+        const int value = static_cast<int>(static_cast<double>(n) * uniform());
+        return value < n ? value : n - 1;  // guard against rounding up to n
+    }
+
+private:
+    static constexpr std::uint64_t rotl(std::uint64_t x, int k) {
+        return (x << static_cast<unsigned>(k)) | (x >> static_cast<unsigned>(64 - k));
+    }
+    std::array<std::uint64_t, 4> state_{};
+};
+
+/// Where each generation attempt takes its seed.
+class SeedSource {
+public:
+    virtual ~SeedSource() = default;
+    virtual std::uint64_t nextSeed() = 0;
+};
+
+/// Seeds from the time of day at nanosecond resolution, mixed with a running
+/// counter, so that two attempts never share a seed even within one tick.
+class ClockSeedSource final : public SeedSource {
+public:
+    std::uint64_t nextSeed() override;
+
+private:
+    std::uint64_t counter_ = 0;
+};
+
+/// Seeds derived from one master seed: attempt k gets deriveSeed(master, k).
+/// The same master seed always gives the same sequence of attempts.
+class DerivedSeedSource final : public SeedSource {
+public:
+    explicit DerivedSeedSource(std::uint64_t master) : master_(master) {}
+    std::uint64_t nextSeed() override { return deriveSeed(master_, counter_++); }
+    std::uint64_t master() const { return master_; }
+
+private:
+    std::uint64_t master_;
+    std::uint64_t counter_ = 0;
+};
+
+}  // namespace labyrinth

@@ -1,0 +1,15 @@
+#include "labyrinth/random.h"
+
+#include <chrono>
+
+namespace labyrinth {
+
+std::uint64_t ClockSeedSource::nextSeed() {
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    const auto nanos = static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+    // Distinct (time, counter) pairs give distinct inputs; the mix spreads them.
+    return splitmix64(nanos ^ splitmix64(counter_++));
+}
+
+}  // namespace labyrinth

@@ -1,0 +1,93 @@
+#pragma once
+// The generate-and-write driver: the whole job of the "Write to TGL" button,
+// shared by the window and the command line.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "labyrinth/generator.h"
+#include "labyrinth/model.h"
+#include "labyrinth/random.h"
+#include "writer/encoder.h"
+#include "writer/image_file.h"
+#include "writer/result.h"
+
+namespace labyrinth {
+
+/// Status texts of the window's status line.
+inline constexpr std::string_view statusCreating = "Creating...";
+inline constexpr std::string_view statusFailed = "Failed.";
+inline constexpr std::string_view statusDone = "Done.";
+
+/// What the driver asks of its front end besides the generator's repaint and
+/// link list: the status line and the busy pointer.
+class DriverHost : public GeneratorHost {
+public:
+    virtual void setStatus(std::string_view text) = 0;
+    virtual void setBusy(bool busy) = 0;
+};
+
+/// A host that shows nothing.
+class SilentDriverHost final : public DriverHost {
+public:
+    void repaint() override {}
+    void setLinkLine(int, std::string_view) override {}
+    void setStatus(std::string_view) override {}
+    void setBusy(bool) override {}
+};
+
+/// Checks that an image can take a labyrinth: the NES magic and room for the
+/// stream and the text block. Asked of the open file, so a file that changed
+/// since it was opened is caught too.
+Status checkImage(RandomAccessFile& image);
+/// Checks that a text file holds the whole text block.
+Status checkTextFile(RandomAccessFile& text);
+
+struct ClickResult;
+
+/// Everything one window (or one command-line run) keeps: the model, the
+/// writer state, the random source and the two open files.
+class Session {
+public:
+    Session(RandomAccessFile& rom, RandomAccessFile& text, SeedSource& seeds)
+        : rom_(rom), text_(text), seeds_(seeds) {}
+
+    Labyrinth& model() { return model_; }
+    const Labyrinth& model() const { return model_; }
+    const WriterState& writer() const { return writer_; }
+    RandomAccessFile& rom() { return rom_; }
+    RandomAccessFile& text() { return text_; }
+
+    GeneratorOptions options;
+
+private:
+    friend ClickResult savebutClick(Session& session, DriverHost& host);
+    Labyrinth model_;
+    WriterState writer_;
+    Random rng_;
+    RandomAccessFile& rom_;
+    RandomAccessFile& text_;
+    SeedSource& seeds_;
+};
+
+/// The outcome of one click.
+struct ClickResult {
+    Status error;              ///< set when the click failed; never "Done." then
+    int attempts = 0;          ///< encoding passes
+    int generations = 0;       ///< generation attempts, restarts included
+    std::uint64_t seed = 0;    ///< seed of the accepted generation attempt
+    EncodeStats stats;         ///< records of the accepted stream
+    std::vector<std::uint8_t> stream;  ///< the accepted stream, trailing 0 included
+};
+
+/// `savebut_Click`: busy pointer, "Creating...", generate and write until the
+/// stream carries every link number and area mark ("Failed." between tries),
+/// then the text block, the default pointer and "Done.". Checks both files
+/// first, and reads the text block before anything is written, so bad input
+/// leaves the image untouched. On a failure the status line is left on
+/// "Failed." and the message says what the image holds.
+ClickResult savebutClick(Session& session, DriverHost& host);
+
+}  // namespace labyrinth

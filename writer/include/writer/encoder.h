@@ -1,0 +1,50 @@
+#pragma once
+// The encoding pass: the labyrinth model as a stream of room records.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "labyrinth/model.h"
+#include "labyrinth/random.h"
+
+namespace labyrinth {
+
+/// The writer's own state beside the model. `startPass` gives it the start
+/// values of a pass; the pass leaves in it which link numbers (in the model's
+/// `corridorUsed`) and which area marks it wrote.
+struct WriterState {
+    std::int64_t writePos = 0;        ///< offset of the next record
+    std::uint8_t cellDoors = 0;       ///< door mask of the cell being encoded
+    std::uint8_t seqNo = 0;           ///< number of the next sequence record
+    std::int16_t lotteryBudget = 0;   ///< lottery wins still allowed
+    std::int16_t lotteryDraw = 0;     ///< the last draw below 3
+    Grid<std::uint8_t> mapRandom;     ///< R drawn for each plain and item room
+    std::array<std::int16_t, 21> areaMarkWritten{};  ///< per area number
+    std::array<std::uint8_t, 14> seqGiven{};         ///< per area, this pass
+    std::array<std::uint8_t, 14> tagGiven{};         ///< per area, this pass
+
+    /// Start values of a pass, including the model's reused counters
+    /// (`corridorUsed`, `markCount`, `itemCount`). `areaMarkWritten` is cleared
+    /// too, so the acceptance test judges only the stream just written.
+    void startPass(Labyrinth& model);
+};
+
+/// How many records of each kind a pass wrote.
+struct EncodeStats {
+    int empty = 0, links = 0, areaMarks = 0, items = 0, deadEnds = 0;
+    int sequences = 0, tags = 0, plain = 0;
+    int streamBytes = 0;  ///< records and the trailing 0
+};
+
+/// Encodes every cell of the model, in rows, into `stream` (records and the
+/// trailing 0, to be written at `roomDataPos`), drawing R and the lottery from
+/// `rng`. `writer` must hold the start values of a pass.
+EncodeStats encodeRooms(Labyrinth& model, WriterState& writer, Random& rng,
+                        std::vector<std::uint8_t>& stream);
+
+/// The acceptance test: every link number 1..10 and every area mark 0..10
+/// present in the stream just written.
+bool streamComplete(const Labyrinth& model, const WriterState& writer);
+
+}  // namespace labyrinth

@@ -1,0 +1,110 @@
+#pragma once
+// Where the labyrinth lives in a cartridge image and how its room records are
+// laid out. The encoder, the decoder and the tests all read this one header.
+
+#include <array>
+#include <cstdint>
+
+#include "labyrinth/model.h"
+
+namespace labyrinth::format {
+
+// Image layout (byte offsets from the start of the file).
+inline constexpr std::int64_t roomDataPos = 84606;  // 0x14A7E: first room record
+inline constexpr std::int64_t textBase = 87624;     // 0x15648: the text block
+inline constexpr std::int64_t textSize = 446;       // bytes copied from tgltext.tgl
+inline constexpr std::int64_t textEnd = textBase + textSize;
+/// An image must reach past the text block; it is never extended.
+inline constexpr std::int64_t minImageSize = textEnd;
+/// Every image starts with these four bytes.
+inline constexpr std::array<std::uint8_t, 4> imageMagic{'N', 'E', 'S', 0x1A};
+/// The text file name looked for beside the image.
+inline constexpr const char* textFileName = "tgltext.tgl";
+
+/// One record per cell of the 24 x 24 labyrinth, in rows, then a 0 byte.
+inline constexpr int recordCount = cellCount;
+
+/// What a record says about its cell. Several kinds share a kind byte; the
+/// third byte tells them apart (see `layoutOf` and the constants below).
+enum class RecordKind : std::uint8_t {
+    Start,     // 163, A, 3, 0 at the start cell (11, 12)
+    Empty,     // 128: no room
+    Link,      // 130, A, linkBase + link number
+    AreaMark,  // 130, A, M: the numbered room of an area
+    Item,      // 54, D, area, item code, R, 174, 148
+    DeadEnd,   // 67, D, area, dead-end number
+    Sequence,  // 163, A, S, sequence number
+    Tag,       // 130, A, 1
+    Plain,     // 3, D, area, R
+};
+
+struct RecordLayout {
+    std::uint8_t kindByte;
+    std::uint8_t length;
+};
+
+constexpr RecordLayout layoutOf(RecordKind kind) {
+    switch (kind) {
+        case RecordKind::Start: return {163, 4};
+        case RecordKind::Empty: return {128, 1};
+        case RecordKind::Link: return {130, 3};
+        case RecordKind::AreaMark: return {130, 3};
+        case RecordKind::Item: return {54, 7};
+        case RecordKind::DeadEnd: return {67, 4};
+        case RecordKind::Sequence: return {163, 4};
+        case RecordKind::Tag: return {130, 3};
+        case RecordKind::Plain: return {3, 4};
+    }
+    return {0, 0};
+}
+
+inline constexpr int maxRecordLength = 7;
+
+/// Packed bytes: A carries the area in the low nibble, D the value 8; both
+/// carry the door mask in the high nibble.
+constexpr std::uint8_t packedA(std::uint8_t area, std::uint8_t doors) {
+    return static_cast<std::uint8_t>(area + 16 * doors);
+}
+constexpr std::uint8_t packedD(std::uint8_t doors) { return static_cast<std::uint8_t>(8 + 16 * doors); }
+inline constexpr std::uint8_t packedDLowNibble = 8;
+
+// Fixed bytes of the start record after A.
+inline constexpr std::uint8_t startThird = 3;
+inline constexpr std::uint8_t startFourth = 0;
+// Third byte of a link record: linkBase + link number (0..10 give 128..138).
+inline constexpr std::uint8_t linkBase = 128;
+inline constexpr std::int16_t linkLimit = 11;  // link numbers below this are written
+// Third byte of an area-mark record: 149 for area 0's room (mark 21),
+// areaMarkBase + area for any other.
+inline constexpr std::uint8_t areaMarkBase = 138;
+inline constexpr std::uint8_t areaZeroMarkByte = 149;
+// Third byte of a tag record.
+inline constexpr std::uint8_t tagThird = 1;
+// Last two bytes of an item record.
+inline constexpr std::uint8_t itemTail1 = 174;
+inline constexpr std::uint8_t itemTail2 = 148;
+
+// Sequence records: numbered from 58; none after 66; S is 6 below 63, then 2.
+inline constexpr std::uint8_t seqNoStart = 58;
+inline constexpr std::uint8_t seqNoLast = 66;
+inline constexpr std::uint8_t seqNoSwitch = 63;
+inline constexpr std::uint8_t seqEarly = 6;
+inline constexpr std::uint8_t seqLate = 2;
+
+/// Lottery wins allowed in one pass.
+inline constexpr std::int16_t lotteryBudgetStart = 160;
+/// R, the random byte of plain and item records, is below this.
+inline constexpr int randomByteRange = 47;
+/// The writer takes item codes from `itemList`, starting at this index.
+inline constexpr std::int16_t itemIndexStart = 28;
+
+/// The longest stream a generated labyrinth can give: every possible item
+/// room as a 7-byte record, every other room 4 bytes, every empty cell 1, and
+/// the trailing 0. It must end before the text block.
+inline constexpr std::int64_t maxGeneratedStream =
+    maxItemRooms * 7 + (entryCount - maxItemRooms) * 4 + (recordCount - entryCount) + 1;
+static_assert(roomDataPos + maxGeneratedStream <= textBase, "stream would reach the text block");
+/// The longest stream any model can give, for buffers.
+inline constexpr std::int64_t maxStreamSize = recordCount * maxRecordLength + 1;
+
+}  // namespace labyrinth::format

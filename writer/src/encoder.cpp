@@ -1,0 +1,154 @@
+#include "writer/encoder.h"
+
+#include <cassert>
+#include <initializer_list>
+
+#include "writer/record_format.h"
+
+namespace labyrinth {
+
+using format::RecordKind;
+
+void WriterState::startPass(Labyrinth& model) {
+    seqNo = format::seqNoStart;
+    model.corridorUsed.fill(0);
+    seqGiven.fill(0);
+    tagGiven.fill(0);
+    model.markCount = markCountStart;
+    lotteryBudget = format::lotteryBudgetStart;
+    model.itemCount = format::itemIndexStart;
+    writePos = format::roomDataPos;
+    areaMarkWritten.fill(0);
+}
+
+namespace {
+
+class Encoder {
+public:
+    Encoder(Labyrinth& m, WriterState& w, Random& rng, std::vector<std::uint8_t>& out)
+        : m_(m), w_(w), rng_(rng), out_(out) {}
+
+    EncodeStats run() {
+        out_.clear();
+        for (int y = 0; y < mazeSize; ++y)
+            for (int x = 0; x < mazeSize; ++x) encodeCell(x, y);
+        out_.push_back(0);  // the trailing 0 after the last record
+        stats_.streamBytes = static_cast<int>(out_.size());
+        return stats_;
+    }
+
+private:
+    void encodeCell(int x, int y) {
+        w_.cellDoors = m_.mapDoors(x, y);
+        const std::uint8_t area = m_.mapArea(x, y);
+        const std::uint8_t mark = m_.mapMark(x, y);
+        const std::int16_t link = m_.mapLink(x, y);
+        const std::uint8_t a = format::packedA(area, w_.cellDoors);
+        const std::uint8_t d = format::packedD(w_.cellDoors);
+        const auto areaIndex = static_cast<std::size_t>(area);
+
+        if (x == startX && y == startY) {
+            emit(RecordKind::Start, {a, format::startThird, format::startFourth});
+        } else if (area == noArea) {
+            emit(RecordKind::Empty, {});
+            ++stats_.empty;
+        } else if (link < format::linkLimit) {
+            assert(link >= 0);
+            emit(RecordKind::Link, {a, static_cast<std::uint8_t>(format::linkBase + link)});
+            m_.corridorUsed[static_cast<std::size_t>(link)] = 1;
+            ++stats_.links;
+        } else if (mark != noMark && mark != 0 && mark != itemMark && mark != secondMark) {
+            const auto m = mark == areaZeroMark ? format::areaZeroMarkByte
+                                                : static_cast<std::uint8_t>(format::areaMarkBase + area);
+            emit(RecordKind::AreaMark, {a, m});
+            w_.areaMarkWritten[areaIndex] = 1;
+            ++stats_.areaMarks;
+        } else if (mark == itemMark) {
+            assert(m_.itemCount >= 0);
+            const std::uint8_t code = m_.itemList[static_cast<std::size_t>(m_.itemCount)];
+            const auto r = drawRandomByte(x, y);
+            --m_.itemCount;
+            emit(RecordKind::Item, {d, area, code, r, format::itemTail1, format::itemTail2});
+            ++stats_.items;
+        } else if (w_.cellDoors == doorSouth || w_.cellDoors == doorEast || w_.cellDoors == doorWest ||
+                   w_.cellDoors == doorNorth) {
+            if (m_.markCount > markCountLimit) m_.markCount = markCountStart;
+            emit(RecordKind::DeadEnd, {d, area, m_.markCount});
+            ++m_.markCount;
+            ++stats_.deadEnds;
+        } else {
+            switch (lottery(areaIndex)) {
+                case 1: {
+                    const auto s = w_.seqNo < format::seqNoSwitch ? format::seqEarly : format::seqLate;
+                    emit(RecordKind::Sequence, {a, s, w_.seqNo});
+                    ++w_.seqNo;
+                    w_.seqGiven[areaIndex] = 1;
+                    ++stats_.sequences;
+                    break;
+                }
+                case 2:
+                    emit(RecordKind::Tag, {a, format::tagThird});
+                    w_.tagGiven[areaIndex] = 1;
+                    ++stats_.tags;
+                    break;
+                default: {
+                    const auto r = drawRandomByte(x, y);
+                    emit(RecordKind::Plain, {d, area, r});
+                    ++stats_.plain;
+                    break;
+                }
+            }
+        }
+    }
+
+    // 0 plain, 1 sequence, 2 tag.
+    int lottery(std::size_t area) {
+        for (;;) {
+            if (rng_.below(2) == 0) return 0;
+            if (w_.lotteryBudget < 1) continue;
+            --w_.lotteryBudget;
+            w_.lotteryDraw = static_cast<std::int16_t>(rng_.below(3));
+            if (w_.lotteryDraw == 1 && w_.seqNo <= format::seqNoLast && w_.seqGiven[area] != 1) return 1;
+            if (w_.lotteryDraw == 2 && w_.tagGiven[area] != 1) return 2;
+            return 0;
+        }
+    }
+
+    std::uint8_t drawRandomByte(int x, int y) {
+        const auto r = static_cast<std::uint8_t>(rng_.below(format::randomByteRange));
+        w_.mapRandom(x, y) = r;
+        return r;
+    }
+
+    // The kind byte, then the rest of the record.
+    void emit(RecordKind kind, std::initializer_list<std::uint8_t> rest) {
+        const auto layout = format::layoutOf(kind);
+        assert(rest.size() + 1 == layout.length);
+        out_.push_back(layout.kindByte);
+        out_.insert(out_.end(), rest);
+        w_.writePos += layout.length;
+    }
+
+    Labyrinth& m_;
+    WriterState& w_;
+    Random& rng_;
+    std::vector<std::uint8_t>& out_;
+    EncodeStats stats_;
+};
+
+}  // namespace
+
+EncodeStats encodeRooms(Labyrinth& model, WriterState& writer, Random& rng, std::vector<std::uint8_t>& stream) {
+    return Encoder(model, writer, rng, stream).run();
+}
+
+bool streamComplete(const Labyrinth& model, const WriterState& writer) {
+    // Flags 0..10 of both lists: link numbers 1..10 (0 is never given) and
+    // area marks 0..10, 21 flags in all.
+    constexpr int allPresent = 21;
+    int sum = 0;
+    for (std::size_t i = 0; i < areaCount; ++i) sum += model.corridorUsed[i] + writer.areaMarkWritten[i];
+    return sum >= allPresent;
+}
+
+}  // namespace labyrinth
