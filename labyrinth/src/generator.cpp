@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <charconv>
 
 namespace labyrinth {
 namespace {
@@ -13,18 +14,14 @@ constexpr std::array<int, 5> stepY{0, 0, 0, +1, -1};
 // The bit that faces back along a step with the given code.
 constexpr std::array<std::uint8_t, 5> backDoor{0, doorWest, doorEast, doorNorth, doorSouth};
 constexpr std::array<int, 5> opposite{0, 2, 1, 4, 3};
+// Tried flags as bits 1..4, one per direction code.
+constexpr unsigned allDirections = 0b11110;
+// A pick that misses the area more often than this passes the turn.
+constexpr int maxPickMisses = 100;
 
 constexpr int nextArea(int area) { return area == areaCount - 1 ? 0 : area + 1; }
 
 constexpr bool inMaze(int x, int y) { return x >= 0 && x < mazeSize && y >= 0 && y < mazeSize; }
-
-// Pulls a coordinate that stepped one cell off the labyrinth back onto it.
-// Returns true when it had to.
-bool clamp(int& v) {
-    if (v == mazeSize) { v = mazeSize - 1; return true; }
-    if (v == -1) { v = 0; return true; }
-    return false;
-}
 
 // Keeps count, per area, of the free neighbours of the cells its entries name,
 // so that growth can tell at once when an area is boxed in. Cells only ever
@@ -147,54 +144,52 @@ private:
     // Grows the eleven areas in turn until entries 11..370 are claimed.
     void grow() {
         if (options_.passBoxedInAreas) frontier_.build(m_);
-        std::array<bool, 5> tried{};  // by direction code; cleared only by a claim
+        unsigned tried = 0;  // bit per direction code; cleared only by a claim
         int curArea = 0;
         int stepCount = areaCount;
         while (stepCount <= lastEntry) {
-            // Turn start: from the area's head.
-            int curX = m_.areaX[static_cast<std::size_t>(curArea)];
-            int curY = m_.areaY[static_cast<std::size_t>(curArea)];
-            m_.entryArea[static_cast<std::size_t>(stepCount)] = static_cast<std::int16_t>(curArea);
-            m_.entryUsed[static_cast<std::size_t>(stepCount)] = 1;
-            for (;;) {
-                const int doorDir = rng_.below(4) + 1;
-                tried[static_cast<std::size_t>(doorDir)] = true;
-                curX += stepX[static_cast<std::size_t>(doorDir)];
-                curY += stepY[static_cast<std::size_t>(doorDir)];
-                const bool clampX = clamp(curX);
-                const bool clampHit = clamp(curY) || clampX;
-                if (m_.mapEntry(curX, curY) < 0) {
-                    claim(curX, curY, curArea, stepCount, doorDir);
-                    tried.fill(false);
-                    break;
-                }
-                if (!clampHit) {
-                    curX -= stepX[static_cast<std::size_t>(doorDir)];
-                    curY -= stepY[static_cast<std::size_t>(doorDir)];
-                }
-                if (!(tried[1] && tried[2] && tried[3] && tried[4])) continue;
-
-                // Pick another room of the area to grow from, or pass the turn.
-                if (options_.passBoxedInAreas && frontier_.boxedIn(curArea)) {
-                    curArea = nextArea(curArea);
-                    goto nextTurn;
-                }
-                int pickMisses = 0;
-                for (;;) {
-                    const auto e = static_cast<std::size_t>(rng_.below(stepCount));
-                    curX = m_.entryX[e];
-                    curY = m_.entryY[e];
-                    if (m_.entryArea[e] == curArea) break;
-                    ++pickMisses;
-                }
-                if (pickMisses > 100) {
-                    curArea = nextArea(curArea);
-                    goto nextTurn;
-                }
-            }
+            const bool claimed = takeTurn(curArea, stepCount, tried);
             curArea = nextArea(curArea);
-            ++stepCount;
-        nextTurn:;
+            if (claimed) ++stepCount;
+        }
+    }
+
+    // One turn of `curArea`: walks from the area's head until it claims a
+    // free cell as entry `stepCount` (true) or passes the turn (false).
+    bool takeTurn(int curArea, int stepCount, unsigned& tried) {
+        const auto area = static_cast<std::size_t>(curArea);
+        int curX = m_.areaX[area];
+        int curY = m_.areaY[area];
+        m_.entryArea[static_cast<std::size_t>(stepCount)] = static_cast<std::int16_t>(curArea);
+        m_.entryUsed[static_cast<std::size_t>(stepCount)] = 1;
+        for (;;) {
+            // One attempt. A step off the labyrinth is pulled back onto the
+            // cursor's own cell and a step onto a taken cell is undone, so
+            // the cursor moves only when it claims.
+            const int doorDir = rng_.below(4) + 1;
+            tried |= 1U << doorDir;
+            const int toX = curX + stepX[static_cast<std::size_t>(doorDir)];
+            const int toY = curY + stepY[static_cast<std::size_t>(doorDir)];
+            if (inMaze(toX, toY) && m_.mapEntry(toX, toY) < 0) {
+                claim(toX, toY, curArea, stepCount, doorDir);
+                tried = 0;
+                return true;
+            }
+            if (tried != allDirections) continue;
+
+            // Every direction has been drawn since the last claim: pick
+            // another room of the area to grow from, or pass the turn. An
+            // area with no free neighbour would only miss its way to a pass.
+            if (options_.passBoxedInAreas && frontier_.boxedIn(curArea)) return false;
+            int pickMisses = 0;
+            for (;;) {
+                const auto e = static_cast<std::size_t>(rng_.below(stepCount));
+                curX = m_.entryX[e];
+                curY = m_.entryY[e];
+                if (m_.entryArea[e] == curArea) break;
+                ++pickMisses;
+            }
+            if (pickMisses > maxPickMisses) return false;
         }
     }
 
@@ -232,34 +227,39 @@ private:
     // touch which (linkPass 0); the link rule opens one door into each area
     // from a smaller-numbered one (linkPass 1).
     void probe() {
+        const bool survey = m_.linkPass == 0;
         for (int stepCount = 0; stepCount <= lastEntry; ++stepCount) {
             const int curX = m_.entryX[static_cast<std::size_t>(stepCount)];
             const int curY = m_.entryY[static_cast<std::size_t>(stepCount)];
-            std::array<bool, 5> tried{};
-            for (;;) {
+            // Neither changes while this entry is probed: links carve doors only.
+            const int curArea = m_.mapArea(curX, curY);
+            const bool plain = m_.mapMark(curX, curY) == noMark;
+            auto& records = m_.areaLinks[static_cast<std::size_t>(curArea)];
+            unsigned tried = 0;  // bit per direction code
+            while (tried != allDirections) {
                 const int doorDir = rng_.below(4) + 1;
-                tried[static_cast<std::size_t>(doorDir)] = true;
-                int nbrX = curX + stepX[static_cast<std::size_t>(doorDir)];
-                int nbrY = curY + stepY[static_cast<std::size_t>(doorDir)];
-                clamp(nbrX);
-                clamp(nbrY);
+                tried |= 1U << doorDir;
+                const int nbrX = curX + stepX[static_cast<std::size_t>(doorDir)];
+                const int nbrY = curY + stepY[static_cast<std::size_t>(doorDir)];
+                // A neighbour off the labyrinth is pulled back onto the
+                // entry's own cell, where no rule can hold.
+                if (!inMaze(nbrX, nbrY)) continue;
                 const int b = m_.mapArea(nbrX, nbrY);
-                const int curArea = m_.mapArea(curX, curY);
-                auto& record = m_.areaLinks[static_cast<std::size_t>(curArea)][static_cast<std::size_t>(b)];
-                const bool plain = m_.mapMark(curX, curY) == noMark;
-                if (m_.linkPass == 0 && record == 0 && b != curArea && plain) {
-                    record = 1;
-                    break;
-                }
-                if (m_.linkPass == 1 && record != 1 && b != curArea && curArea < b && plain &&
-                    b != noArea && m_.corridorUsed[static_cast<std::size_t>(b)] == 0) {
+                auto& record = records[static_cast<std::size_t>(b)];
+                if (!plain || b == curArea) continue;
+                if (survey) {
+                    if (record == 0) {
+                        record = 1;
+                        break;
+                    }
+                } else if (record != 1 && curArea < b && b != noArea &&
+                           m_.corridorUsed[static_cast<std::size_t>(b)] == 0) {
                     record = 1;
                     m_.mapLink(curX, curY) = static_cast<std::int16_t>(b);
                     m_.corridorUsed[static_cast<std::size_t>(b)] = 1;
                     roomcheck(m_, nbrX, nbrY, doorDir);
                     break;
                 }
-                if (tried[1] && tried[2] && tried[3] && tried[4]) break;
             }
         }
     }
@@ -284,7 +284,7 @@ private:
                     m_.visitList[static_cast<std::size_t>(m_.reachedCount)] = static_cast<std::uint8_t>(b);
                     renumber(b, m_.orderCount);
                 }
-                host_.setLinkLine(stepCount, linkListText(curArea, b, m_.areaLinks[from][to]));
+                host_.setLinkLine(stepCount, LinkLine(curArea, b, m_.areaLinks[from][to]).text());
                 ++stepCount;
             }
             ++m_.visitIndex;
@@ -334,8 +334,14 @@ void roomcheck(Labyrinth& model, int nbrX, int nbrY, int doorDir) {
     }
 }
 
-std::string linkListText(int a, int b, int record) {
-    return ' ' + std::to_string(a) + ' ' + std::to_string(b) + ' ' + std::to_string(record);
+LinkLine::LinkLine(int a, int b, int record) {
+    // Each number in decimal after one blank; all three are 0 or more.
+    char* end = text_.data();
+    for (const int value : {a, b, record}) {
+        *end++ = ' ';
+        end = std::to_chars(end, text_.data() + text_.size(), value).ptr;
+    }
+    size_ = static_cast<std::size_t>(end - text_.data());
 }
 
 GenerationResult maPupdate(Labyrinth& model, Random& rng, SeedSource& seeds, GeneratorHost& host,

@@ -2,8 +2,8 @@
 // `maPupdate`: one complete generation of the labyrinth model, restarts
 // included, and `roomcheck`, the door carving that it uses.
 
+#include <array>
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 #include "labyrinth/model.h"
@@ -47,8 +47,17 @@ struct GenerationResult {
 /// A second cell outside 0..23 is left alone.
 void roomcheck(Labyrinth& model, int nbrX, int nbrY, int doorDir);
 
-/// The link-list line for areas (a, b) and their survey record.
-std::string linkListText(int a, int b, int record);
+/// The link-list line for areas (a, b) and their survey record, such as
+/// " 0 3 1". Built without allocating: the generator writes 121 per attempt.
+class LinkLine {
+public:
+    LinkLine(int a, int b, int record);
+    std::string_view text() const { return {text_.data(), size_}; }
+
+private:
+    std::array<char, 40> text_{};
+    std::size_t size_ = 0;
+};
 
 /// Generates a new labyrinth into `model`: reset and anchors, growth, survey,
 /// ordering (restarting with a fresh seed from `seeds` while some area is

@@ -4,6 +4,7 @@
 // by hand, so a seed gives the same labyrinth on every compiler and platform.
 
 #include <array>
+#include <cassert>
 #include <cstdint>
 
 namespace labyrinth {
@@ -48,10 +49,13 @@ public:
     /// A double in [0, 1) from the top 53 bits.
     double uniform() { return static_cast<double>(next() >> 11U) * 0x1.0p-53; }
 
-    /// floor(n * u): 0 to n - 1, each equally likely. n must be positive.
+    /// floor(n * u) for the next uniform draw u: 0 to n - 1, each equally
+    /// likely. Computed in integers, which is exact (a double product could
+    /// round up across an integer). n must be 1 to 2048.
     int below(int n) {
-        const int value = static_cast<int>(static_cast<double>(n) * uniform());
-        return value < n ? value : n - 1;  // guard against rounding up to n
+        assert(n > 0 && n <= 2048);
+        const std::uint64_t mantissa = next() >> 11U;  // u = mantissa / 2^53
+        return static_cast<int>((static_cast<std::uint64_t>(n) * mantissa) >> 53U);
     }
 
 private:
