@@ -1,0 +1,31 @@
+# The README's commands. Everything goes through the CMake presets.
+#   make run   [DIR=folder]     build and start the window in DIR (default: here)
+#   make test                   install what is missing, build, run every test
+#   make bench                  build and run the benchmarks (release build)
+#   make deps                   install the Debian packages the build needs
+
+DIR ?= .
+
+.PHONY: all deps run test bench asan clean
+
+all: deps
+	cmake --preset release
+	cmake --build --preset release
+
+deps:
+	scripts/install-deps
+
+run: all
+	cd "$(DIR)" && "$(CURDIR)/build/release/app/labyrinth-writer"
+
+test: deps
+	cmake --workflow --preset dev
+
+asan: deps
+	cmake --workflow --preset asan
+
+bench: all
+	build/release/bench/labyrinth-bench --benchmark_counters_tabular=true
+
+clean:
+	rm -rf build
