@@ -1,0 +1,184 @@
+// The generator: door carving, reset, growth, linking, ordering, and the
+// invariants of finished labyrinths over many seeds.
+
+#include <gtest/gtest.h>
+
+#include "labyrinth/generator.h"
+#include "test_support.h"
+
+namespace labyrinth {
+namespace {
+
+using testing::invariantProblems;
+using testing::RecordingHost;
+
+struct Carve {
+    int x, y, dir;
+    std::uint8_t firstBits, secondBits;
+    int secondX, secondY;
+};
+
+TEST(Roomcheck, OpensMatchingDoorsOnBothSides) {
+    const Carve table[] = {
+        {5, 5, 1, 4, 2, 4, 5},  // reached by +x: door west, neighbour gets east
+        {5, 5, 2, 2, 4, 6, 5},  // reached by -x
+        {5, 5, 3, 8, 1, 5, 4},  // reached by +y
+        {5, 5, 4, 1, 8, 5, 6},  // reached by -y
+    };
+    for (const auto& row : table) {
+        Labyrinth m;
+        m.mapDoors(row.secondX, row.secondY) = 0x10;  // a marker bit that must survive the OR
+        roomcheck(m, row.x, row.y, row.dir);
+        EXPECT_EQ(m.mapDoors(row.x, row.y), row.firstBits) << "code " << row.dir;
+        EXPECT_EQ(m.mapDoors(row.secondX, row.secondY), 0x10 | row.secondBits) << "code " << row.dir;
+    }
+}
+
+TEST(Roomcheck, AddsToExistingMasksAndIsIdempotent) {
+    Labyrinth m;
+    m.mapDoors(7, 7) = 6;
+    roomcheck(m, 7, 7, 3);
+    EXPECT_EQ(m.mapDoors(7, 7), 14);
+    m.mapDoors(7, 7) = 6;
+    roomcheck(m, 7, 7, 4);
+    EXPECT_EQ(m.mapDoors(7, 7), 7);
+
+    Labyrinth twice;
+    roomcheck(twice, 3, 3, 1);
+    const Labyrinth once = twice;
+    roomcheck(twice, 3, 3, 1);
+    EXPECT_EQ(twice.mapDoors, once.mapDoors);
+
+    // The first cell already has the door; the second still gains its bit.
+    Labyrinth half;
+    half.mapDoors(3, 3) = 4;
+    roomcheck(half, 3, 3, 1);
+    EXPECT_EQ(half.mapDoors(2, 3), 2);
+}
+
+TEST(Roomcheck, DoorAtTheEdgeOpensOnTheFirstCellOnly) {
+    const Carve table[] = {{0, 9, 1, 4, 0, 0, 0}, {23, 9, 2, 2, 0, 0, 0}, {9, 0, 3, 8, 0, 0, 0}, {9, 23, 4, 1, 0, 0, 0}};
+    for (const auto& row : table) {
+        Labyrinth m;
+        roomcheck(m, row.x, row.y, row.dir);
+        int changed = 0;
+        for (int x = 0; x < gridSize; ++x)
+            for (int y = 0; y < gridSize; ++y) changed += m.mapDoors(x, y) != 0 ? 1 : 0;
+        EXPECT_EQ(m.mapDoors(row.x, row.y), row.firstBits) << row.x << "," << row.y;
+        EXPECT_EQ(changed, 1) << row.x << "," << row.y;
+    }
+}
+
+TEST(LinkLine, NumbersEachFollowOneBlank) {
+    EXPECT_EQ(LinkLine(0, 3, 1).text(), " 0 3 1");
+    EXPECT_EQ(LinkLine(10, 2, 0).text(), " 10 2 0");
+}
+
+// Generates with the seeds 0, 1, 2, ... derived from `master`.
+struct Generated {
+    Labyrinth model;
+    RecordingHost host;
+    GenerationResult result;
+};
+
+Generated generate(std::uint64_t master, GeneratorOptions options = {}) {
+    Generated g;
+    Random rng;
+    DerivedSeedSource seeds(master);
+    g.result = maPupdate(g.model, rng, seeds, g.host, options);
+    return g;
+}
+
+TEST(Generator, ResetLeavesRowAndColumn24AndTheItemTable) {
+    Generated g = generate(11);
+    for (int i = 0; i < gridSize; ++i)
+        for (const auto& [x, y] : {std::pair{i, mazeSize}, std::pair{mazeSize, i}}) {
+            EXPECT_EQ(g.model.mapEntry(x, y), -1);
+            EXPECT_EQ(g.model.mapDoors(x, y), 0);
+            EXPECT_EQ(g.model.mapArea(x, y), noArea);
+            EXPECT_EQ(g.model.mapMark(x, y), noMark);
+            EXPECT_EQ(g.model.mapLink(x, y), noLink);
+        }
+    EXPECT_EQ(g.model.itemList[0], 8);
+    EXPECT_EQ(g.model.itemList[12], 2);
+    EXPECT_EQ(g.model.itemList[19], 2);
+    EXPECT_EQ(g.model.itemList[28], 48);
+    EXPECT_EQ(g.model.itemList[29] + g.model.itemList[30] + g.model.itemList[31], 0);
+}
+
+TEST(Generator, ARestartResetsTheModelAfterAnyEarlierState) {
+    // A model full of leftovers generates exactly what a fresh one does.
+    Labyrinth dirty;
+    dirty.mapDoors.fill(15);
+    dirty.mapMark.fill(66);
+    dirty.mapLink.fill(3);
+    dirty.corridorUsed.fill(1);
+    dirty.itemCount = 28;
+    dirty.markCount = 40;
+    for (auto& row : dirty.areaLinks) row.fill(1);
+    Random rng;
+    DerivedSeedSource seeds(5);
+    RecordingHost host;
+    maPupdate(dirty, rng, seeds, host);
+    const Generated clean = generate(5);
+    EXPECT_EQ(dirty.mapDoors, clean.model.mapDoors);
+    EXPECT_EQ(dirty.mapMark, clean.model.mapMark);
+    EXPECT_EQ(dirty.mapLink, clean.model.mapLink);
+    EXPECT_EQ(dirty.markCount, clean.model.markCount);
+}
+
+TEST(Generator, AnchorsFallOnZeroTo22AndAreaZeroStartsAtTheStartCell) {
+    for (std::uint64_t seed = 0; seed < 300; ++seed) {
+        const Generated g = generate(seed);
+        EXPECT_EQ(g.model.entryX[0], startX);
+        EXPECT_EQ(g.model.entryY[0], startY);
+        for (std::size_t n = 1; n < areaCount; ++n) {
+            EXPECT_LT(g.model.entryX[n], 23) << "seed " << seed;
+            EXPECT_LT(g.model.entryY[n], 23) << "seed " << seed;
+            EXPECT_EQ(g.model.mapMark(g.model.entryX[n], g.model.entryY[n]), noMark) << "anchors carry no mark";
+        }
+    }
+}
+
+TEST(Generator, SameSeedSameLabyrinth) {
+    const Generated a = generate(77);
+    const Generated b = generate(77);
+    EXPECT_EQ(a.model.mapDoors, b.model.mapDoors);
+    EXPECT_EQ(a.model.mapArea, b.model.mapArea);
+    EXPECT_EQ(a.host.linkLines, b.host.linkLines);
+    const Generated c = generate(78);
+    EXPECT_NE(a.model.mapDoors, c.model.mapDoors);
+}
+
+TEST(Generator, InvariantsHoldOverManySeeds) {
+    int collisions = 0;
+    int restarts = 0;
+    for (std::uint64_t seed = 0; seed < 1500; ++seed) {
+        const Generated g = generate(seed);
+        const auto problems = invariantProblems(g.model);
+        ASSERT_TRUE(problems.empty()) << "seed " << seed << ": " << problems.front();
+
+        // The link list: 121 lines, 11 per visited area, each ending in the
+        // survey record it describes; a line for an area and itself ends in 0.
+        ASSERT_EQ(g.host.linkLines.size(), 121U) << "seed " << seed;
+        for (std::size_t i = 0; i < 121; ++i) {
+            const int b = static_cast<int>(i % 11);
+            const auto& line = g.host.linkLines[i];
+            EXPECT_EQ(line.substr(line.rfind(' ', line.size() - 3)), " " + std::to_string(b) + line.substr(line.size() - 2));
+        }
+        EXPECT_EQ(g.host.repaints, g.result.attempts * (1 + 360)) << "after the anchors and every claim";
+
+        int rooms = 0;
+        for (int x = 0; x < mazeSize; ++x)
+            for (int y = 0; y < mazeSize; ++y) rooms += g.model.isRoom(x, y) ? 1 : 0;
+        collisions += rooms < entryCount ? 1 : 0;
+        restarts += g.result.attempts - 1;
+    }
+    // Anchor collisions happen in roughly one attempt in ten.
+    EXPECT_GT(collisions, 50);
+    EXPECT_LT(collisions, 300);
+    EXPECT_GT(restarts, 0);
+}
+
+}  // namespace
+}  // namespace labyrinth

@@ -1,0 +1,62 @@
+#pragma once
+// Helpers shared by the tests: synthetic files, a temporary folder, a host
+// that records what the driver shows, and the labyrinth's invariants.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "labyrinth/model.h"
+#include "writer/driver.h"
+#include "writer/record_format.h"
+
+namespace labyrinth::testing {
+
+/// A synthetic image (never a real cartridge): the NES magic, then a byte
+/// pattern, so that any changed byte outside the written regions shows.
+std::vector<std::uint8_t> syntheticImage(std::size_t size = static_cast<std::size_t>(format::minImageSize));
+/// A text file of `size` bytes whose byte i is (i * 7 + 1) mod 256.
+std::vector<std::uint8_t> syntheticText(std::size_t size = static_cast<std::size_t>(format::textSize));
+
+/// A fresh folder under the system's temporary folder, removed with its
+/// contents when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+void writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
+std::vector<std::uint8_t> readFile(const std::filesystem::path& path);
+
+/// A driver host that records everything it is shown.
+class RecordingHost final : public DriverHost {
+public:
+    void repaint() override { ++repaints; }
+    void setLinkLine(int index, std::string_view text) override;
+    void setStatus(std::string_view text) override { statuses.emplace_back(text); }
+    void setBusy(bool value) override { busy = value; }
+
+    int repaints = 0;
+    bool busy = false;
+    std::vector<std::string> statuses;
+    std::vector<std::string> linkLines;
+};
+
+/// Every broken invariant of a finished generation, one text each; empty
+/// when the model holds a complete, consistent labyrinth.
+std::vector<std::string> invariantProblems(const Labyrinth& model);
+
+/// The first differing offset of two byte strings, as "0x..." text, or
+/// "identical".
+std::string firstDifference(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b);
+
+}  // namespace labyrinth::testing
