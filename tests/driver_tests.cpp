@@ -1,0 +1,252 @@
+// The generate-and-write driver on in-memory images: statuses, retries, the
+// text block, the golden bytes of a fixed seed, and every way it must refuse.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <set>
+
+#include "test_support.h"
+#include "writer/decoder.h"
+#include "writer/driver.h"
+#include "writer/record_format.h"
+
+#ifndef LABYRINTH_GOLDEN_DIR
+#error "LABYRINTH_GOLDEN_DIR must name the folder of the golden files"
+#endif
+
+namespace labyrinth {
+namespace {
+
+using testing::firstDifference;
+using testing::RecordingHost;
+using testing::syntheticImage;
+using testing::syntheticText;
+using Bytes = std::vector<std::uint8_t>;
+
+// An image and a text file in memory, and a session over them.
+struct Bench {
+    explicit Bench(std::uint64_t seed, Bytes image = syntheticImage(), Bytes text = syntheticText())
+        : rom("game.nes", std::move(image)), textFile("tgltext.tgl", std::move(text)), seeds(seed),
+          session(rom, textFile, seeds) {}
+    MemoryFile rom;
+    MemoryFile textFile;
+    DerivedSeedSource seeds;
+    Session session;
+    RecordingHost host;
+};
+
+// The part of an image that a click may change: from the stream to the end
+// of the text block.
+constexpr auto writable = static_cast<std::size_t>(format::roomDataPos);
+constexpr auto writableEnd = static_cast<std::size_t>(format::textEnd);
+
+// What a successful click must leave: the stream at its offset, the text
+// block, and no change before the stream, between the longest stream a
+// generation can give and the text block, or after the text block. (A
+// rejected attempt's longer stream may leave bytes after the accepted one.)
+void expectWrittenOnlyWhereAllowed(const Bytes& before, const Bytes& after, const Bytes& stream, const Bytes& text) {
+    ASSERT_EQ(before.size(), after.size());
+    const Bytes written(after.begin() + format::roomDataPos, after.begin() + format::roomDataPos +
+                                                                 static_cast<std::ptrdiff_t>(stream.size()));
+    EXPECT_EQ(written, stream) << "stream differs at " << firstDifference(written, stream);
+    const Bytes block(after.begin() + format::textBase, after.begin() + format::textEnd);
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), text.begin())) << "text block";
+    const auto quietStart = static_cast<std::size_t>(format::roomDataPos + format::maxGeneratedStream);
+    const std::pair<std::size_t, std::size_t> unchanged[] = {
+        {0, writable}, {quietStart, static_cast<std::size_t>(format::textBase)}, {writableEnd, before.size()}};
+    for (const auto& [from, to] : unchanged) {
+        const auto diff = std::mismatch(before.begin() + static_cast<std::ptrdiff_t>(from),
+                                        before.begin() + static_cast<std::ptrdiff_t>(to),
+                                        after.begin() + static_cast<std::ptrdiff_t>(from));
+        ASSERT_TRUE(diff.first == before.begin() + static_cast<std::ptrdiff_t>(to))
+            << "byte at offset " << (diff.first - before.begin()) << " changed";
+    }
+}
+
+TEST(Driver, GoldenBytesForAFixedSeed) {
+    // The golden file holds the image bytes from the stream to the end of
+    // the text block after one click with this seed on the synthetic image.
+    const std::string golden = std::string(LABYRINTH_GOLDEN_DIR) + "/seed-20261207.bin";
+    Bench b(20261207);
+    const ClickResult click = savebutClick(b.session, b.host);
+    ASSERT_FALSE(click.error);
+    const Bytes region(b.rom.bytes().begin() + writable, b.rom.bytes().begin() + writableEnd);
+    if (std::getenv("LABYRINTH_UPDATE_GOLDEN") != nullptr) testing::writeFile(golden, region);
+    Bytes expected = syntheticImage();
+    const Bytes goldenRegion = testing::readFile(golden);
+    ASSERT_EQ(goldenRegion.size(), writableEnd - writable);
+    std::copy(goldenRegion.begin(), goldenRegion.end(), expected.begin() + format::roomDataPos);
+    EXPECT_EQ(b.rom.bytes(), expected) << "first difference at " << firstDifference(b.rom.bytes(), expected);
+}
+
+TEST(Driver, StatusesBusyPointerAndRetries) {
+    std::set<int> attemptCounts;
+    for (std::uint64_t seed = 0; seed < 40; ++seed) {
+        Bench b(seed);
+        const ClickResult click = savebutClick(b.session, b.host);
+        ASSERT_FALSE(click.error);
+        // "Creating..." opens every attempt, "Failed." separates them, "Done." ends.
+        std::vector<std::string> expected;
+        for (int a = 0; a < click.attempts; ++a) {
+            if (a > 0) expected.emplace_back(statusFailed);
+            expected.emplace_back(statusCreating);
+        }
+        expected.emplace_back(statusDone);
+        EXPECT_EQ(b.host.statuses, expected) << "seed " << seed;
+        EXPECT_FALSE(b.host.busy);
+        EXPECT_GE(click.generations, click.attempts);
+        EXPECT_EQ(b.host.linkLines.size(), 121U);
+        attemptCounts.insert(click.attempts);
+    }
+    EXPECT_GT(attemptCounts.size(), 1U) << "some clicks must have needed a retry";
+}
+
+TEST(Driver, AcceptedStreamsDecodeIntoCompleteReachableLabyrinths) {
+    for (std::uint64_t seed = 0; seed < 1000; ++seed) {
+        Bench b(seed);
+        const ClickResult click = savebutClick(b.session, b.host);
+        ASSERT_FALSE(click.error) << click.error->message;
+        expectWrittenOnlyWhereAllowed(syntheticImage(), b.rom.bytes(), click.stream, syntheticText());
+        if (::testing::Test::HasFatalFailure()) return;
+
+        auto decoded = decodeStream(b.rom.bytes());
+        ASSERT_TRUE(decoded.ok()) << decoded.error().message;
+        const auto& d = decoded.value();
+        std::set<int> links, marks;
+        int rooms = 0;
+        for (const auto& cell : d.cells) {
+            rooms += cell.isRoom() ? 1 : 0;
+            if (cell.kind == format::RecordKind::Link) links.insert(cell.link);
+            if (cell.kind == format::RecordKind::AreaMark) marks.insert(cell.areaMark);
+        }
+        EXPECT_EQ(links.size(), 10U) << "seed " << seed;
+        EXPECT_EQ(marks.size(), 11U) << "seed " << seed;
+
+        // Every room is reachable through doors from the start.
+        std::vector<std::pair<int, int>> todo{{startX, startY}};
+        std::set<std::pair<int, int>> seen{{startX, startY}};
+        while (!todo.empty()) {
+            const auto [x, y] = todo.back();
+            todo.pop_back();
+            const int doors = d.at(x, y).doors;
+            const std::pair<int, int> next[] = {{x, y + 1}, {x + 1, y}, {x - 1, y}, {x, y - 1}};
+            for (int side = 0; side < 4; ++side)
+                if ((doors & (1 << side)) != 0 && seen.insert(next[side]).second) todo.push_back(next[side]);
+        }
+        EXPECT_EQ(static_cast<int>(seen.size()), rooms) << "seed " << seed;
+    }
+}
+
+TEST(Driver, SameSeedSameBytesAndASecondClickWritesANewLabyrinth) {
+    Bench a(99), b(99);
+    savebutClick(a.session, a.host);
+    savebutClick(b.session, b.host);
+    EXPECT_EQ(a.rom.bytes(), b.rom.bytes());
+    const Bytes first = a.rom.bytes();
+    const ClickResult second = savebutClick(a.session, a.host);
+    ASSERT_FALSE(second.error);
+    EXPECT_NE(a.rom.bytes(), first);
+    EXPECT_EQ(a.host.statuses.back(), statusDone);
+}
+
+TEST(Driver, CopiesOnlyTheFirst446BytesOfALongerTextFile) {
+    Bench b(3, syntheticImage(), syntheticText(1000));
+    ASSERT_FALSE(savebutClick(b.session, b.host).error);
+    const Bytes text = syntheticText(1000);
+    for (std::int64_t i = 0; i < format::textSize; ++i)
+        ASSERT_EQ(b.rom.bytes()[static_cast<std::size_t>(format::textBase + i)], text[static_cast<std::size_t>(i)]);
+}
+
+TEST(Driver, RefusesBadFilesAndWritesNothing) {
+    Bytes noMagic = syntheticImage();
+    noMagic[3] = 0x1B;
+    const struct {
+        const char* what;
+        Bytes image, text;
+        const char* named;
+    } rows[] = {
+        {"wrong magic", noMagic, syntheticText(), "game.nes"},
+        {"image one byte short", syntheticImage(static_cast<std::size_t>(format::minImageSize - 1)), syntheticText(),
+         "game.nes"},
+        {"empty image", {}, syntheticText(), "game.nes"},
+        {"text one byte short", syntheticImage(), syntheticText(445), "tgltext.tgl"},
+        {"empty text", syntheticImage(), {}, "tgltext.tgl"},
+    };
+    for (const auto& row : rows) {
+        Bench b(1, row.image, row.text);
+        const ClickResult click = savebutClick(b.session, b.host);
+        ASSERT_TRUE(click.error) << row.what;
+        EXPECT_NE(click.error->message.find(row.named), std::string::npos) << click.error->message;
+        EXPECT_NE(click.error->message.find("Nothing was written"), std::string::npos) << click.error->message;
+        EXPECT_EQ(b.rom.bytes(), row.image) << row.what;
+        EXPECT_EQ(std::count(b.host.statuses.begin(), b.host.statuses.end(), std::string(statusDone)), 0);
+        EXPECT_FALSE(b.host.busy);
+    }
+}
+
+TEST(Driver, NoticesATextFileThatShrankAfterStartUp) {
+    Bench b(1);
+    ASSERT_FALSE(savebutClick(b.session, b.host).error);
+    const Bytes afterFirst = b.rom.bytes();
+    b.textFile.bytes().resize(100);
+    const ClickResult click = savebutClick(b.session, b.host);
+    ASSERT_TRUE(click.error);
+    EXPECT_NE(click.error->message.find("tgltext.tgl"), std::string::npos);
+    EXPECT_EQ(b.rom.bytes(), afterFirst);
+}
+
+// A file whose n-th write fails as a full disk would.
+class FailingFile final : public RandomAccessFile {
+public:
+    FailingFile(MemoryFile& inner, int failingWrite) : inner_(inner), failingWrite_(failingWrite) {}
+    const std::string& name() const override { return inner_.name(); }
+    Status readAt(std::int64_t offset, std::span<std::uint8_t> out) override { return inner_.readAt(offset, out); }
+    Status writeAt(std::int64_t offset, std::span<const std::uint8_t> data) override {
+        if (++writes_ == failingWrite_) return systemError(name(), "cannot write at offset " + std::to_string(offset), ENOSPC);
+        return inner_.writeAt(offset, data);
+    }
+    Result<std::int64_t> size() override { return inner_.size(); }
+    Status flush() override { return std::nullopt; }
+    int writes() const { return writes_; }
+
+private:
+    MemoryFile& inner_;
+    int failingWrite_;
+    int writes_ = 0;
+};
+
+TEST(Driver, AFailingWriteIsReportedAndNeverDone) {
+    // Seed 0 needs more than one attempt, so writes 1 and 2 are both streams.
+    Bench probe(0);
+    const int attempts = savebutClick(probe.session, probe.host).attempts;
+    ASSERT_GT(attempts, 1);
+    const struct {
+        int failingWrite;
+        const char* says;
+    } rows[] = {{1, "partly written"}, {2, "partly written"}, {attempts + 1, "text block"}};
+    for (const auto& row : rows) {
+        MemoryFile memory("game.nes", syntheticImage());
+        FailingFile rom(memory, row.failingWrite);
+        MemoryFile text("tgltext.tgl", syntheticText());
+        DerivedSeedSource seeds(0);
+        Session session(rom, text, seeds);
+        RecordingHost host;
+        const ClickResult click = savebutClick(session, host);
+        ASSERT_TRUE(click.error) << "write " << row.failingWrite;
+        EXPECT_NE(click.error->message.find("No space left on device"), std::string::npos) << click.error->message;
+        EXPECT_NE(click.error->message.find(row.says), std::string::npos) << click.error->message;
+        EXPECT_EQ(host.statuses.back(), statusFailed);
+        EXPECT_FALSE(host.busy);
+        EXPECT_EQ(rom.writes(), row.failingWrite) << "nothing is written after a failure";
+    }
+}
+
+TEST(Seeds, ClockSeedsNeverRepeat) {
+    ClockSeedSource clock;
+    std::set<std::uint64_t> seen;
+    for (int i = 0; i < 20000; ++i) ASSERT_TRUE(seen.insert(clock.nextSeed()).second) << "attempt " << i;
+}
+
+}  // namespace
+}  // namespace labyrinth
