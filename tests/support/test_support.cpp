@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include <sys/wait.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -73,6 +75,36 @@ std::string firstDifference(const std::vector<std::uint8_t>& a, const std::vecto
         }
     if (a.size() != b.size()) return "sizes " + std::to_string(a.size()) + " and " + std::to_string(b.size());
     return "identical";
+}
+
+namespace {
+
+std::string quoted(const std::string& arg) {
+    std::string q = "'";
+    for (const char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string slurp(const std::filesystem::path& path) {
+    const auto bytes = readFile(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+}  // namespace
+
+CommandRun runCommand(const std::string& program, const std::filesystem::path& folder,
+                      const std::vector<std::string>& args) {
+    TempDir capture;
+    const auto out = capture / "out", err = capture / "err";
+    std::string command = "cd " + quoted(folder.string()) + " && " + quoted(program);
+    for (const auto& arg : args) command += " " + quoted(arg);
+    command += " >" + quoted(out.string()) + " 2>" + quoted(err.string()) + " </dev/null";
+    CommandRun run;
+    const int status = std::system(command.c_str());
+    run.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = slurp(out);
+    run.err = slurp(err);
+    return run;
 }
 
 namespace {

@@ -55,6 +55,16 @@ public:
 /// when the model holds a complete, consistent labyrinth.
 std::vector<std::string> invariantProblems(const Labyrinth& model);
 
+/// What a program printed and how it ended.
+struct CommandRun {
+    int exit = -1;  ///< exit status, -1 when it did not exit normally
+    std::string out, err;
+};
+
+/// Runs `program` with `args` in `folder`, with no standard input.
+CommandRun runCommand(const std::string& program, const std::filesystem::path& folder,
+                      const std::vector<std::string>& args);
+
 /// The first differing offset of two byte strings, as "0x..." text, or
 /// "identical".
 std::string firstDifference(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b);

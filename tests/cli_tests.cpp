@@ -1,0 +1,170 @@
+// labyrinth-cli write and generate, end to end on synthetic files in a
+// temporary folder: what they print, what they change, how they refuse.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "test_support.h"
+#include "writer/decoder.h"
+#include "writer/record_format.h"
+
+#ifndef LABYRINTH_CLI
+#error "LABYRINTH_CLI must name the labyrinth-cli executable"
+#endif
+
+namespace labyrinth {
+namespace {
+
+using testing::readFile;
+using testing::syntheticImage;
+using testing::syntheticText;
+using testing::TempDir;
+using testing::writeFile;
+using testing::CommandRun;
+using Bytes = std::vector<std::uint8_t>;
+namespace fs = std::filesystem;
+
+CommandRun cli(const TempDir& dir, const std::vector<std::string>& args) {
+    return testing::runCommand(LABYRINTH_CLI, dir.path(), args);
+}
+
+// A folder with game.nes and tgltext.tgl beside it.
+struct Folder {
+    Folder() {
+        writeFile(dir / "game.nes", syntheticImage());
+        writeFile(dir / "tgltext.tgl", syntheticText());
+    }
+    TempDir dir;
+};
+
+TEST(CliWrite, WritesInPlaceAndReportsSeedAttemptsAndDone) {
+    Folder f;
+    const CommandRun run = cli(f.dir, {"write", "game.nes", "--seed", "42"});
+    ASSERT_EQ(run.exit, 0) << run.err;
+    EXPECT_NE(run.out.find("Seed: 42\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Attempts: "), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.substr(run.out.size() - 6), "Done.\n");
+
+    const Bytes image = readFile(f.dir / "game.nes");
+    ASSERT_EQ(image.size(), syntheticImage().size());
+    EXPECT_TRUE(decodeStream(image).ok());
+    EXPECT_TRUE(std::equal(image.begin() + format::textBase, image.begin() + format::textEnd, syntheticText().begin()));
+    const Bytes before = syntheticImage();
+    EXPECT_TRUE(std::equal(image.begin(), image.begin() + format::roomDataPos, before.begin()));
+    EXPECT_TRUE(std::equal(image.begin() + format::textEnd, image.end(), before.begin() + format::textEnd));
+}
+
+TEST(CliWrite, SameSeedSameBytesAndOutputLeavesTheImageAlone) {
+    Folder f;
+    ASSERT_EQ(cli(f.dir, {"write", "game.nes", "--seed", "7", "--output", "a.nes"}).exit, 0);
+    ASSERT_EQ(cli(f.dir, {"write", "game.nes", "--seed", "7", "-o", "b.nes"}).exit, 0);
+    EXPECT_EQ(readFile(f.dir / "a.nes"), readFile(f.dir / "b.nes"));
+    EXPECT_EQ(readFile(f.dir / "game.nes"), syntheticImage());
+
+    // In place with the same seed gives the same bytes as the copy.
+    ASSERT_EQ(cli(f.dir, {"write", "game.nes", "--seed", "7"}).exit, 0);
+    EXPECT_EQ(readFile(f.dir / "game.nes"), readFile(f.dir / "a.nes"));
+
+    const Bytes a = readFile(f.dir / "a.nes");
+    const CommandRun refused = cli(f.dir, {"write", "game.nes", "--seed", "8", "--output", "a.nes"});
+    EXPECT_EQ(refused.exit, 2);
+    EXPECT_NE(refused.err.find("a.nes: already exists"), std::string::npos) << refused.err;
+    EXPECT_EQ(readFile(f.dir / "a.nes"), a);
+    EXPECT_EQ(cli(f.dir, {"write", "game.nes", "--seed", "8", "--output", "a.nes", "--force"}).exit, 0);
+    EXPECT_NE(readFile(f.dir / "a.nes"), a);
+}
+
+TEST(CliWrite, TextFileDefaultsToTheImagesFolderAndCanBeNamed) {
+    Folder f;
+    fs::create_directory(f.dir / "roms");
+    fs::rename(f.dir / "game.nes", f.dir / "roms" / "game.nes");
+    const CommandRun missing = cli(f.dir, {"write", "roms/game.nes"});
+    EXPECT_EQ(missing.exit, 2);
+    EXPECT_NE(missing.err.find("roms/tgltext.tgl"), std::string::npos) << missing.err;
+    EXPECT_EQ(cli(f.dir, {"write", "roms/game.nes", "--text", "tgltext.tgl"}).exit, 0);
+}
+
+TEST(CliWrite, BadInputIsRefusedWithTheFileNamedAndNothingChanged) {
+    Bytes noMagic = syntheticImage();
+    noMagic[0] = 'M';
+    const struct {
+        const char* what;
+        std::function<void(const TempDir&)> spoil;
+        const char* says;
+    } rows[] = {
+        {"missing image", [](const TempDir& d) { fs::remove(d / "game.nes"); }, "game.nes: cannot open"},
+        {"folder as image", [](const TempDir& d) { fs::remove(d / "game.nes"); fs::create_directory(d / "game.nes"); },
+         "game.nes: is a folder"},
+        {"wrong magic", [&](const TempDir& d) { writeFile(d / "game.nes", noMagic); }, "not an NES cartridge image"},
+        {"short image", [](const TempDir& d) { writeFile(d / "game.nes", syntheticImage(88069)); }, "88069 bytes long"},
+        {"empty image", [](const TempDir& d) { writeFile(d / "game.nes", {}); }, "0 bytes long"},
+        {"read-only image", [](const TempDir& d) { ::chmod((d / "game.nes").c_str(), 0444); }, "Permission denied"},
+        {"missing text", [](const TempDir& d) { fs::remove(d / "tgltext.tgl"); }, "tgltext.tgl: cannot open"},
+        {"short text", [](const TempDir& d) { writeFile(d / "tgltext.tgl", syntheticText(445)); }, "holds 445 bytes"},
+        {"folder as text", [](const TempDir& d) { fs::remove(d / "tgltext.tgl"); fs::create_directory(d / "tgltext.tgl"); },
+         "tgltext.tgl: is a folder"},
+    };
+    for (const auto& row : rows) {
+        Folder f;
+        row.spoil(f.dir);
+        const bool imageIsFile = fs::is_regular_file(f.dir / "game.nes");
+        const Bytes before = imageIsFile ? readFile(f.dir / "game.nes") : Bytes{};
+        const auto entriesBefore = std::distance(fs::directory_iterator(f.dir.path()), fs::directory_iterator());
+        const CommandRun run = cli(f.dir, {"write", "game.nes"});
+        EXPECT_EQ(run.exit, 2) << row.what;
+        EXPECT_NE(run.err.find(row.says), std::string::npos) << row.what << ": " << run.err;
+        EXPECT_EQ(run.out.find("Done."), std::string::npos) << row.what;
+        if (imageIsFile) {
+            EXPECT_EQ(readFile(f.dir / "game.nes"), before) << row.what;
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(f.dir.path()), fs::directory_iterator()), entriesBefore)
+            << row.what << ": no file is created";
+    }
+}
+
+TEST(CliWrite, UsageErrorsExitWith2AndHelpWith0) {
+    Folder f;
+    EXPECT_EQ(cli(f.dir, {}).exit, 2);
+    EXPECT_EQ(cli(f.dir, {"write"}).exit, 2);
+    EXPECT_EQ(cli(f.dir, {"write", "game.nes", "--seed", "minus"}).exit, 2);
+    EXPECT_EQ(cli(f.dir, {"write", "game.nes", "--force"}).exit, 2) << "--force needs --output";
+    const CommandRun help = cli(f.dir, {"write", "--help"});
+    EXPECT_EQ(help.exit, 0);
+    EXPECT_NE(help.out.find("--output"), std::string::npos);
+    EXPECT_EQ(readFile(f.dir / "game.nes"), syntheticImage());
+}
+
+TEST(CliGenerate, PrintsOneJsonObjectPerClickThatWriteRepeats) {
+    Folder f;
+    const CommandRun run = cli(f.dir, {"generate", "--count", "3", "--seed", "5", "--json"});
+    ASSERT_EQ(run.exit, 0) << run.err;
+    std::istringstream lines(run.out);
+    std::string line;
+    std::vector<nlohmann::json> clicks;
+    while (std::getline(lines, line)) clicks.push_back(nlohmann::json::parse(line));
+    ASSERT_EQ(clicks.size(), 3U);
+    for (const auto& click : clicks) {
+        for (const char* key : {"seed", "attempts", "generations", "rooms", "items", "deadEnds", "sequences", "tags",
+                                "links", "areaMarks", "streamBytes"})
+            EXPECT_TRUE(click.contains(key)) << key;
+        EXPECT_EQ(click["links"], 10);
+        EXPECT_EQ(click["areaMarks"], 11);
+        EXPECT_GE(click["generations"].get<int>(), click["attempts"].get<int>());
+    }
+
+    // The seed of a click repeats it through write.
+    const auto seed = clicks[1]["seed"].get<std::uint64_t>();
+    const CommandRun write = cli(f.dir, {"write", "game.nes", "--seed", std::to_string(seed)});
+    ASSERT_EQ(write.exit, 0);
+    const auto decoded = decodeStream(readFile(f.dir / "game.nes"));
+    ASSERT_TRUE(decoded.ok());
+    EXPECT_EQ(decoded.value().end + 1 - format::roomDataPos, clicks[1]["streamBytes"].get<int>());
+    EXPECT_NE(write.out.find("Attempts: " + std::to_string(clicks[1]["attempts"].get<int>())), std::string::npos);
+}
+
+}  // namespace
+}  // namespace labyrinth

@@ -1,0 +1,117 @@
+// The file layer: opening never creates, reads and writes are exact and
+// checked, nothing is extended, a new file appears whole or not at all.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "test_support.h"
+#include "writer/image_file.h"
+
+namespace labyrinth {
+namespace {
+
+using testing::readFile;
+using testing::TempDir;
+using testing::writeFile;
+using Bytes = std::vector<std::uint8_t>;
+namespace fs = std::filesystem;
+
+TEST(DiskFile, OpeningRefusesWhatIsNotAnExistingRegularFile) {
+    TempDir dir;
+    fs::create_directory(dir / "folder.nes");
+    writeFile(dir / "locked.nes", Bytes(10, 1));
+    ::chmod((dir / "locked.nes").c_str(), 0444);
+    const struct {
+        std::string name;
+        DiskFile::Mode mode;
+        const char* says;
+    } rows[] = {
+        {"missing.nes", DiskFile::Mode::ReadWrite, "No such file or directory"},
+        {"folder.nes", DiskFile::Mode::ReadWrite, "is a folder"},
+        {"folder.nes", DiskFile::Mode::ReadOnly, "is a folder"},
+        {"locked.nes", DiskFile::Mode::ReadWrite, "Permission denied"},
+    };
+    for (const auto& row : rows) {
+        const std::string path = (dir / row.name).string();
+        auto file = DiskFile::open(path, row.mode);
+        ASSERT_FALSE(file.ok()) << row.name;
+        EXPECT_NE(file.error().message.find(path), std::string::npos) << file.error().message;
+        EXPECT_NE(file.error().message.find(row.says), std::string::npos) << file.error().message;
+    }
+    EXPECT_FALSE(fs::exists(dir / "missing.nes")) << "opening never creates";
+    EXPECT_TRUE(DiskFile::open((dir / "locked.nes").string(), DiskFile::Mode::ReadOnly).ok());
+}
+
+TEST(DiskFile, ReadsAndWritesAtOffsetsWithoutExtending) {
+    TempDir dir;
+    writeFile(dir / "f.bin", Bytes{0, 1, 2, 3, 4, 5, 6, 7});
+    auto opened = DiskFile::open((dir / "f.bin").string(), DiskFile::Mode::ReadWrite);
+    ASSERT_TRUE(opened.ok());
+    DiskFile& file = *opened.value();
+
+    const Bytes patch{9, 9};
+    EXPECT_FALSE(file.writeAt(6, patch));
+    Bytes two(2);
+    EXPECT_FALSE(file.readAt(5, two));
+    EXPECT_EQ(two, (Bytes{5, 9}));
+
+    auto beyond = file.writeAt(7, patch);
+    ASSERT_TRUE(beyond);
+    EXPECT_NE(beyond->message.find("only 8 bytes long"), std::string::npos) << beyond->message;
+    auto shortRead = file.readAt(7, two);
+    ASSERT_TRUE(shortRead);
+    EXPECT_NE(shortRead->message.find("ends after 8 bytes"), std::string::npos) << shortRead->message;
+    EXPECT_EQ(file.size().value(), 8);
+    EXPECT_FALSE(file.flush());
+
+    file.close();
+    file.close();  // harmless
+    EXPECT_TRUE(file.readAt(0, two));
+    EXPECT_EQ(readFile(dir / "f.bin"), (Bytes{0, 1, 2, 3, 4, 5, 9, 9}));
+}
+
+TEST(DiskFile, SeesAFileShrinkBehindItsBack) {
+    TempDir dir;
+    writeFile(dir / "f.bin", Bytes(100, 7));
+    auto file = DiskFile::open((dir / "f.bin").string(), DiskFile::Mode::ReadWrite);
+    ASSERT_TRUE(file.ok());
+    fs::resize_file(dir / "f.bin", 10);
+    EXPECT_EQ(file.value()->size().value(), 10);
+    EXPECT_TRUE(file.value()->writeAt(50, Bytes{1}));
+    EXPECT_EQ(fs::file_size(dir / "f.bin"), 10U);
+}
+
+TEST(MemoryFile, ChecksBoundsLikeADiskFile) {
+    MemoryFile file("mem", Bytes(4, 0));
+    Bytes one(1);
+    EXPECT_FALSE(file.writeAt(3, Bytes{5}));
+    EXPECT_TRUE(file.writeAt(4, Bytes{5}));
+    EXPECT_TRUE(file.readAt(-1, one));
+    EXPECT_TRUE(file.readAt(4, one));
+    EXPECT_EQ(file.bytes(), (Bytes{0, 0, 0, 5}));
+}
+
+TEST(WriteNewFile, CreatesWholeFilesAndReplacesOnlyWhenAsked) {
+    TempDir dir;
+    const std::string path = (dir / "copy.nes").string();
+    EXPECT_FALSE(writeNewFile(path, Bytes{1, 2, 3}, false));
+    EXPECT_EQ(readFile(path), (Bytes{1, 2, 3}));
+
+    auto refused = writeNewFile(path, Bytes{4}, false);
+    ASSERT_TRUE(refused);
+    EXPECT_NE(refused->message.find("already exists"), std::string::npos);
+    EXPECT_EQ(readFile(path), (Bytes{1, 2, 3}));
+
+    EXPECT_FALSE(writeNewFile(path, Bytes{4}, true));
+    EXPECT_EQ(readFile(path), (Bytes{4}));
+
+    auto noFolder = writeNewFile((dir / "no" / "such" / "copy.nes").string(), Bytes{1}, false);
+    ASSERT_TRUE(noFolder);
+    EXPECT_NE(noFolder->message.find("No such file or directory"), std::string::npos) << noFolder->message;
+    // No temporary file is left behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+}  // namespace
+}  // namespace labyrinth
