@@ -196,26 +196,6 @@ TEST(Driver, NoticesATextFileThatShrankAfterStartUp) {
     EXPECT_EQ(b.rom.bytes(), afterFirst);
 }
 
-// A file whose n-th write fails as a full disk would.
-class FailingFile final : public RandomAccessFile {
-public:
-    FailingFile(MemoryFile& inner, int failingWrite) : inner_(inner), failingWrite_(failingWrite) {}
-    const std::string& name() const override { return inner_.name(); }
-    Status readAt(std::int64_t offset, std::span<std::uint8_t> out) override { return inner_.readAt(offset, out); }
-    Status writeAt(std::int64_t offset, std::span<const std::uint8_t> data) override {
-        if (++writes_ == failingWrite_) return systemError(name(), "cannot write at offset " + std::to_string(offset), ENOSPC);
-        return inner_.writeAt(offset, data);
-    }
-    Result<std::int64_t> size() override { return inner_.size(); }
-    Status flush() override { return std::nullopt; }
-    int writes() const { return writes_; }
-
-private:
-    MemoryFile& inner_;
-    int failingWrite_;
-    int writes_ = 0;
-};
-
 TEST(Driver, AFailingWriteIsReportedAndNeverDone) {
     // Seed 0 needs more than one attempt, so writes 1 and 2 are both streams.
     Bench probe(0);
@@ -227,7 +207,7 @@ TEST(Driver, AFailingWriteIsReportedAndNeverDone) {
     } rows[] = {{1, "partly written"}, {2, "partly written"}, {attempts + 1, "text block"}};
     for (const auto& row : rows) {
         MemoryFile memory("game.nes", syntheticImage());
-        FailingFile rom(memory, row.failingWrite);
+        testing::FaultyFile rom(memory, {.failingWrite = row.failingWrite});
         MemoryFile text("tgltext.tgl", syntheticText());
         DerivedSeedSource seeds(0);
         Session session(rom, text, seeds);

@@ -2,6 +2,7 @@
 
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -54,6 +55,18 @@ std::vector<std::uint8_t> readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path.string());
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+Status FaultyFile::readAt(std::int64_t offset, std::span<std::uint8_t> out) {
+    if (++reads_ == faults_.failingRead)
+        return systemError(name(), "cannot read at offset " + std::to_string(offset), EIO);
+    return inner_.readAt(offset, out);
+}
+
+Status FaultyFile::writeAt(std::int64_t offset, std::span<const std::uint8_t> data) {
+    if (++writes_ == faults_.failingWrite)
+        return systemError(name(), "cannot write at offset " + std::to_string(offset), ENOSPC);
+    return inner_.writeAt(offset, data);
 }
 
 void RecordingHost::setLinkLine(int index, std::string_view text) {

@@ -55,6 +55,29 @@ public:
 /// when the model holds a complete, consistent labyrinth.
 std::vector<std::string> invariantProblems(const Labyrinth& model);
 
+/// A file layer that fails on purpose: the n-th write as a full disk
+/// would, the n-th read as a failing disk would (counted from 1; 0 never).
+class FaultyFile final : public RandomAccessFile {
+public:
+    struct Faults {
+        int failingWrite = 0;
+        int failingRead = 0;
+    };
+    FaultyFile(RandomAccessFile& inner, Faults faults) : inner_(inner), faults_(faults) {}
+    const std::string& name() const override { return inner_.name(); }
+    Status readAt(std::int64_t offset, std::span<std::uint8_t> out) override;
+    Status writeAt(std::int64_t offset, std::span<const std::uint8_t> data) override;
+    Result<std::int64_t> size() override { return inner_.size(); }
+    Status flush() override { return inner_.flush(); }
+    int writes() const { return writes_; }
+
+private:
+    RandomAccessFile& inner_;
+    Faults faults_;
+    int writes_ = 0;
+    int reads_ = 0;
+};
+
 /// What a program printed and how it ended.
 struct CommandRun {
     int exit = -1;  ///< exit status, -1 when it did not exit normally

@@ -8,6 +8,7 @@
 namespace labyrinth {
 
 Status checkImage(RandomAccessFile& image) {
+    if (auto gone = image.checkStillThere()) return gone;
     auto size = image.size();
     if (!size) return size.error();
     if (size.value() < format::minImageSize)
@@ -21,6 +22,7 @@ Status checkImage(RandomAccessFile& image) {
 }
 
 Status checkTextFile(RandomAccessFile& text) {
+    if (auto gone = text.checkStillThere()) return gone;
     auto size = text.size();
     if (!size) return size.error();
     if (size.value() < format::textSize)

@@ -58,7 +58,7 @@ Result<std::unique_ptr<DiskFile>> DiskFile::open(const std::string& path, Mode m
             return systemError(path, "cannot open", EACCES);
         }
     }
-    return std::unique_ptr<DiskFile>(new DiskFile(path, fd));
+    return std::unique_ptr<DiskFile>(new DiskFile(path, fd, info.st_dev, info.st_ino));
 }
 
 DiskFile::~DiskFile() { close(); }
@@ -115,6 +115,18 @@ Result<std::int64_t> DiskFile::size() {
 Status DiskFile::flush() {
     if (fd_ < 0) return Error{path_ + ": the file is closed"};
     if (::fdatasync(fd_) != 0 && errno != EINVAL) return systemError(path_, "cannot save the changes", errno);
+    return std::nullopt;
+}
+
+Status DiskFile::checkStillThere() {
+    if (fd_ < 0) return Error{path_ + ": the file is closed"};
+    struct stat info {};
+    if (::stat(path_.c_str(), &info) != 0) {
+        if (errno == ENOENT) return Error{path_ + ": was removed after it was opened"};
+        return systemError(path_, "cannot be found again", errno);
+    }
+    if (info.st_dev != device_ || info.st_ino != inode_)
+        return Error{path_ + ": was replaced by another file after it was opened"};
     return std::nullopt;
 }
 

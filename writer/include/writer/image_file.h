@@ -26,6 +26,10 @@ public:
     virtual Result<std::int64_t> size() = 0;
     /// Pushes written bytes to the storage so that late failures show up.
     virtual Status flush() = 0;
+    /// Fails when the file is no longer the one that its name leads to (it
+    /// was removed, or another file took its name), so that a write does
+    /// not vanish into a file nobody can see any more.
+    virtual Status checkStillThere() { return std::nullopt; }
 };
 
 /// A file on disk, opened once and kept open. Move-only.
@@ -44,14 +48,18 @@ public:
     Status writeAt(std::int64_t offset, std::span<const std::uint8_t> data) override;
     Result<std::int64_t> size() override;
     Status flush() override;
+    Status checkStillThere() override;
     /// Closes the handle; closing twice is harmless.
     void close();
     bool isOpen() const { return fd_ >= 0; }
 
 private:
-    DiskFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+    DiskFile(std::string path, int fd, std::uint64_t device, std::uint64_t inode)
+        : path_(std::move(path)), fd_(fd), device_(device), inode_(inode) {}
     std::string path_;
     int fd_ = -1;
+    std::uint64_t device_ = 0;  // identity of the file opened, to tell if the
+    std::uint64_t inode_ = 0;   // name later leads somewhere else
 };
 
 /// A file held in memory, for runs without files and for tests. Like a disk
