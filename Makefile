@@ -1,12 +1,15 @@
 # The README's commands. Everything goes through the CMake presets.
 #   make run   [DIR=folder]     build and start the window in DIR (default: here)
-#   make test                   install what is missing, build, run every test
+#   make test                   install what is missing, build, run every test: the test suite,
+#                               the same suite under the address and UB sanitizers, and a
+#                               bounded fuzzing run (FUZZ_SECONDS per target)
 #   make bench                  build and run the benchmarks (release build)
 #   make deps                   install the Debian packages the build needs
 
 DIR ?= .
+FUZZ_SECONDS ?= 30
 
-.PHONY: all deps run test bench asan clean
+.PHONY: all deps run test fuzz bench asan clean
 
 all: deps
 	cmake --preset release
@@ -20,6 +23,13 @@ run: all
 
 test: deps
 	cmake --workflow --preset dev
+	cmake --workflow --preset asan
+	$(MAKE) --no-print-directory fuzz
+
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	scripts/run-fuzzers build/fuzz $(FUZZ_SECONDS)
 
 asan: deps
 	cmake --workflow --preset asan
