@@ -75,6 +75,16 @@ private:
     std::array<int, areaCount> frontier_{};
 };
 
+// Only rooms whose entry grew in area b change, so rooms that already
+// carry an order number equal to b keep it.
+void renumber(Labyrinth& m_, int b, std::uint8_t number) {
+    for (int x = 0; x < gridSize; ++x)
+        for (int y = 0; y < gridSize; ++y)
+            if (m_.mapArea(x, y) == b &&
+                m_.entryArea[static_cast<std::size_t>(m_.mapEntry(x, y))] == b)
+                m_.mapArea(x, y) = number;
+}
+
 class Generator {
 public:
     Generator(Labyrinth& m, Random& rng, SeedSource& seeds, GeneratorHost& host,
@@ -89,14 +99,14 @@ public:
             resetAndAnchor(result.lastSeed);
             grow();
             m_.linkPass = 0;
-            probe();
-            if (order()) break;
+            probePass(m_, rng_);
+            if (orderAreas(m_, host_)) break;
         }
         m_.linkPass = 1;
         for (auto& row : m_.areaLinks) row.fill(0);
         std::fill_n(m_.corridorUsed.begin(), 14, std::int16_t{0});
-        probe();
-        finalCopy();
+        probePass(m_, rng_);
+        copyFinalAreas(m_);
         return result;
     }
 
@@ -223,94 +233,6 @@ private:
         }
     }
 
-    // The probe pass over entries 0..370: the survey rule records which areas
-    // touch which (linkPass 0); the link rule opens one door into each area
-    // from a smaller-numbered one (linkPass 1).
-    void probe() {
-        const bool survey = m_.linkPass == 0;
-        for (int stepCount = 0; stepCount <= lastEntry; ++stepCount) {
-            const int curX = m_.entryX[static_cast<std::size_t>(stepCount)];
-            const int curY = m_.entryY[static_cast<std::size_t>(stepCount)];
-            // Neither changes while this entry is probed: links carve doors only.
-            const int curArea = m_.mapArea(curX, curY);
-            const bool plain = m_.mapMark(curX, curY) == noMark;
-            auto& records = m_.areaLinks[static_cast<std::size_t>(curArea)];
-            unsigned tried = 0;  // bit per direction code
-            while (tried != allDirections) {
-                const int doorDir = rng_.below(4) + 1;
-                tried |= 1U << doorDir;
-                const int nbrX = curX + stepX[static_cast<std::size_t>(doorDir)];
-                const int nbrY = curY + stepY[static_cast<std::size_t>(doorDir)];
-                // A neighbour off the labyrinth is pulled back onto the
-                // entry's own cell, where no rule can hold.
-                if (!inMaze(nbrX, nbrY)) continue;
-                const int b = m_.mapArea(nbrX, nbrY);
-                auto& record = records[static_cast<std::size_t>(b)];
-                if (!plain || b == curArea) continue;
-                if (survey) {
-                    if (record == 0) {
-                        record = 1;
-                        break;
-                    }
-                } else if (record != 1 && curArea < b && b != noArea &&
-                           m_.corridorUsed[static_cast<std::size_t>(b)] == 0) {
-                    record = 1;
-                    m_.mapLink(curX, curY) = static_cast<std::int16_t>(b);
-                    m_.corridorUsed[static_cast<std::size_t>(b)] = 1;
-                    roomcheck(m_, nbrX, nbrY, doorDir);
-                    break;
-                }
-            }
-        }
-    }
-
-    // Breadth-first from area 0 over the survey records: numbers the areas in
-    // the order reached, renumbers their rooms and writes the link list.
-    // Returns false when some area was not reached.
-    bool order() {
-        int stepCount = 0;
-        m_.areaOrder.fill(noArea);
-        m_.reachedCount = 0;
-        int curArea = 0;
-        for (;;) {
-            const auto from = static_cast<std::size_t>(curArea);
-            for (int b = 0; b < areaCount; ++b) {
-                const auto to = static_cast<std::size_t>(b);
-                if (m_.areaLinks[from][to] == 1 && m_.areaOrder[to] == noArea) {
-                    ++m_.orderCount;
-                    m_.areaOrder[to] = m_.orderCount;
-                    m_.areaOrder[from] = static_cast<std::uint8_t>(curArea);
-                    ++m_.reachedCount;
-                    m_.visitList[static_cast<std::size_t>(m_.reachedCount)] = static_cast<std::uint8_t>(b);
-                    renumber(b, m_.orderCount);
-                }
-                host_.setLinkLine(stepCount, LinkLine(curArea, b, m_.areaLinks[from][to]).text());
-                ++stepCount;
-            }
-            ++m_.visitIndex;
-            if (m_.visitIndex > m_.reachedCount) break;
-            curArea = m_.visitList[m_.visitIndex];
-        }
-        return m_.visitIndex == areaCount;
-    }
-
-    // Only rooms whose entry grew in area b change, so rooms that already
-    // carry an order number equal to b keep it.
-    void renumber(int b, std::uint8_t number) {
-        for (int x = 0; x < gridSize; ++x)
-            for (int y = 0; y < gridSize; ++y)
-                if (m_.mapArea(x, y) == b &&
-                    m_.entryArea[static_cast<std::size_t>(m_.mapEntry(x, y))] == b)
-                    m_.mapArea(x, y) = number;
-    }
-
-    void finalCopy() {
-        for (int x = 0; x < gridSize; ++x)
-            for (int y = 0; y < gridSize; ++y)
-                if (m_.mapArea(x, y) != noArea)
-                    m_.entryArea[static_cast<std::size_t>(m_.mapEntry(x, y))] = m_.mapArea(x, y);
-    }
-
     Labyrinth& m_;
     Random& rng_;
     SeedSource& seeds_;
@@ -320,6 +242,87 @@ private:
 };
 
 }  // namespace
+
+// The probe pass over entries 0..370: the survey rule records which areas
+// touch which (linkPass 0); the link rule opens one door into each area
+// from a smaller-numbered one (linkPass 1).
+void probePass(Labyrinth& m_, Random& rng_) {
+    const bool survey = m_.linkPass == 0;
+    for (int stepCount = 0; stepCount <= lastEntry; ++stepCount) {
+        const int curX = m_.entryX[static_cast<std::size_t>(stepCount)];
+        const int curY = m_.entryY[static_cast<std::size_t>(stepCount)];
+        // Neither changes while this entry is probed: links carve doors only.
+        const int curArea = m_.mapArea(curX, curY);
+        const bool plain = m_.mapMark(curX, curY) == noMark;
+        auto& records = m_.areaLinks[static_cast<std::size_t>(curArea)];
+        unsigned tried = 0;  // bit per direction code
+        while (tried != allDirections) {
+            const int doorDir = rng_.below(4) + 1;
+            tried |= 1U << doorDir;
+            const int nbrX = curX + stepX[static_cast<std::size_t>(doorDir)];
+            const int nbrY = curY + stepY[static_cast<std::size_t>(doorDir)];
+            // A neighbour off the labyrinth is pulled back onto the
+            // entry's own cell, where no rule can hold.
+            if (!inMaze(nbrX, nbrY)) continue;
+            const int b = m_.mapArea(nbrX, nbrY);
+            auto& record = records[static_cast<std::size_t>(b)];
+            if (!plain || b == curArea) continue;
+            if (survey) {
+                if (record == 0) {
+                    record = 1;
+                    break;
+                }
+            } else if (record != 1 && curArea < b && b != noArea &&
+                       m_.corridorUsed[static_cast<std::size_t>(b)] == 0) {
+                record = 1;
+                m_.mapLink(curX, curY) = static_cast<std::int16_t>(b);
+                m_.corridorUsed[static_cast<std::size_t>(b)] = 1;
+                roomcheck(m_, nbrX, nbrY, doorDir);
+                break;
+            }
+        }
+    }
+}
+
+// Breadth-first from area 0 over the survey records: numbers the areas in
+// the order reached, renumbers their rooms and writes the link list.
+// Returns false when some area was not reached.
+bool orderAreas(Labyrinth& m_, GeneratorHost& host_) {
+    int stepCount = 0;
+    m_.areaOrder.fill(noArea);
+    m_.reachedCount = 0;
+    int curArea = 0;
+    for (;;) {
+        const auto from = static_cast<std::size_t>(curArea);
+        for (int b = 0; b < areaCount; ++b) {
+            const auto to = static_cast<std::size_t>(b);
+            if (m_.areaLinks[from][to] == 1 && m_.areaOrder[to] == noArea) {
+                ++m_.orderCount;
+                m_.areaOrder[to] = m_.orderCount;
+                m_.areaOrder[from] = static_cast<std::uint8_t>(curArea);
+                ++m_.reachedCount;
+                m_.visitList[static_cast<std::size_t>(m_.reachedCount)] = static_cast<std::uint8_t>(b);
+                renumber(m_, b, m_.orderCount);
+            }
+            host_.setLinkLine(stepCount, LinkLine(curArea, b, m_.areaLinks[from][to]).text());
+            ++stepCount;
+        }
+        ++m_.visitIndex;
+        if (m_.visitIndex > m_.reachedCount) break;
+        curArea = m_.visitList[m_.visitIndex];
+    }
+    return m_.visitIndex == areaCount;
+}
+
+void copyFinalAreas(Labyrinth& model) {
+    // Every entry that still owns its cell takes the cell's area; an entry
+    // whose anchor cell a later anchor took keeps its growth number.
+    for (std::size_t e = 0; e < entryCount; ++e) {
+        const int x = model.entryX[e];
+        const int y = model.entryY[e];
+        if (model.mapEntry(x, y) == static_cast<std::int16_t>(e)) model.entryArea[e] = model.mapArea(x, y);
+    }
+}
 
 void roomcheck(Labyrinth& model, int nbrX, int nbrY, int doorDir) {
     // Two passes: the first cell, then the cell beyond its new door.

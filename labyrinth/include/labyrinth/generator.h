@@ -59,6 +59,22 @@ private:
     std::size_t size_ = 0;
 };
 
+// The stages after growth, one by one; `maPupdate` runs them in order.
+
+/// The probe pass over entries 0..370: with `linkPass` 0 it records in
+/// `areaLinks` which areas touch which; with 1 it opens one door into each
+/// area from a smaller-numbered one and marks the room it leaves from.
+void probePass(Labyrinth& model, Random& rng);
+
+/// The ordering traversal: breadth-first from area 0 over the survey records,
+/// numbering the areas 1..10 in the order reached, renumbering their rooms and
+/// writing the 11 link-list lines of every visited area. False when some area
+/// was not reached. `orderCount` and `visitIndex` must be 0 (as after a reset).
+bool orderAreas(Labyrinth& model, GeneratorHost& host);
+
+/// Copies the final area number of every room back to the entry owning it.
+void copyFinalAreas(Labyrinth& model);
+
 /// Generates a new labyrinth into `model`: reset and anchors, growth, survey,
 /// ordering (restarting with a fresh seed from `seeds` while some area is
 /// unreachable), link pass and final copy. The random draws continue in `rng`
