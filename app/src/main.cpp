@@ -14,6 +14,7 @@
 int main(int argc, char** argv) {
     using namespace labyrinth;
     QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("labyrinth-writer"));
     const QString caption = QString::fromUtf8(window::windowCaption);
 
     std::error_code ec;

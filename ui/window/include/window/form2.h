@@ -39,8 +39,8 @@ class Form2 final : public QWidget {
     Q_OBJECT
 public:
     /// Takes over the two open files (already checked by the start-up step)
-    /// and the source of attempt seeds; all three live until the window is
-    /// closed or destroyed.
+    /// and the source of attempt seeds, none of them null; all three live
+    /// until the window is closed or destroyed.
     Form2(std::unique_ptr<RandomAccessFile> rom, std::unique_ptr<RandomAccessFile> text,
           std::unique_ptr<SeedSource> seeds, ErrorReporter report = showErrorBox, QWidget* parent = nullptr);
     /// `Form_Terminate`: closes whatever is still open.
