@@ -1,0 +1,56 @@
+#pragma once
+// Start-up of the window program: ask for the image's name, open the image
+// and tgltext.tgl in the working folder, and check both before the window
+// shows. Nothing here creates, truncates or writes a file.
+
+#include <QString>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "writer/image_file.h"
+
+namespace labyrinth::app {
+
+/// The start-up prompt's text.
+inline constexpr const char* promptText = "Enter the name of your Guardian Legend ROM";
+/// The extension appended to the typed name.
+inline constexpr const char* imageExtension = ".nes";
+
+/// Asks for the image's name with `label` and `title`; an empty text means
+/// the user entered nothing or cancelled.
+using Prompt = std::function<QString(const QString& label, const QString& title)>;
+/// Tells the user why start-up failed; `title` is the window's caption.
+using Reporter = std::function<void(const QString& title, const QString& message)>;
+
+/// The modal input dialog, with an empty default answer.
+QString askRomName(const QString& label, const QString& title);
+/// A modal message box.
+void showStartupError(const QString& title, const QString& message);
+
+enum class LoadOutcome {
+    Opened,     ///< both files are open and fit for a labyrinth
+    Cancelled,  ///< empty answer: end quietly, nothing touched
+    Failed,     ///< reported; end with a failure status, nothing touched
+};
+
+struct LoadResult {
+    LoadOutcome outcome = LoadOutcome::Cancelled;
+    std::string romPath;                ///< appDir + the typed name + ".nes"
+    std::unique_ptr<DiskFile> romFile;  ///< open for reading and writing
+    std::unique_ptr<DiskFile> textFile; ///< open for reading; it is never written
+    std::string error;                  ///< the reported message, when Failed
+
+    /// The program's exit status when it ends here: 0 after a cancel.
+    int exitCode() const { return outcome == LoadOutcome::Failed ? 1 : 0; }
+};
+
+/// `Form_Load`: prompts, then opens `appDir` + name + ".nes" and
+/// `appDir` + "tgltext.tgl", where `appDir` is `workingDir` and a separator.
+/// A missing or unfit file, a folder in place of a file or a refused open is
+/// reported through `report` naming the file and the problem; so is a name
+/// that would leave the working folder.
+LoadResult Form_Load(const std::filesystem::path& workingDir, const Prompt& prompt, const Reporter& report);
+
+}  // namespace labyrinth::app

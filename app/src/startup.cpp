@@ -1,0 +1,99 @@
+#include "app/startup.h"
+
+#include <QFile>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <system_error>
+
+#include "window/form2.h"
+#include "writer/driver.h"
+#include "writer/record_format.h"
+
+namespace labyrinth::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool missing(const std::string& path) {
+    std::error_code ec;
+    return fs::symlink_status(path, ec).type() == fs::file_type::not_found;
+}
+
+// Why a typed name cannot be used, or empty when it can. The image must lie
+// in the working folder, so a name that walks into another folder is refused
+// rather than followed.
+QString nameProblem(const QString& romName) {
+    if (romName.contains(QLatin1Char('/')) || romName.contains(QChar(u'\0')))
+        return QStringLiteral("\"%1\" is not the name of a file in this folder: type the image's name alone, "
+                              "without a folder.")
+            .arg(romName);
+    return {};
+}
+
+}  // namespace
+
+QString askRomName(const QString& label, const QString& title) {
+    bool accepted = false;
+    const QString answer = QInputDialog::getText(nullptr, title, label, QLineEdit::Normal, QString(), &accepted);
+    return accepted ? answer : QString();
+}
+
+void showStartupError(const QString& title, const QString& message) {
+    QMessageBox::critical(nullptr, title, message);
+}
+
+LoadResult Form_Load(const fs::path& workingDir, const Prompt& prompt, const Reporter& report) {
+    LoadResult result;
+    const QString caption = QString::fromUtf8(window::windowCaption);
+    auto fail = [&](std::string message) {
+        result.romFile.reset();
+        result.textFile.reset();
+        result.outcome = LoadOutcome::Failed;
+        result.error = std::move(message);
+        report(caption, QString::fromStdString(result.error));
+        return std::move(result);
+    };
+
+    // The separator goes on unconditionally; in the root folder the doubled
+    // one still names the same file.
+    const std::string appDir = workingDir.string() + '/';
+    const QString romName = prompt(QString::fromUtf8(promptText), caption);
+    if (romName.isEmpty()) {
+        result.outcome = LoadOutcome::Cancelled;
+        return result;
+    }
+    if (const QString problem = nameProblem(romName); !problem.isEmpty()) return fail(problem.toStdString());
+
+    result.romPath = appDir + QFile::encodeName(romName).toStdString() + imageExtension;
+    auto rom = DiskFile::open(result.romPath, DiskFile::Mode::ReadWrite);
+    if (!rom) {
+        std::string message = rom.error().message;
+        if (missing(result.romPath)) {
+            if (romName.endsWith(QLatin1String(imageExtension), Qt::CaseInsensitive))
+                message += ".\nType the name without its extension: the program adds \".nes\" itself, so for " +
+                           romName.toStdString() + " type " + romName.chopped(4).toStdString() + ".";
+            else
+                message += ".\nThe image must lie in the folder the program was started in, " +
+                           workingDir.string() + ".";
+        }
+        return fail(message);
+    }
+    result.romFile = std::move(rom.value());
+    if (const Status unfit = checkImage(*result.romFile)) return fail(unfit->message);
+
+    // The text file is only ever read, so it is opened read-only.
+    const std::string textPath = appDir + format::textFileName;
+    auto text = DiskFile::open(textPath, DiskFile::Mode::ReadOnly);
+    if (!text) {
+        std::string message = text.error().message;
+        if (missing(textPath)) message += ".\nIt must lie beside the image, in " + workingDir.string() + ".";
+        return fail(message);
+    }
+    result.textFile = std::move(text.value());
+    if (const Status unfit = checkTextFile(*result.textFile)) return fail(unfit->message);
+
+    result.outcome = LoadOutcome::Opened;
+    return result;
+}
+
+}  // namespace labyrinth::app

@@ -1,0 +1,272 @@
+// Start-up of the window program: the prompt, the empty answer, opening the
+// two files, and every bad start ending with a message and nothing touched.
+
+#include <gtest/gtest.h>
+
+#include <QInputDialog>
+#include <QTimer>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <stdexcept>
+
+#include "app/startup.h"
+#include "qt_test_app.h"
+#include "test_support.h"
+
+namespace labyrinth::app {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+
+// Every entry of a folder with its bytes (a folder as "<folder>", a file this
+// process may not read as "<unreadable>"), to show that start-up created,
+// removed and changed nothing.
+std::map<std::string, std::vector<std::uint8_t>> snapshot(const fs::path& folder) {
+    std::map<std::string, std::vector<std::uint8_t>> entries;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_directory()) {
+            const std::string marker = "<folder>";
+            entries[name] = {marker.begin(), marker.end()};
+        } else {
+            try {
+                entries[name] = testing::readFile(entry.path());
+            } catch (const std::runtime_error&) {
+                const std::string marker = "<unreadable>";
+                entries[name] = {marker.begin(), marker.end()};
+            }
+        }
+    }
+    return entries;
+}
+
+// A prompt that answers from a script and remembers what it was asked.
+struct ScriptedPrompt {
+    explicit ScriptedPrompt(QString typed = {}) : answer(std::move(typed)) {}
+    QString answer;
+    int calls = 0;
+    QString label, title;
+    Prompt prompt() {
+        return [this](const QString& l, const QString& t) {
+            ++calls;
+            label = l;
+            title = t;
+            return answer;
+        };
+    }
+};
+
+struct Reports {
+    QStringList titles, messages;
+    Reporter reporter() {
+        return [this](const QString& title, const QString& message) {
+            titles << title;
+            messages << message;
+        };
+    }
+};
+
+// --- The prompt ---------------------------------------------------------------
+
+struct DialogRow {
+    const char* what;
+    bool accept;
+    QString typed;
+    QString answer;
+};
+
+TEST(StartupPrompt, AsksForTheImageNameInAModalDialog) {
+    const DialogRow table[] = {
+        {"cancelled", false, QStringLiteral("game"), QString()},
+        {"confirmed empty", true, QString(), QString()},
+        {"a name", true, QStringLiteral("game"), QStringLiteral("game")},
+        {"a name with a leading blank, kept as typed", true, QStringLiteral(" Game"), QStringLiteral(" Game")},
+    };
+    for (const auto& row : table) {
+        QString label, title, initial;
+        bool modal = false;
+        QTimer driver;
+        // Answer the dialog from inside its own event loop, once it is up.
+        QObject::connect(&driver, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) return;
+            driver.stop();
+            label = dialog->labelText();
+            title = dialog->windowTitle();
+            initial = dialog->textValue();
+            modal = dialog->isModal();
+            dialog->setTextValue(row.typed);
+            if (row.accept)
+                dialog->accept();
+            else
+                dialog->reject();
+        });
+        driver.start(5);
+        const QString answer = askRomName(QString::fromUtf8(promptText), QStringLiteral("Vrelmak - Dunmere"));
+        EXPECT_EQ(label, QStringLiteral("Enter the name of your Guardian Legend ROM")) << row.what;
+        EXPECT_EQ(title, QStringLiteral("Vrelmak - Dunmere")) << row.what;
+        EXPECT_TRUE(initial.isEmpty()) << row.what;
+        EXPECT_TRUE(modal) << row.what;
+        EXPECT_EQ(answer, row.answer) << row.what;
+    }
+}
+
+TEST(StartupLoad, EmptyAnswerEndsQuietlyWithNothingCreated) {
+    TempDir dir;
+    ScriptedPrompt prompt;  // answers with the empty text, as a cancel does
+    Reports reports;
+    const LoadResult result = Form_Load(dir.path(), prompt.prompt(), reports.reporter());
+    EXPECT_EQ(prompt.calls, 1);
+    EXPECT_EQ(prompt.label, QStringLiteral("Enter the name of your Guardian Legend ROM"));
+    EXPECT_EQ(prompt.title, QStringLiteral("Vrelmak - Dunmere"));
+    EXPECT_EQ(result.outcome, LoadOutcome::Cancelled);
+    EXPECT_EQ(result.exitCode(), 0);
+    EXPECT_FALSE(result.romFile || result.textFile);
+    EXPECT_TRUE(reports.messages.isEmpty());
+    EXPECT_TRUE(fs::is_empty(dir.path())) << "nothing may be created";
+}
+
+// --- Opening ------------------------------------------------------------------
+
+TEST(StartupLoad, OpensTheTypedImageAndTheTextFileBesideIt) {
+    const char* names[] = {"game", " game", "Guardian Legend (U)", "game.v2"};
+    for (const char* name : names) {
+        TempDir dir;
+        testing::writeFile(dir / (std::string(name) + ".nes"), testing::syntheticImage());
+        testing::writeFile(dir / "tgltext.tgl", testing::syntheticText());
+        const auto before = snapshot(dir.path());
+        ScriptedPrompt prompt(QString::fromUtf8(name));
+        Reports reports;
+
+        LoadResult result = Form_Load(dir.path(), prompt.prompt(), reports.reporter());
+
+        ASSERT_EQ(result.outcome, LoadOutcome::Opened) << name << ": " << result.error;
+        EXPECT_TRUE(reports.messages.isEmpty()) << name;
+        EXPECT_EQ(result.romPath, dir.path().string() + "/" + name + ".nes");
+        ASSERT_TRUE(result.romFile && result.textFile) << name;
+        EXPECT_EQ(result.romFile->name(), result.romPath);
+        EXPECT_EQ(result.textFile->name(), dir.path().string() + "/tgltext.tgl");
+        EXPECT_TRUE(result.romFile->isOpen() && result.textFile->isOpen()) << name;
+        EXPECT_EQ(snapshot(dir.path()), before) << name << ": start-up must not change any file";
+    }
+}
+
+// --- Bad start-ups ------------------------------------------------------------
+
+struct BadStart {
+    const char* what;
+    std::function<void(const TempDir&)> lay;  // what the folder holds
+    const char* typed;
+    std::vector<std::string> says;  // parts of the message, paths relative to the folder
+};
+
+void image(const TempDir& dir) { testing::writeFile(dir / "game.nes", testing::syntheticImage()); }
+void text(const TempDir& dir) { testing::writeFile(dir / "tgltext.tgl", testing::syntheticText()); }
+
+TEST(StartupLoad, BadStartsAreReportedAndTouchNothing) {
+    const BadStart table[] = {
+        {"image missing",
+         [](const TempDir& d) { text(d); },
+         "game",
+         {"/game.nes", "No such file", "folder the program was started in"}},
+        {"typed with its extension",
+         [](const TempDir& d) { image(d), text(d); },
+         "game.nes",
+         {"/game.nes.nes", "No such file", "without its extension", "type game."}},
+        {"wrong magic",
+         [](const TempDir& d) {
+             auto bytes = testing::syntheticImage();
+             bytes[3] = 0x1B;  // "NES" then 0x1B instead of 0x1A
+             testing::writeFile(d / "game.nes", bytes);
+             text(d);
+         },
+         "game",
+         {"/game.nes", "not an NES cartridge image"}},
+        {"image too short",
+         [](const TempDir& d) {
+             testing::writeFile(d / "game.nes", testing::syntheticImage(88069));  // one byte short of the text block's end
+             text(d);
+         },
+         "game",
+         {"/game.nes", "88069 bytes", "88070"}},
+        {"empty image",
+         [](const TempDir& d) {
+             testing::writeFile(d / "game.nes", {});
+             text(d);
+         },
+         "game",
+         {"/game.nes", "0 bytes"}},
+        {"image is a folder",
+         [](const TempDir& d) {
+             fs::create_directory(d / "game.nes");
+             text(d);
+         },
+         "game",
+         {"/game.nes", "is a folder"}},
+        {"image without write permission",
+         [](const TempDir& d) {
+             image(d), text(d);
+             fs::permissions(d / "game.nes", fs::perms::owner_read | fs::perms::group_read);
+         },
+         "game",
+         {"/game.nes", "Permission denied"}},
+        {"text file missing", [](const TempDir& d) { image(d); }, "game", {"/tgltext.tgl", "No such file", "beside"}},
+        {"text file too short",
+         [](const TempDir& d) {
+             image(d);
+             testing::writeFile(d / "tgltext.tgl", testing::syntheticText(445));
+         },
+         "game",
+         {"/tgltext.tgl", "445 bytes", "446"}},
+        {"text file is a folder",
+         [](const TempDir& d) {
+             image(d);
+             fs::create_directory(d / "tgltext.tgl");
+         },
+         "game",
+         {"/tgltext.tgl", "is a folder"}},
+        {"text file unreadable",
+         [](const TempDir& d) {
+             image(d), text(d);
+             fs::permissions(d / "tgltext.tgl", fs::perms::none);
+         },
+         "game",
+         {"/tgltext.tgl", "Permission denied"}},
+        {"name reaching into another folder",
+         [](const TempDir& d) {
+             fs::create_directory(d / "sub");
+             testing::writeFile(d / "sub" / "game.nes", testing::syntheticImage());
+             text(d);
+         },
+         "sub/game",
+         {"sub/game", "without a folder"}},
+    };
+    for (const auto& row : table) {
+        TempDir dir;
+        row.lay(dir);
+        const auto before = snapshot(dir.path());
+        ScriptedPrompt prompt(QString::fromUtf8(row.typed));
+        Reports reports;
+
+        LoadResult result = Form_Load(dir.path(), prompt.prompt(), reports.reporter());
+
+        EXPECT_EQ(result.outcome, LoadOutcome::Failed) << row.what;
+        EXPECT_NE(result.exitCode(), 0) << row.what;
+        EXPECT_FALSE(result.romFile || result.textFile) << row.what << ": nothing may stay open";
+        ASSERT_EQ(reports.messages.size(), 1) << row.what;
+        EXPECT_EQ(reports.titles[0], QStringLiteral("Vrelmak - Dunmere")) << row.what;
+        const std::string message = reports.messages[0].toStdString();
+        EXPECT_EQ(message, result.error) << row.what;
+        for (const std::string& part : row.says) {
+            const std::string expected = part.front() == '/' ? dir.path().string() + part : part;
+            EXPECT_NE(message.find(expected), std::string::npos) << row.what << ": \"" << message << "\" lacks \""
+                                                                 << expected << '"';
+        }
+        EXPECT_EQ(snapshot(dir.path()), before) << row.what << ": nothing may be created or changed";
+    }
+}
+
+}  // namespace
+}  // namespace labyrinth::app

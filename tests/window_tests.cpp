@@ -1,0 +1,452 @@
+// The main window in the offscreen platform: layout, the button's click,
+// room information, closing, and failures reported without "Done.".
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QFontInfo>
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <filesystem>
+#include <functional>
+#include <set>
+
+#include "qt_test_app.h"
+#include "test_support.h"
+#include "window/form2.h"
+#include "window/room_cell.h"
+#include "window/room_info.h"
+#include "writer/encoder.h"
+#include "writer/record_format.h"
+
+namespace labyrinth::window {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::readFile;
+using testing::TempDir;
+
+constexpr std::size_t textFileSize = 600;  // longer than the block: only 446 bytes may be copied
+
+// How many of this process's open descriptors refer to `path`.
+int openDescriptors(const fs::path& path) {
+    int count = 0;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd", ec)) {
+        std::error_code linkError;
+        if (fs::read_symlink(entry.path(), linkError) == path) ++count;
+    }
+    return count;
+}
+
+// A window over a synthetic image and text file in a temporary folder, with
+// a fixed master seed and the failure messages collected instead of shown.
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing::writeFile(imagePath, testing::syntheticImage());
+        testing::writeFile(textPath, testing::syntheticText(textFileSize));
+        form = makeForm();
+    }
+
+    std::unique_ptr<Form2> makeForm() {
+        auto rom = DiskFile::open(imagePath.string(), DiskFile::Mode::ReadWrite);
+        auto text = DiskFile::open(textPath.string(), DiskFile::Mode::ReadOnly);
+        if (!rom || !text) throw std::runtime_error("cannot open the fixture files");
+        return std::make_unique<Form2>(std::move(rom.value()), std::move(text.value()),
+                                       std::make_unique<DerivedSeedSource>(20240611),
+                                       [this](QWidget*, const QString& message) { errors.push_back(message); });
+    }
+
+    // Shown and drawn once, as it is when a user can click.
+    void showForm() {
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    }
+
+    // Big enough to uncover the list and the room cells.
+    void enlarge() { form->resize(700, 1320); }
+
+    TempDir dir;
+    fs::path imagePath = dir / "game.nes";
+    fs::path textPath = dir / "tgltext.tgl";
+    std::unique_ptr<Form2> form;
+    QStringList errors;
+};
+
+// The generator's invariants for a model that the writer has encoded since:
+// the writer counts item and 44 rooms down in the model's own counters, so
+// they are set back to what the grid shows before the check.
+std::vector<std::string> labyrinthProblems(Labyrinth model) {
+    model.itemCount = 0;
+    model.markCount = markCountStart;
+    for (int x = 0; x < mazeSize; ++x)
+        for (int y = 0; y < mazeSize; ++y) {
+            if (model.isRoom(x, y) && model.mapMark(x, y) == itemMark) ++model.itemCount;
+            if (model.isRoom(x, y) && model.mapMark(x, y) == secondMark) ++model.markCount;
+        }
+    return testing::invariantProblems(model);
+}
+
+// --- Layout -----------------------------------------------------------------
+
+struct ControlRow {
+    const char* name;
+    std::function<QWidget*(const Form2&)> control;
+    QRect pixels;  // left, top, width, height at 15 twips per pixel
+    const char* text;
+};
+
+TEST_F(WindowTest, EveryControlSitsAtItsFixedPlaceWithItsText) {
+    const ControlRow table[] = {
+        {"Conlist", [](const Form2& f) { return f.Conlist(); }, {560, 616, 113, 56}, ""},
+        {"savebut", [](const Form2& f) { return f.savebut(); }, {128, 56, 129, 49}, "Write to TGL"},
+        {"Room 575", [](const Form2& f) { return f.Room(575); }, {552, 1288, 25, 25}, ""},
+        {"Room 574", [](const Form2& f) { return f.Room(574); }, {528, 1288, 25, 25}, ""},
+        {"Room 573", [](const Form2& f) { return f.Room(573); }, {504, 1288, 25, 25}, ""},
+        {"Room 572", [](const Form2& f) { return f.Room(572); }, {480, 1288, 25, 25}, ""},
+        {"Label2", [](const Form2& f) { return f.Label2(); }, {280, 144, 121, 17}, creditText},
+        {"Label1", [](const Form2& f) { return f.Label1(); },
+         {8, 144, 369, 17}, "Click on the button above to create a new Labyrinth."},
+    };
+    showForm();
+    for (const auto& row : table) {
+        QWidget* control = row.control(*form);
+        ASSERT_NE(control, nullptr) << row.name;
+        EXPECT_EQ(control->parentWidget(), form.get()) << row.name;
+        EXPECT_EQ(control->geometry(), row.pixels) << row.name;
+        EXPECT_TRUE(control->isVisible()) << row.name;
+        EXPECT_TRUE(control->isEnabled()) << row.name;
+        QString text;
+        if (auto* label = qobject_cast<QLabel*>(control)) text = label->text();
+        if (auto* button = qobject_cast<QAbstractButton*>(control)) text = button->text();
+        EXPECT_EQ(text.toStdString(), row.text) << row.name;
+    }
+    EXPECT_EQ(form->Room(571), nullptr);
+    EXPECT_EQ(form->Room(576), nullptr);
+    EXPECT_EQ(form->findChildren<RoomCell*>().size(), 4);
+    EXPECT_EQ(form->Conlist()->count(), 0);
+    EXPECT_EQ(form->Conlist()->selectionMode(), QAbstractItemView::SingleSelection);
+    EXPECT_FALSE(form->Conlist()->isSortingEnabled());
+    EXPECT_FALSE(form->Label2()->text().isEmpty());
+    EXPECT_FALSE(form->Label1()->wordWrap());
+}
+
+TEST_F(WindowTest, WindowHasItsCaptionSizeAndIsResizable) {
+    showForm();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Vrelmak - Dunmere"));
+    EXPECT_EQ(form->size(), QSize(400, 160));
+    EXPECT_FALSE(form->windowIcon().isNull());
+    EXPECT_NE(form->minimumSize(), form->maximumSize());
+    form->resize(673, 672);
+    EXPECT_EQ(form->size(), QSize(673, 672));
+    // Nothing is laid out again when the window grows.
+    EXPECT_EQ(form->Conlist()->geometry(), QRect(560, 616, 113, 56));
+    EXPECT_EQ(form->savebut()->geometry(), QRect(128, 56, 129, 49));
+}
+
+TEST_F(WindowTest, ButtonIsBoldTahomaAndNotTheDefaultButton) {
+    const QFont font = form->savebut()->font();
+    EXPECT_EQ(font.families().value(0), QStringLiteral("Tahoma"));
+    EXPECT_DOUBLE_EQ(font.pointSizeF(), 9.75);
+    EXPECT_EQ(font.weight(), QFont::Bold);
+    EXPECT_FALSE(font.italic() || font.underline() || font.strikeOut());
+    // Where Tahoma is missing, some installed face stands in, still bold.
+    const QFontInfo resolved(font);
+    EXPECT_FALSE(resolved.family().isEmpty());
+    EXPECT_TRUE(resolved.bold());
+
+    EXPECT_FALSE(form->savebut()->isDefault());
+    EXPECT_FALSE(form->savebut()->autoDefault());
+    showForm();
+    QSignalSpy pressed(form->savebut(), &QPushButton::clicked);
+    form->Conlist()->setFocus();
+    QTest::keyClick(form->Conlist(), Qt::Key_Return);
+    QTest::keyClick(form.get(), Qt::Key_Enter);
+    EXPECT_EQ(pressed.count(), 0) << "Enter must not press the button";
+}
+
+TEST_F(WindowTest, TabOrderRunsFromTheListToTheButtonToTheRoomCells) {
+    showForm();
+    std::vector<QWidget*> order;
+    QWidget* widget = form->Conlist();
+    for (int guard = 0; guard < 100 && order.size() < 6; ++guard, widget = widget->nextInFocusChain())
+        if (widget->parentWidget() == form.get() && (widget->focusPolicy() & Qt::TabFocus) != 0)
+            order.push_back(widget);
+    const std::vector<QWidget*> expected{form->Conlist(), form->savebut(), form->Room(575),
+                                         form->Room(574), form->Room(573), form->Room(572)};
+    EXPECT_EQ(order, expected);
+    EXPECT_EQ(form->Label1()->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(form->Label2()->focusPolicy(), Qt::NoFocus);
+}
+
+// --- What the window looks like ---------------------------------------------
+
+struct PixelRow {
+    const char* what;
+    QPoint at;
+    std::function<QColor()> colour;
+};
+
+TEST_F(WindowTest, GrabShowsTheGreenButtonTheBackgroundAndOliveCellsBeyondTheEdge) {
+    showForm();
+    const fs::path png = dir / "form2.png";
+    ASSERT_TRUE(form->grab().save(QString::fromStdString(png.string()), "PNG"));
+    const QImage initial(QString::fromStdString(png.string()));
+    ASSERT_EQ(initial.size(), QSize(400, 160));
+    std::set<QRgb> colours;
+    bool olive = false;
+    for (int y = 0; y < initial.height(); ++y)
+        for (int x = 0; x < initial.width(); ++x) {
+            colours.insert(initial.pixel(x, y));
+            olive = olive || initial.pixelColor(x, y) == QColor(128, 128, 0);
+        }
+    EXPECT_GT(colours.size(), 8U) << "the grab is blank";
+    EXPECT_FALSE(olive) << "the room cells lie beyond the first client area";
+
+    enlarge();
+    const QImage whole = form->grab().toImage();
+    const QColor background = QApplication::palette().color(QPalette::Inactive, QPalette::Window);
+    const PixelRow table[] = {
+        {"window background", {3, 3}, [&] { return background; }},
+        {"window background below the labels", {300, 300}, [&] { return background; }},
+        {"button face", {128 + 6, 56 + 6}, [] { return QColor(0, 255, 0); }},
+        {"button face, lower right", {128 + 129 - 7, 56 + 49 - 7}, [] { return QColor(0, 255, 0); }},
+        {"room 572", {480 + 12, 1288 + 12}, [] { return QColor(128, 128, 0); }},
+        {"room 575", {552 + 12, 1288 + 12}, [] { return QColor(128, 128, 0); }},
+    };
+    for (const auto& row : table) EXPECT_EQ(whole.pixelColor(row.at), row.colour()) << row.what;
+
+    // Set LABYRINTH_GRAB_DIR to keep the pictures for a look by eye.
+    if (const QByteArray keep = qgetenv("LABYRINTH_GRAB_DIR"); !keep.isEmpty()) {
+        initial.save(QString::fromUtf8(keep) + QStringLiteral("/form2.png"));
+        whole.save(QString::fromUtf8(keep) + QStringLiteral("/form2-enlarged.png"));
+    }
+}
+
+// --- The button ---------------------------------------------------------------
+
+// Records, at every paint of the status line, its text and the pointer.
+class PaintProbe final : public QObject {
+public:
+    explicit PaintProbe(QLabel* label) : label_(label) { label->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            texts.insert(label_->text());
+            pointers.insert(label_->cursor().shape());
+            ++paints;
+        }
+        return false;
+    }
+    std::set<QString> texts;
+    std::set<Qt::CursorShape> pointers;
+    int paints = 0;
+
+private:
+    QLabel* label_;
+};
+
+// The first offset where `after` differs from `before` outside the regions
+// [from, to) listed, or -1.
+std::int64_t changeOutside(const std::vector<std::uint8_t>& before, const std::vector<std::uint8_t>& after,
+                           std::initializer_list<std::pair<std::int64_t, std::int64_t>> regions) {
+    if (before.size() != after.size()) return 0;
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        const auto offset = static_cast<std::int64_t>(i);
+        bool inside = false;
+        for (const auto& [from, to] : regions) inside = inside || (offset >= from && offset < to);
+        if (!inside && before[i] != after[i]) return offset;
+    }
+    return -1;
+}
+
+std::vector<std::uint8_t> slice(const std::vector<std::uint8_t>& bytes, std::int64_t from, std::size_t count) {
+    const auto begin = bytes.begin() + from;
+    return {begin, begin + static_cast<std::ptrdiff_t>(count)};
+}
+
+TEST_F(WindowTest, ClickWritesACompleteLabyrinthAndSaysDone) {
+    showForm();
+    const auto before = readFile(imagePath);
+    PaintProbe probe(form->Label1());
+
+    QTest::mouseClick(form->savebut(), Qt::LeftButton);
+
+    EXPECT_TRUE(errors.empty()) << errors.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(form->Label1()->text(), QStringLiteral("Done."));
+    EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor) << "the pointer must be the default one again";
+    EXPECT_EQ(form->Conlist()->count(), 121);
+    EXPECT_FALSE(form->Conlist()->item(0)->text().isEmpty());
+
+    // While the click ran, every repaint showed "Creating..." under the busy pointer.
+    EXPECT_GT(probe.paints, 0);
+    EXPECT_EQ(probe.texts, std::set<QString>{QStringLiteral("Creating...")});
+    EXPECT_EQ(probe.pointers, std::set<Qt::CursorShape>{Qt::WaitCursor});
+    EXPECT_GT(form->repaintsAsked(), 360);
+    EXPECT_GE(form->repaintsDrawn(), 1);
+
+    const ClickResult& click = form->lastClick();
+    const auto& stream = click.stream;
+    ASSERT_FALSE(stream.empty());
+    EXPECT_EQ(stream.back(), 0) << "the stream ends with its trailing 0";
+    const auto after = readFile(imagePath);
+    EXPECT_EQ(slice(after, format::roomDataPos, stream.size()), stream);
+    EXPECT_EQ(slice(after, format::textBase, format::textSize),
+              slice(testing::syntheticText(textFileSize), 0, format::textSize));
+    const auto streamEnd = format::roomDataPos + static_cast<std::int64_t>(stream.size());
+    EXPECT_EQ(changeOutside(before, after, {{format::roomDataPos, streamEnd}, {format::textBase, format::textEnd}}),
+              -1);
+
+    EXPECT_EQ(labyrinthProblems(form->session()->model()), std::vector<std::string>{});
+    EXPECT_TRUE(streamComplete(form->session()->model(), form->session()->writer()));
+}
+
+TEST_F(WindowTest, SecondClickWritesANewLabyrinth) {
+    showForm();
+    const auto original = readFile(imagePath);
+    form->savebut()->click();
+    const auto firstStream = form->lastClick().stream;
+    const auto firstRooms = form->session()->model().mapEntry;
+
+    form->savebut()->click();
+    EXPECT_TRUE(errors.empty()) << errors.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(form->Label1()->text(), QStringLiteral("Done."));
+    EXPECT_EQ(form->Conlist()->count(), 121) << "the link list is rewritten, not extended";
+    const auto& secondStream = form->lastClick().stream;
+    EXPECT_NE(form->session()->model().mapEntry, firstRooms) << "the second click must make a new labyrinth";
+    EXPECT_NE(secondStream, firstStream);
+
+    const auto after = readFile(imagePath);
+    EXPECT_EQ(slice(after, format::roomDataPos, secondStream.size()), secondStream);
+    // Bytes of a longer first stream stay behind the second one's trailing 0.
+    if (firstStream.size() > secondStream.size()) {
+        EXPECT_EQ(slice(after, format::roomDataPos + static_cast<std::int64_t>(secondStream.size()),
+                        firstStream.size() - secondStream.size()),
+                  slice(firstStream, static_cast<std::int64_t>(secondStream.size()),
+                        firstStream.size() - secondStream.size()));
+    }
+    const auto longest = format::roomDataPos + static_cast<std::int64_t>(std::max(firstStream.size(), secondStream.size()));
+    EXPECT_EQ(changeOutside(original, after, {{format::roomDataPos, longest}, {format::textBase, format::textEnd}}),
+              -1);
+    EXPECT_EQ(labyrinthProblems(form->session()->model()), std::vector<std::string>{});
+}
+
+// A file that changes behind the window's back makes the click fail with a
+// message that names it; the status line never says "Done." then.
+struct FailureRow {
+    const char* what;
+    const char* file;
+    std::uintmax_t newSize;
+    const char* reason;
+};
+
+TEST_F(WindowTest, ClickOnAFileThatShrankReportsItAndWritesNothing) {
+    const FailureRow table[] = {
+        {"image cut short", "game.nes", 1000, "is not a complete cartridge image"},
+        {"text file cut short", "tgltext.tgl", 100, "holds 100 bytes"},
+    };
+    for (const auto& row : table) {
+        SetUp();
+        showForm();
+        fs::resize_file(dir / row.file, row.newSize);
+        const auto before = readFile(imagePath);
+        form->savebut()->click();
+
+        ASSERT_EQ(errors.size(), 1) << row.what;
+        EXPECT_TRUE(errors[0].contains(QString::fromStdString((dir / row.file).string()))) << errors[0].toStdString();
+        EXPECT_TRUE(errors[0].contains(QString::fromUtf8(row.reason))) << errors[0].toStdString();
+        EXPECT_TRUE(errors[0].contains(QStringLiteral("Nothing was written"))) << errors[0].toStdString();
+        EXPECT_EQ(form->Label1()->text(), QStringLiteral("Failed.")) << row.what;
+        EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor) << row.what;
+        EXPECT_EQ(readFile(imagePath), before) << row.what;
+        errors.clear();
+    }
+}
+
+// --- Room information -----------------------------------------------------------
+
+struct RoomRow {
+    const char* what;
+    int kk;
+    std::uint8_t x, y, doors;
+    const char* text;
+};
+
+TEST(RoomInformation, WritesColumnRowAndDoorMaskWithTheirBlanks) {
+    const RoomRow table[] = {
+        {"the example", 572, 3, 7, 10, " 3  7 10"},
+        {"all zero", 575, 0, 0, 0, " 0  0 0"},
+        {"two-digit column and row", 0, 23, 11, 15, " 23  11 15"},
+        {"last entry of the lists", 580, 9, 0, 4, " 9  0 4"},
+    };
+    for (const auto& row : table) {
+        Labyrinth model;
+        model.entryX[static_cast<std::size_t>(row.kk)] = row.x;
+        model.entryY[static_cast<std::size_t>(row.kk)] = row.y;
+        model.mapDoors(row.x, row.y) = row.doors;
+        model.mapDoors(row.y, row.x) = row.x == row.y ? row.doors : 1;  // a transposed lookup would show
+        EXPECT_EQ(roomInformation(model, row.kk), row.text) << row.what;
+    }
+    EXPECT_EQ(roomInformation(Labyrinth{}, -1), "");
+    EXPECT_EQ(roomInformation(Labyrinth{}, entryListSize), "");
+}
+
+TEST_F(WindowTest, RoomCellClickShowsItsEntryBeforeAndAfterAGeneration) {
+    showForm();
+    enlarge();
+    for (int index : roomIndices) {
+        QTest::mouseClick(form->Room(index), Qt::LeftButton, {}, QPoint(12, 12));
+        EXPECT_EQ(form->Label1()->text(), QStringLiteral(" 0  0 0")) << "room " << index;
+    }
+
+    form->savebut()->click();
+    const Labyrinth& model = form->session()->model();
+    // A generation claims entries 0 to 370 only: the cells describe (0, 0).
+    const QString expected = QStringLiteral(" 0  0 %1").arg(model.mapDoors(0, 0));
+    for (int index : roomIndices) {
+        QSignalSpy clicks(form->Room(index), &RoomCell::clicked);
+        QTest::mouseClick(form->Room(index), Qt::LeftButton, {}, QPoint(12, 12));
+        ASSERT_EQ(clicks.count(), 1);
+        EXPECT_EQ(clicks.at(0).at(0).toInt(), index);
+        EXPECT_EQ(form->Label1()->text(), expected) << "room " << index;
+        QTest::mouseClick(form->Room(index), Qt::LeftButton, {}, QPoint(12, 12));
+        EXPECT_EQ(form->Label1()->text(), expected) << "room " << index << ", clicked again";
+    }
+    form->Room_Click(0);  // entry 0 is area 0's anchor at the start cell
+    EXPECT_EQ(form->Label1()->text(), QStringLiteral(" 11  12 %1").arg(model.mapDoors(11, 12)));
+}
+
+// --- Closing ----------------------------------------------------------------------
+
+TEST_F(WindowTest, ClosingOrDestroyingTheWindowClosesBothFiles) {
+    const std::function<void(std::unique_ptr<Form2>&)> ways[] = {
+        [](std::unique_ptr<Form2>& f) { f->close(); },
+        [](std::unique_ptr<Form2>& f) { f.reset(); },
+    };
+    for (const auto& end : ways) {
+        form = makeForm();
+        showForm();
+        ASSERT_EQ(openDescriptors(imagePath), 1);
+        ASSERT_EQ(openDescriptors(textPath), 1);
+        end(form);
+        EXPECT_EQ(openDescriptors(imagePath), 0);
+        EXPECT_EQ(openDescriptors(textPath), 0);
+    }
+    EXPECT_EQ(readFile(imagePath), testing::syntheticImage()) << "no generation, so the image is unchanged";
+
+    form = makeForm();
+    showForm();
+    form->close();
+    EXPECT_FALSE(form->filesOpen());
+    form->savebut_Click();  // nothing left to write to: nothing happens
+    form->Room_Click(572);
+    EXPECT_EQ(form->Label1()->text().toStdString(), initialStatus);
+    EXPECT_EQ(readFile(imagePath), testing::syntheticImage());
+}
+
+}  // namespace
+}  // namespace labyrinth::window

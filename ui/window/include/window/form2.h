@@ -1,0 +1,96 @@
+#pragma once
+// `Form2`, the main window: the "Write to TGL" button, the status line, the
+// credit line, the link list and the four room cells, at fixed positions.
+// It owns the session (model, writer state, random source) and the two open
+// files; its handlers call into the core and show the outcome.
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "writer/driver.h"
+#include "writer/image_file.h"
+
+class QLabel;
+class QListWidget;
+class QPushButton;
+
+namespace labyrinth::window {
+
+class RoomCell;
+
+/// The caption of the main window, also the title of the start-up prompt.
+inline constexpr const char* windowCaption = "Vrelmak - Dunmere";
+/// The status line before the first click.
+inline constexpr const char* initialStatus = "Click on the button above to create a new Labyrinth.";
+/// The caption of `savebut`.
+inline constexpr const char* saveCaption = "Write to TGL";
+/// The credit line.
+inline constexpr const char* creditText = "by Vrelmak";
+/// Indices of the `Room` control array, in creation (and tab) order.
+inline constexpr int roomIndices[] = {575, 574, 573, 572};
+
+/// Shows a failure to the user; `parent` is the window it concerns. The
+/// default shows a message box; tests hand in a recorder.
+using ErrorReporter = std::function<void(QWidget* parent, const QString& message)>;
+void showErrorBox(QWidget* parent, const QString& message);
+
+class Form2 final : public QWidget {
+    Q_OBJECT
+public:
+    /// Takes over the two open files (already checked by the start-up step)
+    /// and the source of attempt seeds, none of them null; all three live
+    /// until the window is closed or destroyed.
+    Form2(std::unique_ptr<RandomAccessFile> rom, std::unique_ptr<RandomAccessFile> text,
+          std::unique_ptr<SeedSource> seeds, ErrorReporter report = showErrorBox, QWidget* parent = nullptr);
+    /// `Form_Terminate`: closes whatever is still open.
+    ~Form2() override;
+
+    /// The button's job: generate and write until accepted, then the text
+    /// block and "Done."; a failure goes to the reporter and leaves the status
+    /// line on "Failed.". Does nothing once the files are closed.
+    void savebut_Click();
+    /// Shows the room information of entry `kk` in the status line.
+    void Room_Click(int kk);
+    /// Closes both files; the window then does nothing more with them.
+    void Form_Unload();
+
+    bool filesOpen() const { return session_ != nullptr; }
+    /// The session of the open files; null once they are closed.
+    const Session* session() const { return session_.get(); }
+    /// What the last click produced (attempts, seed, the accepted stream).
+    const ClickResult& lastClick() const { return lastClick_; }
+
+    QPushButton* savebut() const { return savebut_; }
+    QLabel* Label1() const { return label1_; }
+    QLabel* Label2() const { return label2_; }
+    QListWidget* Conlist() const { return conlist_; }
+    /// The `Room` element with this index, or null when there is none.
+    RoomCell* Room(int index) const;
+
+    /// How many repaints the driver asked for, and how many of them drew.
+    int repaintsAsked() const;
+    int repaintsDrawn() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    class Host;
+
+    std::unique_ptr<RandomAccessFile> rom_;
+    std::unique_ptr<RandomAccessFile> text_;
+    std::unique_ptr<SeedSource> seeds_;
+    std::unique_ptr<Session> session_;
+    std::unique_ptr<Host> host_;
+    ErrorReporter report_;
+    ClickResult lastClick_;
+
+    QListWidget* conlist_ = nullptr;
+    QPushButton* savebut_ = nullptr;
+    RoomCell* rooms_[4] = {};
+    QLabel* label2_ = nullptr;
+    QLabel* label1_ = nullptr;
+};
+
+}  // namespace labyrinth::window

@@ -1,0 +1,279 @@
+#include "window/form2.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QIcon>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+
+#include "window/room_cell.h"
+#include "window/room_info.h"
+
+namespace labyrinth::window {
+namespace {
+
+// The layout is given in twips; the window works in pixels at 15 twips each.
+inline constexpr int twipsPerPixel = 15;
+
+struct Twips {
+    int left, top, width, height;
+};
+
+constexpr QRect pixels(Twips t) {
+    return {t.left / twipsPerPixel, t.top / twipsPerPixel, t.width / twipsPerPixel, t.height / twipsPerPixel};
+}
+
+constexpr bool whole(Twips t) {
+    return t.left % twipsPerPixel == 0 && t.top % twipsPerPixel == 0 && t.width % twipsPerPixel == 0 &&
+           t.height % twipsPerPixel == 0;
+}
+
+constexpr Twips clientArea{0, 0, 6000, 2400};
+constexpr Twips conlistBox{8400, 9240, 1695, 840};
+constexpr Twips savebutBox{1920, 840, 1935, 735};
+constexpr Twips label2Box{4200, 2160, 1815, 255};
+constexpr Twips label1Box{120, 2160, 5535, 255};
+// Room cells: element i sits at 360 * (i mod 24) twips across, in one row.
+constexpr int roomPitch = 360;
+constexpr int roomTop = 19320;
+constexpr int roomSide = 375;
+constexpr Twips roomBox(int index) { return {roomPitch * (index % 24), roomTop, roomSide, roomSide}; }
+
+static_assert(whole(clientArea) && whole(conlistBox) && whole(savebutBox) && whole(label2Box) && whole(label1Box) &&
+                  whole(roomBox(572)) && whole(roomBox(575)),
+              "every position must land on a whole pixel");
+
+constexpr QColor buttonGreen(0, 255, 0);
+constexpr QColor roomOlive(128, 128, 0);
+
+// Tahoma where it is installed; otherwise a sans-serif of similar build.
+QFont buttonFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(9.75);
+    font.setWeight(QFont::Bold);
+    font.setItalic(false);
+    font.setUnderline(false);
+    font.setStrikeOut(false);
+    return font;
+}
+
+// A small picture of a labyrinth for the title bar and the task bar.
+QIcon labyrinthIcon() {
+    QPixmap picture(32, 32);
+    picture.fill(Qt::black);
+    QPainter painter(&picture);
+    painter.fillRect(2, 2, 28, 28, roomOlive);
+    painter.setPen(QPen(buttonGreen, 2));
+    painter.drawLine(2, 10, 22, 10);
+    painter.drawLine(10, 10, 10, 30);
+    painter.drawLine(22, 20, 30, 20);
+    painter.drawLine(16, 20, 16, 30);
+    return QIcon(picture);
+}
+
+}  // namespace
+
+void showErrorBox(QWidget* parent, const QString& message) {
+    QMessageBox::critical(parent, QString::fromUtf8(windowCaption), message);
+}
+
+// The window as the driver sees it. Repaints are synchronous, as the status
+// line must be readable while a click runs without an event loop; a repaint
+// that would draw the very pixels of the last one is skipped, since the
+// generator asks for one after every claimed room and only the status line
+// and the link list ever change during a click.
+class Form2::Host final : public DriverHost {
+public:
+    explicit Host(Form2& form) : form_(form) {}
+
+    // Whatever the event loop drew since the last repaint of a click is not
+    // known here, so the first repaint of a click always draws.
+    void startClick() { drawnOnce_ = false; }
+
+    void repaint() override {
+        ++asked_;
+        const QString status = form_.label1_->text();
+        if (drawnOnce_ && !linesChanged_ && status == drawnStatus_) return;
+        form_.repaint();
+        drawnStatus_ = status;
+        linesChanged_ = false;
+        drawnOnce_ = true;
+        ++drawn_;
+    }
+
+    void setLinkLine(int index, std::string_view text) override {
+        QListWidget& list = *form_.conlist_;
+        const QString line = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        // Lines are set in order; should one ever be skipped, the gap is kept
+        // blank so that line `index` still lands at `index`.
+        while (list.count() < index) list.addItem(QString());
+        if (index < list.count()) {
+            QListWidgetItem* item = list.item(index);
+            if (item->text() == line) return;
+            item->setText(line);
+        } else {
+            list.addItem(line);
+        }
+        linesChanged_ = true;
+    }
+
+    void setStatus(std::string_view text) override {
+        form_.label1_->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    }
+
+    void setBusy(bool busy) override {
+        if (busy)
+            form_.setCursor(Qt::WaitCursor);
+        else
+            form_.unsetCursor();
+    }
+
+    int asked() const { return asked_; }
+    int drawn() const { return drawn_; }
+
+private:
+    Form2& form_;
+    QString drawnStatus_;
+    bool drawnOnce_ = false;
+    bool linesChanged_ = false;
+    int asked_ = 0;
+    int drawn_ = 0;
+};
+
+Form2::Form2(std::unique_ptr<RandomAccessFile> rom, std::unique_ptr<RandomAccessFile> text,
+             std::unique_ptr<SeedSource> seeds, ErrorReporter report, QWidget* parent)
+    : QWidget(parent),
+      rom_(std::move(rom)),
+      text_(std::move(text)),
+      seeds_(std::move(seeds)),
+      session_(std::make_unique<Session>(*rom_, *text_, *seeds_)),
+      host_(std::make_unique<Host>(*this)),
+      report_(std::move(report)) {
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QString::fromUtf8(windowCaption));
+    setWindowIcon(labyrinthIcon());
+    resize(pixels(clientArea).size());
+
+    // Qt has no role for the inactive window border; the inactive group's
+    // window colour is what the platform gives an unfocused window's frame
+    // and face (on Windows' classic schemes both are the 3D face colour), and
+    // it is set for every group so the background stays put when focused.
+    const QColor border = QApplication::palette().color(QPalette::Inactive, QPalette::Window);
+    QPalette background = palette();
+    background.setColor(QPalette::Window, border);
+    setPalette(background);
+    setAutoFillBackground(true);
+
+    // Controls in creation order.
+    conlist_ = new QListWidget(this);
+    conlist_->setObjectName(QStringLiteral("Conlist"));
+    conlist_->setGeometry(pixels(conlistBox));
+    conlist_->setSelectionMode(QAbstractItemView::SingleSelection);
+    conlist_->setSortingEnabled(false);
+
+    savebut_ = new QPushButton(QString::fromUtf8(saveCaption), this);
+    savebut_->setObjectName(QStringLiteral("savebut"));
+    savebut_->setGeometry(pixels(savebutBox));
+    savebut_->setFont(buttonFont());
+    // A style sheet is the one way every style honours a solid face colour.
+    savebut_->setStyleSheet(QStringLiteral(
+        "QPushButton#savebut { background-color: rgb(0, 255, 0); color: black;"
+        " border: 2px outset rgb(0, 190, 0); }"
+        "QPushButton#savebut:pressed { border-style: inset; }"
+        "QPushButton#savebut:focus { outline: 1px dotted black; }"));
+    savebut_->setAutoDefault(false);
+    savebut_->setDefault(false);
+
+    for (std::size_t i = 0; i < std::size(roomIndices); ++i) {
+        auto* cell = new RoomCell(roomIndices[i], this);
+        cell->setGeometry(pixels(roomBox(roomIndices[i])));
+        cell->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        cell->setLineWidth(1);
+        QPalette olive = cell->palette();
+        olive.setColor(QPalette::Window, roomOlive);
+        cell->setPalette(olive);
+        cell->setAutoFillBackground(true);
+        cell->setFocusPolicy(Qt::StrongFocus);
+        connect(cell, &RoomCell::clicked, this, &Form2::Room_Click);
+        rooms_[i] = cell;
+    }
+
+    // The two labels share a row and overlap from 280 to 377 pixels. The
+    // status line keeps the toolkit's own colours on an opaque background; the
+    // credit is drawn over it as text alone, at the right end of its box, so
+    // it shows beside the status line without hiding any of it.
+    label2_ = new QLabel(QString::fromUtf8(creditText), this);
+    label2_->setObjectName(QStringLiteral("Label2"));
+    label2_->setGeometry(pixels(label2Box));
+    label2_->setTextFormat(Qt::PlainText);
+    label2_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label2_->setContentsMargins(0, 0, 3, 0);
+    label2_->setPalette(QApplication::palette());
+    label2_->setAutoFillBackground(false);
+    label2_->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    label1_ = new QLabel(QString::fromUtf8(initialStatus), this);
+    label1_->setObjectName(QStringLiteral("Label1"));
+    label1_->setGeometry(pixels(label1Box));
+    label1_->setTextFormat(Qt::PlainText);
+    label1_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    label1_->setWordWrap(false);
+    label1_->setPalette(QApplication::palette());
+    label1_->setAutoFillBackground(true);
+
+    label2_->raise();
+
+    // Keyboard order: the list, the button, then the room cells 575 to 572.
+    QWidget* previous = conlist_;
+    setTabOrder(previous, savebut_);
+    previous = savebut_;
+    for (RoomCell* cell : rooms_) {
+        setTabOrder(previous, cell);
+        previous = cell;
+    }
+
+    connect(savebut_, &QPushButton::clicked, this, &Form2::savebut_Click);
+}
+
+Form2::~Form2() { Form_Unload(); }
+
+RoomCell* Form2::Room(int index) const {
+    for (RoomCell* cell : rooms_)
+        if (cell->index() == index) return cell;
+    return nullptr;
+}
+
+int Form2::repaintsAsked() const { return host_->asked(); }
+int Form2::repaintsDrawn() const { return host_->drawn(); }
+
+void Form2::savebut_Click() {
+    if (!session_) return;
+    host_->startClick();
+    lastClick_ = savebutClick(*session_, *host_);
+    if (lastClick_.error && report_) report_(this, QString::fromStdString(lastClick_.error->message));
+}
+
+void Form2::Room_Click(int kk) {
+    if (!session_) return;
+    label1_->setText(QString::fromStdString(roomInformation(session_->model(), kk)));
+}
+
+void Form2::Form_Unload() {
+    // The session refers to the files, so it goes first.
+    session_.reset();
+    rom_.reset();
+    text_.reset();
+}
+
+void Form2::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+}  // namespace labyrinth::window
