@@ -74,6 +74,113 @@ TEST(LinkLine, NumbersEachFollowOneBlank) {
     EXPECT_EQ(LinkLine(10, 2, 0).text(), " 10 2 0");
 }
 
+// A model whose area g has one room at (g, 0), as growth would leave it,
+// with the ordering counters as a reset leaves them.
+Labyrinth surveyModel() {
+    Labyrinth m;
+    m.mapEntry.fill(-1);
+    m.mapArea.fill(noArea);
+    m.mapLink.fill(noLink);
+    for (int g = 0; g < areaCount; ++g) {
+        m.mapEntry(g, 0) = static_cast<std::int16_t>(g);
+        m.mapArea(g, 0) = static_cast<std::uint8_t>(g);
+        m.entryArea[static_cast<std::size_t>(g)] = static_cast<std::int16_t>(g);
+    }
+    return m;
+}
+
+void record(Labyrinth& m, int from, int to) {
+    m.areaLinks[static_cast<std::size_t>(from)][static_cast<std::size_t>(to)] = 1;
+}
+
+TEST(Ordering, ReachesAreasBreadthFirstInIncreasingGrowthNumber) {
+    Labyrinth m = surveyModel();
+    // Area 0 touches 4 and 2; 2 leads to 9 and 1; 4 leads to 3; then a chain.
+    record(m, 0, 4);
+    record(m, 0, 2);
+    record(m, 2, 9);
+    record(m, 2, 1);
+    record(m, 4, 3);
+    record(m, 9, 5);
+    record(m, 5, 6);
+    record(m, 6, 7);
+    record(m, 7, 8);
+    record(m, 8, 10);
+    RecordingHost host;
+    ASSERT_TRUE(orderAreas(m, host));
+    // Order: 2, 4 from area 0; 1, 9 from 2; 3 from 4; then 5, 6, 7, 8, 10.
+    const int expectedOrder[] = {0, 3, 1, 5, 2, 6, 7, 8, 9, 4, 10};
+    for (int g = 0; g < areaCount; ++g) EXPECT_EQ(m.mapArea(g, 0), expectedOrder[g]) << "area grown as " << g;
+    EXPECT_EQ(m.orderCount, 10);
+    EXPECT_EQ(m.visitIndex, 11);
+    EXPECT_EQ(m.reachedCount, 10);
+
+    ASSERT_EQ(host.linkLines.size(), 121U);
+    EXPECT_EQ(host.linkLines[2], " 0 2 1");
+    EXPECT_EQ(host.linkLines[0], " 0 0 0");
+    EXPECT_EQ(host.linkLines[11], " 2 0 0") << "the second visited area is 2";
+    EXPECT_EQ(host.linkLines[20], " 2 9 1");
+    EXPECT_EQ(host.linkLines[120], " 10 10 0");
+}
+
+TEST(Ordering, RenumbersOnlyRoomsThatGrewInTheReachedArea) {
+    Labyrinth m = surveyModel();
+    // Area 5 is reached first and becomes 1; area 1 is reached second and
+    // becomes 2. The room of area 5, now numbered 1, must keep its 1.
+    record(m, 0, 5);
+    record(m, 5, 1);
+    for (int g = 2; g < areaCount; ++g)
+        if (g != 5) record(m, 1, g);
+    RecordingHost host;
+    ASSERT_TRUE(orderAreas(m, host));
+    EXPECT_EQ(m.mapArea(5, 0), 1);
+    EXPECT_EQ(m.mapArea(1, 0), 2);
+}
+
+TEST(Ordering, FailsWhenSomeAreaIsNotReached) {
+    struct Row {
+        const char* what;
+        std::vector<std::pair<int, int>> records;
+        int visitIndex;
+    };
+    const Row rows[] = {
+        {"area 0 recorded nothing", {{1, 0}, {2, 0}}, 1},
+        {"records are directional", {{0, 1}, {2, 1}}, 2},
+        {"a record to an empty cell reaches nothing", {{0, 1}, {1, 12}}, 2},
+        {"one area missing", {{0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 6}, {6, 7}, {7, 8}, {8, 9}}, 10},
+    };
+    for (const auto& row : rows) {
+        Labyrinth m = surveyModel();
+        for (const auto& [from, to] : row.records) record(m, from, to);
+        RecordingHost host;
+        EXPECT_FALSE(orderAreas(m, host)) << row.what;
+        EXPECT_EQ(m.visitIndex, row.visitIndex) << row.what;
+        EXPECT_EQ(host.linkLines.size(), static_cast<std::size_t>(11 * row.visitIndex)) << row.what;
+    }
+}
+
+TEST(LinkPass, OpensOneDoorIntoEachLargerAreaFromAPlainRoom) {
+    // Three rooms in a row: area 0, a marked room of area 1, area 2.
+    Labyrinth m = surveyModel();
+    m.mapMark.fill(noMark);
+    m.mapMark(1, 0) = itemMark;
+    for (int g = 3; g < areaCount; ++g) m.mapArea(g, 0) = noArea;  // leave only three rooms
+    for (std::size_t e = 0; e < entryCount; ++e) {
+        m.entryX[e] = static_cast<std::uint8_t>(e % 3);
+        m.entryY[e] = 0;
+    }
+    m.linkPass = 1;
+    Random rng(4);
+    probePass(m, rng);
+    EXPECT_EQ(m.mapLink(0, 0), 1) << "area 0 links into area 1";
+    EXPECT_EQ(m.mapLink(1, 0), noLink) << "a marked room makes no link";
+    EXPECT_EQ(m.mapLink(2, 0), noLink) << "no link into a smaller area";
+    EXPECT_EQ(m.mapDoors(0, 0), doorEast);
+    EXPECT_EQ(m.mapDoors(1, 0), doorWest);
+    EXPECT_EQ(m.corridorUsed[1], 1);
+    EXPECT_EQ(m.corridorUsed[2], 0);
+}
+
 // Generates with the seeds 0, 1, 2, ... derived from `master`.
 struct Generated {
     Labyrinth model;
