@@ -36,6 +36,7 @@ asan: deps
 
 bench: all
 	build/release/bench/labyrinth-bench --benchmark_counters_tabular=true
+	build/release/bench/labyrinth-window-bench --benchmark_counters_tabular=true
 
 clean:
 	rm -rf build
