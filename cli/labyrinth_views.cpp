@@ -173,8 +173,8 @@ std::string terminalMap(const DecodedStream& stream, const std::string& seedCode
     out << "Seed code: " << seedCode << '\n';
     const StreamSummary summary = summarize(stream);
     out << summary.rooms << " rooms: " << summary.links << " links, " << summary.areaMarks << " area marks, "
-        << summary.items << " items, " << summary.deadEnds << " dead ends, " << summary.sequences << " sequences, "
-        << summary.tags << " tags, " << summary.plain << " plain\n";
+        << summary.items << " items, " << summary.deadEnds << " dead ends,\n"
+        << "  " << summary.sequences << " sequences, " << summary.tags << " tags, " << summary.plain << " plain\n";
 
     // Links in number order, four to a line: "1: (10,12)>(10,13)".
     std::vector<std::pair<int, std::string>> links;
