@@ -3,10 +3,12 @@
 #   make test                   install what is missing, build, run every test
 #   make bench                  build and run the benchmarks (release build)
 #   make deps                   install the Debian packages the build needs
+#   make demo                   write a labyrinth into a blank synthetic image,
+#                               print its map and draw demo.png
 
 DIR ?= .
 
-.PHONY: all deps run test bench asan clean
+.PHONY: all deps run test bench asan demo clean
 
 all: deps
 	cmake --preset release
@@ -26,6 +28,9 @@ asan: deps
 
 bench: all
 	build/release/bench/labyrinth-bench --benchmark_counters_tabular=true
+
+demo: all
+	scripts/demo
 
 clean:
 	rm -rf build
