@@ -5,11 +5,13 @@
 #                               bounded fuzzing run (FUZZ_SECONDS per target)
 #   make bench                  build and run the benchmarks (release build)
 #   make deps                   install the Debian packages the build needs
+#   make demo                   write a labyrinth into a blank synthetic image,
+#                               print its map and draw demo.png
 
 DIR ?= .
 FUZZ_SECONDS ?= 30
 
-.PHONY: all deps run test fuzz bench asan clean
+.PHONY: all deps run test fuzz bench asan demo clean
 
 all: deps
 	cmake --preset release
@@ -37,6 +39,9 @@ asan: deps
 bench: all
 	build/release/bench/labyrinth-bench --benchmark_counters_tabular=true
 	build/release/bench/labyrinth-window-bench --benchmark_counters_tabular=true
+
+demo: all
+	scripts/demo
 
 clean:
 	rm -rf build

@@ -23,6 +23,8 @@ struct Command {
 
 Command addWriteCommand(CLI::App& parent);
 Command addGenerateCommand(CLI::App& parent);
+Command addShowCommand(CLI::App& parent);
+Command addVerifyCommand(CLI::App& parent);
 
 /// Prints "labyrinth-cli: message" to standard error and returns `code`.
 ExitCode reportError(ExitCode code, const std::string& message);

@@ -22,7 +22,8 @@ int main(int argc, char** argv) {
     app.footer("Exit status: 0 success, 1 a failed check or write, 2 bad usage or unreadable input.\n"
                "Run 'labyrinth-cli COMMAND --help' for the options of a command.");
 
-    const std::vector<Command> commands{addWriteCommand(app), addGenerateCommand(app)};
+    const std::vector<Command> commands{addWriteCommand(app), addGenerateCommand(app), addShowCommand(app),
+                                        addVerifyCommand(app)};
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

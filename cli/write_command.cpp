@@ -1,14 +1,21 @@
 // `write`: the button's whole job on an image, in place or on a copy.
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
 
 #include "commands.h"
+#include "labyrinth_views.h"
+#include "map/map_picture.h"
+#include "readback_io.h"
+#include "writer/decoder.h"
 #include "writer/driver.h"
 #include "writer/image_file.h"
+#include "writer/readback.h"
 #include "writer/record_format.h"
+#include "writer/seed_code.h"
 
 namespace labyrinth::cli {
 namespace {
@@ -21,6 +28,8 @@ struct WriteOptions {
     std::optional<std::uint64_t> seed;
     std::string output;
     bool force = false;
+    std::string png;
+    std::string spoiler;
 };
 
 std::string textBeside(const std::string& image) {
@@ -30,6 +39,35 @@ std::string textBeside(const std::string& image) {
 bool sameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
     return fs::equivalent(a, b, ec);
+}
+
+// The picture and the JSON description of the labyrinth just written, read
+// back out of the written image so that they show exactly what it holds.
+Status writeExtras(const WriteOptions& options, RandomAccessFile& rom, const ClickResult& result,
+                   std::string& code) {
+    auto size = rom.size();
+    if (!size) return size.error();
+    std::vector<std::uint8_t> image(static_cast<std::size_t>(size.value()));
+    if (auto failed = rom.readAt(0, image)) return failed;
+    auto decoded = decodeStream(image);
+    if (!decoded) return Error{rom.name() + ": the labyrinth cannot be read back: " + decoded.error().message};
+    const auto written = writtenStream(image, decoded.value());
+    if (!std::equal(written.begin(), written.end(), result.stream.begin(), result.stream.end()))
+        return Error{rom.name() + ": the room records read back differ from those written"};
+    code = seedCode(written);
+
+    if (!options.png.empty()) {
+        auto png = mapPng(decoded.value(), code, map::defaultScale);
+        if (!png) return Error{options.png + ": " + png.error().message};
+        if (auto failed = writeOutput(options.png, png.value())) return failed;
+    }
+    if (!options.spoiler.empty()) {
+        const std::string json = labyrinthJson(decoded.value(), code).dump(2) + "\n";
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(json.data());
+        if (auto failed = writeOutput(options.spoiler, std::span<const std::uint8_t>(bytes, json.size())))
+            return failed;
+    }
+    return std::nullopt;
 }
 
 ExitCode runWrite(const WriteOptions& options) {
@@ -44,6 +82,14 @@ ExitCode runWrite(const WriteOptions& options) {
     if (toCopy && !options.force && fs::exists(fs::symlink_status(options.output))) {
         return reportError(ExitCode::Usage, options.output + ": already exists (use --force to replace it)");
     }
+
+    for (const std::string* extra : {&options.png, &options.spoiler})
+        if (!extra->empty())
+            if (auto clash = checkOutputPath(*extra, {options.image, textPath, options.output}))
+                return reportError(ExitCode::Usage, clash->message);
+    if (!options.png.empty() && !options.spoiler.empty())
+        if (checkOutputPath(options.png, {options.spoiler}))
+            return reportError(ExitCode::Usage, options.png + ": named for both --png and --spoiler");
 
     // In place the image is kept open for reading and writing; for a copy it
     // is read into memory and never opened for writing.
@@ -73,9 +119,22 @@ ExitCode runWrite(const WriteOptions& options) {
         if (auto failed = writeNewFile(options.output, bytes, options.force))
             return reportError(ExitCode::Failed, failed->message + "; " + options.image + " is unchanged");
     }
+    // The seed code comes from the stream as written; the picture and the
+    // description, when asked for, are read back from the image itself.
+    std::string code = seedCode(result.stream);
+    if (!options.png.empty() || !options.spoiler.empty()) {
+        const std::string written = toCopy ? options.output : options.image;
+        if (auto failed = writeExtras(options, *rom, result, code))
+            return reportError(ExitCode::Failed,
+                               failed->message + " (the labyrinth itself was written to " + written + ")");
+    }
     std::cout << "Seed: " << seed << '\n'
+              << "Seed code: " << code << '\n'
               << "Attempts: " << result.attempts << " (generation attempts: " << result.generations << ")\n"
-              << "Wrote: " << (toCopy ? options.output : options.image) << '\n'
+              << "Wrote: " << (toCopy ? options.output : options.image) << '\n';
+    if (!options.png.empty()) std::cout << "Picture: " << options.png << '\n';
+    if (!options.spoiler.empty()) std::cout << "Spoiler: " << options.spoiler << '\n';
+    std::cout
               << statusDone << '\n';
     return ExitCode::Ok;
 }
@@ -91,6 +150,9 @@ Command addWriteCommand(CLI::App& parent) {
     app->add_option("--seed", options->seed, "Seed for a reproducible labyrinth (default: from the clock)");
     auto* output = app->add_option("--output,-o", options->output, "Write into a copy OUT and leave IMAGE untouched");
     app->add_flag("--force,-f", options->force, "Replace OUT if it exists")->needs(output);
+    app->add_option("--png", options->png, "After a successful write, draw the labyrinth into FILE (PNG)");
+    app->add_option("--spoiler", options->spoiler,
+                    "After a successful write, describe the labyrinth in FILE (JSON, as 'show --json')");
     app->footer("Example: labyrinth-cli write game.nes --seed 42 --output game-42.nes");
     return {app, [options] { return runWrite(*options); }};
 }

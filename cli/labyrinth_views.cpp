@@ -1,0 +1,292 @@
+#include "labyrinth_views.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+#include "writer/readback.h"
+
+namespace labyrinth::cli {
+namespace {
+
+using format::RecordKind;
+
+// xterm-256 backgrounds close to the picture's area colours.
+constexpr std::array<int, areaCount> areaBackground{221, 153, 216, 150, 210, 183, 181, 218, 186, 152, 250};
+constexpr const char* reset = "\x1b[0m";
+
+// One character for an area or link number 0..10: a digit, and A for 10.
+char numberSymbol(int n) {
+    if (n >= 0 && n <= 9) return static_cast<char>('0' + n);
+    if (n == 10) return 'A';
+    return '?';
+}
+
+class TerminalMap {
+public:
+    TerminalMap(const DecodedStream& stream, bool colour) : s_(stream), colour_(colour) {
+        for (int y = 0; y < mazeSize; ++y)
+            for (int x = 0; x < mazeSize; ++x)
+                if (const auto target = linkTarget(s_, x, y)) linkDoors_.push_back({{x, y}, *target});
+    }
+
+    std::string grid() {
+        out_ << "   ";
+        for (int x = 0; x < mazeSize; ++x) {
+            char label[8];
+            std::snprintf(label, sizeof label, "%3d", x);
+            out_ << label;
+        }
+        out_ << '\n';
+        for (int y = 0; y <= mazeSize; ++y) {
+            wallLine(y);
+            if (y < mazeSize) roomLine(y);
+        }
+        return out_.str();
+    }
+
+private:
+    bool room(int x, int y) const { return insideMaze(x, y) && s_.at(x, y).isRoom(); }
+
+    // A door shows as an opening when either room has its bit, so that a
+    // one-sided door is seen at all (verify names it).
+    bool door(int x, int y, const Side& side) const {
+        const int nx = x + side.dx;
+        const int ny = y + side.dy;
+        return (room(x, y) && (s_.at(x, y).doors & side.bit) != 0) ||
+               (room(nx, ny) && (s_.at(nx, ny).doors & side.back) != 0);
+    }
+
+    // The arrow of a link door between two neighbours, pointing into the
+    // area the link leads to; 0 when the door is no link door.
+    char linkArrow(CellPosition a, CellPosition b) const {
+        for (const auto& [from, to] : linkDoors_) {
+            if (!((from == a && to == b) || (from == b && to == a))) continue;
+            if (to.x > from.x) return '>';
+            if (to.x < from.x) return '<';
+            return to.y > from.y ? 'v' : '^';
+        }
+        return 0;
+    }
+
+    void wallLine(int y) {
+        out_ << "   ";
+        for (int x = 0; x <= mazeSize; ++x) {
+            const bool corner = room(x - 1, y - 1) || room(x, y - 1) || room(x - 1, y) || room(x, y);
+            out_ << (corner ? '+' : ' ');
+            if (x == mazeSize) break;
+            const bool above = room(x, y - 1);
+            const bool below = room(x, y);
+            if (!above && !below) {
+                out_ << "  ";
+            } else if (door(x, y, sides[3])) {
+                const char arrow = linkArrow({x, y - 1}, {x, y});
+                if (arrow != 0)
+                    highlight(std::string(2, arrow));
+                else
+                    out_ << "  ";
+            } else {
+                out_ << "--";
+            }
+        }
+        out_ << '\n';
+    }
+
+    void roomLine(int y) {
+        char label[8];
+        std::snprintf(label, sizeof label, "%2d ", y);
+        out_ << label;
+        for (int x = 0; x <= mazeSize; ++x) {
+            const bool left = room(x - 1, y);
+            const bool here = room(x, y);
+            if (!left && !here) {
+                out_ << ' ';
+            } else if (door(x, y, sides[2])) {
+                const char arrow = linkArrow({x - 1, y}, {x, y});
+                if (arrow != 0)
+                    highlight(std::string(1, arrow));
+                else
+                    out_ << ' ';
+            } else {
+                out_ << '|';
+            }
+            if (x < mazeSize) content(x, y);
+        }
+        out_ << '\n';
+    }
+
+    void content(int x, int y) {
+        const DecodedCell& c = s_.at(x, y);
+        if (!c.isRoom()) {
+            out_ << "  ";
+            return;
+        }
+        char marker = ' ';
+        switch (c.kind) {
+            case RecordKind::Start: marker = '@'; break;
+            case RecordKind::Item: marker = '$'; break;
+            case RecordKind::AreaMark: marker = '#'; break;
+            case RecordKind::Link: marker = numberSymbol(c.link); break;
+            default: break;
+        }
+        if (!colour_) {
+            out_ << numberSymbol(c.area) << marker;
+            return;
+        }
+        if (c.area < areaCount) out_ << "\x1b[48;5;" << areaBackground[c.area] << "m";
+        out_ << "\x1b[30m" << numberSymbol(c.area);
+        // Markers in bold, link numbers in red, so they stand out of the area.
+        if (c.kind == RecordKind::Link) out_ << "\x1b[1;31m";
+        else if (marker != ' ') out_ << "\x1b[1m";
+        out_ << marker << reset;
+    }
+
+    void highlight(const std::string& text) {
+        if (colour_)
+            out_ << "\x1b[1;31m" << text << reset;
+        else
+            out_ << text;
+    }
+
+    const DecodedStream& s_;
+    bool colour_;
+    std::vector<std::pair<CellPosition, CellPosition>> linkDoors_;
+    std::ostringstream out_;
+};
+
+std::string position(int x, int y) { return "(" + std::to_string(x) + "," + std::to_string(y) + ")"; }
+
+nlohmann::ordered_json point(int x, int y) { return {{"x", x}, {"y", y}}; }
+
+}  // namespace
+
+std::string terminalMap(const DecodedStream& stream, const std::string& seedCode, bool colour) {
+    std::ostringstream out;
+    out << TerminalMap(stream, colour).grid();
+    out << "\nEach room: its area (0-9, A = 10), then @ start, $ item, # the area's\n"
+           "numbered room, or 1-9/A the number of the link leaving it. Walls | and --;\n"
+           "a gap is a door; > < v ^ mark a link door, pointing into the area it opens.\n\n";
+    out << "Seed code: " << seedCode << '\n';
+    const StreamSummary summary = summarize(stream);
+    out << summary.rooms << " rooms: " << summary.links << " links, " << summary.areaMarks << " area marks, "
+        << summary.items << " items, " << summary.deadEnds << " dead ends,\n"
+        << "  " << summary.sequences << " sequences, " << summary.tags << " tags, " << summary.plain << " plain\n";
+
+    // Links in number order, four to a line: "1: (10,12)>(10,13)".
+    std::vector<std::pair<int, std::string>> links;
+    for (int y = 0; y < mazeSize; ++y)
+        for (int x = 0; x < mazeSize; ++x) {
+            const DecodedCell& c = stream.at(x, y);
+            if (c.kind != RecordKind::Link) continue;
+            const auto target = linkTarget(stream, x, y);
+            links.emplace_back(c.link, std::to_string(c.link) + ": " + position(x, y) + ">" +
+                                           (target ? position(target->x, target->y) : std::string("?")));
+        }
+    std::stable_sort(links.begin(), links.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::string line = "Links:";
+    int onLine = 0;
+    for (const auto& link : links) {
+        if (onLine == 4) {
+            out << line << '\n';
+            line = "      ";
+            onLine = 0;
+        }
+        line += "  " + link.second;
+        ++onLine;
+    }
+    out << line << '\n';
+    return out.str();
+}
+
+bool colourWanted() {
+    const char* noColour = std::getenv("NO_COLOR");
+    if (noColour != nullptr && noColour[0] != '\0') return false;
+    return ::isatty(STDOUT_FILENO) == 1;
+}
+
+nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::string& seedCode) {
+    using nlohmann::ordered_json;
+    const StreamSummary summary = summarize(stream);
+
+    ordered_json rooms = ordered_json::array();
+    ordered_json links = ordered_json::array();
+    std::array<ordered_json, areaCount> numbered{};
+    std::array<ordered_json, areaCount> entrance{};
+    for (int y = 0; y < mazeSize; ++y)
+        for (int x = 0; x < mazeSize; ++x) {
+            const DecodedCell& c = stream.at(x, y);
+            if (!c.isRoom()) continue;
+            ordered_json exits = ordered_json::array();
+            for (const Side& side : sides)
+                if ((c.doors & side.bit) != 0) exits.push_back(side.name);
+            ordered_json room{{"x", x},
+                              {"y", y},
+                              {"area", c.area},
+                              {"doors", c.doors},
+                              {"exits", exits},
+                              {"record", recordKindName(c.kind)},
+                              {"offset", c.offset}};
+            switch (c.kind) {
+                case RecordKind::Link: {
+                    room["link"] = c.link;
+                    const auto target = linkTarget(stream, x, y);
+                    ordered_json to = target ? point(target->x, target->y) : ordered_json(nullptr);
+                    links.push_back({{"number", c.link}, {"from", point(x, y)}, {"fromArea", c.area}, {"to", to}});
+                    if (c.link >= 0 && c.link < areaCount)
+                        entrance[static_cast<std::size_t>(c.link)] = {{"link", c.link}, {"from", point(x, y)}, {"to", to}};
+                    break;
+                }
+                case RecordKind::AreaMark:
+                    room["areaMark"] = c.areaMark;
+                    if (c.area < areaCount) numbered[c.area] = point(x, y);
+                    break;
+                case RecordKind::Item:
+                    room["itemCode"] = c.itemCode;
+                    room["random"] = c.random;
+                    break;
+                case RecordKind::DeadEnd: room["deadEnd"] = c.deadEnd; break;
+                case RecordKind::Sequence:
+                    room["sequence"] = c.sequence;
+                    room["sequenceS"] = c.sequenceS;
+                    break;
+                case RecordKind::Plain: room["random"] = c.random; break;
+                case RecordKind::Start:
+                case RecordKind::Tag:
+                case RecordKind::Empty: break;
+            }
+            rooms.push_back(std::move(room));
+        }
+    std::sort(links.begin(), links.end(),
+              [](const ordered_json& a, const ordered_json& b) { return a["number"] < b["number"]; });
+
+    ordered_json areas = ordered_json::array();
+    for (int area = 0; area < areaCount; ++area) {
+        const auto i = static_cast<std::size_t>(area);
+        areas.push_back({{"area", area},
+                         {"rooms", summary.roomsPerArea[i]},
+                         {"numberedRoom", numbered[i]},
+                         {"entrance", entrance[i]}});
+    }
+    return {{"seedCode", seedCode},
+            {"start", point(startX, startY)},
+            {"summary",
+             {{"rooms", summary.rooms},
+              {"emptyCells", summary.empty},
+              {"links", summary.links},
+              {"areaMarks", summary.areaMarks},
+              {"items", summary.items},
+              {"deadEnds", summary.deadEnds},
+              {"sequences", summary.sequences},
+              {"tags", summary.tags},
+              {"plain", summary.plain},
+              {"streamBytes", summary.streamBytes}}},
+            {"areas", areas},
+            {"links", links},
+            {"rooms", rooms}};
+}
+
+}  // namespace labyrinth::cli

@@ -1,0 +1,26 @@
+#pragma once
+// Text and JSON views of a labyrinth read back out of an image, shared by
+// `show` and `write` and open to tests.
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "writer/decoder.h"
+
+namespace labyrinth::cli {
+
+/// The terminal map: the 24 x 24 grid with walls and doors, each room's area
+/// and marker, link doors, then a legend and the link list; at most 80
+/// columns wide. With `colour`, ANSI colours mark the areas and markers.
+std::string terminalMap(const DecodedStream& stream, const std::string& seedCode, bool colour);
+
+/// Whether standard output takes colour: a terminal, and NO_COLOR unset or empty.
+bool colourWanted();
+
+/// The JSON description of the labyrinth (format in docs/readback.md).
+nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::string& seedCode);
+
+}  // namespace labyrinth::cli

@@ -1,0 +1,162 @@
+// The terminal map and the JSON description agree with the labyrinth that
+// was written.
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "labyrinth_views.h"
+#include "readback_support.h"
+#include "writer/decoder.h"
+#include "writer/readback.h"
+#include "writer/seed_code.h"
+
+namespace labyrinth {
+namespace {
+
+struct Read {
+    testing::WrittenImage written;
+    DecodedStream stream;
+    std::string code;
+};
+
+Read readBack(std::uint64_t seed) {
+    Read r{testing::writtenImage(seed), {}, {}};
+    auto s = decodeStream(r.written.image);
+    EXPECT_TRUE(s) << s.error().message;
+    r.stream = s.value();
+    r.code = seedCode(r.written.click.stream);
+    return r;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> out;
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+TEST(LabyrinthJson, AgreesWithTheModel) {
+    for (std::uint64_t seed = 1; seed <= 30; ++seed) {
+        const Read r = readBack(seed);
+        const Labyrinth& m = r.written.model;
+        const auto json = nlohmann::json::parse(cli::labyrinthJson(r.stream, r.code).dump());
+        EXPECT_EQ(json["seedCode"], r.code);
+        EXPECT_EQ(json["start"]["x"], startX);
+
+        int rooms = 0;
+        for (int x = 0; x < mazeSize; ++x)
+            for (int y = 0; y < mazeSize; ++y) rooms += m.isRoom(x, y) ? 1 : 0;
+        ASSERT_EQ(json["rooms"].size(), static_cast<std::size_t>(rooms)) << "seed " << seed;
+        EXPECT_EQ(json["summary"]["rooms"], rooms);
+        EXPECT_EQ(json["summary"]["emptyCells"], mazeSize * mazeSize - rooms);
+        EXPECT_EQ(json["summary"]["items"], r.written.click.stats.items);
+        EXPECT_EQ(json["summary"]["deadEnds"], r.written.click.stats.deadEnds);
+        EXPECT_EQ(json["summary"]["streamBytes"], r.written.click.stats.streamBytes);
+
+        for (const auto& room : json["rooms"]) {
+            const int x = room["x"];
+            const int y = room["y"];
+            const std::string where = "seed " + std::to_string(seed) + " room " + room.dump();
+            ASSERT_TRUE(m.isRoom(x, y)) << where;
+            EXPECT_EQ(room["area"], m.mapArea(x, y)) << where;
+            EXPECT_EQ(room["doors"], m.mapDoors(x, y)) << where;
+            int mask = 0;
+            for (const auto& exit : room["exits"])
+                for (const Side& side : sides)
+                    if (exit == side.name) mask |= side.bit;
+            EXPECT_EQ(mask, m.mapDoors(x, y)) << where;
+            if (room["record"] == "link") { EXPECT_EQ(room["link"], m.mapLink(x, y)) << where; }
+            if (room["record"] == "item") { EXPECT_EQ(m.mapMark(x, y), itemMark) << where; }
+            if (room["record"] == "area-mark") { EXPECT_EQ(room["areaMark"], m.mapArea(x, y)) << where; }
+        }
+
+        ASSERT_EQ(json["links"].size(), 10U) << "seed " << seed;
+        for (std::size_t i = 0; i < 10; ++i) {
+            const auto& link = json["links"][i];
+            EXPECT_EQ(link["number"], static_cast<int>(i + 1));
+            EXPECT_EQ(m.mapLink(link["from"]["x"], link["from"]["y"]), static_cast<int>(i + 1));
+            ASSERT_FALSE(link["to"].is_null());
+            EXPECT_EQ(m.mapArea(link["to"]["x"], link["to"]["y"]), static_cast<int>(i + 1)) << link.dump();
+        }
+        ASSERT_EQ(json["areas"].size(), static_cast<std::size_t>(areaCount));
+        for (int area = 0; area < areaCount; ++area) {
+            const auto& a = json["areas"][static_cast<std::size_t>(area)];
+            const auto& numbered = a["numberedRoom"];
+            ASSERT_FALSE(numbered.is_null()) << a.dump();
+            const int mark = m.mapMark(numbered["x"], numbered["y"]);
+            EXPECT_TRUE(mark != noMark && mark != itemMark && mark != secondMark) << a.dump();
+            if (area == 0) { EXPECT_EQ(mark, areaZeroMark); }
+            EXPECT_EQ(m.mapArea(numbered["x"], numbered["y"]), area);
+            EXPECT_EQ(a["entrance"].is_null(), area == 0) << a.dump();
+        }
+    }
+}
+
+// Row y of the grid is line 2 + 2y; cell x's two characters start at column
+// 4 + 3x, with the wall or door to its west at 3 + 3x. The wall line above
+// row y is line 1 + 2y, with cell x's stretch at 4 + 3x.
+TEST(TerminalMap, WallsDoorsAreasAndMarkersMatchTheModel) {
+    for (std::uint64_t seed = 1; seed <= 10; ++seed) {
+        const Read r = readBack(seed);
+        const Labyrinth& m = r.written.model;
+        const auto text = lines(cli::terminalMap(r.stream, r.code, false));
+        ASSERT_GT(text.size(), static_cast<std::size_t>(2 * mazeSize + 2));
+        auto symbol = [](int area) { return area == 10 ? 'A' : static_cast<char>('0' + area); };
+        for (int y = 0; y < mazeSize; ++y) {
+            const std::string& row = text[static_cast<std::size_t>(2 + 2 * y)];
+            const std::string& above = text[static_cast<std::size_t>(1 + 2 * y)];
+            for (int x = 0; x < mazeSize; ++x) {
+                const std::string where = "seed " + std::to_string(seed) + " cell " + std::to_string(x) + "," +
+                                          std::to_string(y);
+                const auto col = static_cast<std::size_t>(4 + 3 * x);
+                if (!m.isRoom(x, y)) {
+                    EXPECT_EQ(row.substr(col, 2), "  ") << where;
+                    continue;
+                }
+                EXPECT_EQ(row[col], symbol(m.mapArea(x, y))) << where;
+                if (x == startX && y == startY) {
+                    EXPECT_EQ(row[col + 1], '@') << where;
+                } else if (m.mapLink(x, y) != noLink) {
+                    EXPECT_EQ(row[col + 1], symbol(m.mapLink(x, y))) << where;
+                } else if (m.mapMark(x, y) == itemMark) {
+                    EXPECT_EQ(row[col + 1], '$') << where;
+                }
+                const bool westDoor = (m.mapDoors(x, y) & doorWest) != 0;
+                const char west = row[col - 1];
+                EXPECT_EQ(west == '|', !westDoor) << where << " west '" << west << "'";
+                const bool northDoor = (m.mapDoors(x, y) & doorNorth) != 0;
+                EXPECT_EQ(above.substr(col, 2) == "--", !northDoor) << where << " north";
+            }
+        }
+    }
+}
+
+TEST(TerminalMap, FitsEightyColumnsAndColoursOnlyWhenAsked) {
+    const Read r = readBack(8);
+    const std::string plain = cli::terminalMap(r.stream, r.code, false);
+    EXPECT_EQ(plain.find('\x1b'), std::string::npos);
+    for (const auto& line : lines(plain)) EXPECT_LE(line.size(), 80U) << line;
+    EXPECT_NE(plain.find("Seed code: " + r.code), std::string::npos);
+
+    const std::string coloured = cli::terminalMap(r.stream, r.code, true);
+    EXPECT_NE(coloured.find("\x1b["), std::string::npos);
+    for (auto line : lines(coloured)) {
+        // Width as seen: without the escape sequences.
+        std::string visible;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (line[i] == '\x1b') {
+                while (i < line.size() && line[i] != 'm') ++i;
+                continue;
+            }
+            visible += line[i];
+        }
+        EXPECT_LE(visible.size(), 80U) << visible;
+    }
+}
+
+}  // namespace
+}  // namespace labyrinth

@@ -1,0 +1,203 @@
+// End-to-end runs of `labyrinth-cli show` and `verify` (and the read-back
+// options of `write`) on synthetic images in a temporary folder.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+#include "writer/record_format.h"
+
+#ifndef LABYRINTH_CLI
+#error "LABYRINTH_CLI must name the labyrinth-cli program"
+#endif
+
+namespace labyrinth {
+namespace {
+
+using testing::readFile;
+using testing::TempDir;
+using testing::writeFile;
+
+struct CliRun {
+    int exit = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string text(const std::filesystem::path& path) {
+    const auto bytes = readFile(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+// Runs labyrinth-cli with `args` (already quoted where needed) in `dir`.
+CliRun cli(const TempDir& dir, const std::string& args) {
+    const std::string command = "cd '" + dir.path().string() + "' && '" LABYRINTH_CLI "' " + args + " > out.txt 2> err.txt";
+    const int status = std::system(command.c_str());
+    CliRun run;
+    run.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = text(dir / "out.txt");
+    run.err = text(dir / "err.txt");
+    return run;
+}
+
+// The value of a "Name: value" line.
+std::string field(const std::string& output, const std::string& name) {
+    const auto at = output.find(name + ": ");
+    if (at == std::string::npos) return {};
+    const auto start = at + name.size() + 2;
+    return output.substr(start, output.find('\n', start) - start);
+}
+
+class ReadbackCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        writeFile(dir / "game.nes", testing::syntheticImage());
+        writeFile(dir / "blank.nes", testing::syntheticImage());
+        writeFile(dir / "tgltext.tgl", testing::syntheticText());
+    }
+    // Writes seed 42 into game.nes.
+    void write() {
+        const CliRun run = cli(dir, "write game.nes --seed 42");
+        ASSERT_EQ(run.exit, 0) << run.err;
+    }
+    TempDir dir;
+};
+
+TEST_F(ReadbackCli, WriteShowAndVerifyAgreeOnTheSeedCode) {
+    const CliRun written = cli(dir, "write game.nes --seed 42 --png written.png --spoiler spoiler.json");
+    ASSERT_EQ(written.exit, 0) << written.err;
+    const std::string code = field(written.out, "Seed code");
+    EXPECT_EQ(std::count(code.begin(), code.end(), ' '), 3) << written.out;
+    EXPECT_LT(written.out.find("Seed: 42"), written.out.find("Seed code: ")) << written.out;
+
+    const CliRun shown = cli(dir, "show game.nes");
+    ASSERT_EQ(shown.exit, 0) << shown.err;
+    EXPECT_EQ(field(shown.out, "Seed code"), code);
+    EXPECT_EQ(shown.out.find('\x1b'), std::string::npos) << "no colour into a file";
+
+    const CliRun verified = cli(dir, "verify game.nes --text tgltext.tgl --original blank.nes");
+    EXPECT_EQ(verified.exit, 0) << verified.out << verified.err;
+    EXPECT_EQ(field(verified.out, "Seed code"), code);
+
+    // The spoiler written by `write` is the document `show --json` prints.
+    const CliRun json = cli(dir, "show game.nes --json");
+    ASSERT_EQ(json.exit, 0) << json.err;
+    const auto shownJson = nlohmann::json::parse(json.out);
+    EXPECT_EQ(shownJson, nlohmann::json::parse(text(dir / "spoiler.json")));
+    EXPECT_EQ(shownJson["seedCode"], code);
+    EXPECT_EQ(shownJson["summary"]["links"], 10);
+
+    const auto png = readFile(dir / "written.png");
+    ASSERT_GT(png.size(), 24U);
+    EXPECT_EQ(std::string(png.begin() + 1, png.begin() + 4), "PNG");
+}
+
+// PNG width and height, big-endian in the IHDR chunk at bytes 16 and 20.
+std::pair<int, int> pngSize(const std::vector<std::uint8_t>& png) {
+    auto word = [&](std::size_t at) {
+        return (png[at] << 24) | (png[at + 1] << 16) | (png[at + 2] << 8) | png[at + 3];
+    };
+    return {word(16), word(20)};
+}
+
+TEST_F(ReadbackCli, ShowPngAtAScale) {
+    write();
+    const CliRun run = cli(dir, "show game.nes --png map.png --scale 20");
+    ASSERT_EQ(run.exit, 0) << run.err;
+    EXPECT_EQ(run.err, "") << "no notes from the graphics library";
+    const auto size = pngSize(readFile(dir / "map.png"));
+    EXPECT_EQ(size, std::make_pair(690, 510));
+}
+
+TEST_F(ReadbackCli, VerifyNamesEachDamage) {
+    write();
+    struct Case {
+        const char* what;
+        std::int64_t offset;
+        const char* reported;
+    };
+    const Case cases[] = {
+        {"a byte before the stream", format::roomDataPos - 1, "changed before the room records"},
+        {"a byte of the text block", format::textBase + 3, "text block differs"},
+        {"the start record's third byte", -1, "start record"},
+    };
+    const auto good = readFile(dir / "game.nes");
+    for (const Case& c : cases) {
+        auto bad = good;
+        // The start record follows the empty or room records before it; find
+        // it by decoding would repeat the decoder, so the offset is looked up
+        // through `show --json`.
+        std::int64_t offset = c.offset;
+        if (offset < 0) {
+            const auto json = nlohmann::json::parse(cli(dir, "show game.nes --json").out);
+            for (const auto& room : json["rooms"])
+                if (room["record"] == "start") offset = room["offset"].get<std::int64_t>() + 2;
+        }
+        bad[static_cast<std::size_t>(offset)] ^= 0x21;
+        writeFile(dir / "bad.nes", bad);
+        const CliRun run = cli(dir, "verify bad.nes --text tgltext.tgl --original blank.nes");
+        EXPECT_EQ(run.exit, 1) << c.what;
+        EXPECT_NE(run.out.find(c.reported), std::string::npos) << c.what << ":\n" << run.out;
+        EXPECT_NE(run.out.find("bad.nes: 1 problem"), std::string::npos) << c.what << ":\n" << run.out;
+    }
+}
+
+TEST_F(ReadbackCli, BadInputGetsAClearErrorAndChangesNothing) {
+    write();
+    writeFile(dir / "notnes.nes", std::vector<std::uint8_t>(static_cast<std::size_t>(format::minImageSize), 1));
+    auto shortImage = testing::syntheticImage(static_cast<std::size_t>(format::textBase));
+    writeFile(dir / "short.nes", shortImage);
+    writeFile(dir / "short.tgl", testing::syntheticText(100));
+    const auto before = readFile(dir / "game.nes");
+
+    struct Case {
+        std::string args;
+        int exit;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"show missing.nes", 2, "missing.nes"},
+        {"verify missing.nes", 2, "missing.nes"},
+        {"show notnes.nes", 2, "not an NES cartridge image"},
+        {"verify short.nes", 2, "short.nes"},
+        {"show blank.nes", 2, "holds no readable labyrinth"},
+        {"verify blank.nes", 1, "offset"},
+        {"verify game.nes --text short.tgl", 2, "short.tgl"},
+        {"verify game.nes --original missing.nes", 2, "missing.nes"},
+        {"show game.nes --png game.nes", 2, "choose another file"},
+        {"show game.nes --png ./game.nes", 2, "choose another file"},
+        {"write game.nes --seed 1 --png tgltext.tgl", 2, "choose another file"},
+        {"write game.nes --seed 1 --spoiler game.nes", 2, "choose another file"},
+        {"write game.nes --seed 1 --output copy.nes --png copy.nes", 2, "choose another file"},
+        {"write game.nes --seed 1 --png same.out --spoiler same.out", 2, "both"},
+        {"show game.nes --scale 20", 2, "--png"},
+        {"show game.nes --png x.png --scale 5", 2, "scale"},
+    };
+    for (const Case& c : cases) {
+        const CliRun run = cli(dir, c.args);
+        EXPECT_EQ(run.exit, c.exit) << c.args << "\n" << run.out << run.err;
+        EXPECT_NE((run.out + run.err).find(c.message), std::string::npos) << c.args << "\n" << run.out << run.err;
+        EXPECT_EQ(readFile(dir / "game.nes"), before) << c.args;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "copy.nes"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "same.out"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.png"));
+}
+
+TEST_F(ReadbackCli, PictureToAMissingFolderFailsAfterTheWriteAndSaysSo) {
+    const CliRun run = cli(dir, "write game.nes --seed 3 --png nowhere/map.png");
+    EXPECT_EQ(run.exit, 1) << run.out << run.err;
+    EXPECT_NE(run.err.find("nowhere/map.png"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("was written to game.nes"), std::string::npos) << run.err;
+    EXPECT_EQ(run.out.find("Done."), std::string::npos) << run.out;
+}
+
+}  // namespace
+}  // namespace labyrinth

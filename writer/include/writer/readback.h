@@ -1,0 +1,73 @@
+#pragma once
+// What the front ends need to show a labyrinth read back out of an image:
+// the four sides of a cell, the written stream's bytes, where each link door
+// leads, and how many records of each kind the stream holds.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "writer/decoder.h"
+
+namespace labyrinth {
+
+/// One side of a cell: its door bit, the bit of the neighbour facing back,
+/// and the step to that neighbour.
+struct Side {
+    std::uint8_t bit;
+    std::uint8_t back;
+    int dx;
+    int dy;
+    const char* name;  ///< "south", "east", "west", "north" (y grows southward)
+};
+
+inline constexpr std::array<Side, 4> sides{{
+    {doorSouth, doorNorth, 0, 1, "south"},
+    {doorEast, doorWest, 1, 0, "east"},
+    {doorWest, doorEast, -1, 0, "west"},
+    {doorNorth, doorSouth, 0, -1, "north"},
+}};
+
+constexpr bool insideMaze(int x, int y) { return x >= 0 && y >= 0 && x < mazeSize && y < mazeSize; }
+
+/// Number of doors in a mask (0..4).
+constexpr int doorCount(std::uint8_t doors) {
+    int count = 0;
+    for (const Side& side : sides) count += (doors & side.bit) != 0 ? 1 : 0;
+    return count;
+}
+
+/// The bytes the writer put down: the records and the trailing byte, from
+/// `roomDataPos` to `stream.end` inclusive. `image` must be the image that
+/// `stream` was decoded from.
+std::span<const std::uint8_t> writtenStream(std::span<const std::uint8_t> image, const DecodedStream& stream);
+
+/// A record kind's name in messages and JSON: "start", "empty", "link",
+/// "area-mark", "item", "dead-end", "sequence", "tag", "plain".
+const char* recordKindName(format::RecordKind kind);
+
+struct CellPosition {
+    int x = 0;
+    int y = 0;
+    bool operator==(const CellPosition&) const = default;
+};
+
+/// The room that the link record at (x, y) leads into: the neighbour behind
+/// one of its doors whose area is the link number. Empty when the cell holds
+/// no link record or no such door exists (a damaged image).
+std::optional<CellPosition> linkTarget(const DecodedStream& stream, int x, int y);
+
+/// Records of each kind in a stream, and rooms per area 0..10 (rooms with
+/// any other area number, possible only in a damaged image, count in
+/// `rooms` alone).
+struct StreamSummary {
+    int rooms = 0, empty = 0;
+    int links = 0, areaMarks = 0, items = 0, deadEnds = 0, sequences = 0, tags = 0, plain = 0;
+    int streamBytes = 0;  ///< records and the trailing byte
+    std::array<int, areaCount> roomsPerArea{};
+};
+
+StreamSummary summarize(const DecodedStream& stream);
+
+}  // namespace labyrinth

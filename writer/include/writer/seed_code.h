@@ -1,0 +1,30 @@
+#pragma once
+// The seed code: four words that name a written labyrinth, so that two
+// players can compare them aloud and know they hold the same one.
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace labyrinth {
+
+/// The fixed word list: 256 short, distinct, lower-case words, one per byte
+/// value. Changing it changes every code; never reorder it.
+extern const std::array<std::string_view, 256> seedCodeWords;
+
+/// Number of words in a code.
+inline constexpr int seedCodeLength = 4;
+
+/// A 64-bit hash of the written stream (records and trailing 0): FNV-1a over
+/// the bytes, then a splitmix64 finaliser so that every bit of the result
+/// depends on every byte. The same bytes give the same hash on every platform.
+std::uint64_t streamHash(std::span<const std::uint8_t> stream);
+
+/// The code of a written stream: four words from `seedCodeWords`, separated
+/// by single spaces, taken from the top 32 bits of `streamHash`. Two
+/// different streams share a code with a chance of about one in four billion.
+std::string seedCode(std::span<const std::uint8_t> stream);
+
+}  // namespace labyrinth

@@ -1,0 +1,67 @@
+#include "writer/readback.h"
+
+namespace labyrinth {
+
+std::span<const std::uint8_t> writtenStream(std::span<const std::uint8_t> image, const DecodedStream& stream) {
+    const auto first = static_cast<std::size_t>(format::roomDataPos);
+    const auto count = static_cast<std::size_t>(stream.end - format::roomDataPos + 1);
+    return image.subspan(first, count);
+}
+
+const char* recordKindName(format::RecordKind kind) {
+    using format::RecordKind;
+    switch (kind) {
+        case RecordKind::Start: return "start";
+        case RecordKind::Empty: return "empty";
+        case RecordKind::Link: return "link";
+        case RecordKind::AreaMark: return "area-mark";
+        case RecordKind::Item: return "item";
+        case RecordKind::DeadEnd: return "dead-end";
+        case RecordKind::Sequence: return "sequence";
+        case RecordKind::Tag: return "tag";
+        case RecordKind::Plain: return "plain";
+    }
+    return "unknown";
+}
+
+std::optional<CellPosition> linkTarget(const DecodedStream& stream, int x, int y) {
+    if (!insideMaze(x, y)) return std::nullopt;
+    const DecodedCell& from = stream.at(x, y);
+    if (from.kind != format::RecordKind::Link) return std::nullopt;
+    for (const Side& side : sides) {
+        const int nx = x + side.dx;
+        const int ny = y + side.dy;
+        if ((from.doors & side.bit) == 0 || !insideMaze(nx, ny)) continue;
+        const DecodedCell& to = stream.at(nx, ny);
+        if (to.isRoom() && to.area == from.link) return CellPosition{nx, ny};
+    }
+    return std::nullopt;
+}
+
+StreamSummary summarize(const DecodedStream& stream) {
+    using format::RecordKind;
+    StreamSummary summary;
+    for (const DecodedCell& cell : stream.cells) {
+        if (!cell.isRoom()) {
+            ++summary.empty;
+            continue;
+        }
+        ++summary.rooms;
+        if (cell.area < areaCount) ++summary.roomsPerArea[cell.area];
+        switch (cell.kind) {
+            case RecordKind::Link: ++summary.links; break;
+            case RecordKind::AreaMark: ++summary.areaMarks; break;
+            case RecordKind::Item: ++summary.items; break;
+            case RecordKind::DeadEnd: ++summary.deadEnds; break;
+            case RecordKind::Sequence: ++summary.sequences; break;
+            case RecordKind::Tag: ++summary.tags; break;
+            case RecordKind::Plain: ++summary.plain; break;
+            case RecordKind::Start:
+            case RecordKind::Empty: break;
+        }
+    }
+    summary.streamBytes = static_cast<int>(stream.end - format::roomDataPos + 1);
+    return summary;
+}
+
+}  // namespace labyrinth
