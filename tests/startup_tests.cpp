@@ -131,13 +131,15 @@ TEST(StartupLoad, EmptyAnswerEndsQuietlyWithNothingCreated) {
 // --- Opening ------------------------------------------------------------------
 
 TEST(StartupLoad, OpensTheTypedImageAndTheTextFileBesideIt) {
-    const char* names[] = {"game", " game", "Guardian Legend (U)", "game.v2"};
-    for (const char* name : names) {
+    // 251 letters and ".nes": 255 bytes, the usual limit of a file name.
+    const std::string longName(251, 'n');
+    const std::string names[] = {"game", " game", "Guardian Legend (U)", "game.v2", "Légende ガーディアン", longName};
+    for (const std::string& name : names) {
         TempDir dir;
         testing::writeFile(dir / (std::string(name) + ".nes"), testing::syntheticImage());
         testing::writeFile(dir / "tgltext.tgl", testing::syntheticText());
         const auto before = snapshot(dir.path());
-        ScriptedPrompt prompt(QString::fromUtf8(name));
+        ScriptedPrompt prompt(QString::fromStdString(name));
         Reports reports;
 
         LoadResult result = Form_Load(dir.path(), prompt.prompt(), reports.reporter());
@@ -212,7 +214,27 @@ TEST(StartupLoad, BadStartsAreReportedAndTouchNothing) {
          },
          "game",
          {"/game.nes", "Permission denied"}},
+        {"image without read permission",
+         [](const TempDir& d) {
+             image(d), text(d);
+             fs::permissions(d / "game.nes", fs::perms::owner_write);
+         },
+         "game",
+         {"/game.nes", "Permission denied"}},
+        {"name longer than the file system allows",
+         [](const TempDir& d) { text(d); },
+         "nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn"
+         "nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn"
+         "nnnnnnnnnnnnnnnnnnnnnnnnnn",
+         {"File name too long"}},
         {"text file missing", [](const TempDir& d) { image(d); }, "game", {"/tgltext.tgl", "No such file", "beside"}},
+        {"text file empty",
+         [](const TempDir& d) {
+             image(d);
+             testing::writeFile(d / "tgltext.tgl", {});
+         },
+         "game",
+         {"/tgltext.tgl", "holds 0 bytes"}},
         {"text file too short",
          [](const TempDir& d) {
              image(d);

@@ -340,19 +340,27 @@ TEST_F(WindowTest, SecondClickWritesANewLabyrinth) {
 struct FailureRow {
     const char* what;
     const char* file;
-    std::uintmax_t newSize;
+    std::function<void(const fs::path&)> change;  // done to the file while the window is open
     const char* reason;
 };
 
-TEST_F(WindowTest, ClickOnAFileThatShrankReportsItAndWritesNothing) {
+TEST_F(WindowTest, ClickOnAFileThatChangedReportsItAndWritesNothing) {
     const FailureRow table[] = {
-        {"image cut short", "game.nes", 1000, "is not a complete cartridge image"},
-        {"text file cut short", "tgltext.tgl", 100, "holds 100 bytes"},
+        {"image cut short", "game.nes", [](const fs::path& f) { fs::resize_file(f, 1000); },
+         "is not a complete cartridge image"},
+        {"text file cut short", "tgltext.tgl", [](const fs::path& f) { fs::resize_file(f, 100); }, "holds 100 bytes"},
+        {"image replaced", "game.nes",
+         [](const fs::path& f) {
+             testing::writeFile(f.string() + ".new", testing::syntheticImage());
+             fs::rename(f.string() + ".new", f);
+         },
+         "was replaced by another file"},
+        {"text file removed", "tgltext.tgl", [](const fs::path& f) { fs::remove(f); }, "was removed"},
     };
     for (const auto& row : table) {
         SetUp();
         showForm();
-        fs::resize_file(dir / row.file, row.newSize);
+        row.change(dir / row.file);
         const auto before = readFile(imagePath);
         form->savebut()->click();
 
