@@ -45,7 +45,7 @@ std::vector<std::uint8_t> recordsWithStartThen(const std::vector<std::uint8_t>& 
 }
 
 TEST(DecoderRoundTrip, EveryCellMatchesTheModelOverManySeeds) {
-    constexpr int seeds = 300;
+    constexpr int seeds = 1000;
     for (std::uint64_t seed = 1; seed <= seeds; ++seed) {
         const auto written = writtenImage(seed);
         ASSERT_FALSE(written.click.error) << "seed " << seed;
