@@ -37,7 +37,7 @@ public:
     std::string grid() {
         out_ << "   ";
         for (int x = 0; x < mazeSize; ++x) {
-            char label[8];
+            char label[16];  // room for any int, so the compiler can see nothing is cut
             std::snprintf(label, sizeof label, "%3d", x);
             out_ << label;
         }
@@ -97,7 +97,7 @@ private:
     }
 
     void roomLine(int y) {
-        char label[8];
+        char label[16];
         std::snprintf(label, sizeof label, "%2d ", y);
         out_ << label;
         for (int x = 0; x <= mazeSize; ++x) {
