@@ -1,11 +1,13 @@
 #pragma once
-// The subcommands of labyrinth-cli. Each registers itself on the parser and
-// returns the function that runs it once the command line has been parsed.
+// The subcommands of labyrinth-cli: the options each takes and the function
+// that runs it. Only main.cpp knows the command-line parser, so that its large
+// header-only library is compiled once.
 
-#include <functional>
+#include <cstdint>
+#include <optional>
 #include <string>
 
-#include <CLI/CLI.hpp>
+#include "map/map_picture.h"
 
 namespace labyrinth::cli {
 
@@ -16,15 +18,43 @@ enum class ExitCode : int {
     Usage = 2,   ///< bad usage or unreadable input
 };
 
-struct Command {
-    CLI::App* app = nullptr;
-    std::function<ExitCode()> run;
+struct WriteOptions {
+    std::string image;
+    std::string text;
+    std::optional<std::uint64_t> seed;
+    std::string output;
+    bool force = false;
+    std::string png;
+    std::string spoiler;
 };
 
-Command addWriteCommand(CLI::App& parent);
-Command addGenerateCommand(CLI::App& parent);
-Command addShowCommand(CLI::App& parent);
-Command addVerifyCommand(CLI::App& parent);
+struct GenerateOptions {
+    int count = 1;
+    std::optional<std::uint64_t> seed;
+    bool json = false;
+};
+
+struct ShowOptions {
+    std::string image;
+    std::string png;
+    bool json = false;
+    int scale = map::defaultScale;
+};
+
+struct VerifyOptions {
+    std::string image;
+    std::string text;
+    std::string original;
+};
+
+/// `write`: the button's whole job on an image, in place or on a copy.
+ExitCode runWrite(const WriteOptions& options);
+/// `generate`: clicks on a blank image in memory, one line of figures each.
+ExitCode runGenerate(const GenerateOptions& options);
+/// `show`: the labyrinth read back out of an image, as a map, picture or JSON.
+ExitCode runShow(const ShowOptions& options);
+/// `verify`: whether the labyrinth in an image is complete and consistent.
+ExitCode runVerify(const VerifyOptions& options);
 
 /// Prints "labyrinth-cli: message" to standard error and returns `code`.
 ExitCode reportError(ExitCode code, const std::string& message);

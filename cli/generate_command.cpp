@@ -14,12 +14,6 @@
 namespace labyrinth::cli {
 namespace {
 
-struct GenerateOptions {
-    int count = 1;
-    std::optional<std::uint64_t> seed;
-    bool json = false;
-};
-
 /// A blank image of the smallest size that takes a labyrinth.
 std::vector<std::uint8_t> blankImage() {
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(format::minImageSize), 0);
@@ -47,6 +41,7 @@ nlohmann::ordered_json describe(std::uint64_t seed, const ClickResult& click, co
             {"areaMarks", click.stats.areaMarks},
             {"streamBytes", click.stats.streamBytes}};
 }
+}  // namespace
 
 ExitCode runGenerate(const GenerateOptions& options) {
     const std::uint64_t master = options.seed ? *options.seed : ClockSeedSource().nextSeed();
@@ -79,20 +74,6 @@ ExitCode runGenerate(const GenerateOptions& options) {
     std::cerr << options.count << " clicks from master seed " << master << " in " << elapsed.count()
               << " s: " << attempts << " encoding passes, " << generations << " generation attempts\n";
     return ExitCode::Ok;
-}
-
-}  // namespace
-
-Command addGenerateCommand(CLI::App& parent) {
-    auto options = std::make_shared<GenerateOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "generate", "Run COUNT clicks on a blank image in memory and print one line of figures per click; no files");
-    app->add_option("--count,-n", options->count, "Number of clicks")->check(CLI::PositiveNumber);
-    app->add_option("--seed", options->seed,
-                    "Master seed; click i uses a seed derived from it, printed so that 'write --seed' repeats it");
-    app->add_flag("--json", options->json, "One JSON object per click and line");
-    app->footer("Example: labyrinth-cli generate --count 1000 --seed 7 --json > runs.jsonl");
-    return {app, [options] { return runGenerate(*options); }};
 }
 
 }  // namespace labyrinth::cli

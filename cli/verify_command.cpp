@@ -13,14 +13,6 @@
 #include "writer/verify.h"
 
 namespace labyrinth::cli {
-namespace {
-
-struct VerifyOptions {
-    std::string image;
-    std::string text;
-    std::string original;
-};
-
 ExitCode runVerify(const VerifyOptions& options) {
     auto image = readImage(options.image);
     if (!image) return reportError(ExitCode::Usage, image.error().message);
@@ -58,21 +50,6 @@ ExitCode runVerify(const VerifyOptions& options) {
     std::cout << options.image << ": the labyrinth is complete and consistent\n"
               << "Seed code: " << seedCode(writtenStream(image.value(), decoded.value())) << '\n';
     return ExitCode::Ok;
-}
-
-}  // namespace
-
-Command addVerifyCommand(CLI::App& parent) {
-    auto options = std::make_shared<VerifyOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "verify", "Check that the labyrinth in IMAGE is complete and consistent; exit 1 with one line per problem");
-    app->add_option("IMAGE", options->image, "The cartridge image (.nes) to check")->required();
-    app->add_option("--text", options->text, "Also check that the text block equals the first 446 bytes of FILE");
-    app->add_option("--original", options->original,
-                    "Also check that nothing outside the labyrinth and the text block differs from ORIG, "
-                    "the image before it was written");
-    app->footer("Example: labyrinth-cli verify game-42.nes --text tgltext.tgl --original game.nes");
-    return {app, [options] { return runVerify(*options); }};
 }
 
 }  // namespace labyrinth::cli

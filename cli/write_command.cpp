@@ -22,16 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct WriteOptions {
-    std::string image;
-    std::string text;
-    std::optional<std::uint64_t> seed;
-    std::string output;
-    bool force = false;
-    std::string png;
-    std::string spoiler;
-};
-
 std::string textBeside(const std::string& image) {
     return (fs::path(image).parent_path() / format::textFileName).string();
 }
@@ -69,6 +59,7 @@ Status writeExtras(const WriteOptions& options, RandomAccessFile& rom, const Cli
     }
     return std::nullopt;
 }
+}  // namespace
 
 ExitCode runWrite(const WriteOptions& options) {
     const std::string textPath = options.text.empty() ? textBeside(options.image) : options.text;
@@ -134,27 +125,8 @@ ExitCode runWrite(const WriteOptions& options) {
               << "Wrote: " << (toCopy ? options.output : options.image) << '\n';
     if (!options.png.empty()) std::cout << "Picture: " << options.png << '\n';
     if (!options.spoiler.empty()) std::cout << "Spoiler: " << options.spoiler << '\n';
-    std::cout
-              << statusDone << '\n';
+    std::cout << statusDone << '\n';
     return ExitCode::Ok;
-}
-
-}  // namespace
-
-Command addWriteCommand(CLI::App& parent) {
-    auto options = std::make_shared<WriteOptions>();
-    CLI::App* app = parent.add_subcommand(
-        "write", "Write a new labyrinth into IMAGE in place (or into a copy with --output), as the window's button does");
-    app->add_option("IMAGE", options->image, "The cartridge image (.nes) to write into")->required();
-    app->add_option("--text", options->text, "The text block file (default: tgltext.tgl beside IMAGE)");
-    app->add_option("--seed", options->seed, "Seed for a reproducible labyrinth (default: from the clock)");
-    auto* output = app->add_option("--output,-o", options->output, "Write into a copy OUT and leave IMAGE untouched");
-    app->add_flag("--force,-f", options->force, "Replace OUT if it exists")->needs(output);
-    app->add_option("--png", options->png, "After a successful write, draw the labyrinth into FILE (PNG)");
-    app->add_option("--spoiler", options->spoiler,
-                    "After a successful write, describe the labyrinth in FILE (JSON, as 'show --json')");
-    app->footer("Example: labyrinth-cli write game.nes --seed 42 --output game-42.nes");
-    return {app, [options] { return runWrite(*options); }};
 }
 
 }  // namespace labyrinth::cli
