@@ -39,9 +39,7 @@ BENCHMARK(BM_maPupdateWaitingOutBoxedInAreas)->Unit(benchmark::kMicrosecond);
 // Whole clicks: generate, encode, accept or retry, text block. Each click is
 // timed on its own so that the tail shows.
 void BM_Click(benchmark::State& state) {
-    std::vector<std::uint8_t> image(static_cast<std::size_t>(format::minImageSize), 0);
-    std::copy(format::imageMagic.begin(), format::imageMagic.end(), image.begin());
-    MemoryFile rom("bench.nes", image);
+    MemoryFile rom("bench.nes", format::blankImage());
     MemoryFile text("tgltext.tgl", std::vector<std::uint8_t>(static_cast<std::size_t>(format::textSize), 0));
     SilentDriverHost host;
     std::vector<double> millis;

@@ -14,13 +14,6 @@
 namespace labyrinth::cli {
 namespace {
 
-/// A blank image of the smallest size that takes a labyrinth.
-std::vector<std::uint8_t> blankImage() {
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(format::minImageSize), 0);
-    std::copy(format::imageMagic.begin(), format::imageMagic.end(), bytes.begin());
-    return bytes;
-}
-
 int roomCount(const Labyrinth& model) {
     int rooms = 0;
     for (int x = 0; x < mazeSize; ++x)
@@ -45,7 +38,7 @@ nlohmann::ordered_json describe(std::uint64_t seed, const ClickResult& click, co
 
 ExitCode runGenerate(const GenerateOptions& options) {
     const std::uint64_t master = options.seed ? *options.seed : ClockSeedSource().nextSeed();
-    MemoryFile rom("(memory image)", blankImage());
+    MemoryFile rom("(memory image)", format::blankImage());
     MemoryFile text("(memory text)", std::vector<std::uint8_t>(static_cast<std::size_t>(format::textSize), 0));
     SilentDriverHost host;
 

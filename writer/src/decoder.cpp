@@ -4,15 +4,17 @@
 #include <string>
 
 namespace labyrinth {
+
+std::string format::offsetText(std::int64_t offset) {
+    char text[48];
+    std::snprintf(text, sizeof text, "offset %lld (0x%llX)", static_cast<long long>(offset),
+                  static_cast<unsigned long long>(offset));
+    return text;
+}
+
 namespace {
 
 using format::RecordKind;
-
-std::string hex(std::int64_t value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
-    return text;
-}
 
 class Decoder {
 public:
@@ -42,11 +44,11 @@ private:
     std::uint8_t byte(std::int64_t pos) const { return image_[static_cast<std::size_t>(pos)]; }
 
     static Error cutShort(std::int64_t pos, const std::string& what) {
-        return Error{"the room records are cut short at offset " + std::to_string(pos) + " (" + hex(pos) +
-                     "): the image ends before " + what};
+        return Error{"the room records are cut short at " + format::offsetText(pos) +
+                     ": the image ends before " + what};
     }
     static Error bad(std::int64_t pos, const std::string& what) {
-        return Error{"offset " + std::to_string(pos) + " (" + hex(pos) + "): " + what};
+        return Error{format::offsetText(pos) + ": " + what};
     }
 
     Result<DecodedCell> decodeRecord(std::int64_t pos, bool startCell) {

@@ -16,12 +16,7 @@ using format::RecordKind;
 
 std::string at(int x, int y) { return "(" + std::to_string(x) + ", " + std::to_string(y) + ")"; }
 
-std::string offsetText(std::int64_t offset) {
-    char text[48];
-    std::snprintf(text, sizeof text, "offset %lld (0x%llX)", static_cast<long long>(offset),
-                  static_cast<unsigned long long>(offset));
-    return text;
-}
+using format::offsetText;
 
 class StreamChecker {
 public:

@@ -2,8 +2,11 @@
 // Where the labyrinth lives in a cartridge image and how its room records are
 // laid out. The encoder, the decoder and the tests all read this one header.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "labyrinth/model.h"
 
@@ -106,5 +109,16 @@ inline constexpr std::int64_t maxGeneratedStream =
 static_assert(roomDataPos + maxGeneratedStream <= textBase, "stream would reach the text block");
 /// The longest stream any model can give, for buffers.
 inline constexpr std::int64_t maxStreamSize = recordCount * maxRecordLength + 1;
+
+/// A blank image of the smallest size that takes a labyrinth: the magic, then
+/// zeros. For runs in memory and benchmarks; never a real cartridge.
+inline std::vector<std::uint8_t> blankImage() {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(minImageSize), 0);
+    std::copy(imageMagic.begin(), imageMagic.end(), bytes.begin());
+    return bytes;
+}
+
+/// "offset N (0xN)": how messages point into an image.
+std::string offsetText(std::int64_t offset);
 
 }  // namespace labyrinth::format
