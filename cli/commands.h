@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "arguments.h"
 #include "map/map_picture.h"
 
 namespace labyrinth::cli {
@@ -29,7 +30,7 @@ struct WriteOptions {
 };
 
 struct GenerateOptions {
-    int count = 1;
+    int count = defaultCount;
     std::optional<std::uint64_t> seed;
     bool json = false;
 };
@@ -39,6 +40,7 @@ struct ShowOptions {
     std::string png;
     bool json = false;
     int scale = map::defaultScale;
+    bool force = false;
 };
 
 struct VerifyOptions {
@@ -56,7 +58,8 @@ ExitCode runShow(const ShowOptions& options);
 /// `verify`: whether the labyrinth in an image is complete and consistent.
 ExitCode runVerify(const VerifyOptions& options);
 
-/// Prints "labyrinth-cli: message" to standard error and returns `code`.
+/// Prints "labyrinth-cli: message" as one line to standard error (control
+/// characters escaped) and returns `code`.
 ExitCode reportError(ExitCode code, const std::string& message);
 
 }  // namespace labyrinth::cli

@@ -48,10 +48,10 @@ ExitCode runGenerate(const GenerateOptions& options) {
     for (int i = 0; i < options.count; ++i) {
         // Click i runs exactly as `write --seed <its seed>` would.
         const std::uint64_t seed = deriveSeed(master, static_cast<std::uint64_t>(i));
-        DerivedSeedSource seeds(seed);
+        FixedSeedSource seeds(seed);
         Session session(rom, text, seeds);
         const ClickResult click = savebutClick(session, host);
-        if (click.error) return reportError(ExitCode::Failed, click.error->message);
+        if (!click.status) return reportError(ExitCode::Failed, click.status.error().message);
         attempts += click.attempts;
         generations += click.generations;
         const auto line = describe(seed, click, session.model());
@@ -62,6 +62,9 @@ ExitCode runGenerate(const GenerateOptions& options) {
                 std::cout << (it == line.begin() ? "" : " ") << it.key() << '=' << it.value().dump();
             std::cout << '\n';
         }
+        // Nobody reads the lines any more: stop, and let the check of
+        // standard output at the end say why.
+        if (!std::cout) return ExitCode::Failed;
     }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     std::cerr << options.count << " clicks from master seed " << master << " in " << elapsed.count()

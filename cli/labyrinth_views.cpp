@@ -54,7 +54,7 @@ private:
 
     // A door shows as an opening when either room has its bit, so that a
     // one-sided door is seen at all (verify names it).
-    bool door(int x, int y, const Side& side) const {
+    bool door(int x, int y, const Direction& side) const {
         const int nx = x + side.dx;
         const int ny = y + side.dy;
         return (room(x, y) && (s_.at(x, y).doors & side.bit) != 0) ||
@@ -83,7 +83,7 @@ private:
             const bool below = room(x, y);
             if (!above && !below) {
                 out_ << "  ";
-            } else if (door(x, y, sides[3])) {
+            } else if (door(x, y, doorSides[3])) {
                 const char arrow = linkArrow({x, y - 1}, {x, y});
                 if (arrow != 0)
                     highlight(std::string(2, arrow));
@@ -105,7 +105,7 @@ private:
             const bool here = room(x, y);
             if (!left && !here) {
                 out_ << ' ';
-            } else if (door(x, y, sides[2])) {
+            } else if (door(x, y, doorSides[2])) {
                 const char arrow = linkArrow({x - 1, y}, {x, y});
                 if (arrow != 0)
                     highlight(std::string(1, arrow));
@@ -221,7 +221,7 @@ nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::str
             const DecodedCell& c = stream.at(x, y);
             if (!c.isRoom()) continue;
             ordered_json exits = ordered_json::array();
-            for (const Side& side : sides)
+            for (const Direction& side : doorSides)
                 if ((c.doors & side.bit) != 0) exits.push_back(side.name);
             ordered_json room{{"x", x},
                               {"y", y},

@@ -2,17 +2,24 @@
 // The only file that knows the parser: every command's options are declared
 // here, and each command runs from its own file.
 
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <array>
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <iostream>
+#include <new>
 #include <vector>
 
 #include "commands.h"
+#include "labyrinth/version.h"
 
 namespace labyrinth::cli {
 
 ExitCode reportError(ExitCode code, const std::string& message) {
-    std::cerr << "labyrinth-cli: " << message << '\n';
+    std::cerr << "labyrinth-cli: " << printable(message) << '\n';
     return code;
 }
 
@@ -24,17 +31,42 @@ struct Command {
     std::function<ExitCode()> run;
 };
 
+// An option whose text is parsed by one of our strict parsers; a bad value
+// is a usage error that says the range.
+template <typename T, typename Parse>
+CLI::Option* addParsed(CLI::App& app, const std::string& name, const std::string& typeName, T& target, Parse parse,
+                       const std::string& help) {
+    return app.add_option_function<std::string>(
+                  name,
+                  [&target, parse, name](const std::string& text) {
+                      auto value = parse(text);
+                      if (!value) throw CLI::ValidationError(name, value.error().message);
+                      target = value.value();
+                  },
+                  help)
+        ->type_name(typeName);
+}
+
+// A file name option: an empty name is refused rather than taken for none.
+CLI::Option* addFile(CLI::App& app, const std::string& name, std::string& target, const std::string& help) {
+    return app.add_option(name, target, help)
+        ->type_name("FILE")
+        ->check(CLI::Validator([](std::string& text) { return text.empty() ? "the file name is empty" : ""; },
+                               "FILE"));
+}
+
 Command addWrite(CLI::App& parent, WriteOptions& options) {
     CLI::App* app = parent.add_subcommand(
         "write", "Write a new labyrinth into IMAGE in place (or into a copy with --output), as the window's button does");
-    app->add_option("IMAGE", options.image, "The cartridge image (.nes) to write into")->required();
-    app->add_option("--text", options.text, "The text block file (default: tgltext.tgl beside IMAGE)");
-    app->add_option("--seed", options.seed, "Seed for a reproducible labyrinth (default: from the clock)");
-    auto* output = app->add_option("--output,-o", options.output, "Write into a copy OUT and leave IMAGE untouched");
-    app->add_flag("--force,-f", options.force, "Replace OUT if it exists")->needs(output);
-    app->add_option("--png", options.png, "After a successful write, draw the labyrinth into FILE (PNG)");
-    app->add_option("--spoiler", options.spoiler,
-                    "After a successful write, describe the labyrinth in FILE (JSON, as 'show --json')");
+    addFile(*app, "IMAGE", options.image, "The cartridge image (.nes) to write into")->required();
+    addFile(*app, "--text", options.text, "The text block file (default: tgltext.tgl beside IMAGE)");
+    addParsed(*app, "--seed", "N", options.seed, parseSeed,
+              "Seed for a reproducible labyrinth, 0 to 18446744073709551615 (default: from the clock)");
+    addFile(*app, "--output,-o", options.output, "Write into a copy OUT and leave IMAGE untouched");
+    addFile(*app, "--png", options.png, "After a successful write, draw the labyrinth into FILE (PNG)");
+    addFile(*app, "--spoiler", options.spoiler,
+            "After a successful write, describe the labyrinth in FILE (JSON, as 'show --json'); - for standard output");
+    app->add_flag("--force,-f", options.force, "Replace output files that exist (never a folder, device or link)");
     app->footer("Example: labyrinth-cli write game.nes --seed 42 --output game-42.nes");
     return {app, [&options] { return runWrite(options); }};
 }
@@ -42,9 +74,11 @@ Command addWrite(CLI::App& parent, WriteOptions& options) {
 Command addGenerate(CLI::App& parent, GenerateOptions& options) {
     CLI::App* app = parent.add_subcommand(
         "generate", "Run COUNT clicks on a blank image in memory and print one line of figures per click; no files");
-    app->add_option("--count,-n", options.count, "Number of clicks")->check(CLI::PositiveNumber);
-    app->add_option("--seed", options.seed,
-                    "Master seed; click i uses a seed derived from it, printed so that 'write --seed' repeats it");
+    addParsed(*app, "--count,-n", "COUNT", options.count, parseCount,
+              "Number of clicks, 1 to " + std::to_string(maxCount) + " (default: " + std::to_string(defaultCount) +
+                  ")");
+    addParsed(*app, "--seed", "N", options.seed, parseSeed,
+              "Master seed; click i uses a seed derived from it, printed so that 'write --seed' repeats it");
     app->add_flag("--json", options.json, "One JSON object per click and line");
     app->footer("Example: labyrinth-cli generate --count 1000 --seed 7 --json > runs.jsonl");
     return {app, [&options] { return runGenerate(options); }};
@@ -53,12 +87,15 @@ Command addGenerate(CLI::App& parent, GenerateOptions& options) {
 Command addShow(CLI::App& parent, ShowOptions& options) {
     CLI::App* app = parent.add_subcommand(
         "show", "Read the labyrinth back out of IMAGE and show it: a map in the terminal, a PNG picture or JSON");
-    app->add_option("IMAGE", options.image, "The cartridge image (.nes) to read")->required();
-    auto* png = app->add_option("--png", options.png, "Write a picture of the labyrinth to FILE (PNG)");
+    addFile(*app, "IMAGE", options.image, "The cartridge image (.nes) to read")->required();
+    auto* png = addFile(*app, "--png", options.png, "Write a picture of the labyrinth to FILE (PNG)");
     app->add_flag("--json", options.json, "Print one JSON document with every room and the summary counts");
-    app->add_option("--scale", options.scale, "Pixels per cell of the picture")
-        ->check(CLI::Range(map::minScale, map::maxScale))
+    const auto scale = [](std::string_view text) { return parseScale(text, map::minScale, map::maxScale); };
+    addParsed(*app, "--scale", "PIXELS", options.scale, scale,
+              "Pixels per cell of the picture, " + std::to_string(map::minScale) + " to " +
+                  std::to_string(map::maxScale) + " (default: " + std::to_string(map::defaultScale) + ")")
         ->needs(png);
+    app->add_flag("--force,-f", options.force, "Replace an output file that exists (never a folder, device or link)");
     app->footer("Examples: labyrinth-cli show game.nes\n"
                 "          labyrinth-cli show game.nes --png map.png --scale 40\n"
                 "          labyrinth-cli show game.nes --json > spoiler.json");
@@ -68,23 +105,20 @@ Command addShow(CLI::App& parent, ShowOptions& options) {
 Command addVerify(CLI::App& parent, VerifyOptions& options) {
     CLI::App* app = parent.add_subcommand(
         "verify", "Check that the labyrinth in IMAGE is complete and consistent; exit 1 with one line per problem");
-    app->add_option("IMAGE", options.image, "The cartridge image (.nes) to check")->required();
-    app->add_option("--text", options.text, "Also check that the text block equals the first 446 bytes of FILE");
-    app->add_option("--original", options.original,
-                    "Also check that nothing outside the labyrinth and the text block differs from ORIG, "
-                    "the image before it was written");
+    addFile(*app, "IMAGE", options.image, "The cartridge image (.nes) to check")->required();
+    addFile(*app, "--text", options.text, "Also check that the text block equals the first 446 bytes of FILE");
+    addFile(*app, "--original", options.original,
+            "Also check that nothing outside the labyrinth and the text block differs from FILE, "
+            "the image before it was written");
     app->footer("Example: labyrinth-cli verify game-42.nes --text tgltext.tgl --original game.nes");
     return {app, [&options] { return runVerify(options); }};
 }
 
-}  // namespace
-}  // namespace labyrinth::cli
-
-int main(int argc, char** argv) {
-    using namespace labyrinth::cli;
+int run(int argc, char** argv) {
     CLI::App app{"Writes a freshly randomized overworld labyrinth into a Guardian Legend cartridge image (.nes).",
                  "labyrinth-cli"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("labyrinth-cli ") + versionText);
     app.footer("Exit status: 0 success, 1 a failed check or write, 2 bad usage or unreadable input.\n"
                "Run 'labyrinth-cli COMMAND --help' for the options of a command.");
 
@@ -102,4 +136,74 @@ int main(int argc, char** argv) {
     for (const auto& command : commands)
         if (command.app->parsed()) return static_cast<int>(command.run());
     return static_cast<int>(ExitCode::Usage);
+}
+
+// Standard output through a buffer that remembers why its first write
+// failed, so that the failure can be reported with the system's reason
+// however much later the program notices it.
+class CheckedOutput final : public std::streambuf {
+public:
+    CheckedOutput() { setp(buffer_.data(), buffer_.data() + buffer_.size()); }
+    ~CheckedOutput() override { sync(); }
+    CheckedOutput(const CheckedOutput&) = delete;
+    CheckedOutput& operator=(const CheckedOutput&) = delete;
+
+    /// errno of the first failed write; 0 while every write went through.
+    int failure() const { return failure_; }
+
+protected:
+    int sync() override { return drain() ? 0 : -1; }
+    int_type overflow(int_type c) override {
+        if (!drain()) return traits_type::eof();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) sputc(traits_type::to_char_type(c));
+        return traits_type::not_eof(c);
+    }
+
+private:
+    bool drain() {
+        const char* next = pbase();
+        while (failure_ == 0 && next < pptr()) {
+            const ssize_t n = ::write(STDOUT_FILENO, next, static_cast<std::size_t>(pptr() - next));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) failure_ = n < 0 ? errno : EIO;
+            else next += n;
+        }
+        setp(buffer_.data(), buffer_.data() + buffer_.size());  // what could not be written is dropped
+        return failure_ == 0;
+    }
+    std::array<char, 1 << 16> buffer_{};
+    int failure_ = 0;
+};
+
+// Whatever a command printed must have reached standard output: a full disk
+// or a closed pipe is a failure, not a silent success.
+int checkStandardOutput(CheckedOutput& output, int code) {
+    std::cout.flush();
+    if (output.failure() == 0) return code;
+    reportError(ExitCode::Failed, std::string("standard output: cannot write: ") + std::strerror(output.failure()));
+    return code == 0 ? static_cast<int>(ExitCode::Failed) : code;
+}
+
+}  // namespace
+}  // namespace labyrinth::cli
+
+int main(int argc, char** argv) {
+    using namespace labyrinth::cli;
+    // Nothing may end the program without a message and an exit status.
+    CheckedOutput output;
+    std::streambuf* const previous = std::cout.rdbuf(&output);
+    struct Restore {
+        std::streambuf* buffer;
+        ~Restore() { std::cout.rdbuf(buffer); }
+    } restore{previous};
+    try {
+        return checkStandardOutput(output, run(argc, argv));
+    } catch (const std::bad_alloc&) {
+        reportError(ExitCode::Failed, "out of memory");
+    } catch (const std::exception& e) {
+        reportError(ExitCode::Failed, std::string("unexpected failure: ") + e.what());
+    } catch (...) {
+        reportError(ExitCode::Failed, "unexpected failure");
+    }
+    return static_cast<int>(ExitCode::Failed);
 }

@@ -1,41 +1,34 @@
 #include "readback_io.h"
 
-#include <filesystem>
+#include <iostream>
 
 #include "map/map_picture.h"
 #include "map/offscreen_gui.h"
 #include "writer/driver.h"
-#include "writer/image_file.h"
+#include "writer/output_file.h"
+#include "writer/record_format.h"
 
 namespace labyrinth::cli {
 
-Result<std::vector<std::uint8_t>> readImage(const std::string& path) {
-    auto bytes = readWholeFile(path);
+Result<ImageRegion> readImageRegion(const std::string& path) {
+    auto file = DiskFile::open(path, DiskFile::Mode::ReadOnly);
+    if (!file) return file.error();
+    if (auto fit = checkImage(*file.value()); !fit) return fit.error();
+    auto bytes = readPrefix(*file.value(), format::readRegionEnd);
     if (!bytes) return bytes.error();
-    MemoryFile image(path, std::move(bytes.value()));
-    if (auto failed = checkImage(image)) return *failed;
-    return std::move(image.bytes());
+    return ImageRegion{std::move(file.value()), std::move(bytes.value())};
 }
 
-Status checkOutputPath(const std::string& output, const std::vector<std::string>& others) {
-    namespace fs = std::filesystem;
-    for (const std::string& input : others) {
-        if (input.empty()) continue;
-        // Same file by identity (links included), or the same path for a
-        // file that does not exist yet.
-        std::error_code ec;
-        std::error_code ecOut;
-        std::error_code ecIn;
-        const bool same = fs::equivalent(output, input, ec) ||
-                          fs::weakly_canonical(output, ecOut) == fs::weakly_canonical(input, ecIn);
-        if (same && !ecOut && !ecIn)
-            return Error{output + ": is " + input + ", which this command reads or writes; choose another file"};
+Status writeOutput(const std::string& path, std::span<const std::uint8_t> bytes, bool force) {
+    if (path == standardOutputName) {
+        std::cout.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return {};  // a failure shows when standard output is checked at the end
     }
-    return std::nullopt;
+    return writeNewFile(path, bytes, force);
 }
 
-Status writeOutput(const std::string& path, std::span<const std::uint8_t> bytes) {
-    return writeNewFile(path, bytes, true);
+Status writeOutput(const std::string& path, const std::string& text, bool force) {
+    return writeOutput(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), force);
 }
 
 Result<std::vector<std::uint8_t>> mapPng(const DecodedStream& stream, const std::string& seedCode, int scale) {

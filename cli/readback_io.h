@@ -1,30 +1,33 @@
 #pragma once
-// File handling shared by the commands that read a labyrinth back or write
-// its picture and description: reading an image whole, and writing an output
-// file without ever overwriting one of the command's inputs.
+// File handling shared by the commands: opening an image to read its
+// labyrinth (only the region that holds it, whatever the file's size), and
+// writing a command's outputs by the one policy for files the tool writes.
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "writer/decoder.h"
+#include "writer/image_file.h"
 #include "writer/result.h"
 
 namespace labyrinth::cli {
 
-/// Reads a whole image and checks that it is one the writer can have written
-/// to: the NES magic and room for the stream and the text block.
-Result<std::vector<std::uint8_t>> readImage(const std::string& path);
+/// An image opened for reading, checked as the writer checks it, and the
+/// bytes from its start to `format::readRegionEnd`.
+struct ImageRegion {
+    std::unique_ptr<DiskFile> file;
+    std::vector<std::uint8_t> bytes;
+};
+Result<ImageRegion> readImageRegion(const std::string& path);
 
-/// Fails when `output` names the same file as one of `others`, the files the
-/// command reads or writes (so that a slip such as `--png game.nes` cannot
-/// destroy the image).
-Status checkOutputPath(const std::string& output, const std::vector<std::string>& others);
-
-/// Writes `bytes` to `path`, replacing it, through a temporary file that is
-/// renamed into place.
-Status writeOutput(const std::string& path, std::span<const std::uint8_t> bytes);
+/// Writes one of the command's outputs, already checked with
+/// `checkOutputs`: "-" goes to standard output, any other name becomes a
+/// whole new file (replacing a regular file only with `force`).
+Status writeOutput(const std::string& path, std::span<const std::uint8_t> bytes, bool force);
+Status writeOutput(const std::string& path, const std::string& text, bool force);
 
 /// The picture of a decoded labyrinth as PNG bytes (needs no display).
 Result<std::vector<std::uint8_t>> mapPng(const DecodedStream& stream, const std::string& seedCode, int scale);

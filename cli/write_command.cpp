@@ -1,7 +1,7 @@
 // `write`: the button's whole job on an image, in place or on a copy.
 
 #include <algorithm>
-#include <filesystem>
+#include <array>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -13,6 +13,7 @@
 #include "writer/decoder.h"
 #include "writer/driver.h"
 #include "writer/image_file.h"
+#include "writer/output_file.h"
 #include "writer/readback.h"
 #include "writer/record_format.h"
 #include "writer/seed_code.h"
@@ -20,112 +21,119 @@
 namespace labyrinth::cli {
 namespace {
 
-namespace fs = std::filesystem;
-
 std::string textBeside(const std::string& image) {
-    return (fs::path(image).parent_path() / format::textFileName).string();
+    const auto slash = image.find_last_of('/');
+    return slash == std::string::npos ? std::string(format::textFileName)
+                                       : image.substr(0, slash + 1) + format::textFileName;
 }
 
-bool sameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return fs::equivalent(a, b, ec);
+// The copy of `-o`: the image, chunk by chunk, into a new file that only
+// appears at its name once the labyrinth is in it.
+Result<std::unique_ptr<NewFile>> copyImage(DiskFile& image, const std::string& output, bool force) {
+    auto copy = NewFile::create(output, force);
+    if (!copy) return copy.error();
+    auto size = image.size();
+    if (!size) return size.error();
+    NewFile& file = *copy.value();
+    auto copied = forEachChunk(image, 0, size.value(),
+                               [&](std::int64_t, std::span<const std::uint8_t> bytes) { return file.append(bytes); });
+    if (!copied) return copied.error();
+    return std::move(copy.value());
 }
 
 // The picture and the JSON description of the labyrinth just written, read
 // back out of the written image so that they show exactly what it holds.
-Status writeExtras(const WriteOptions& options, RandomAccessFile& rom, const ClickResult& result,
-                   std::string& code) {
-    auto size = rom.size();
-    if (!size) return size.error();
-    std::vector<std::uint8_t> image(static_cast<std::size_t>(size.value()));
-    if (auto failed = rom.readAt(0, image)) return failed;
-    auto decoded = decodeStream(image);
-    if (!decoded) return Error{rom.name() + ": the labyrinth cannot be read back: " + decoded.error().message};
-    const auto written = writtenStream(image, decoded.value());
-    if (!std::equal(written.begin(), written.end(), result.stream.begin(), result.stream.end()))
-        return Error{rom.name() + ": the room records read back differ from those written"};
-    code = seedCode(written);
-
+Status writeExtras(const WriteOptions& options, std::span<const std::uint8_t> region, const ClickResult& result,
+                   const std::string& written) {
+    auto decoded = decodeStream(region);
+    if (!decoded) return Error{written + ": the labyrinth cannot be read back: " + decoded.error().message};
+    const auto stream = writtenStream(region, decoded.value());
+    if (!std::equal(stream.begin(), stream.end(), result.stream.begin(), result.stream.end()))
+        return Error{written + ": the room records read back differ from those written"};
+    const std::string code = seedCode(stream);
     if (!options.png.empty()) {
         auto png = mapPng(decoded.value(), code, map::defaultScale);
         if (!png) return Error{options.png + ": " + png.error().message};
-        if (auto failed = writeOutput(options.png, png.value())) return failed;
+        if (auto saved = writeOutput(options.png, png.value(), options.force); !saved) return saved;
     }
-    if (!options.spoiler.empty()) {
-        const std::string json = labyrinthJson(decoded.value(), code).dump(2) + "\n";
-        const auto* bytes = reinterpret_cast<const std::uint8_t*>(json.data());
-        if (auto failed = writeOutput(options.spoiler, std::span<const std::uint8_t>(bytes, json.size())))
-            return failed;
-    }
-    return std::nullopt;
+    if (!options.spoiler.empty())
+        if (auto saved = writeOutput(options.spoiler, labyrinthJson(decoded.value(), code).dump(2) + "\n",
+                                     options.force);
+            !saved)
+            return saved;
+    return {};
 }
+
 }  // namespace
 
 ExitCode runWrite(const WriteOptions& options) {
     const std::string textPath = options.text.empty() ? textBeside(options.image) : options.text;
-    const std::uint64_t seed = options.seed ? *options.seed : ClockSeedSource().nextSeed();
     const bool toCopy = !options.output.empty();
 
-    if (toCopy && sameFile(options.image, options.output)) {
+    // Every output is checked before anything is written.
+    if (toCopy && sameFile(options.image, options.output))
         return reportError(ExitCode::Usage,
                            options.output + ": is the image itself; leave out --output to write in place");
-    }
-    if (toCopy && !options.force && fs::exists(fs::symlink_status(options.output))) {
-        return reportError(ExitCode::Usage, options.output + ": already exists (use --force to replace it)");
-    }
+    const std::array<PlannedOutput, 3> outputs{{
+        {"--output", options.output, false},
+        {"--png", options.png, false},
+        {"--spoiler", options.spoiler, true},
+    }};
+    const std::array<std::string, 2> inputs{options.image, textPath};
+    if (auto allowed = checkOutputs(outputs, inputs, options.force); !allowed)
+        return reportError(ExitCode::Usage, allowed.error().message);
+    // With a description on standard output, the report goes to standard
+    // error, so that standard output holds the JSON alone.
+    std::ostream& report = options.spoiler == standardOutputName ? std::cerr : std::cout;
 
-    for (const std::string* extra : {&options.png, &options.spoiler})
-        if (!extra->empty())
-            if (auto clash = checkOutputPath(*extra, {options.image, textPath, options.output}))
-                return reportError(ExitCode::Usage, clash->message);
-    if (!options.png.empty() && !options.spoiler.empty())
-        if (checkOutputPath(options.png, {options.spoiler}))
-            return reportError(ExitCode::Usage, options.png + ": named for both --png and --spoiler");
-
-    // In place the image is kept open for reading and writing; for a copy it
-    // is read into memory and never opened for writing.
-    std::unique_ptr<RandomAccessFile> rom;
-    if (toCopy) {
-        auto bytes = readWholeFile(options.image);
-        if (!bytes) return reportError(ExitCode::Usage, bytes.error().message);
-        rom = std::make_unique<MemoryFile>(options.image, std::move(bytes.value()));
-    } else {
-        auto file = DiskFile::open(options.image, DiskFile::Mode::ReadWrite);
-        if (!file) return reportError(ExitCode::Usage, file.error().message);
-        rom = std::move(file.value());
-    }
+    // In place the image is opened for reading and writing; for a copy it is
+    // only read, and the labyrinth is written into the copy.
+    auto image = DiskFile::open(options.image, toCopy ? DiskFile::Mode::ReadOnly : DiskFile::Mode::ReadWrite);
+    if (!image) return reportError(ExitCode::Usage, image.error().message);
     auto text = DiskFile::open(textPath, DiskFile::Mode::ReadOnly);
     if (!text) return reportError(ExitCode::Usage, text.error().message);
-    for (const Status& status : {checkImage(*rom), checkTextFile(*text.value())})
-        if (status) return reportError(ExitCode::Usage, status->message + "; nothing was written");
+    std::unique_ptr<NewFile> copy;
+    if (toCopy) {
+        // Checked before the copy is made, so that bad input costs nothing.
+        for (const Status& fit : {checkImage(*image.value()), checkTextFile(*text.value())})
+            if (!fit) return reportError(ExitCode::Usage, fit.error().message + "; nothing was written");
+        auto made = copyImage(*image.value(), options.output, options.force);
+        if (!made) return reportError(ExitCode::Failed, made.error().message + "; " + options.image + " is unchanged");
+        copy = std::move(made.value());
+    }
+    RandomAccessFile& rom = toCopy ? static_cast<RandomAccessFile&>(*copy) : *image.value();
 
-    DerivedSeedSource seeds(seed);
-    Session session(*rom, *text.value(), seeds);
+    FixedSeedSource seed(options.seed ? *options.seed : ClockSeedSource().nextSeed());
+    Session session(rom, *text.value(), seed);
     SilentDriverHost host;
     const ClickResult result = savebutClick(session, host);
-    if (result.error) return reportError(ExitCode::Failed, result.error->message);
+    if (!result.status)
+        return reportError(result.refused ? ExitCode::Usage : ExitCode::Failed, result.status.error().message);
 
+    // The image has changed: its seed goes out first, so that this labyrinth
+    // can always be written again, whatever fails after.
+    report << "Seed: " << result.seed << '\n' << "Seed code: " << seedCode(result.stream) << '\n' << std::flush;
+
+    auto region = readPrefix(rom, format::readRegionEnd);
+    const std::string written = toCopy ? options.output : options.image;
     if (toCopy) {
-        const auto& bytes = static_cast<MemoryFile&>(*rom).bytes();
-        if (auto failed = writeNewFile(options.output, bytes, options.force))
-            return reportError(ExitCode::Failed, failed->message + "; " + options.image + " is unchanged");
+        if (auto saved = copy->commit(); !saved)
+            return reportError(ExitCode::Failed, saved.error().message + "; " + options.image + " is unchanged");
+    } else if (auto closed = image.value()->close(); !closed) {
+        return reportError(ExitCode::Failed, closed.error().message);
     }
-    // The seed code comes from the stream as written; the picture and the
-    // description, when asked for, are read back from the image itself.
-    std::string code = seedCode(result.stream);
     if (!options.png.empty() || !options.spoiler.empty()) {
-        const std::string written = toCopy ? options.output : options.image;
-        if (auto failed = writeExtras(options, *rom, result, code))
+        Status extras = region ? writeExtras(options, region.value(), result, written) : Status(region.error());
+        if (!extras)
             return reportError(ExitCode::Failed,
-                               failed->message + " (the labyrinth itself was written to " + written + ")");
+                               extras.error().message + " (the labyrinth itself was written to " + written + ")");
     }
-    std::cout << "Seed: " << seed << '\n'
-              << "Seed code: " << code << '\n'
-              << "Attempts: " << result.attempts << " (generation attempts: " << result.generations << ")\n"
-              << "Wrote: " << (toCopy ? options.output : options.image) << '\n';
-    if (!options.png.empty()) std::cout << "Picture: " << options.png << '\n';
-    if (!options.spoiler.empty()) std::cout << "Spoiler: " << options.spoiler << '\n';
-    std::cout << statusDone << '\n';
+    report << "Attempts: " << result.attempts << " (generation attempts: " << result.generations << ")\n"
+           << "Wrote: " << printable(written) << '\n';
+    if (!options.png.empty()) report << "Picture: " << printable(options.png) << '\n';
+    if (!options.spoiler.empty() && options.spoiler != standardOutputName)
+        report << "Spoiler: " << printable(options.spoiler) << '\n';
+    report << statusDone << '\n';
     return ExitCode::Ok;
 }
 

@@ -72,7 +72,7 @@ TEST(CliWrite, SameSeedSameBytesAndOutputLeavesTheImageAlone) {
     const Bytes a = readFile(f.dir / "a.nes");
     const CommandRun refused = cli(f.dir, {"write", "game.nes", "--seed", "8", "--output", "a.nes"});
     EXPECT_EQ(refused.exit, 2);
-    EXPECT_NE(refused.err.find("a.nes: already exists"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("a.nes: exists (use --force to replace it)"), std::string::npos) << refused.err;
     EXPECT_EQ(readFile(f.dir / "a.nes"), a);
     EXPECT_EQ(cli(f.dir, {"write", "game.nes", "--seed", "8", "--output", "a.nes", "--force"}).exit, 0);
     EXPECT_NE(readFile(f.dir / "a.nes"), a);
@@ -91,10 +91,16 @@ TEST(CliWrite, TextFileDefaultsToTheImagesFolderAndCanBeNamed) {
 TEST(CliWrite, BadInputIsRefusedWithTheFileNamedAndNothingChanged) {
     Bytes noMagic = syntheticImage();
     noMagic[0] = 'M';
+    // As root the permission bits do not keep the tool out: it refuses an
+    // image marked read-only itself, and the unreadable files are tried as
+    // an unprivileged user.
+    const bool root = ::geteuid() == 0;
+    const testing::Unprivileged unprivileged = testing::unprivilegedPrefix();
     const struct {
         const char* what;
         std::function<void(const TempDir&)> spoil;
         const char* says;
+        bool asUnprivileged = false;
     } rows[] = {
         {"missing image", [](const TempDir& d) { fs::remove(d / "game.nes"); }, "game.nes: cannot open"},
         {"folder as image", [](const TempDir& d) { fs::remove(d / "game.nes"); fs::create_directory(d / "game.nes"); },
@@ -102,22 +108,33 @@ TEST(CliWrite, BadInputIsRefusedWithTheFileNamedAndNothingChanged) {
         {"wrong magic", [&](const TempDir& d) { writeFile(d / "game.nes", noMagic); }, "not an NES cartridge image"},
         {"short image", [](const TempDir& d) { writeFile(d / "game.nes", syntheticImage(88069)); }, "88069 bytes long"},
         {"empty image", [](const TempDir& d) { writeFile(d / "game.nes", {}); }, "0 bytes long"},
-        {"read-only image", [](const TempDir& d) { ::chmod((d / "game.nes").c_str(), 0444); }, "Permission denied"},
-        {"unreadable image", [](const TempDir& d) { ::chmod((d / "game.nes").c_str(), 0200); }, "Permission denied"},
+        {"read-only image", [](const TempDir& d) { ::chmod((d / "game.nes").c_str(), 0444); },
+         root ? "game.nes: is marked read-only" : "Permission denied"},
+        {"read-only image, unprivileged", [](const TempDir& d) { ::chmod((d / "game.nes").c_str(), 0444); },
+         "Permission denied", true},
+        {"unreadable image", [](const TempDir& d) { ::chmod((d / "game.nes").c_str(), 0200); }, "Permission denied",
+         true},
         {"missing text", [](const TempDir& d) { fs::remove(d / "tgltext.tgl"); }, "tgltext.tgl: cannot open"},
         {"empty text", [](const TempDir& d) { writeFile(d / "tgltext.tgl", {}); }, "holds 0 bytes"},
-        {"unreadable text", [](const TempDir& d) { ::chmod((d / "tgltext.tgl").c_str(), 0); }, "Permission denied"},
+        {"unreadable text", [](const TempDir& d) { ::chmod((d / "tgltext.tgl").c_str(), 0); }, "Permission denied",
+         true},
         {"short text", [](const TempDir& d) { writeFile(d / "tgltext.tgl", syntheticText(445)); }, "holds 445 bytes"},
         {"folder as text", [](const TempDir& d) { fs::remove(d / "tgltext.tgl"); fs::create_directory(d / "tgltext.tgl"); },
          "tgltext.tgl: is a folder"},
     };
     for (const auto& row : rows) {
+        if (row.asUnprivileged && !unprivileged.available) {
+            ADD_FAILURE() << row.what << ": " << unprivileged.reason;
+            continue;
+        }
         Folder f;
+        if (row.asUnprivileged) testing::openToEveryone(f.dir.path());
         row.spoil(f.dir);
         const bool imageIsFile = fs::is_regular_file(f.dir / "game.nes");
         const Bytes before = imageIsFile ? readFile(f.dir / "game.nes") : Bytes{};
         const auto entriesBefore = std::distance(fs::directory_iterator(f.dir.path()), fs::directory_iterator());
-        const CommandRun run = cli(f.dir, {"write", "game.nes"});
+        const CommandRun run = testing::runCommand(LABYRINTH_CLI, f.dir.path(), {"write", "game.nes"},
+                                                   row.asUnprivileged ? unprivileged.prefix : std::vector<std::string>{});
         EXPECT_EQ(run.exit, 2) << row.what;
         EXPECT_NE(run.err.find(row.says), std::string::npos) << row.what << ": " << run.err;
         EXPECT_EQ(run.out.find("Done."), std::string::npos) << row.what;
@@ -134,7 +151,6 @@ TEST(CliWrite, UsageErrorsExitWith2AndHelpWith0) {
     EXPECT_EQ(cli(f.dir, {}).exit, 2);
     EXPECT_EQ(cli(f.dir, {"write"}).exit, 2);
     EXPECT_EQ(cli(f.dir, {"write", "game.nes", "--seed", "minus"}).exit, 2);
-    EXPECT_EQ(cli(f.dir, {"write", "game.nes", "--force"}).exit, 2) << "--force needs --output";
     const CommandRun help = cli(f.dir, {"write", "--help"});
     EXPECT_EQ(help.exit, 0);
     EXPECT_NE(help.out.find("--output"), std::string::npos);

@@ -31,7 +31,7 @@ struct Bench {
           session(rom, textFile, seeds) {}
     MemoryFile rom;
     MemoryFile textFile;
-    DerivedSeedSource seeds;
+    FixedSeedSource seeds;
     Session session;
     RecordingHost host;
 };
@@ -70,7 +70,7 @@ TEST(Driver, GoldenBytesForAFixedSeed) {
     const std::string golden = std::string(LABYRINTH_GOLDEN_DIR) + "/seed-20261207.bin";
     Bench b(20261207);
     const ClickResult click = savebutClick(b.session, b.host);
-    ASSERT_FALSE(click.error);
+    ASSERT_TRUE(click.status.ok());
     const Bytes region(b.rom.bytes().begin() + writable, b.rom.bytes().begin() + writableEnd);
     if (std::getenv("LABYRINTH_UPDATE_GOLDEN") != nullptr) testing::writeFile(golden, region);
     Bytes expected = syntheticImage();
@@ -85,7 +85,7 @@ TEST(Driver, StatusesBusyPointerAndRetries) {
     for (std::uint64_t seed = 0; seed < 40; ++seed) {
         Bench b(seed);
         const ClickResult click = savebutClick(b.session, b.host);
-        ASSERT_FALSE(click.error);
+        ASSERT_TRUE(click.status.ok());
         // "Creating..." opens every attempt, "Failed." separates them, "Done." ends.
         std::vector<std::string> expected;
         for (int a = 0; a < click.attempts; ++a) {
@@ -106,7 +106,7 @@ TEST(Driver, AcceptedStreamsDecodeIntoCompleteReachableLabyrinths) {
     for (std::uint64_t seed = 0; seed < 1000; ++seed) {
         Bench b(seed);
         const ClickResult click = savebutClick(b.session, b.host);
-        ASSERT_FALSE(click.error) << click.error->message;
+        ASSERT_TRUE(click.status.ok()) << click.status.error().message;
         expectWrittenOnlyWhereAllowed(syntheticImage(), b.rom.bytes(), click.stream, syntheticText());
         if (::testing::Test::HasFatalFailure()) return;
 
@@ -143,16 +143,25 @@ TEST(Driver, SameSeedSameBytesAndASecondClickWritesANewLabyrinth) {
     savebutClick(a.session, a.host);
     savebutClick(b.session, b.host);
     EXPECT_EQ(a.rom.bytes(), b.rom.bytes());
-    const Bytes first = a.rom.bytes();
-    const ClickResult second = savebutClick(a.session, a.host);
-    ASSERT_FALSE(second.error);
-    EXPECT_NE(a.rom.bytes(), first);
-    EXPECT_EQ(a.host.statuses.back(), statusDone);
+
+    // The window draws a new master seed for every click.
+    MemoryFile rom("game.nes", syntheticImage());
+    MemoryFile text("tgltext.tgl", syntheticText());
+    DerivedSeedSource clockLike(99);
+    Session session(rom, text, clockLike);
+    RecordingHost host;
+    const ClickResult first = savebutClick(session, host);
+    const Bytes afterFirst = rom.bytes();
+    const ClickResult second = savebutClick(session, host);
+    ASSERT_TRUE(first.status.ok() && second.status.ok());
+    EXPECT_NE(first.seed, second.seed);
+    EXPECT_NE(rom.bytes(), afterFirst);
+    EXPECT_EQ(host.statuses.back(), statusDone);
 }
 
 TEST(Driver, CopiesOnlyTheFirst446BytesOfALongerTextFile) {
     Bench b(3, syntheticImage(), syntheticText(1000));
-    ASSERT_FALSE(savebutClick(b.session, b.host).error);
+    ASSERT_TRUE(savebutClick(b.session, b.host).status.ok());
     const Bytes text = syntheticText(1000);
     for (std::int64_t i = 0; i < format::textSize; ++i)
         ASSERT_EQ(b.rom.bytes()[static_cast<std::size_t>(format::textBase + i)], text[static_cast<std::size_t>(i)]);
@@ -176,9 +185,9 @@ TEST(Driver, RefusesBadFilesAndWritesNothing) {
     for (const auto& row : rows) {
         Bench b(1, row.image, row.text);
         const ClickResult click = savebutClick(b.session, b.host);
-        ASSERT_TRUE(click.error) << row.what;
-        EXPECT_NE(click.error->message.find(row.named), std::string::npos) << click.error->message;
-        EXPECT_NE(click.error->message.find("Nothing was written"), std::string::npos) << click.error->message;
+        ASSERT_FALSE(click.status.ok()) << row.what;
+        EXPECT_NE(click.status.error().message.find(row.named), std::string::npos) << click.status.error().message;
+        EXPECT_NE(click.status.error().message.find("Nothing was written"), std::string::npos) << click.status.error().message;
         EXPECT_EQ(b.rom.bytes(), row.image) << row.what;
         EXPECT_EQ(std::count(b.host.statuses.begin(), b.host.statuses.end(), std::string(statusDone)), 0);
         EXPECT_FALSE(b.host.busy);
@@ -187,12 +196,12 @@ TEST(Driver, RefusesBadFilesAndWritesNothing) {
 
 TEST(Driver, NoticesATextFileThatShrankAfterStartUp) {
     Bench b(1);
-    ASSERT_FALSE(savebutClick(b.session, b.host).error);
+    ASSERT_TRUE(savebutClick(b.session, b.host).status.ok());
     const Bytes afterFirst = b.rom.bytes();
     b.textFile.bytes().resize(100);
     const ClickResult click = savebutClick(b.session, b.host);
-    ASSERT_TRUE(click.error);
-    EXPECT_NE(click.error->message.find("tgltext.tgl"), std::string::npos);
+    ASSERT_FALSE(click.status.ok());
+    EXPECT_NE(click.status.error().message.find("tgltext.tgl"), std::string::npos);
     EXPECT_EQ(b.rom.bytes(), afterFirst);
 }
 
@@ -209,13 +218,13 @@ TEST(Driver, AFailingWriteIsReportedAndNeverDone) {
         MemoryFile memory("game.nes", syntheticImage());
         testing::FaultyFile rom(memory, {.failingWrite = row.failingWrite});
         MemoryFile text("tgltext.tgl", syntheticText());
-        DerivedSeedSource seeds(0);
+        FixedSeedSource seeds(0);
         Session session(rom, text, seeds);
         RecordingHost host;
         const ClickResult click = savebutClick(session, host);
-        ASSERT_TRUE(click.error) << "write " << row.failingWrite;
-        EXPECT_NE(click.error->message.find("No space left on device"), std::string::npos) << click.error->message;
-        EXPECT_NE(click.error->message.find(row.says), std::string::npos) << click.error->message;
+        ASSERT_FALSE(click.status.ok()) << "write " << row.failingWrite;
+        EXPECT_NE(click.status.error().message.find("No space left on device"), std::string::npos) << click.status.error().message;
+        EXPECT_NE(click.status.error().message.find(row.says), std::string::npos) << click.status.error().message;
         EXPECT_EQ(host.statuses.back(), statusFailed);
         EXPECT_FALSE(host.busy);
         EXPECT_EQ(rom.writes(), row.failingWrite) << "nothing is written after a failure";

@@ -39,7 +39,7 @@ struct OpenFiles {
         if (t.ok()) textFile = std::move(t.value());
     }
     ClickResult click(std::uint64_t seed = 1) {
-        DerivedSeedSource seeds(seed);
+        FixedSeedSource seeds(seed);
         Session session(*rom, *textFile, seeds);
         return savebutClick(session, host);
     }
@@ -48,8 +48,8 @@ struct OpenFiles {
 };
 
 void expectFailedNotDone(const ClickResult& click, const RecordingHost& host, const std::string& says) {
-    ASSERT_TRUE(click.error) << "expected: " << says;
-    EXPECT_NE(click.error->message.find(says), std::string::npos) << click.error->message;
+    ASSERT_FALSE(click.status.ok()) << "expected: " << says;
+    EXPECT_NE(click.status.error().message.find(says), std::string::npos) << click.status.error().message;
     EXPECT_EQ(std::count(host.statuses.begin(), host.statuses.end(), std::string(statusDone)), 0);
     EXPECT_EQ(host.statuses.back(), statusFailed);
     EXPECT_FALSE(host.busy);
@@ -86,12 +86,12 @@ TEST(Hardening, ReadErrorOnTheTextFileWritesNothing) {
     MemoryFile rom("game.nes", syntheticImage());
     MemoryFile memoryText("tgltext.tgl", syntheticText());
     testing::FaultyFile text(memoryText, {.failingRead = 1});
-    DerivedSeedSource seeds(1);
+    FixedSeedSource seeds(1);
     Session session(rom, text, seeds);
     RecordingHost host;
     const ClickResult click = savebutClick(session, host);
     expectFailedNotDone(click, host, "tgltext.tgl: cannot read at offset 0: Input/output error");
-    EXPECT_NE(click.error->message.find("Nothing was written to game.nes"), std::string::npos);
+    EXPECT_NE(click.status.error().message.find("Nothing was written to game.nes"), std::string::npos);
     EXPECT_EQ(rom.bytes(), syntheticImage());
 }
 
@@ -141,7 +141,7 @@ TEST(Hardening, FullFileSystemIsReportedWithWhatTheImageHolds) {
     small.fill();
     const ClickResult click = files.click();
     expectFailedNotDone(click, files.host, "No space left on device");
-    EXPECT_NE(click.error->message.find("partly written"), std::string::npos) << click.error->message;
+    EXPECT_NE(click.status.error().message.find("partly written"), std::string::npos) << click.status.error().message;
     EXPECT_EQ(fs::file_size(small / "game.nes"), before.size()) << "never extended or cut";
 
     // The command line says the same, with exit status 1.

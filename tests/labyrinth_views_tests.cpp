@@ -66,7 +66,7 @@ TEST(LabyrinthJson, AgreesWithTheModel) {
             EXPECT_EQ(room["doors"], m.mapDoors(x, y)) << where;
             int mask = 0;
             for (const auto& exit : room["exits"])
-                for (const Side& side : sides)
+                for (const Direction& side : doorSides)
                     if (exit == side.name) mask |= side.bit;
             EXPECT_EQ(mask, m.mapDoors(x, y)) << where;
             if (room["record"] == "link") { EXPECT_EQ(room["link"], m.mapLink(x, y)) << where; }

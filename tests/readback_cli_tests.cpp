@@ -175,7 +175,7 @@ TEST_F(ReadbackCli, BadInputGetsAClearErrorAndChangesNothing) {
         {"show game.nes --png ./game.nes", 2, "choose another file"},
         {"write game.nes --seed 1 --png tgltext.tgl", 2, "choose another file"},
         {"write game.nes --seed 1 --spoiler game.nes", 2, "choose another file"},
-        {"write game.nes --seed 1 --output copy.nes --png copy.nes", 2, "choose another file"},
+        {"write game.nes --seed 1 --output copy.nes --png copy.nes", 2, "named for both --output and --png"},
         {"write game.nes --seed 1 --png same.out --spoiler same.out", 2, "both"},
         {"show game.nes --scale 20", 2, "--png"},
         {"show game.nes --png x.png --scale 5", 2, "scale"},
@@ -191,12 +191,13 @@ TEST_F(ReadbackCli, BadInputGetsAClearErrorAndChangesNothing) {
     EXPECT_FALSE(std::filesystem::exists(dir / "x.png"));
 }
 
-TEST_F(ReadbackCli, PictureToAMissingFolderFailsAfterTheWriteAndSaysSo) {
+TEST_F(ReadbackCli, PictureToAMissingFolderIsRefusedBeforeTheWrite) {
+    const auto before = readFile(dir / "game.nes");
     const CliRun run = cli(dir, "write game.nes --seed 3 --png nowhere/map.png");
-    EXPECT_EQ(run.exit, 1) << run.out << run.err;
-    EXPECT_NE(run.err.find("nowhere/map.png"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("was written to game.nes"), std::string::npos) << run.err;
+    EXPECT_EQ(run.exit, 2) << run.out << run.err;
+    EXPECT_NE(run.err.find("nowhere/map.png: cannot create: No such file or directory"), std::string::npos) << run.err;
     EXPECT_EQ(run.out.find("Done."), std::string::npos) << run.out;
+    EXPECT_EQ(readFile(dir / "game.nes"), before);
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include <map>
 #include <stdexcept>
 
+#include <unistd.h>
+
 #include "app/startup.h"
 #include "qt_test_app.h"
 #include "test_support.h"
@@ -162,6 +164,7 @@ struct BadStart {
     std::function<void(const TempDir&)> lay;  // what the folder holds
     const char* typed;
     std::vector<std::string> says;  // parts of the message, paths relative to the folder
+    bool unprivileged = false;      // permission bits do not stop root: tried as nobody
 };
 
 void image(const TempDir& dir) { testing::writeFile(dir / "game.nes", testing::syntheticImage()); }
@@ -213,14 +216,25 @@ TEST(StartupLoad, BadStartsAreReportedAndTouchNothing) {
              fs::permissions(d / "game.nes", fs::perms::owner_read | fs::perms::group_read);
          },
          "game",
-         {"/game.nes", "Permission denied"}},
+         {"/game.nes", ::geteuid() == 0 ? "is marked read-only" : "Permission denied"}},
+        {"image without write permission, unprivileged",
+         [](const TempDir& d) {
+             image(d), text(d);
+             testing::openToEveryone(d.path());
+             fs::permissions(d / "game.nes", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+         },
+         "game",
+         {"/game.nes", "Permission denied"},
+         true},
         {"image without read permission",
          [](const TempDir& d) {
              image(d), text(d);
-             fs::permissions(d / "game.nes", fs::perms::owner_write);
+             testing::openToEveryone(d.path());
+             fs::permissions(d / "game.nes", fs::perms::owner_write | fs::perms::others_write);
          },
          "game",
-         {"/game.nes", "Permission denied"}},
+         {"/game.nes", "Permission denied"},
+         true},
         {"name longer than the file system allows",
          [](const TempDir& d) { text(d); },
          "nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn"
@@ -252,10 +266,12 @@ TEST(StartupLoad, BadStartsAreReportedAndTouchNothing) {
         {"text file unreadable",
          [](const TempDir& d) {
              image(d), text(d);
+             testing::openToEveryone(d.path());
              fs::permissions(d / "tgltext.tgl", fs::perms::none);
          },
          "game",
-         {"/tgltext.tgl", "Permission denied"}},
+         {"/tgltext.tgl", "Permission denied"},
+         true},
         {"name reaching into another folder",
          [](const TempDir& d) {
              fs::create_directory(d / "sub");
@@ -269,18 +285,31 @@ TEST(StartupLoad, BadStartsAreReportedAndTouchNothing) {
         TempDir dir;
         row.lay(dir);
         const auto before = snapshot(dir.path());
-        ScriptedPrompt prompt(QString::fromUtf8(row.typed));
-        Reports reports;
 
-        LoadResult result = Form_Load(dir.path(), prompt.prompt(), reports.reporter());
-
-        EXPECT_EQ(result.outcome, LoadOutcome::Failed) << row.what;
-        EXPECT_NE(result.exitCode(), 0) << row.what;
-        EXPECT_FALSE(result.romFile || result.textFile) << row.what << ": nothing may stay open";
-        ASSERT_EQ(reports.messages.size(), 1) << row.what;
-        EXPECT_EQ(reports.titles[0], QStringLiteral("Vrelmak - Dunmere")) << row.what;
-        const std::string message = reports.messages[0].toStdString();
-        EXPECT_EQ(message, result.error) << row.what;
+        // What start-up reported, checked in this process or, for the rows
+        // that need an unprivileged user, in a child that became one.
+        auto load = [&]() -> std::string {
+            ScriptedPrompt prompt(QString::fromUtf8(row.typed));
+            Reports reports;
+            LoadResult result = Form_Load(dir.path(), prompt.prompt(), reports.reporter());
+            if (result.outcome != LoadOutcome::Failed || result.exitCode() == 0) return "not failed";
+            if (result.romFile || result.textFile) return "a file stayed open";
+            if (reports.messages.size() != 1) return "reported " + std::to_string(reports.messages.size()) + " times";
+            if (reports.titles[0] != QStringLiteral("Vrelmak - Dunmere")) return "wrong title";
+            const std::string message = reports.messages[0].toStdString();
+            if (message != result.error) return "the report differs from the error";
+            return "reported: " + message;
+        };
+        std::string outcome;
+        if (row.unprivileged) {
+            const auto child = testing::inUnprivilegedChild(load);
+            ASSERT_TRUE(child) << row.what << ": the test could not run as an unprivileged user";
+            outcome = *child;
+        } else {
+            outcome = load();
+        }
+        ASSERT_EQ(outcome.rfind("reported: ", 0), 0U) << row.what << ": " << outcome;
+        const std::string message = outcome.substr(std::string("reported: ").size());
         for (const std::string& part : row.says) {
             const std::string expected = part.front() == '/' ? dir.path().string() + part : part;
             EXPECT_NE(message.find(expected), std::string::npos) << row.what << ": \"" << message << "\" lacks \""

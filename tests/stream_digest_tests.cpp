@@ -32,11 +32,11 @@ constexpr std::uint64_t pinnedSeeds = 3000;
 std::string digestLine(std::uint64_t seed) {
     MemoryFile rom("game.nes", testing::syntheticImage());
     MemoryFile text("tgltext.tgl", testing::syntheticText());
-    DerivedSeedSource seeds(seed);
+    FixedSeedSource seeds(seed);
     Session session(rom, text, seeds);
     SilentDriverHost host;
     const ClickResult click = savebutClick(session, host);
-    if (click.error) return "seed " + std::to_string(seed) + " failed: " + click.error->message;
+    if (!click.status) return "seed " + std::to_string(seed) + " failed: " + click.status.error().message;
     const std::span<const std::uint8_t> region(rom.bytes().data() + format::roomDataPos,
                                                static_cast<std::size_t>(format::textEnd - format::roomDataPos));
     char line[96];

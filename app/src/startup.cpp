@@ -79,7 +79,7 @@ LoadResult Form_Load(const fs::path& workingDir, const Prompt& prompt, const Rep
         return fail(message);
     }
     result.romFile = std::move(rom.value());
-    if (const Status unfit = checkImage(*result.romFile)) return fail(unfit->message);
+    if (const Status fit = checkImage(*result.romFile); !fit) return fail(fit.error().message);
 
     // The text file is only ever read, so it is opened read-only.
     const std::string textPath = appDir + format::textFileName;
@@ -90,7 +90,7 @@ LoadResult Form_Load(const fs::path& workingDir, const Prompt& prompt, const Rep
         return fail(message);
     }
     result.textFile = std::move(text.value());
-    if (const Status unfit = checkTextFile(*result.textFile)) return fail(unfit->message);
+    if (const Status fit = checkTextFile(*result.textFile); !fit) return fail(fit.error().message);
 
     result.outcome = LoadOutcome::Opened;
     return result;

@@ -8,20 +8,12 @@
 namespace labyrinth {
 namespace {
 
-// Direction codes: 1 +x, 2 -x, 3 +y, 4 -y. A draw r below 4 gives code r + 1.
-constexpr std::array<int, 5> stepX{0, +1, -1, 0, 0};
-constexpr std::array<int, 5> stepY{0, 0, 0, +1, -1};
-// The bit that faces back along a step with the given code.
-constexpr std::array<std::uint8_t, 5> backDoor{0, doorWest, doorEast, doorNorth, doorSouth};
-constexpr std::array<int, 5> opposite{0, 2, 1, 4, 3};
 // Tried flags as bits 1..4, one per direction code.
 constexpr unsigned allDirections = 0b11110;
 // A pick that misses the area more often than this passes the turn.
 constexpr int maxPickMisses = 100;
 
 constexpr int nextArea(int area) { return area == areaCount - 1 ? 0 : area + 1; }
-
-constexpr bool inMaze(int x, int y) { return x >= 0 && x < mazeSize && y >= 0 && y < mazeSize; }
 
 // Keeps count, per area, of the free neighbours of the cells its entries name,
 // so that growth can tell at once when an area is boxed in. Cells only ever
@@ -178,9 +170,10 @@ private:
             // the cursor moves only when it claims.
             const int doorDir = rng_.below(4) + 1;
             tried |= 1U << doorDir;
-            const int toX = curX + stepX[static_cast<std::size_t>(doorDir)];
-            const int toY = curY + stepY[static_cast<std::size_t>(doorDir)];
-            if (inMaze(toX, toY) && m_.mapEntry(toX, toY) < 0) {
+            const Direction& step = directions[static_cast<std::size_t>(doorDir)];
+            const int toX = curX + step.dx;
+            const int toY = curY + step.dy;
+            if (insideMaze(toX, toY) && m_.mapEntry(toX, toY) < 0) {
                 claim(toX, toY, curArea, stepCount, doorDir);
                 tried = 0;
                 return true;
@@ -259,11 +252,12 @@ void probePass(Labyrinth& m_, Random& rng_) {
         while (tried != allDirections) {
             const int doorDir = rng_.below(4) + 1;
             tried |= 1U << doorDir;
-            const int nbrX = curX + stepX[static_cast<std::size_t>(doorDir)];
-            const int nbrY = curY + stepY[static_cast<std::size_t>(doorDir)];
+            const Direction& step = directions[static_cast<std::size_t>(doorDir)];
+            const int nbrX = curX + step.dx;
+            const int nbrY = curY + step.dy;
             // A neighbour off the labyrinth is pulled back onto the
             // entry's own cell, where no rule can hold.
-            if (!inMaze(nbrX, nbrY)) continue;
+            if (!insideMaze(nbrX, nbrY)) continue;
             const int b = m_.mapArea(nbrX, nbrY);
             auto& record = records[static_cast<std::size_t>(b)];
             if (!plain || b == curArea) continue;
@@ -326,14 +320,16 @@ void copyFinalAreas(Labyrinth& model) {
 
 void roomcheck(Labyrinth& model, int nbrX, int nbrY, int doorDir) {
     // Two passes: the first cell, then the cell beyond its new door.
+    // The step led into (nbrX, nbrY), so its door faces back along it.
     for (int pass = 0; pass < 2; ++pass) {
-        model.mapDoors(nbrX, nbrY) |= backDoor[static_cast<std::size_t>(doorDir)];
-        const int beyondX = nbrX - stepX[static_cast<std::size_t>(doorDir)];
-        const int beyondY = nbrY - stepY[static_cast<std::size_t>(doorDir)];
-        if (!inMaze(beyondX, beyondY)) return;
+        const Direction& step = directions[static_cast<std::size_t>(doorDir)];
+        model.mapDoors(nbrX, nbrY) |= step.back;
+        const int beyondX = nbrX - step.dx;
+        const int beyondY = nbrY - step.dy;
+        if (!insideMaze(beyondX, beyondY)) return;
         nbrX = beyondX;
         nbrY = beyondY;
-        doorDir = opposite[static_cast<std::size_t>(doorDir)];
+        doorDir = step.opposite;
     }
 }
 

@@ -4,12 +4,14 @@
 
 namespace labyrinth {
 
-std::uint64_t ClockSeedSource::nextSeed() {
+std::uint64_t systemNanoseconds() {
     const auto now = std::chrono::system_clock::now().time_since_epoch();
-    const auto nanos = static_cast<std::uint64_t>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+}
+
+std::uint64_t ClockSeedSource::nextSeed() {
     // Distinct (time, counter) pairs give distinct inputs; the mix spreads them.
-    return splitmix64(nanos ^ splitmix64(counter_++));
+    return splitmix64(clock_() ^ splitmix64(counter_++));
 }
 
 }  // namespace labyrinth

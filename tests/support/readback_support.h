@@ -29,7 +29,7 @@ inline WrittenImage writtenImage(std::uint64_t seed) {
     written.text = syntheticText();
     MemoryFile rom("image.nes", written.original);
     MemoryFile text("tgltext.tgl", written.text);
-    DerivedSeedSource seeds(seed);
+    FixedSeedSource seeds(seed);
     Session session(rom, text, seeds);
     SilentDriverHost host;
     written.click = savebutClick(session, host);

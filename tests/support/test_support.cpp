@@ -1,6 +1,8 @@
 #include "test_support.h"
 
+#include <grp.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -20,6 +22,9 @@ std::vector<std::uint8_t> syntheticImage(std::size_t size) {
     std::vector<std::uint8_t> bytes(size);
     for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>((i * 31 + 5) % 251);
     std::copy(format::imageMagic.begin(), format::imageMagic.end(), bytes.begin());
+    // Header flags without a trainer, which would make the image unfit.
+    if (size > static_cast<std::size_t>(format::headerFlagsOffset))
+        bytes[static_cast<std::size_t>(format::headerFlagsOffset)] &= static_cast<std::uint8_t>(~format::trainerFlag);
     return bytes;
 }
 
@@ -106,10 +111,13 @@ std::string slurp(const std::filesystem::path& path) {
 }  // namespace
 
 CommandRun runCommand(const std::string& program, const std::filesystem::path& folder,
-                      const std::vector<std::string>& args) {
+                      const std::vector<std::string>& args, const std::vector<std::string>& prefix) {
     TempDir capture;
+    openToEveryone(capture.path());
     const auto out = capture / "out", err = capture / "err";
-    std::string command = "cd " + quoted(folder.string()) + " && " + quoted(program);
+    std::string command = "cd " + quoted(folder.string()) + " &&";
+    for (const auto& word : prefix) command += " " + quoted(word);
+    command += " " + quoted(program);
     for (const auto& arg : args) command += " " + quoted(arg);
     command += " >" + quoted(out.string()) + " 2>" + quoted(err.string()) + " </dev/null";
     CommandRun run;
@@ -118,6 +126,51 @@ CommandRun runCommand(const std::string& program, const std::filesystem::path& f
     run.out = slurp(out);
     run.err = slurp(err);
     return run;
+}
+
+Unprivileged unprivilegedPrefix() {
+    if (::geteuid() != 0) return {true, {}, {}};
+    if (std::system("setpriv --reuid=nobody --regid=nogroup --clear-groups true >/dev/null 2>&1") == 0)
+        return {true, {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"}, {}};
+    return {false, {}, "the tests run as root and cannot become nobody with setpriv"};
+}
+
+std::optional<std::string> inUnprivilegedChild(const std::function<std::string()>& body) {
+    int channel[2];
+    if (::pipe(channel) != 0) return std::nullopt;
+    const pid_t child = ::fork();
+    if (child < 0) return std::nullopt;
+    if (child == 0) {
+        ::close(channel[0]);
+        constexpr uid_t nobody = 65534;
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0))
+            ::_exit(3);
+        const std::string result = body();
+        const bool sent = ::write(channel[1], result.data(), result.size()) == static_cast<ssize_t>(result.size());
+        ::_exit(sent ? 0 : 4);
+    }
+    ::close(channel[1]);
+    std::string result;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;) result.append(buffer, static_cast<std::size_t>(n));
+    ::close(channel[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+    return result;
+}
+
+void openToEveryone(const std::filesystem::path& folder) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::permissions(folder, fs::perms::all, ec);
+    for (const auto& entry : fs::directory_iterator(folder, ec))
+        fs::permissions(entry.path(),
+                        entry.is_directory() ? fs::perms::all
+                                             : fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                                   fs::perms::group_write | fs::perms::others_read |
+                                                   fs::perms::others_write,
+                        ec);
 }
 
 namespace {

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -84,9 +86,30 @@ struct CommandRun {
     std::string out, err;
 };
 
-/// Runs `program` with `args` in `folder`, with no standard input.
+/// Runs `program` with `args` in `folder`, with no standard input; `prefix`
+/// goes before the program (such as `unprivilegedPrefix()`).
 CommandRun runCommand(const std::string& program, const std::filesystem::path& folder,
-                      const std::vector<std::string>& args);
+                      const std::vector<std::string>& args, const std::vector<std::string>& prefix = {});
+
+/// How to run a command as a user without privileges, for tests of
+/// permissions (root reads and writes any file): nothing when the tests do
+/// not run as root; setpriv as nobody when they do. `available` is false,
+/// with the reason, when neither works.
+struct Unprivileged {
+    bool available = false;
+    std::vector<std::string> prefix;
+    std::string reason;
+};
+Unprivileged unprivilegedPrefix();
+
+/// Runs `body` in a child process that has dropped root's privileges (as
+/// nobody) and returns what it returned; the parent's state is untouched.
+/// Not root: runs in a child all the same. Empty when the child could not
+/// drop its privileges.
+std::optional<std::string> inUnprivilegedChild(const std::function<std::string()>& body);
+
+/// Lets an unprivileged user into `folder` and its files (read and write).
+void openToEveryone(const std::filesystem::path& folder);
 
 /// The first differing offset of two byte strings, as "0x..." text, or
 /// "identical".

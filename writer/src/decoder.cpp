@@ -20,21 +20,29 @@ class Decoder {
 public:
     explicit Decoder(std::span<const std::uint8_t> image) : image_(image) {}
 
-    Result<DecodedStream> run() {
-        DecodedStream stream;
+    PartialStream run() {
+        PartialStream partial;
+        DecodedStream& stream = partial.stream;
         std::int64_t pos = format::roomDataPos;
         for (int index = 0; index < format::recordCount; ++index) {
             const int x = index % mazeSize;
             const int y = index / mazeSize;
             auto cell = decodeRecord(pos, x == startX && y == startY);
-            if (!cell) return cell.error();
+            if (!cell) {
+                partial.status = cell.error();
+                return partial;
+            }
             pos += format::layoutOf(cell.value().kind).length;
             stream.cells[static_cast<std::size_t>(index)] = cell.value();
+            partial.records = index + 1;
         }
-        if (!has(pos, 1)) return cutShort(pos, "the trailing byte after the last record");
+        if (!has(pos, 1)) {
+            partial.status = cutShort(pos, "the trailing byte after the last record");
+            return partial;
+        }
         stream.end = pos;
         stream.trailingByte = byte(pos);
-        return stream;
+        return partial;
     }
 
 private:
@@ -72,7 +80,7 @@ private:
                 return bad(pos + 1, "door byte " + std::to_string(at(1)) + " does not end in the nibble 8");
             cell.doors = static_cast<std::uint8_t>(at(1) >> 4U);
             cell.area = at(2);
-            return std::nullopt;
+            return {};
         };
         switch (cell.kind) {
             case RecordKind::Empty:
@@ -99,18 +107,18 @@ private:
                 takeA();
                 break;
             case RecordKind::Item:
-                if (auto failed = takeD()) return *failed;
+                if (auto taken = takeD(); !taken) return taken.error();
                 cell.itemCode = at(3);
                 cell.random = at(4);
                 cell.fixedA = at(5);
                 cell.fixedB = at(6);
                 break;
             case RecordKind::DeadEnd:
-                if (auto failed = takeD()) return *failed;
+                if (auto taken = takeD(); !taken) return taken.error();
                 cell.deadEnd = at(3);
                 break;
             case RecordKind::Plain:
-                if (auto failed = takeD()) return *failed;
+                if (auto taken = takeD(); !taken) return taken.error();
                 cell.random = at(3);
                 break;
         }
@@ -142,6 +150,12 @@ private:
 
 }  // namespace
 
-Result<DecodedStream> decodeStream(std::span<const std::uint8_t> image) { return Decoder(image).run(); }
+PartialStream decodeAsFarAsPossible(std::span<const std::uint8_t> image) { return Decoder(image).run(); }
+
+Result<DecodedStream> decodeStream(std::span<const std::uint8_t> image) {
+    PartialStream partial = decodeAsFarAsPossible(image);
+    if (!partial.status) return partial.status.error();
+    return std::move(partial.stream);
+}
 
 }  // namespace labyrinth

@@ -8,27 +8,31 @@
 namespace labyrinth {
 
 Status checkImage(RandomAccessFile& image) {
-    if (auto gone = image.checkStillThere()) return gone;
+    if (auto there = image.checkStillThere(); !there) return there;
     auto size = image.size();
     if (!size) return size.error();
     if (size.value() < format::minImageSize)
         return Error{image.name() + ": is not a complete cartridge image: it is " + std::to_string(size.value()) +
                      " bytes long, and the labyrinth needs at least " + std::to_string(format::minImageSize)};
-    std::array<std::uint8_t, format::imageMagic.size()> magic{};
-    if (auto failed = image.readAt(0, magic)) return failed;
-    if (magic != format::imageMagic)
+    std::array<std::uint8_t, format::headerFlagsOffset + 1> header{};
+    if (auto read = image.readAt(0, header); !read) return read;
+    if (!std::equal(format::imageMagic.begin(), format::imageMagic.end(), header.begin()))
         return Error{image.name() + ": is not an NES cartridge image (it does not start with \"NES\" and 0x1A)"};
-    return std::nullopt;
+    if ((header[format::headerFlagsOffset] & format::trainerFlag) != 0)
+        return Error{image.name() + ": carries a " + std::to_string(format::trainerSize) +
+                     "-byte trainer after its header, and the labyrinth's offsets assume an image without one; "
+                     "writing would damage the game"};
+    return {};
 }
 
 Status checkTextFile(RandomAccessFile& text) {
-    if (auto gone = text.checkStillThere()) return gone;
+    if (auto there = text.checkStillThere(); !there) return there;
     auto size = text.size();
     if (!size) return size.error();
     if (size.value() < format::textSize)
         return Error{text.name() + ": holds " + std::to_string(size.value()) + " bytes, but the text block needs " +
                      std::to_string(format::textSize)};
-    return std::nullopt;
+    return {};
 }
 
 namespace {
@@ -37,7 +41,7 @@ namespace {
 ClickResult failed(ClickResult result, DriverHost& host, const Error& error, const std::string& consequence) {
     host.setBusy(false);
     host.setStatus(statusFailed);
-    result.error = Error{error.message + ". " + consequence};
+    result.status = Error{error.message + ". " + consequence};
     return result;
 }
 
@@ -49,35 +53,38 @@ ClickResult savebutClick(Session& session, DriverHost& host) {
     host.setBusy(true);
 
     // Everything that can be checked is checked before the first write.
-    const std::string untouched = "Nothing was written to " + rom.name() + ".";
     std::array<std::uint8_t, format::textSize> textBlock{};
-    for (const Status& status : {checkImage(rom), checkTextFile(session.text_)})
-        if (status) return failed(std::move(result), host, *status, untouched);
-    if (auto error = session.text_.readAt(0, textBlock)) return failed(std::move(result), host, *error, untouched);
+    Status ready = checkImage(rom);
+    if (ready) ready = checkTextFile(session.text_);
+    if (ready) ready = session.text_.readAt(0, textBlock);
+    if (!ready) {
+        result.refused = true;
+        return failed(std::move(result), host, ready.error(), "Nothing was written to " + rom.name() + ".");
+    }
 
+    result.seed = session.masterSeeds_.nextSeed();
+    DerivedSeedSource attemptSeeds(result.seed);
     for (;;) {
         host.setStatus(statusCreating);
-        const auto generation = maPupdate(session.model_, session.rng_, session.seeds_, host, session.options);
-        result.generations += generation.attempts;
-        result.seed = generation.lastSeed;
+        result.generations += maPupdate(session.model_, session.rng_, attemptSeeds, host, session.options).attempts;
 
         session.writer_.startPass(session.model_);
         result.stats = encodeRooms(session.model_, session.writer_, session.rng_, result.stream);
         ++result.attempts;
-        if (auto error = rom.writeAt(format::roomDataPos, result.stream))
-            return failed(std::move(result), host, *error,
+        if (auto written = rom.writeAt(format::roomDataPos, result.stream); !written)
+            return failed(std::move(result), host, written.error(),
                           rom.name() + " may now hold a partly written labyrinth; its other bytes are unchanged. "
                                        "Write again to get a complete one.");
         if (streamComplete(session.model_, session.writer_)) break;
         host.setStatus(statusFailed);
     }
 
-    if (auto error = rom.writeAt(format::textBase, textBlock))
-        return failed(std::move(result), host, *error,
+    if (auto written = rom.writeAt(format::textBase, textBlock); !written)
+        return failed(std::move(result), host, written.error(),
                       "The labyrinth was written to " + rom.name() +
                           ", but its text block may be incomplete. Write again to repair it.");
-    if (auto error = rom.flush())
-        return failed(std::move(result), host, *error,
+    if (auto saved = rom.flush(); !saved)
+        return failed(std::move(result), host, saved.error(),
                       "The labyrinth may not have reached the disk completely. Write again.");
 
     host.setBusy(false);

@@ -17,7 +17,6 @@ void WriterState::startPass(Labyrinth& model) {
     model.markCount = markCountStart;
     lotteryBudget = format::lotteryBudgetStart;
     model.itemCount = format::itemIndexStart;
-    writePos = format::roomDataPos;
     areaMarkWritten.fill(0);
 }
 
@@ -126,7 +125,6 @@ private:
         assert(rest.size() + 1 == layout.length);
         out_.push_back(layout.kindByte);
         out_.insert(out_.end(), rest);
-        w_.writePos += layout.length;
     }
 
     Labyrinth& m_;

@@ -4,10 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <random>
+#include <utility>
 
 namespace labyrinth {
 namespace {
@@ -19,7 +19,7 @@ Status checkRange(const std::string& name, const char* verb, std::int64_t offset
     if (offset < 0 || offset > fileSize || static_cast<std::uint64_t>(fileSize - offset) < count)
         return Error{name + ": cannot " + verb + " " + std::to_string(count) + " bytes" + at(offset) +
                      ": the file is only " + std::to_string(fileSize) + " bytes long"};
-    return std::nullopt;
+    return {};
 }
 
 }  // namespace
@@ -28,176 +28,184 @@ Error systemError(const std::string& name, const std::string& what, int errnoVal
     return Error{name + ": " + what + ": " + std::strerror(errnoValue)};
 }
 
+std::string fileTypeName(std::uint32_t mode) {
+    switch (mode & S_IFMT) {
+        case S_IFREG: return "a regular file";
+        case S_IFDIR: return "a folder";
+        case S_IFIFO: return "a FIFO";
+        case S_IFSOCK: return "a socket";
+        case S_IFCHR: return "a character device";
+        case S_IFBLK: return "a block device";
+        case S_IFLNK: return "a symbolic link";
+        default: return "a special file";
+    }
+}
+
 Result<std::unique_ptr<DiskFile>> DiskFile::open(const std::string& path, Mode mode) {
-    const int flags = (mode == Mode::ReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC;
-    int fd = ::open(path.c_str(), flags);
-    if (fd < 0 && errno == EISDIR) return Error{path + ": is a folder, not a file"};
-    if (fd < 0) return systemError(path, "cannot open", errno);
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer forever; no
+    // read happens before the file is known to be a regular one.
+    const int access = mode == Mode::ReadWrite ? O_RDWR : O_RDONLY;
+    const int fd = ::open(path.c_str(), access | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        const int err = errno;
+        if (err == EISDIR) return Error{path + ": is a folder, not a file"};
+        return systemError(path, "cannot open", err);
+    }
+    auto refuse = [fd](Error error) -> Result<std::unique_ptr<DiskFile>> {
+        ::close(fd);
+        return error;
+    };
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
         const int err = errno;
-        ::close(fd);
-        return systemError(path, "cannot read its size", err);
+        return refuse(systemError(path, "cannot read its size", err));
     }
-    if (S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        return Error{path + ": is a folder, not a file"};
+    if (S_ISDIR(info.st_mode)) return refuse(Error{path + ": is a folder, not a file"});
+    if (!S_ISREG(info.st_mode))
+        return refuse(Error{path + ": is not a regular file (it is " + fileTypeName(info.st_mode) + ")"});
+    // Reads and writes of a regular file never wait, so blocking mode is
+    // restored only to keep the descriptor ordinary.
+    if (::fcntl(fd, F_SETFL, access) != 0) {
+        const int err = errno;
+        return refuse(systemError(path, "cannot open", err));
     }
-    if (!S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return Error{path + ": is not a regular file"};
-    }
-    // The system lets an administrator read and write any file; the tool
-    // still respects the owner's permission bits, so a file made read-only
-    // to protect it stays protected.
-    if (::geteuid() == 0) {
-        const bool readable = (info.st_mode & S_IRUSR) != 0;
-        const bool writable = (info.st_mode & S_IWUSR) != 0;
-        if (!readable || (mode == Mode::ReadWrite && !writable)) {
-            ::close(fd);
-            return systemError(path, "cannot open", EACCES);
-        }
-    }
-    return std::unique_ptr<DiskFile>(new DiskFile(path, fd, info.st_dev, info.st_ino));
+    // The system lets an administrator write any file; the tool still
+    // respects the owner's write bit, so a file marked read-only to protect
+    // it stays protected.
+    if (mode == Mode::ReadWrite && ::geteuid() == 0 && (info.st_mode & S_IWUSR) == 0)
+        return refuse(Error{path + ": is marked read-only, and the tool leaves such a file alone even when run as "
+                                   "root; to write into it, make it writable first (chmod u+w)"});
+    return std::unique_ptr<DiskFile>(new DiskFile(path, path, fd, info.st_dev, info.st_ino));
 }
 
-DiskFile::~DiskFile() { close(); }
+DiskFile::~DiskFile() { static_cast<void>(close()); }
 
-void DiskFile::close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+Status DiskFile::close() {
+    if (fd_ < 0) return {};
+    const int fd = std::exchange(fd_, -1);
+    // After close() fails the descriptor is gone all the same, so it is
+    // never closed twice; EINTR leaves the data written, as on Linux.
+    if (::close(fd) != 0) {
+        const int err = errno;
+        if (err != EINTR) return systemError(name_, "cannot close", err);
+    }
+    return {};
 }
 
 Status DiskFile::readAt(std::int64_t offset, std::span<std::uint8_t> out) {
-    if (fd_ < 0) return Error{path_ + ": the file is closed"};
+    if (fd_ < 0) return Error{name_ + ": the file is closed"};
     std::size_t done = 0;
     while (done < out.size()) {
-        const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done,
-                                  static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return systemError(path_, "cannot read" + at(offset + static_cast<std::int64_t>(done)), errno);
+        const std::int64_t where = offset + static_cast<std::int64_t>(done);
+        const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(where));
+        if (n < 0) {
+            const int err = errno;
+            if (err == EINTR) continue;
+            return systemError(name_, "cannot read" + at(where), err);
+        }
         if (n == 0)
-            return Error{path_ + ": cannot read " + std::to_string(out.size()) + " bytes" + at(offset) +
-                         ": the file ends after " + std::to_string(offset + static_cast<std::int64_t>(done)) +
-                         " bytes"};
+            return Error{name_ + ": cannot read " + std::to_string(out.size()) + " bytes" + at(offset) +
+                         ": the file ends after " + std::to_string(where) + " bytes"};
         done += static_cast<std::size_t>(n);
     }
-    return std::nullopt;
+    return {};
 }
 
 Status DiskFile::writeAt(std::int64_t offset, std::span<const std::uint8_t> data) {
-    if (fd_ < 0) return Error{path_ + ": the file is closed"};
+    if (fd_ < 0) return Error{name_ + ": the file is closed"};
     // Never extend the file: the image's size is checked before every click,
-    // but a file may shrink behind our back.
-    auto fileSize = size();
-    if (!fileSize) return fileSize.error();
-    if (auto range = checkRange(path_, "write", offset, data.size(), fileSize.value())) return range;
+    // but another program may change it behind our back.
+    auto before = size();
+    if (!before) return before.error();
+    if (auto range = checkRange(name_, "write", offset, data.size(), before.value()); !range) return range;
     std::size_t done = 0;
     while (done < data.size()) {
-        const ssize_t n = ::pwrite(fd_, data.data() + done, data.size() - done,
-                                   static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0)
-            return systemError(path_, "cannot write" + at(offset + static_cast<std::int64_t>(done)), errno);
-        if (n == 0) return Error{path_ + ": cannot write" + at(offset) + ": no bytes were accepted"};
+        const std::int64_t where = offset + static_cast<std::int64_t>(done);
+        const ssize_t n = ::pwrite(fd_, data.data() + done, data.size() - done, static_cast<off_t>(where));
+        if (n < 0) {
+            const int err = errno;
+            if (err == EINTR) continue;
+            return systemError(name_, "cannot write" + at(where), err);
+        }
+        if (n == 0) return Error{name_ + ": cannot write" + at(where) + ": no bytes were accepted"};
         done += static_cast<std::size_t>(n);
     }
-    return std::nullopt;
+    // The size is asked again, so that a file that shrank between the check
+    // and the write (and was extended by it) is reported, not taken for done.
+    auto after = size();
+    if (!after) return after.error();
+    if (after.value() != before.value())
+        return Error{name_ + ": changed size while it was written (" + std::to_string(before.value()) +
+                     " bytes before, " + std::to_string(after.value()) + " after): another program is changing it"};
+    return {};
 }
 
 Result<std::int64_t> DiskFile::size() {
-    if (fd_ < 0) return Error{path_ + ": the file is closed"};
+    if (fd_ < 0) return Error{name_ + ": the file is closed"};
     struct stat info {};
-    if (::fstat(fd_, &info) != 0) return systemError(path_, "cannot read its size", errno);
+    if (::fstat(fd_, &info) != 0) {
+        const int err = errno;
+        return systemError(name_, "cannot read its size", err);
+    }
     return static_cast<std::int64_t>(info.st_size);
 }
 
 Status DiskFile::flush() {
-    if (fd_ < 0) return Error{path_ + ": the file is closed"};
-    if (::fdatasync(fd_) != 0 && errno != EINVAL) return systemError(path_, "cannot save the changes", errno);
-    return std::nullopt;
+    if (fd_ < 0) return Error{name_ + ": the file is closed"};
+    if (::fdatasync(fd_) != 0) {
+        const int err = errno;
+        // A file system that cannot sync (EINVAL) has nothing more to push.
+        if (err != EINVAL) return systemError(name_, "cannot save the changes", err);
+    }
+    return {};
 }
 
 Status DiskFile::checkStillThere() {
-    if (fd_ < 0) return Error{path_ + ": the file is closed"};
+    if (fd_ < 0) return Error{name_ + ": the file is closed"};
     struct stat info {};
     if (::stat(path_.c_str(), &info) != 0) {
-        if (errno == ENOENT) return Error{path_ + ": was removed after it was opened"};
-        return systemError(path_, "cannot be found again", errno);
+        const int err = errno;
+        if (err == ENOENT) return Error{name_ + ": was removed after it was opened"};
+        return systemError(name_, "cannot be found again", err);
     }
     if (info.st_dev != device_ || info.st_ino != inode_)
-        return Error{path_ + ": was replaced by another file after it was opened"};
-    return std::nullopt;
+        return Error{name_ + ": was replaced by another file after it was opened"};
+    return {};
 }
 
 Status MemoryFile::readAt(std::int64_t offset, std::span<std::uint8_t> out) {
-    if (auto range = checkRange(name_, "read", offset, out.size(), static_cast<std::int64_t>(bytes_.size())))
-        return range;
-    std::memcpy(out.data(), bytes_.data() + offset, out.size());
-    return std::nullopt;
+    const auto size = static_cast<std::int64_t>(bytes_.size());
+    if (auto range = checkRange(name_, "read", offset, out.size(), size); !range) return range;
+    std::copy_n(bytes_.begin() + offset, out.size(), out.begin());
+    return {};
 }
 
 Status MemoryFile::writeAt(std::int64_t offset, std::span<const std::uint8_t> data) {
-    if (auto range = checkRange(name_, "write", offset, data.size(), static_cast<std::int64_t>(bytes_.size())))
-        return range;
-    std::memcpy(bytes_.data() + offset, data.data(), data.size());
-    return std::nullopt;
+    const auto size = static_cast<std::int64_t>(bytes_.size());
+    if (auto range = checkRange(name_, "write", offset, data.size(), size); !range) return range;
+    std::copy(data.begin(), data.end(), bytes_.begin() + offset);
+    return {};
 }
 
-Result<std::vector<std::uint8_t>> readWholeFile(const std::string& path) {
-    auto file = DiskFile::open(path, DiskFile::Mode::ReadOnly);
-    if (!file) return file.error();
-    auto size = file.value()->size();
+Result<std::vector<std::uint8_t>> readPrefix(RandomAccessFile& file, std::int64_t limit) {
+    auto size = file.size();
     if (!size) return size.error();
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size.value()));
-    if (auto failed = file.value()->readAt(0, bytes)) return *failed;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::clamp<std::int64_t>(size.value(), 0, limit)));
+    if (auto read = file.readAt(0, bytes); !read) return read.error();
     return bytes;
 }
 
-Status writeNewFile(const std::string& path, std::span<const std::uint8_t> bytes, bool replace) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path target(path);
-    if (fs::is_directory(target, ec)) return Error{path + ": is a folder, not a file"};
-    if (!replace && fs::exists(fs::symlink_status(target, ec)))
-        return Error{path + ": already exists (use --force to replace it)"};
-
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::random_device entropy;
-    const fs::path temporary = folder / ("." + target.filename().string() + ".tmp" + std::to_string(entropy()));
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return systemError(path, "cannot create a file in " + folder.string(), errno);
-
-    auto fail = [&](const std::string& what, int err) {
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        return systemError(path, what, err);
-    };
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return fail("cannot write", n < 0 ? errno : EIO);
-        done += static_cast<std::size_t>(n);
+Status forEachChunk(RandomAccessFile& file, std::int64_t begin, std::int64_t end,
+                    const std::function<Status(std::int64_t, std::span<const std::uint8_t>)>& visit) {
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::clamp<std::int64_t>(end - begin, 0, chunkSize)));
+    for (std::int64_t offset = begin; offset < end;) {
+        const auto count = static_cast<std::size_t>(std::min<std::int64_t>(end - offset, chunkSize));
+        const std::span<std::uint8_t> chunk(buffer.data(), count);
+        if (auto read = file.readAt(offset, chunk); !read) return read;
+        if (auto visited = visit(offset, chunk); !visited) return visited;
+        offset += static_cast<std::int64_t>(count);
     }
-    if (::fsync(fd) != 0) return fail("cannot save", errno);
-    if (::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(temporary.c_str());
-        return systemError(path, "cannot save", err);
-    }
-    // link() refuses an existing target, so a file that appeared meanwhile is
-    // not replaced without --force.
-    const int moved = replace ? ::rename(temporary.c_str(), target.c_str())
-                              : ::link(temporary.c_str(), target.c_str());
-    const int err = errno;
-    if (!replace) ::unlink(temporary.c_str());
-    if (moved != 0) {
-        if (replace) ::unlink(temporary.c_str());
-        if (err == EEXIST) return Error{path + ": already exists (use --force to replace it)"};
-        return systemError(path, "cannot create", err);
-    }
-    return std::nullopt;
+    return {};
 }
 
 }  // namespace labyrinth

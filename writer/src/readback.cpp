@@ -28,7 +28,7 @@ std::optional<CellPosition> linkTarget(const DecodedStream& stream, int x, int y
     if (!insideMaze(x, y)) return std::nullopt;
     const DecodedCell& from = stream.at(x, y);
     if (from.kind != format::RecordKind::Link) return std::nullopt;
-    for (const Side& side : sides) {
+    for (const Direction& side : doorSides) {
         const int nx = x + side.dx;
         const int ny = y + side.dy;
         if ((from.doors & side.bit) == 0 || !insideMaze(nx, ny)) continue;

@@ -18,16 +18,20 @@ std::string at(int x, int y) { return "(" + std::to_string(x) + ", " + std::to_s
 
 using format::offsetText;
 
+// Checks a stream that may have been read only partly: the rules about
+// single records, and about records before an unreadable one, still hold
+// for the cells that were read; what needs the whole labyrinth (every area
+// and link present, everything reachable) waits until it can be read.
 class StreamChecker {
 public:
-    explicit StreamChecker(const DecodedStream& stream) : s_(stream) {}
+    StreamChecker(const DecodedStream& stream, int records) : s_(stream), records_(records) {}
 
     std::vector<Problem> run() {
-        checkEnd();
-        checkStart();
+        if (complete()) checkEnd();
+        if (known(startX, startY)) checkStart();
         checkAreas();
         checkDoors();
-        checkReachable();
+        if (complete()) checkReachable();
         checkLinks();
         checkAreaMarks();
         checkScanOrderNumbers();
@@ -36,6 +40,10 @@ public:
 
 private:
     void fail(Check check, std::string message) { problems_.push_back({check, std::move(message)}); }
+
+    bool complete() const { return records_ == format::recordCount; }
+    // Whether the record of (x, y) was read.
+    bool known(int x, int y) const { return insideMaze(x, y) && y * mazeSize + x < records_; }
 
     // "room (x, y) at offset N": where to look in the file.
     std::string room(int x, int y) const { return "room " + at(x, y) + " at " + offsetText(s_.at(x, y).offset); }
@@ -68,7 +76,7 @@ private:
         for (int y = 0; y < mazeSize; ++y)
             for (int x = 0; x < mazeSize; ++x) {
                 const DecodedCell& cell = s_.at(x, y);
-                if (!cell.isRoom()) continue;
+                if (!known(x, y) || !cell.isRoom()) continue;
                 ++total;
                 if (cell.area < areaCount)
                     ++rooms[cell.area];
@@ -76,8 +84,9 @@ private:
                     fail(Check::Areas, room(x, y) + " has area " + std::to_string(cell.area) + "; areas run 0 to " +
                                            std::to_string(areaCount - 1));
             }
-        for (std::size_t area = 0; area < rooms.size(); ++area)
-            if (rooms[area] == 0) fail(Check::Areas, "area " + std::to_string(area) + " has no rooms");
+        if (complete())
+            for (std::size_t area = 0; area < rooms.size(); ++area)
+                if (rooms[area] == 0) fail(Check::Areas, "area " + std::to_string(area) + " has no rooms");
         if (total > entryCount)
             fail(Check::Areas, std::to_string(total) + " rooms; a labyrinth has at most " + std::to_string(entryCount));
     }
@@ -86,12 +95,13 @@ private:
         for (int y = 0; y < mazeSize; ++y)
             for (int x = 0; x < mazeSize; ++x) {
                 const DecodedCell& cell = s_.at(x, y);
-                if (!cell.isRoom()) continue;
-                for (const Side& side : sides) {
+                if (!known(x, y) || !cell.isRoom()) continue;
+                for (const Direction& side : doorSides) {
                     if ((cell.doors & side.bit) == 0) continue;
                     const int nx = x + side.dx;
                     const int ny = y + side.dy;
                     const std::string door = room(x, y) + " has a door to the " + side.name;
+                    if (insideMaze(nx, ny) && !known(nx, ny)) continue;
                     if (!insideMaze(nx, ny))
                         fail(Check::Doors, door + ", out of the labyrinth");
                     else if (!s_.at(nx, ny).isRoom())
@@ -114,7 +124,7 @@ private:
             const CellPosition here = queue.front();
             queue.pop();
             const DecodedCell& cell = s_.at(here.x, here.y);
-            for (const Side& side : sides) {
+            for (const Direction& side : doorSides) {
                 const int nx = here.x + side.dx;
                 const int ny = here.y + side.dy;
                 if ((cell.doors & side.bit) == 0 || !insideMaze(nx, ny) || seen[index(nx, ny)]) continue;
@@ -146,7 +156,7 @@ private:
         for (int y = 0; y < mazeSize; ++y)
             for (int x = 0; x < mazeSize; ++x) {
                 const DecodedCell& cell = s_.at(x, y);
-                if (cell.kind != RecordKind::Link) continue;
+                if (!known(x, y) || cell.kind != RecordKind::Link) continue;
                 const std::string link = "link " + std::to_string(cell.link) + " of " + room(x, y);
                 if (cell.link < firstLink || cell.link > lastLink) {
                     fail(Check::Links, link + ": link numbers run 1 to 10");
@@ -157,10 +167,11 @@ private:
                 if (cell.area >= cell.link)
                     fail(Check::Links, link + " leaves from area " + std::to_string(cell.area) +
                                            ", which is not smaller than the area it leads into");
-                else if (!linkTarget(s_, x, y))
+                else if (!linkTarget(s_, x, y) && allNeighboursKnown(x, y))
                     fail(Check::Links, link + " has no door into area " + std::to_string(cell.link));
             }
-        for (int n = firstLink; n <= lastLink; ++n)
+        if (complete())
+            for (int n = firstLink; n <= lastLink; ++n)
             if (seen[static_cast<std::size_t>(n)] == 0) fail(Check::Links, "link " + std::to_string(n) + " is missing");
     }
 
@@ -169,7 +180,7 @@ private:
         for (int y = 0; y < mazeSize; ++y)
             for (int x = 0; x < mazeSize; ++x) {
                 const DecodedCell& cell = s_.at(x, y);
-                if (cell.kind != RecordKind::AreaMark) continue;
+                if (!known(x, y) || cell.kind != RecordKind::AreaMark) continue;
                 if (cell.areaMark != cell.area) {
                     fail(Check::AreaMarks, "the area mark of " + room(x, y) + " names area " +
                                                std::to_string(cell.areaMark) + ", but the room is in area " +
@@ -180,8 +191,9 @@ private:
                     fail(Check::AreaMarks, "area " + std::to_string(cell.area) + " has a second area mark at " +
                                                room(x, y));
             }
-        for (std::size_t area = 0; area < seen.size(); ++area)
-            if (seen[area] == 0) fail(Check::AreaMarks, "area " + std::to_string(area) + " has no area mark");
+        if (complete())
+            for (std::size_t area = 0; area < seen.size(); ++area)
+                if (seen[area] == 0) fail(Check::AreaMarks, "area " + std::to_string(area) + " has no area mark");
     }
 
     // Dead-end numbers, item codes and sequence numbers are handed out in scan
@@ -194,7 +206,7 @@ private:
         std::array<bool, 16> sequenceArea{};
         std::array<bool, 16> tagArea{};
         for (int y = 0; y < mazeSize; ++y)
-            for (int x = 0; x < mazeSize; ++x) {
+            for (int x = 0; x < mazeSize && known(x, y); ++x) {
                 const DecodedCell& cell = s_.at(x, y);
                 const auto areaFlag = static_cast<std::size_t>(cell.area & 0x0FU);
                 const bool oneDoor = doorCount(cell.doors) == 1;
@@ -280,10 +292,17 @@ private:
         const int r = s_.at(x, y).random;
         if (r < 0 || r >= format::randomByteRange)
             fail(Check::RecordBytes, "the random byte of " + room(x, y) + " is " + std::to_string(r) +
-                                         "; it is below " + std::to_string(format::randomByteRange));
+                                         "; it must be below " + std::to_string(format::randomByteRange));
+    }
+
+    bool allNeighboursKnown(int x, int y) const {
+        return std::all_of(doorSides.begin(), doorSides.end(), [&](const Direction& side) {
+            return !insideMaze(x + side.dx, y + side.dy) || known(x + side.dx, y + side.dy);
+        });
     }
 
     const DecodedStream& s_;
+    int records_;
     std::vector<Problem> problems_;
 };
 
@@ -308,72 +327,126 @@ void checkTextBlock(std::span<const std::uint8_t> image, std::span<const std::ui
                                                   offsetText(format::textBase + first)});
 }
 
+// Bytes of a span, as a file that cannot fail: the in-memory checks run
+// through the same code as the checks of files on disk.
+class SpanFile final : public RandomAccessFile {
+public:
+    explicit SpanFile(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    const std::string& name() const override { return name_; }
+    Status readAt(std::int64_t offset, std::span<std::uint8_t> out) override {
+        if (offset < 0 || offset + static_cast<std::int64_t>(out.size()) > static_cast<std::int64_t>(bytes_.size()))
+            return Error{"read past the end"};
+        std::copy_n(bytes_.begin() + offset, out.size(), out.begin());
+        return {};
+    }
+    Status writeAt(std::int64_t, std::span<const std::uint8_t>) override { return Error{"read-only"}; }
+    Result<std::int64_t> size() override { return static_cast<std::int64_t>(bytes_.size()); }
+    Status flush() override { return {}; }
+
+private:
+    std::span<const std::uint8_t> bytes_;
+    std::string name_ = "(memory)";
+};
+
 // One line per stretch of the file (before the labyrinth, between it and the
-// text block, after the text block) that holds changed bytes.
-void checkUnchanged(std::span<const std::uint8_t> image, std::span<const std::uint8_t> original,
-                    std::vector<Problem>& problems) {
-    if (image.size() != original.size()) {
-        problems.push_back({Check::Unchanged, "the image is " + std::to_string(image.size()) +
-                                                  " bytes long and the original " + std::to_string(original.size()) +
+// text block, after the text block) that holds changed bytes. Both files are
+// compared chunk by chunk, so their size does not matter.
+Status checkUnchanged(RandomAccessFile& image, RandomAccessFile& original, std::vector<Problem>& problems) {
+    auto imageSize = image.size();
+    if (!imageSize) return imageSize.error();
+    auto originalSize = original.size();
+    if (!originalSize) return originalSize.error();
+    if (imageSize.value() != originalSize.value()) {
+        problems.push_back({Check::Unchanged, "the image is " + std::to_string(imageSize.value()) +
+                                                  " bytes long and the original " +
+                                                  std::to_string(originalSize.value()) +
                                                   "; the writer never changes the size"});
-        return;
+        return {};
     }
     struct Stretch {
         std::int64_t begin, end;
         const char* name;
     };
-    const auto size = static_cast<std::int64_t>(image.size());
     const std::array<Stretch, 3> stretches{{
         {0, format::roomDataPos, "before the room records"},
         {writerRegionEnd(), format::textBase, "between the room records and the text block"},
-        {format::textEnd, size, "after the text block"},
+        {format::textEnd, imageSize.value(), "after the text block"},
     }};
+    std::vector<std::uint8_t> theirs;
     for (const Stretch& stretch : stretches) {
-        int changed = 0;
+        std::int64_t changed = 0;
         std::int64_t first = -1;
-        for (std::int64_t i = stretch.begin; i < stretch.end; ++i) {
-            const auto offset = static_cast<std::size_t>(i);
-            if (image[offset] == original[offset]) continue;
-            if (changed++ == 0) first = i;
-        }
-        if (changed > 0) {
-            const auto firstAt = static_cast<std::size_t>(first);
+        std::uint8_t was = 0;
+        std::uint8_t now = 0;
+        auto compared = forEachChunk(image, stretch.begin, stretch.end,
+                                     [&](std::int64_t offset, std::span<const std::uint8_t> ours) -> Status {
+                                         theirs.resize(ours.size());
+                                         if (auto read = original.readAt(offset, theirs); !read) return read;
+                                         for (std::size_t i = 0; i < ours.size(); ++i) {
+                                             if (ours[i] == theirs[i]) continue;
+                                             if (changed++ == 0) {
+                                                 first = offset + static_cast<std::int64_t>(i);
+                                                 was = theirs[i];
+                                                 now = ours[i];
+                                             }
+                                         }
+                                         return {};
+                                     });
+        if (!compared) return compared;
+        if (changed > 0)
             problems.push_back({Check::Unchanged, std::to_string(changed) + (changed == 1 ? " byte" : " bytes") +
                                                       " changed " + stretch.name + ", first at " + offsetText(first) +
-                                                      " (" + std::to_string(original[firstAt]) + " in the original, " +
-                                                      std::to_string(image[firstAt]) + " now)"});
-        }
+                                                      " (" + std::to_string(was) + " in the original, " +
+                                                      std::to_string(now) + " now)"});
     }
+    return {};
 }
 
 }  // namespace
 
-std::vector<Problem> verifyStream(const DecodedStream& stream) { return StreamChecker(stream).run(); }
+std::vector<Problem> verifyStream(const DecodedStream& stream) {
+    return StreamChecker(stream, format::recordCount).run();
+}
 
 std::int64_t writerRegionEnd() { return format::roomDataPos + format::maxGeneratedStream; }
 
-std::vector<Problem> verifyImage(const VerifyInputs& inputs) {
+Result<std::vector<Problem>> verifyImageFile(RandomAccessFile& image, std::optional<std::span<const std::uint8_t>> text,
+                                             RandomAccessFile* original) {
     std::vector<Problem> problems;
-    const auto size = static_cast<std::int64_t>(inputs.image.size());
-    const bool magic = inputs.image.size() >= format::imageMagic.size() &&
-                       std::equal(format::imageMagic.begin(), format::imageMagic.end(), inputs.image.begin());
+    auto size = image.size();
+    if (!size) return size.error();
+    auto region = readPrefix(image, format::readRegionEnd);
+    if (!region) return region.error();
+    const std::vector<std::uint8_t>& bytes = region.value();
+
+    const bool magic = bytes.size() >= format::imageMagic.size() &&
+                       std::equal(format::imageMagic.begin(), format::imageMagic.end(), bytes.begin());
     if (!magic) problems.push_back({Check::Image, "the image does not start with \"NES\" and 0x1A"});
-    if (size < format::minImageSize) {
-        problems.push_back({Check::Image, "the image is " + std::to_string(size) + " bytes long; it needs at least " +
-                                              std::to_string(format::minImageSize)});
+    if (size.value() < format::minImageSize) {
+        problems.push_back({Check::Image, "the image is " + std::to_string(size.value()) +
+                                              " bytes long; it needs at least " + std::to_string(format::minImageSize)});
         return problems;
     }
+    if ((bytes[format::headerFlagsOffset] & format::trainerFlag) != 0)
+        problems.push_back({Check::Image, "the header announces a " + std::to_string(format::trainerSize) +
+                                              "-byte trainer, so the labyrinth cannot lie at its offsets"});
 
-    auto decoded = decodeStream(inputs.image);
-    if (!decoded) {
-        problems.push_back({Check::Records, decoded.error().message});
-    } else {
-        auto found = verifyStream(decoded.value());
-        problems.insert(problems.end(), std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()));
-    }
-    if (inputs.text) checkTextBlock(inputs.image, *inputs.text, problems);
-    if (inputs.original) checkUnchanged(inputs.image, *inputs.original, problems);
+    const PartialStream decoded = decodeAsFarAsPossible(bytes);
+    if (!decoded.status) problems.push_back({Check::Records, decoded.status.error().message});
+    auto found = StreamChecker(decoded.stream, decoded.records).run();
+    problems.insert(problems.end(), std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()));
+    if (text) checkTextBlock(bytes, *text, problems);
+    if (original)
+        if (auto compared = checkUnchanged(image, *original, problems); !compared) return compared.error();
     return problems;
+}
+
+std::vector<Problem> verifyImage(const VerifyInputs& inputs) {
+    SpanFile image(inputs.image);
+    std::optional<SpanFile> original;
+    if (inputs.original) original.emplace(*inputs.original);
+    // Nothing in memory fails to read.
+    return verifyImageFile(image, inputs.text, original ? &*original : nullptr).value();
 }
 
 }  // namespace labyrinth

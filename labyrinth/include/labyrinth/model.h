@@ -55,6 +55,33 @@ inline constexpr std::uint8_t doorEast = 2;   // toward (x + 1, y)
 inline constexpr std::uint8_t doorWest = 4;   // toward (x - 1, y)
 inline constexpr std::uint8_t doorNorth = 8;  // toward (x, y - 1)
 
+/// One of the four steps between neighbouring cells, with the door bits on
+/// either side of the wall it crosses.
+struct Direction {
+    int dx;
+    int dy;
+    std::uint8_t bit;   ///< door bit of the cell the step leaves, toward the neighbour
+    std::uint8_t back;  ///< door bit of the neighbour, facing back
+    int opposite;       ///< direction code of the step back
+    const char* name;   ///< "east", "west", "south", "north" (y grows southward)
+};
+
+/// The steps by direction code, as growth, the probe pass and door carving
+/// know them: 1 +x, 2 -x, 3 +y, 4 -y (index 0 is no step). A draw r below 4
+/// gives code r + 1.
+inline constexpr std::array<Direction, 5> directions{{
+    {0, 0, 0, 0, 0, ""},
+    {+1, 0, doorEast, doorWest, 2, "east"},
+    {-1, 0, doorWest, doorEast, 1, "west"},
+    {0, +1, doorSouth, doorNorth, 4, "south"},
+    {0, -1, doorNorth, doorSouth, 3, "north"},
+}};
+
+/// The four sides of a cell in the order of their door bits 1, 2, 4, 8.
+inline constexpr std::array<Direction, 4> doorSides{directions[3], directions[1], directions[2], directions[4]};
+
+constexpr bool insideMaze(int x, int y) { return x >= 0 && y >= 0 && x < mazeSize && y < mazeSize; }
+
 /// A 25 x 25 array addressed by (x, y): x the column, y the row.
 template <typename T>
 class Grid {

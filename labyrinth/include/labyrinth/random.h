@@ -46,10 +46,8 @@ public:
         return result;
     }
 
-    /// A double in [0, 1) from the top 53 bits.
-    double uniform() { return static_cast<double>(next() >> 11U) * 0x1.0p-53; }
-
-    /// floor(n * u) for the next uniform draw u: 0 to n - 1, each equally
+    /// floor(n * u) for the next uniform draw u in [0, 1), u being the top
+    /// 53 bits of the engine's output over 2^53: 0 to n - 1, each equally
     /// likely. Computed in integers, which is exact (a double product could
     /// round up across an integer). n must be 1 to 2048.
     int below(int n) {
@@ -65,30 +63,47 @@ private:
     std::array<std::uint64_t, 4> state_{};
 };
 
-/// Where each generation attempt takes its seed.
+/// Where seeds come from: the master seed of each click, or the seed of
+/// each generation attempt.
 class SeedSource {
 public:
     virtual ~SeedSource() = default;
     virtual std::uint64_t nextSeed() = 0;
 };
 
+/// Nanoseconds since the epoch, from the system clock.
+std::uint64_t systemNanoseconds();
+
 /// Seeds from the time of day at nanosecond resolution, mixed with a running
-/// counter, so that two attempts never share a seed even within one tick.
+/// counter, so that two seeds never repeat even within one tick of the
+/// clock. The clock can be handed in, so that tests can stop it.
 class ClockSeedSource final : public SeedSource {
 public:
+    using Clock = std::uint64_t (*)();
+    explicit ClockSeedSource(Clock clock = systemNanoseconds) : clock_(clock) {}
     std::uint64_t nextSeed() override;
 
 private:
+    Clock clock_;
     std::uint64_t counter_ = 0;
 };
 
-/// Seeds derived from one master seed: attempt k gets deriveSeed(master, k).
-/// The same master seed always gives the same sequence of attempts.
+/// The one seed that the user gave, every time it is asked.
+class FixedSeedSource final : public SeedSource {
+public:
+    explicit FixedSeedSource(std::uint64_t seed) : seed_(seed) {}
+    std::uint64_t nextSeed() override { return seed_; }
+
+private:
+    std::uint64_t seed_;
+};
+
+/// Seeds derived from one master seed: the k-th call gives
+/// deriveSeed(master, k). The same master always gives the same sequence.
 class DerivedSeedSource final : public SeedSource {
 public:
     explicit DerivedSeedSource(std::uint64_t master) : master_(master) {}
     std::uint64_t nextSeed() override { return deriveSeed(master_, counter_++); }
-    std::uint64_t master() const { return master_; }
 
 private:
     std::uint64_t master_;

@@ -107,9 +107,9 @@ private:
             {r.topLeft(), r.bottomLeft()},      // west
             {r.topLeft(), r.topRight()},        // north
         }};
-        for (std::size_t i = 0; i < sides.size(); ++i) {
+        for (std::size_t i = 0; i < doorSides.size(); ++i) {
             const auto [a, b] = edges[i];
-            if ((c.doors & sides[i].bit) == 0) {
+            if ((c.doors & doorSides[i].bit) == 0) {
                 p_.drawLine(a, b);
             } else {
                 p_.drawLine(a, a + (b - a) * 0.25);

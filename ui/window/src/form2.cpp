@@ -256,7 +256,7 @@ void Form2::savebut_Click() {
     if (!session_) return;
     host_->startClick();
     lastClick_ = savebutClick(*session_, *host_);
-    if (lastClick_.error && report_) report_(this, QString::fromStdString(lastClick_.error->message));
+    if (!lastClick_.status && report_) report_(this, QString::fromStdString(lastClick_.status.error().message));
 }
 
 void Form2::Room_Click(int kk) {

@@ -39,8 +39,18 @@ struct DecodedStream {
     const DecodedCell& at(int x, int y) const { return cells[static_cast<std::size_t>(y * mazeSize + x)]; }
 };
 
-/// Decodes the 576 records that start at `roomDataPos` of `image` (the whole
-/// file's bytes). The error names the offset and what is wrong there.
+/// Decodes the 576 records that start at `roomDataPos` of `image` (the
+/// file's bytes from its start, at least up to `format::readRegionEnd` when
+/// the file is that long). The error names the offset and what is wrong there.
 Result<DecodedStream> decodeStream(std::span<const std::uint8_t> image);
+
+/// A stream read as far as it goes: the records before the first one that
+/// cannot be read (the cells after it keep their defaults), and why.
+struct PartialStream {
+    DecodedStream stream;
+    int records = 0;  ///< cells decoded, in rows; all 576 when `status` is ok
+    Status status;    ///< ok when every record and the trailing byte were read
+};
+PartialStream decodeAsFarAsPossible(std::span<const std::uint8_t> image);
 
 }  // namespace labyrinth

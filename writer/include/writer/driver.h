@@ -38,9 +38,11 @@ public:
     void setBusy(bool) override {}
 };
 
-/// Checks that an image can take a labyrinth: the NES magic and room for the
+/// Checks that an image can take a labyrinth: the NES magic, no trainer
+/// (the labyrinth's offsets assume an image without one), and room for the
 /// stream and the text block. Asked of the open file, so a file that changed
-/// since it was opened is caught too.
+/// since it was opened is caught too. The one check of an image, whichever
+/// front end reports it.
 Status checkImage(RandomAccessFile& image);
 /// Checks that a text file holds the whole text block.
 Status checkTextFile(RandomAccessFile& text);
@@ -48,11 +50,13 @@ Status checkTextFile(RandomAccessFile& text);
 struct ClickResult;
 
 /// Everything one window (or one command-line run) keeps: the model, the
-/// writer state, the random source and the two open files.
+/// writer state, the random source, the two open files, and where the master
+/// seed of each click comes from (the clock for the window, the user's
+/// seed for the command line).
 class Session {
 public:
-    Session(RandomAccessFile& rom, RandomAccessFile& text, SeedSource& seeds)
-        : rom_(rom), text_(text), seeds_(seeds) {}
+    Session(RandomAccessFile& rom, RandomAccessFile& text, SeedSource& masterSeeds)
+        : rom_(rom), text_(text), masterSeeds_(masterSeeds) {}
 
     Labyrinth& model() { return model_; }
     const Labyrinth& model() const { return model_; }
@@ -69,25 +73,27 @@ private:
     Random rng_;
     RandomAccessFile& rom_;
     RandomAccessFile& text_;
-    SeedSource& seeds_;
+    SeedSource& masterSeeds_;
 };
 
 /// The outcome of one click.
 struct ClickResult {
-    Status error;              ///< set when the click failed; never "Done." then
+    Status status;             ///< ok after "Done."; otherwise why the click failed
+    bool refused = false;      ///< failed before anything was written: the files were unfit or unreadable
     int attempts = 0;          ///< encoding passes
     int generations = 0;       ///< generation attempts, restarts included
-    std::uint64_t seed = 0;    ///< seed of the accepted generation attempt
+    std::uint64_t seed = 0;    ///< master seed of the click; `write --seed` with it repeats the click
     EncodeStats stats;         ///< records of the accepted stream
     std::vector<std::uint8_t> stream;  ///< the accepted stream, trailing 0 included
 };
 
 /// `savebut_Click`: busy pointer, "Creating...", generate and write until the
 /// stream carries every link number and area mark ("Failed." between tries),
-/// then the text block, the default pointer and "Done.". Checks both files
-/// first, and reads the text block before anything is written, so bad input
-/// leaves the image untouched. On a failure the status line is left on
-/// "Failed." and the message says what the image holds.
+/// then the text block, the default pointer and "Done.". One master seed per
+/// click; attempt k of the click is seeded with deriveSeed(master, k). Checks
+/// both files first, and reads the text block before anything is written, so
+/// bad input leaves the image untouched. On a failure the status line is
+/// left on "Failed." and the message says what the image holds.
 ClickResult savebutClick(Session& session, DriverHost& host);
 
 }  // namespace labyrinth

@@ -10,11 +10,11 @@
 
 namespace labyrinth {
 
-/// The writer's own state beside the model. `startPass` gives it the start
+/// The writer's own state beside the model. (The offset of the next record
+/// is the stream's length so far: the pass composes the stream in memory.) `startPass` gives it the start
 /// values of a pass; the pass leaves in it which link numbers (in the model's
 /// `corridorUsed`) and which area marks it wrote.
 struct WriterState {
-    std::int64_t writePos = 0;        ///< offset of the next record
     std::uint8_t cellDoors = 0;       ///< door mask of the cell being encoded
     std::uint8_t seqNo = 0;           ///< number of the next sequence record
     std::int16_t lotteryBudget = 0;   ///< lottery wins still allowed

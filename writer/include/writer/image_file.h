@@ -1,9 +1,11 @@
 #pragma once
 // The image-file layer: files as random-access byte stores. Every access is a
 // positioned read or write that is checked; failures name the file and give
-// the system's reason. Nothing here creates, truncates or extends a file.
+// the system's reason. Nothing here creates, truncates or extends a file that
+// the user gave as input (new files are output_file.h's business).
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -29,7 +31,7 @@ public:
     /// Fails when the file is no longer the one that its name leads to (it
     /// was removed, or another file took its name), so that a write does
     /// not vanish into a file nobody can see any more.
-    virtual Status checkStillThere() { return std::nullopt; }
+    virtual Status checkStillThere() { return {}; }
 };
 
 /// A file on disk, opened once and kept open. Move-only.
@@ -37,26 +39,35 @@ class DiskFile final : public RandomAccessFile {
 public:
     enum class Mode { ReadOnly, ReadWrite };
 
-    /// Opens an existing regular file; never creates one.
+    /// Opens an existing regular file. Never creates one, and never waits: a
+    /// FIFO, socket or device is refused at once ("is not a regular file")
+    /// before a byte is read. As root, a file whose owner may not write it
+    /// is still refused for writing, so that an image marked read-only to
+    /// protect it stays protected.
     static Result<std::unique_ptr<DiskFile>> open(const std::string& path, Mode mode);
     ~DiskFile() override;
     DiskFile(const DiskFile&) = delete;
     DiskFile& operator=(const DiskFile&) = delete;
 
-    const std::string& name() const override { return path_; }
+    const std::string& name() const override { return name_; }
     Status readAt(std::int64_t offset, std::span<std::uint8_t> out) override;
+    /// Also fails when the file's size changed while the bytes were written
+    /// (another program shrank or grew it), so that is never taken for success.
     Status writeAt(std::int64_t offset, std::span<const std::uint8_t> data) override;
     Result<std::int64_t> size() override;
     Status flush() override;
     Status checkStillThere() override;
-    /// Closes the handle; closing twice is harmless.
-    void close();
+    /// Closes the handle; closing twice is harmless. Fails when the system
+    /// reports an error that only shows at close (some network file systems).
+    Status close();
     bool isOpen() const { return fd_ >= 0; }
 
 private:
-    DiskFile(std::string path, int fd, std::uint64_t device, std::uint64_t inode)
-        : path_(std::move(path)), fd_(fd), device_(device), inode_(inode) {}
-    std::string path_;
+    friend class NewFile;  // a new file is a disk file under a temporary name
+    DiskFile(std::string name, std::string path, int fd, std::uint64_t device, std::uint64_t inode)
+        : name_(std::move(name)), path_(std::move(path)), fd_(fd), device_(device), inode_(inode) {}
+    std::string name_;  // for messages
+    std::string path_;  // where the file is found again
     int fd_ = -1;
     std::uint64_t device_ = 0;  // identity of the file opened, to tell if the
     std::uint64_t inode_ = 0;   // name later leads somewhere else
@@ -73,7 +84,7 @@ public:
     Status readAt(std::int64_t offset, std::span<std::uint8_t> out) override;
     Status writeAt(std::int64_t offset, std::span<const std::uint8_t> data) override;
     Result<std::int64_t> size() override { return static_cast<std::int64_t>(bytes_.size()); }
-    Status flush() override { return std::nullopt; }
+    Status flush() override { return {}; }
 
     const std::vector<std::uint8_t>& bytes() const { return bytes_; }
     std::vector<std::uint8_t>& bytes() { return bytes_; }
@@ -83,15 +94,24 @@ private:
     std::vector<std::uint8_t> bytes_;
 };
 
-/// Reads a whole file that is not kept open (a copy's source, a text file).
-Result<std::vector<std::uint8_t>> readWholeFile(const std::string& path);
+/// The first `limit` bytes of `file`, or all of it when it is shorter: what
+/// the labyrinth's readers need, whatever the file's size.
+Result<std::vector<std::uint8_t>> readPrefix(RandomAccessFile& file, std::int64_t limit);
 
-/// Writes `bytes` as a new file at `path` through a temporary file in the same
-/// folder that is renamed into place, so that `path` is either left as it was
-/// or holds all of `bytes`. Fails when `path` exists and `replace` is false.
-Status writeNewFile(const std::string& path, std::span<const std::uint8_t> bytes, bool replace);
+/// Bytes per chunk when a whole file must be seen (a copy, a comparison), so
+/// that memory stays bounded whatever the file's size.
+inline constexpr std::int64_t chunkSize = std::int64_t{1} << 20;
 
-/// "name: what: reason" from errno.
+/// Reads `file` from `begin` to `end` in chunks of at most `chunkSize` bytes
+/// and hands each to `visit` with its offset; stops at the first failure.
+Status forEachChunk(RandomAccessFile& file, std::int64_t begin, std::int64_t end,
+                    const std::function<Status(std::int64_t offset, std::span<const std::uint8_t> bytes)>& visit);
+
+/// How messages call a file of this type (`st_mode`): "a FIFO", "a folder"...
+std::string fileTypeName(std::uint32_t mode);
+
+/// "name: what: reason" for a system error. Take `errnoValue` from errno
+/// before anything else runs, as building the text may change errno.
 Error systemError(const std::string& name, const std::string& what, int errnoValue);
 
 }  // namespace labyrinth

@@ -1,6 +1,6 @@
 #pragma once
 // What the front ends need to show a labyrinth read back out of an image:
-// the four sides of a cell, the written stream's bytes, where each link door
+// the doors of a cell, the written stream's bytes, where each link door
 // leads, and how many records of each kind the stream holds.
 
 #include <array>
@@ -12,29 +12,10 @@
 
 namespace labyrinth {
 
-/// One side of a cell: its door bit, the bit of the neighbour facing back,
-/// and the step to that neighbour.
-struct Side {
-    std::uint8_t bit;
-    std::uint8_t back;
-    int dx;
-    int dy;
-    const char* name;  ///< "south", "east", "west", "north" (y grows southward)
-};
-
-inline constexpr std::array<Side, 4> sides{{
-    {doorSouth, doorNorth, 0, 1, "south"},
-    {doorEast, doorWest, 1, 0, "east"},
-    {doorWest, doorEast, -1, 0, "west"},
-    {doorNorth, doorSouth, 0, -1, "north"},
-}};
-
-constexpr bool insideMaze(int x, int y) { return x >= 0 && y >= 0 && x < mazeSize && y < mazeSize; }
-
 /// Number of doors in a mask (0..4).
 constexpr int doorCount(std::uint8_t doors) {
     int count = 0;
-    for (const Side& side : sides) count += (doors & side.bit) != 0 ? 1 : 0;
+    for (const Direction& side : doorSides) count += (doors & side.bit) != 0 ? 1 : 0;
     return count;
 }
 

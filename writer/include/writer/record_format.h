@@ -21,6 +21,11 @@ inline constexpr std::int64_t textEnd = textBase + textSize;
 inline constexpr std::int64_t minImageSize = textEnd;
 /// Every image starts with these four bytes.
 inline constexpr std::array<std::uint8_t, 4> imageMagic{'N', 'E', 'S', 0x1A};
+/// Byte 6 of the iNES header holds flags; this one says that a 512-byte
+/// trainer follows the header, which would move every offset above.
+inline constexpr std::int64_t headerFlagsOffset = 6;
+inline constexpr std::uint8_t trainerFlag = 0x04;
+inline constexpr int trainerSize = 512;
 /// The text file name looked for beside the image.
 inline constexpr const char* textFileName = "tgltext.tgl";
 
@@ -109,6 +114,9 @@ inline constexpr std::int64_t maxGeneratedStream =
 static_assert(roomDataPos + maxGeneratedStream <= textBase, "stream would reach the text block");
 /// The longest stream any model can give, for buffers.
 inline constexpr std::int64_t maxStreamSize = recordCount * maxRecordLength + 1;
+/// Readers of a labyrinth need the image only up to here (the longest
+/// stream any bytes can give, and the text block), whatever its size.
+inline constexpr std::int64_t readRegionEnd = std::max(textEnd, roomDataPos + maxStreamSize);
 
 /// A blank image of the smallest size that takes a labyrinth: the magic, then
 /// zeros. For runs in memory and benchmarks; never a real cartridge.

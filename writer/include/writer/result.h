@@ -1,5 +1,7 @@
 #pragma once
-// Failure by value: the core never throws into the front ends.
+// Failure by value: the core never throws into the front ends. One
+// convention everywhere: a `Result` converts to true on success, and its
+// `error()` says what went wrong otherwise.
 
 #include <cassert>
 #include <optional>
@@ -16,7 +18,7 @@ struct Error {
 
 /// A value or an Error.
 template <typename T>
-class Result {
+class [[nodiscard]] Result {
 public:
     Result(T value) : state_(std::move(value)) {}  // NOLINT(google-explicit-constructor)
     Result(Error error) : state_(std::move(error)) {}  // NOLINT(google-explicit-constructor)
@@ -31,7 +33,22 @@ private:
     std::variant<T, Error> state_;
 };
 
-/// The result of an operation that yields nothing but may fail.
-using Status = std::optional<Error>;
+/// Success or an Error, for operations that yield nothing else. A
+/// default-constructed one is a success: `return {};`.
+template <>
+class [[nodiscard]] Result<void> {
+public:
+    Result() = default;
+    Result(Error error) : error_(std::move(error)) {}  // NOLINT(google-explicit-constructor)
+
+    bool ok() const { return !error_.has_value(); }
+    explicit operator bool() const { return ok(); }
+    const Error& error() const { assert(!ok()); return *error_; }
+
+private:
+    std::optional<Error> error_;
+};
+
+using Status = Result<void>;
 
 }  // namespace labyrinth

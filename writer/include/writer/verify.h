@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "writer/decoder.h"
+#include "writer/image_file.h"
+#include "writer/result.h"
 
 namespace labyrinth {
 
@@ -46,6 +48,7 @@ std::vector<Problem> verifyStream(const DecodedStream& stream);
 /// generated labyrinth can give.
 std::int64_t writerRegionEnd();
 
+/// The image, and what to compare it with, held in memory.
 struct VerifyInputs {
     std::span<const std::uint8_t> image;                     ///< the whole image file
     std::optional<std::span<const std::uint8_t>> text;       ///< the text file, when it is to be compared
@@ -56,5 +59,11 @@ struct VerifyInputs {
 /// `verifyStream`), and, when given, the text block and the untouched bytes.
 /// Empty when everything holds.
 std::vector<Problem> verifyImage(const VerifyInputs& inputs);
+
+/// The same checks on files of any size: only the labyrinth's region of
+/// `image` is read, and the comparison with `original` runs in chunks, so
+/// memory stays bounded. Fails only when a file cannot be read.
+Result<std::vector<Problem>> verifyImageFile(RandomAccessFile& image, std::optional<std::span<const std::uint8_t>> text,
+                                             RandomAccessFile* original);
 
 }  // namespace labyrinth
