@@ -1,8 +1,9 @@
 # The README's commands. Everything goes through the CMake presets.
 #   make run   [DIR=folder]     build and start the window in DIR (default: here)
-#   make test                   install what is missing, build, run every test: the test suite,
-#                               the same suite under the address and UB sanitizers, and a
-#                               bounded fuzzing run (FUZZ_SECONDS per target)
+#   make test                   install what is missing, build, run every test: the test suite
+#                               on the dev build, on the release build that users get, and
+#                               under the address and UB sanitizers, then a bounded
+#                               fuzzing run (FUZZ_SECONDS per target)
 #   make bench                  build and run the benchmarks (release build)
 #   make deps                   install the Debian packages the build needs
 #   make demo                   write a labyrinth into a blank synthetic image,
@@ -25,6 +26,7 @@ run: all
 
 test: deps
 	cmake --workflow --preset dev
+	cmake --workflow --preset release-tests
 	cmake --workflow --preset asan
 	$(MAKE) --no-print-directory fuzz
 

@@ -201,12 +201,25 @@ TEST(Acceptance, PassesWithAll21FlagsAndFailsWith20) {
     EXPECT_FALSE(streamComplete(m, w));
 }
 
-TEST(Acceptance, StartOfAPassForgetsEarlierAreaMarks) {
+TEST(Acceptance, StartOfAPassResetsEverythingAPassCounts) {
+    // Whatever an earlier pass left, so that a flag that is not cleared shows.
     Labyrinth m;
     WriterState w;
+    w.seqNo = 66;
+    w.lotteryBudget = 3;
     w.areaMarkWritten.fill(1);
+    w.seqGiven.fill(1);
+    w.tagGiven.fill(1);
+    m.corridorUsed.fill(1);
+    m.itemCount = 2;
+    m.markCount = 30;
     w.startPass(m);
-    for (const auto flag : w.areaMarkWritten) EXPECT_EQ(flag, 0);
+    for (const auto flag : w.areaMarkWritten) EXPECT_EQ(flag, 0) << "the test judges only the stream just written";
+    for (const auto flag : w.seqGiven) EXPECT_EQ(flag, 0);
+    for (const auto flag : w.tagGiven) EXPECT_EQ(flag, 0);
+    for (const auto flag : m.corridorUsed) EXPECT_EQ(flag, 0);
+    EXPECT_EQ(w.seqNo, format::seqNoStart);
+    EXPECT_EQ(w.lotteryBudget, format::lotteryBudgetStart);
     EXPECT_EQ(m.itemCount, format::itemIndexStart);
     EXPECT_EQ(m.markCount, markCountStart);
 }

@@ -181,6 +181,26 @@ TEST(LinkPass, OpensOneDoorIntoEachLargerAreaFromAPlainRoom) {
     EXPECT_EQ(m.corridorUsed[2], 0);
 }
 
+// Each stage is called on its own here, so that a build whose optimiser
+// dropped a stage's call (g++ 12 has deleted store-only loops before) fails.
+TEST(FinalCopy, EveryEntryOwningItsCellTakesTheCellsAreaAndNoOtherChanges) {
+    Labyrinth m = surveyModel();
+    for (int g = 0; g < areaCount; ++g) m.entryX[static_cast<std::size_t>(g)] = static_cast<std::uint8_t>(g);
+    // Entry 3's cell was taken by entry 7, a later anchor on the same cell.
+    m.entryX[3] = 7;
+    m.entryArea[3] = 3;
+    for (int g = 0; g < areaCount; ++g) m.mapArea(g, 0) = static_cast<std::uint8_t>(10 - g);  // order numbers
+    m.entryX[static_cast<std::size_t>(entryCount)] = 5;  // an entry no generation claims
+    m.entryArea[static_cast<std::size_t>(entryCount)] = 9;
+    copyFinalAreas(m);
+    for (int g = 0; g < areaCount; ++g) {
+        if (g == 3) continue;
+        EXPECT_EQ(m.entryArea[static_cast<std::size_t>(g)], 10 - g) << "entry " << g;
+    }
+    EXPECT_EQ(m.entryArea[3], 3) << "an entry that lost its cell keeps its growth number";
+    EXPECT_EQ(m.entryArea[static_cast<std::size_t>(entryCount)], 9) << "entries past 370 are left alone";
+}
+
 // Generates with the seeds 0, 1, 2, ... derived from `master`.
 struct Generated {
     Labyrinth model;

@@ -54,30 +54,37 @@ public:
 };
 
 /// Every broken invariant of a finished generation, one text each; empty
-/// when the model holds a complete, consistent labyrinth.
-std::vector<std::string> invariantProblems(const Labyrinth& model);
+/// when the model holds a complete, consistent labyrinth. After a write the
+/// writer has reused the model's counters, so only the counts that survive
+/// the encoding pass are compared then.
+enum class ModelStage { Generated, Written };
+std::vector<std::string> invariantProblems(const Labyrinth& model, ModelStage stage = ModelStage::Generated);
 
 /// A file layer that fails on purpose: the n-th write as a full disk
-/// would, the n-th read as a failing disk would (counted from 1; 0 never).
+/// would, the n-th read as a failing disk would, the n-th flush as a disk
+/// that loses the data late (counted from 1; 0 never).
 class FaultyFile final : public RandomAccessFile {
 public:
     struct Faults {
         int failingWrite = 0;
         int failingRead = 0;
+        int failingFlush = 0;
     };
     FaultyFile(RandomAccessFile& inner, Faults faults) : inner_(inner), faults_(faults) {}
     const std::string& name() const override { return inner_.name(); }
     Status readAt(std::int64_t offset, std::span<std::uint8_t> out) override;
     Status writeAt(std::int64_t offset, std::span<const std::uint8_t> data) override;
     Result<std::int64_t> size() override { return inner_.size(); }
-    Status flush() override { return inner_.flush(); }
+    Status flush() override;
     int writes() const { return writes_; }
+    int flushes() const { return flushes_; }
 
 private:
     RandomAccessFile& inner_;
     Faults faults_;
     int writes_ = 0;
     int reads_ = 0;
+    int flushes_ = 0;
 };
 
 /// What a program printed and how it ended.
