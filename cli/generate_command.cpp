@@ -66,6 +66,8 @@ ExitCode runGenerate(const GenerateOptions& options) {
         // standard output at the end say why.
         if (!std::cout) return ExitCode::Failed;
     }
+    // The figures below are only worth printing once the lines arrived.
+    if (!std::cout.flush()) return ExitCode::Failed;
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     std::cerr << options.count << " clicks from master seed " << master << " in " << elapsed.count()
               << " s: " << attempts << " encoding passes, " << generations << " generation attempts\n";

@@ -35,9 +35,21 @@ Result<std::unique_ptr<NewFile>> copyImage(DiskFile& image, const std::string& o
     auto size = image.size();
     if (!size) return size.error();
     NewFile& file = *copy.value();
-    auto copied = forEachChunk(image, 0, size.value(),
-                               [&](std::int64_t, std::span<const std::uint8_t> bytes) { return file.append(bytes); });
-    if (!copied) return copied.error();
+    // Holes of a sparse image are skipped, not read, and stay holes.
+    for (std::int64_t offset = 0; offset < size.value();) {
+        const std::int64_t data = std::min(image.nextData(offset), size.value());
+        if (data > offset) {
+            if (auto hole = file.appendZeros(data - offset); !hole) return hole.error();
+            offset = data;
+            continue;
+        }
+        const std::int64_t end = std::min(offset + chunkSize, size.value());
+        auto copied = forEachChunk(image, offset, end, [&](std::int64_t, std::span<const std::uint8_t> bytes) {
+            return file.append(bytes);
+        });
+        if (!copied) return copied.error();
+        offset = end;
+    }
     return std::move(copy.value());
 }
 

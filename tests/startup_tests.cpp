@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <new>
 #include <stdexcept>
 
 #include <unistd.h>
@@ -317,6 +318,46 @@ TEST(StartupLoad, BadStartsAreReportedAndTouchNothing) {
         }
         EXPECT_EQ(snapshot(dir.path()), before) << row.what << ": nothing may be created or changed";
     }
+}
+
+TEST(StartupGuard, AnythingAnEventHandlerThrowsBecomesAMessageNotAnAbort) {
+    Reports reports;
+    EXPECT_TRUE(deliverGuarded([] { return true; }, QStringLiteral("t"), reports.reporter()));
+    EXPECT_TRUE(reports.messages.empty());
+
+    const struct {
+        const char* what;
+        std::function<bool()> deliver;
+        const char* says;
+    } rows[] = {
+        {"an exception", [] () -> bool { throw std::runtime_error("the disk went away"); }, "the disk went away"},
+        {"no memory", [] () -> bool { throw std::bad_alloc(); }, "out of memory"},
+        {"anything else", [] () -> bool { throw 42; }, "unknown failure"},
+    };
+    for (const auto& row : rows) {
+        Reports seen;
+        EXPECT_FALSE(deliverGuarded(row.deliver, QStringLiteral("Vrelmak - Dunmere"), seen.reporter())) << row.what;
+        ASSERT_EQ(seen.messages.size(), 1) << row.what;
+        EXPECT_EQ(seen.titles[0], QStringLiteral("Vrelmak - Dunmere"));
+        EXPECT_TRUE(seen.messages[0].contains(QString::fromUtf8(row.says))) << seen.messages[0].toStdString();
+    }
+}
+
+TEST(StartupCommandLine, VersionAndHelpAreAnsweredAndToolkitOptionsLeftAlone) {
+    const char* version[] = {"labyrinth-writer", "--version"};
+    const auto v = answerCommandLine(2, version);
+    ASSERT_TRUE(v);
+    EXPECT_EQ(v->exitCode, 0);
+    EXPECT_EQ(v->text.rfind("labyrinth-writer ", 0), 0U) << v->text;
+    EXPECT_EQ(v->text.back(), '\n');
+    const char* help[] = {"labyrinth-writer", "--help"};
+    const auto h = answerCommandLine(2, help);
+    ASSERT_TRUE(h);
+    EXPECT_NE(h->text.find("tgltext.tgl"), std::string::npos);
+    const char* none[] = {"labyrinth-writer"};
+    EXPECT_FALSE(answerCommandLine(1, none));
+    const char* platform[] = {"labyrinth-writer", "-platform", "offscreen"};
+    EXPECT_FALSE(answerCommandLine(3, platform));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // writes a new labyrinth into the image in place.
 
 #include <QApplication>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -11,9 +12,23 @@
 #include "labyrinth/random.h"
 #include "window/form2.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+// Qt cannot carry an exception through its event loop; anything an event
+// handler throws ends here, with a message box instead of an abort.
+class GuardedApplication final : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        return labyrinth::app::deliverGuarded([&] { return QApplication::notify(receiver, event); },
+                                              QString::fromUtf8(labyrinth::window::windowCaption),
+                                              labyrinth::app::showStartupError);
+    }
+};
+
+int run(int argc, char** argv) {
     using namespace labyrinth;
-    QApplication application(argc, argv);
+    GuardedApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("labyrinth-writer"));
     const QString caption = QString::fromUtf8(window::windowCaption);
 
@@ -32,4 +47,22 @@ int main(int argc, char** argv) {
                        std::make_unique<ClockSeedSource>());
     form.show();
     return QApplication::exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // --version and --help need no display, so they are answered first.
+    if (const auto answer = labyrinth::app::answerCommandLine(argc, argv)) {
+        std::fputs(answer->text.c_str(), answer->exitCode == 0 ? stdout : stderr);
+        return std::fflush(stdout) == 0 ? answer->exitCode : 1;
+    }
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "labyrinth-writer: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "labyrinth-writer: unexpected failure\n");
+    }
+    return 1;
 }

@@ -8,6 +8,10 @@
 #include "window/form2.h"
 #include "writer/driver.h"
 #include "writer/record_format.h"
+#include "labyrinth/version.h"
+
+#include <QCoreApplication>
+#include <new>
 
 namespace labyrinth::app {
 namespace {
@@ -40,6 +44,38 @@ QString askRomName(const QString& label, const QString& title) {
 
 void showStartupError(const QString& title, const QString& message) {
     QMessageBox::critical(nullptr, title, message);
+}
+
+bool deliverGuarded(const std::function<bool()>& deliver, const QString& title, const Reporter& report) {
+    QString what;
+    try {
+        return deliver();
+    } catch (const std::bad_alloc&) {
+        what = QStringLiteral("out of memory");
+    } catch (const std::exception& e) {
+        what = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        what = QStringLiteral("an unknown failure");
+    }
+    report(title, QStringLiteral("The program has to stop: %1. Your image keeps what the last \"Done.\" wrote.")
+                      .arg(what));
+    QCoreApplication::exit(1);
+    return false;
+}
+
+std::optional<CommandLineAnswer> answerCommandLine(int argc, const char* const* argv) {
+    if (argc <= 1) return std::nullopt;
+    const std::string argument = argv[1];
+    if (argument == "--version") return CommandLineAnswer{std::string("labyrinth-writer ") + versionText + "\n", 0};
+    const std::string usage =
+        "Usage: labyrinth-writer\n"
+        "Start it in the folder that holds your cartridge image (.nes) and tgltext.tgl. It asks for the\n"
+        "image's name (without .nes) and shows a window whose green button \"Write to TGL\" writes a new\n"
+        "labyrinth into the image in place. For seeds, copies, maps and batch runs, see labyrinth-cli.\n"
+        "  --help     show this text\n"
+        "  --version  show the version\n";
+    if (argument == "--help" || argument == "-h") return CommandLineAnswer{usage, 0};
+    return std::nullopt;  // the toolkit's own options, such as -platform, go to the toolkit
 }
 
 LoadResult Form_Load(const fs::path& workingDir, const Prompt& prompt, const Reporter& report) {

@@ -160,6 +160,19 @@ Status DiskFile::flush() {
     return {};
 }
 
+std::int64_t DiskFile::nextData(std::int64_t offset) {
+    if (fd_ < 0) return offset;
+    const off_t data = ::lseek(fd_, static_cast<off_t>(offset), SEEK_DATA);
+    if (data >= 0) return std::max<std::int64_t>(data, offset);
+    // Nothing but a hole up to the end; any other failure (a file system
+    // that cannot tell) leaves every byte to be read.
+    if (errno == ENXIO) {
+        auto end = size();
+        if (end) return std::max(end.value(), offset);
+    }
+    return offset;
+}
+
 Status DiskFile::checkStillThere() {
     if (fd_ < 0) return Error{name_ + ": the file is closed"};
     struct stat info {};

@@ -154,19 +154,23 @@ NewFile::~NewFile() {
     ::unlink(temporary_.c_str());
 }
 
-Status NewFile::append(std::span<const std::uint8_t> bytes) {
+Status NewFile::appendZeros(std::int64_t count) {
     if (committed_) return Error{name() + ": the file is closed"};
     auto size = file_->size();
     if (!size) return size.error();
-    const std::int64_t end = size.value() + static_cast<std::int64_t>(bytes.size());
-    const int fd = file_->fd_;
-    if (allZero(bytes)) {
-        if (::ftruncate(fd, static_cast<off_t>(end)) != 0) {
-            const int err = errno;
-            return systemError(name(), "cannot write", err);
-        }
-        return {};
+    if (::ftruncate(file_->fd_, static_cast<off_t>(size.value() + count)) != 0) {
+        const int err = errno;
+        return systemError(name(), "cannot write", err);
     }
+    return {};
+}
+
+Status NewFile::append(std::span<const std::uint8_t> bytes) {
+    if (committed_) return Error{name() + ": the file is closed"};
+    if (allZero(bytes)) return appendZeros(static_cast<std::int64_t>(bytes.size()));
+    auto size = file_->size();
+    if (!size) return size.error();
+    const int fd = file_->fd_;
     std::size_t done = 0;
     while (done < bytes.size()) {
         const std::int64_t where = size.value() + static_cast<std::int64_t>(done);

@@ -378,21 +378,30 @@ Status checkUnchanged(RandomAccessFile& image, RandomAccessFile& original, std::
         std::int64_t first = -1;
         std::uint8_t was = 0;
         std::uint8_t now = 0;
-        auto compared = forEachChunk(image, stretch.begin, stretch.end,
-                                     [&](std::int64_t offset, std::span<const std::uint8_t> ours) -> Status {
-                                         theirs.resize(ours.size());
-                                         if (auto read = original.readAt(offset, theirs); !read) return read;
-                                         for (std::size_t i = 0; i < ours.size(); ++i) {
-                                             if (ours[i] == theirs[i]) continue;
-                                             if (changed++ == 0) {
-                                                 first = offset + static_cast<std::int64_t>(i);
-                                                 was = theirs[i];
-                                                 now = ours[i];
-                                             }
-                                         }
-                                         return {};
-                                     });
-        if (!compared) return compared;
+        auto compare = [&](std::int64_t offset, std::span<const std::uint8_t> ours) -> Status {
+            theirs.resize(ours.size());
+            if (auto read = original.readAt(offset, theirs); !read) return read;
+            for (std::size_t i = 0; i < ours.size(); ++i) {
+                if (ours[i] == theirs[i]) continue;
+                if (changed++ == 0) {
+                    first = offset + static_cast<std::int64_t>(i);
+                    was = theirs[i];
+                    now = ours[i];
+                }
+            }
+            return {};
+        };
+        for (std::int64_t offset = stretch.begin; offset < stretch.end;) {
+            // Where both files have a hole, both hold zeros: nothing to read.
+            const std::int64_t data = std::min({image.nextData(offset), original.nextData(offset), stretch.end});
+            if (data > offset) {
+                offset = data;
+                continue;
+            }
+            const std::int64_t end = std::min(offset + chunkSize, stretch.end);
+            if (auto compared = forEachChunk(image, offset, end, compare); !compared) return compared;
+            offset = end;
+        }
         if (changed > 0)
             problems.push_back({Check::Unchanged, std::to_string(changed) + (changed == 1 ? " byte" : " bytes") +
                                                       " changed " + stretch.name + ", first at " + offsetText(first) +

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "writer/image_file.h"
@@ -45,6 +46,21 @@ struct LoadResult {
     /// The program's exit status when it ends here: 0 after a cancel.
     int exitCode() const { return outcome == LoadOutcome::Failed ? 1 : 0; }
 };
+
+/// Runs the delivery of one event. Whatever it throws is reported through
+/// `report` (with `title`) and ends the event loop with status 1, so that no
+/// failure ends the program without a message.
+bool deliverGuarded(const std::function<bool()>& deliver, const QString& title, const Reporter& report);
+
+/// What the program says to `--version` and `--help` before any window
+/// exists (so that they work without a display): the text and the exit
+/// status, or nothing for an ordinary start (other arguments are the
+/// toolkit's, such as -platform).
+struct CommandLineAnswer {
+    std::string text;
+    int exitCode = 0;
+};
+std::optional<CommandLineAnswer> answerCommandLine(int argc, const char* const* argv);
 
 /// `Form_Load`: prompts, then opens `appDir` + name + ".nes" and
 /// `appDir` + "tgltext.tgl", where `appDir` is `workingDir` and a separator.

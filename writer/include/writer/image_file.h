@@ -28,6 +28,10 @@ public:
     virtual Result<std::int64_t> size() = 0;
     /// Pushes written bytes to the storage so that late failures show up.
     virtual Status flush() = 0;
+    /// Where the next bytes that may be other than zero begin, at or after
+    /// `offset` (the size when none follow): a sparse file's holes read as
+    /// zeros and need not be read. Without that knowledge, `offset` itself.
+    virtual std::int64_t nextData(std::int64_t offset) { return offset; }
     /// Fails when the file is no longer the one that its name leads to (it
     /// was removed, or another file took its name), so that a write does
     /// not vanish into a file nobody can see any more.
@@ -57,6 +61,7 @@ public:
     Result<std::int64_t> size() override;
     Status flush() override;
     Status checkStillThere() override;
+    std::int64_t nextData(std::int64_t offset) override;
     /// Closes the handle; closing twice is harmless. Fails when the system
     /// reports an error that only shows at close (some network file systems).
     Status close();

@@ -69,6 +69,8 @@ public:
     /// Adds `bytes` at the end. A run of zeros becomes a hole, so that a
     /// sparse image stays sparse.
     Status append(std::span<const std::uint8_t> bytes);
+    /// Adds `count` zeros at the end, as a hole.
+    Status appendZeros(std::int64_t count);
     /// Saves the file and moves it to its name; afterwards it is closed.
     Status commit();
 
