@@ -11,9 +11,11 @@
 #include <new>
 #include <stdexcept>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/startup.h"
+#include "writer/record_format.h"
 #include "qt_test_app.h"
 #include "test_support.h"
 
@@ -23,15 +25,17 @@ namespace {
 namespace fs = std::filesystem;
 using testing::TempDir;
 
-// Every entry of a folder with its bytes (a folder as "<folder>", a file this
-// process may not read as "<unreadable>"), to show that start-up created,
-// removed and changed nothing.
+// Every entry of a folder with its bytes (anything but a regular file as its
+// type, a file this process may not read as "<unreadable>"), to show that
+// start-up created, removed and changed nothing.
 std::map<std::string, std::vector<std::uint8_t>> snapshot(const fs::path& folder) {
     std::map<std::string, std::vector<std::uint8_t>> entries;
     for (const auto& entry : fs::directory_iterator(folder)) {
         const std::string name = entry.path().filename().string();
-        if (entry.is_directory()) {
-            const std::string marker = "<folder>";
+        const auto type = entry.symlink_status().type();
+        if (type != fs::file_type::regular) {
+            // A folder, a link, a FIFO (which must never be opened to read here).
+            const std::string marker = "<" + std::to_string(static_cast<int>(type)) + ">";
             entries[name] = {marker.begin(), marker.end()};
         } else {
             try {
@@ -273,6 +277,37 @@ TEST(StartupLoad, BadStartsAreReportedAndTouchNothing) {
          "game",
          {"/tgltext.tgl", "Permission denied"},
          true},
+        {"image is a FIFO",
+         [](const TempDir& d) {
+             ASSERT_EQ(::mkfifo((d / "game.nes").c_str(), 0666), 0);
+             text(d);
+         },
+         "game",
+         {"/game.nes", "is not a regular file (it is a FIFO)"}},
+        {"text file is a FIFO",
+         [](const TempDir& d) {
+             image(d);
+             ASSERT_EQ(::mkfifo((d / "tgltext.tgl").c_str(), 0666), 0);
+         },
+         "game",
+         {"/tgltext.tgl", "is not a regular file (it is a FIFO)"}},
+        {"image is a link to a FIFO",
+         [](const TempDir& d) {
+             ASSERT_EQ(::mkfifo((d / "pipe").c_str(), 0666), 0);
+             fs::create_symlink("pipe", d / "game.nes");
+             text(d);
+         },
+         "game",
+         {"/game.nes", "is not a regular file"}},
+        {"image carries a trainer",
+         [](const TempDir& d) {
+             auto bytes = testing::syntheticImage();
+             bytes[static_cast<std::size_t>(format::headerFlagsOffset)] |= format::trainerFlag;
+             testing::writeFile(d / "game.nes", bytes);
+             text(d);
+         },
+         "game",
+         {"/game.nes", "carries a 512-byte trainer"}},
         {"name reaching into another folder",
          [](const TempDir& d) {
              fs::create_directory(d / "sub");
