@@ -154,6 +154,29 @@ TEST(Hardening, FullFileSystemIsReportedWithWhatTheImageHolds) {
     EXPECT_EQ(run.out.find("Done."), std::string::npos);
 }
 
+TEST(Hardening, APictureThatFailsAfterTheWriteLeavesTheSeedToRepeatIt) {
+    SmallFileSystem small;
+    if (!small.mounted()) GTEST_SKIP() << "this machine does not let the test mount a file system";
+    TempDir dir;
+    writeFile(dir / "game.nes", syntheticImage());
+    writeFile(dir / "tgltext.tgl", syntheticText());
+    small.fill();
+    const CommandRun run =
+        testing::runCommand(LABYRINTH_CLI, dir.path(), {"write", "game.nes", "--png", (small / "map.png").string()});
+    EXPECT_EQ(run.exit, 1) << run.err;
+    EXPECT_NE(run.err.find("map.png"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("No space left on device"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("the labyrinth itself was written to game.nes"), std::string::npos) << run.err;
+    // The labyrinth is in the image, and its seed was printed: it can be written again.
+    const auto seedAt = run.out.find("Seed: ");
+    ASSERT_NE(seedAt, std::string::npos) << run.out;
+    const std::string seed = run.out.substr(seedAt + 6, run.out.find('\n', seedAt) - seedAt - 6);
+    writeFile(dir / "again.nes", syntheticImage());
+    ASSERT_EQ(testing::runCommand(LABYRINTH_CLI, dir.path(), {"write", "again.nes", "--seed", seed}).exit, 0);
+    EXPECT_EQ(readFile(dir / "again.nes"), readFile(dir / "game.nes"));
+    EXPECT_FALSE(fs::exists(small / "map.png"));
+}
+
 TEST(Hardening, AwkwardNamesWorkWhenTheFileExistsAndFailCleanlyWhenNot) {
     const std::string longName(251, 'n');  // 255 bytes with ".nes": the usual limit
     const std::string names[] = {"my game.nes", " leading.nes", "Légende ガーディアン.nes", longName + ".nes"};
