@@ -395,5 +395,28 @@ TEST(StartupCommandLine, VersionAndHelpAreAnsweredAndToolkitOptionsLeftAlone) {
     EXPECT_FALSE(answerCommandLine(3, platform));
 }
 
+TEST(StartupProgram, EndsWithAMessageAndAStatusNeverAnAbort) {
+    TempDir dir;
+    const struct {
+        const char* what;
+        std::vector<std::string> prefix;  // the environment the program sees
+        std::vector<std::string> args;
+        int exit;
+        const char* says;
+    } rows[] = {
+        {"--version", {}, {"--version"}, 0, "labyrinth-writer 0."},
+        {"--help", {}, {"--help"}, 0, "tgltext.tgl"},
+        {"no display to show the window on",
+         {"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM=xcb"}, {}, 1,
+         "labyrinth-writer: the window cannot be shown"},
+    };
+    for (const auto& row : rows) {
+        const auto run = testing::runCommand(LABYRINTH_WRITER, dir.path(), row.args, row.prefix);
+        EXPECT_EQ(run.exit, row.exit) << row.what << ": " << run.out << run.err;
+        EXPECT_NE((run.out + run.err).find(row.says), std::string::npos) << row.what << ": " << run.out << run.err;
+    }
+    EXPECT_TRUE(fs::is_empty(dir.path())) << "nothing is created";
+}
+
 }  // namespace
 }  // namespace labyrinth::app

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -25,6 +26,21 @@ public:
                                               labyrinth::app::showStartupError);
     }
 };
+
+// Qt ends the program with an abort when it cannot go on (no display to
+// show the window on, most often); the user gets its reason and a failure
+// status instead. Everything else Qt says goes where it always goes.
+QtMessageHandler qtDefaultHandler = nullptr;
+
+void reportFatal(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtFatalMsg) {
+        if (qtDefaultHandler != nullptr) qtDefaultHandler(type, context, message);
+        return;
+    }
+    std::fprintf(stderr, "labyrinth-writer: the window cannot be shown: %s\n", message.toLocal8Bit().constData());
+    std::fflush(stderr);
+    std::_Exit(1);
+}
 
 int run(int argc, char** argv) {
     using namespace labyrinth;
@@ -57,6 +73,7 @@ int main(int argc, char** argv) {
         std::fputs(answer->text.c_str(), answer->exitCode == 0 ? stdout : stderr);
         return std::fflush(stdout) == 0 ? answer->exitCode : 1;
     }
+    qtDefaultHandler = qInstallMessageHandler(reportFatal);
     try {
         return run(argc, argv);
     } catch (const std::exception& e) {
