@@ -42,15 +42,23 @@ function call(action, request) {
 }
 
 // A file's bytes, or a refusal worded by the module. Large files are refused
-// before a byte is read.
-async function readFile(file) {
-  const refusal = labyrinth.refuseLargeFile(file.name, file.size);
-  if (refusal) return { ok: false, message: refusal };
-  try {
-    return { ok: true, bytes: new Uint8Array(await file.arrayBuffer()) };
-  } catch (error) {
-    return { ok: false, message: `${file.name}: cannot be read: ${error.message || error}` };
+// before a byte is read. Each chosen file is read once, as soon as it is
+// chosen, so that a click does not wait for the disk.
+const reads = new WeakMap();
+
+function readFile(file) {
+  if (!reads.has(file)) {
+    const refusal = labyrinth.refuseLargeFile(file.name, file.size);
+    reads.set(file, refusal ? Promise.resolve({ ok: false, message: refusal })
+      : file.arrayBuffer().then((buffer) => ({ ok: true, bytes: new Uint8Array(buffer) }),
+        (error) => ({ ok: false, message: `${file.name}: cannot be read: ${error.message || error}` })));
   }
+  return reads.get(file);
+}
+
+function readChosen(event) {
+  const file = event.target.files[0];
+  if (file && labyrinth) readFile(file);
 }
 
 // ---- showing results ------------------------------------------------------
@@ -60,10 +68,12 @@ function setStatus(text, kind = '') {
   status.className = kind;
 }
 
-// Takes back what a section offered: no download stays on show after a failure.
+// Takes back what a section offered: no download stays on show after a
+// failure. The links go at once; their memory is released after the click.
 function withdrawDownloads(section) {
-  for (const url of offered[section]) URL.revokeObjectURL(url);
+  const urls = offered[section];
   offered[section] = [];
+  setTimeout(() => urls.forEach((url) => URL.revokeObjectURL(url)));
   if (section === 'write')
     for (const link of result.querySelectorAll('a[download]')) {
       link.hidden = true;
@@ -111,9 +121,9 @@ async function write() {
   writeButton.disabled = true;
   withdrawDownloads('write');
   result.hidden = true;
+  // The click takes about a millisecond, so the work starts at once rather
+  // than after a frame that would show "Creating..." for no longer.
   setStatus('Creating...');
-  // Let the status line show before the work starts.
-  await new Promise((resolve) => setTimeout(resolve));
   try {
     const request = { seed: seedInput.value.trim() };
     for (const [input, bytesKey, nameKey] of [[romInput, 'image', 'imageName'], [textInput, 'text', 'textName']]) {
@@ -135,7 +145,9 @@ async function write() {
     setStatus('Done.', 'ok');
 
     // The map and the spoiler are read back out of the new image, as
-    // `labyrinth-cli show` would read them.
+    // `labyrinth-cli show` would read them, once "Done." and the download
+    // are on screen.
+    $('map').replaceChildren();
     await new Promise((resolve) => setTimeout(resolve));
     const image = written.downloads.find((d) => d.kind === 'image');
     const looked = call('lookAtImage', { image: image.bytes, imageName: image.name });
@@ -232,8 +244,7 @@ const store = {
       db.close();
     }
   },
-  async save(key, file) {
-    const bytes = await file.arrayBuffer();
+  save(key, file, bytes) {
     return this.run('readwrite', (files) => files.put({ name: file.name, type: file.type, bytes }, key));
   },
   load(key) { return this.run('readonly', (files) => files.get(key)); },
@@ -246,14 +257,22 @@ function showRemembered(names) {
   remembered.textContent = names.length ? `Remembered in this browser: ${names.join(', ')}` : '';
 }
 
-async function rememberFiles() {
+// One save at a time, so that the last change is the one kept and shown.
+let saving = Promise.resolve();
+function rememberFiles() {
+  saving = saving.catch(() => {}).then(saveFiles);
+  return saving;
+}
+
+async function saveFiles() {
   if (!remember.checked) return;
   const names = [];
   try {
     for (const [key, input] of [['rom', romInput], ['text', textInput]]) {
       const file = input.files[0];
-      if (!file || labyrinth?.refuseLargeFile(file.name, file.size)) continue;
-      await store.save(key, file);
+      const read = file && labyrinth ? await readFile(file) : { ok: false };
+      if (!read.ok) continue;
+      await store.save(key, file, read.bytes);
       names.push(file.name);
     }
     showRemembered(names);
@@ -265,6 +284,7 @@ async function rememberFiles() {
 
 async function forgetFiles() {
   remember.checked = false;
+  await saving;
   try {
     await store.clear();
   } catch {
@@ -280,7 +300,7 @@ async function restoreFiles() {
     const names = [];
     for (const [key, input] of [['rom', romInput], ['text', textInput]]) {
       const kept = await store.load(key);
-      if (!kept) continue;
+      if (!kept || input.files.length) continue;  // a file chosen meanwhile wins
       setFile(input, new File([kept.bytes], kept.name, { type: kept.type }), false);
       names.push(kept.name);
     }
@@ -304,8 +324,10 @@ form.addEventListener('submit', (event) => {
   event.preventDefault();
   write();
 });
-romInput.addEventListener('change', rememberFiles);
-textInput.addEventListener('change', rememberFiles);
+for (const input of [romInput, textInput]) {
+  input.addEventListener('change', readChosen);
+  input.addEventListener('change', rememberFiles);
+}
 remember.addEventListener('change', () => (remember.checked ? rememberFiles() : forgetFiles()));
 forget.addEventListener('click', forgetFiles);
 lookInput.addEventListener('change', look);
@@ -330,11 +352,12 @@ document.addEventListener('drop', (event) => {
 
 seedFromAddress();
 try {
-  await loadModule();
-  await restoreFiles();
+  // Remembered files come back while the module loads.
+  await Promise.all([loadModule(), restoreFiles()]);
   writeButton.disabled = false;
   setStatus('Ready.');
   document.documentElement.dataset.ready = 'true';
+  performance.mark('labyrinth-ready');
 } catch (error) {
   setStatus(`The page could not load its WebAssembly module: ${error.message || error}`, 'error');
 }
