@@ -30,6 +30,7 @@ try {
   await page.fill('#seed', '2024');
   await page.click('#write');
   await page.waitForSelector('#map svg');
+  await page.mouse.move(0, 0);  // the button as it rests, not as hovered
   await page.screenshot({ path: out, fullPage: true });
   console.log(`Wrote ${out}`);
 } finally {

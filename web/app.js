@@ -157,6 +157,13 @@ async function write() {
     }
     offerAfterWrite(looked.downloads);
     showMap($('map'), looked.map);
+  } catch (error) {
+    // Whatever went wrong, the status line says so instead of "Creating...".
+    if (status.textContent === 'Creating...') {
+      withdrawDownloads('write');
+      result.hidden = true;
+    }
+    setStatus(`Something went wrong in the page: ${error.message || error}`, 'error');
   } finally {
     writeButton.disabled = !labyrinth;
   }
@@ -168,7 +175,11 @@ async function look() {
   withdrawDownloads('look');
   lookResult.replaceChildren();
   const file = lookInput.files[0];
-  if (!file || !labyrinth) return;
+  if (!file) return;
+  if (!labyrinth) {
+    lookResult.textContent = 'The page is still loading; choose the image again in a moment.';
+    return;
+  }
   const paragraph = (text, className = '') => {
     const p = document.createElement('p');
     p.textContent = text;
@@ -315,7 +326,12 @@ async function restoreFiles() {
 
 function seedFromAddress() {
   const match = /^#seed=(.*)$/.exec(window.location.hash);
-  if (match) seedInput.value = decodeURIComponent(match[1]);
+  if (!match) return;
+  try {
+    seedInput.value = decodeURIComponent(match[1]);
+  } catch {
+    seedInput.value = match[1];  // not percent-encoded text: taken as it stands, and checked on writing
+  }
 }
 
 // ---- start ----------------------------------------------------------------
@@ -330,7 +346,9 @@ for (const input of [romInput, textInput]) {
 }
 remember.addEventListener('change', () => (remember.checked ? rememberFiles() : forgetFiles()));
 forget.addEventListener('click', forgetFiles);
-lookInput.addEventListener('change', look);
+lookInput.addEventListener('change', () => look().catch((error) => {
+  lookResult.textContent = `Something went wrong in the page: ${error.message || error}`;
+}));
 window.addEventListener('hashchange', seedFromAddress);
 // Files dropped on a file input go to it, as usual; anywhere else on the
 // page, to the input they belong in.
