@@ -47,3 +47,33 @@ demo: all
 
 clean:
 	rm -rf build
+
+# The browser page, in build/web (html, js, wasm, css).
+#   make web          install emscripten and the test packages if missing, build the page
+#   make web-serve    serve build/web on 127.0.0.1 at a free port (PORT=N for a fixed one)
+#   make test-web     the module under Node against the native labyrinth-cli, and the
+#                     page in Debian's Chromium; part of make test
+#   make bench-web    the page's click, load time and size against the native click
+.PHONY: web web-deps web-serve test-web bench-web
+
+test: test-web
+
+web-deps:
+	scripts/install-deps web
+
+web: web-deps
+	cmake --preset wasm
+	cmake --build --preset wasm
+
+web-serve: web
+	node scripts/serve-web.mjs build/web
+
+test-web: web deps
+	cmake --preset dev
+	cmake --build --preset dev --target labyrinth-cli
+	node --test tests/web/
+
+bench-web: web deps
+	cmake --preset release
+	cmake --build --preset release --target labyrinth-bench
+	node bench/web_bench.mjs

@@ -26,6 +26,7 @@ struct WriteOptions {
     std::string output;
     bool force = false;
     std::string png;
+    std::string svg;
     std::string spoiler;
 };
 
@@ -38,6 +39,7 @@ struct GenerateOptions {
 struct ShowOptions {
     std::string image;
     std::string png;
+    std::string svg;
     bool json = false;
     int scale = map::defaultScale;
     bool force = false;

@@ -160,8 +160,6 @@ private:
 
 std::string position(int x, int y) { return "(" + std::to_string(x) + "," + std::to_string(y) + ")"; }
 
-nlohmann::ordered_json point(int x, int y) { return {{"x", x}, {"y", y}}; }
-
 }  // namespace
 
 std::string terminalMap(const DecodedStream& stream, const std::string& seedCode, bool colour) {
@@ -206,87 +204,6 @@ bool colourWanted() {
     const char* noColour = std::getenv("NO_COLOR");
     if (noColour != nullptr && noColour[0] != '\0') return false;
     return ::isatty(STDOUT_FILENO) == 1;
-}
-
-nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::string& seedCode) {
-    using nlohmann::ordered_json;
-    const StreamSummary summary = summarize(stream);
-
-    ordered_json rooms = ordered_json::array();
-    ordered_json links = ordered_json::array();
-    std::array<ordered_json, areaCount> numbered{};
-    std::array<ordered_json, areaCount> entrance{};
-    for (int y = 0; y < mazeSize; ++y)
-        for (int x = 0; x < mazeSize; ++x) {
-            const DecodedCell& c = stream.at(x, y);
-            if (!c.isRoom()) continue;
-            ordered_json exits = ordered_json::array();
-            for (const Direction& side : doorSides)
-                if ((c.doors & side.bit) != 0) exits.push_back(side.name);
-            ordered_json room{{"x", x},
-                              {"y", y},
-                              {"area", c.area},
-                              {"doors", c.doors},
-                              {"exits", exits},
-                              {"record", recordKindName(c.kind)},
-                              {"offset", c.offset}};
-            switch (c.kind) {
-                case RecordKind::Link: {
-                    room["link"] = c.link;
-                    const auto target = linkTarget(stream, x, y);
-                    ordered_json to = target ? point(target->x, target->y) : ordered_json(nullptr);
-                    links.push_back({{"number", c.link}, {"from", point(x, y)}, {"fromArea", c.area}, {"to", to}});
-                    if (c.link >= 0 && c.link < areaCount)
-                        entrance[static_cast<std::size_t>(c.link)] = {{"link", c.link}, {"from", point(x, y)}, {"to", to}};
-                    break;
-                }
-                case RecordKind::AreaMark:
-                    room["areaMark"] = c.areaMark;
-                    if (c.area < areaCount) numbered[c.area] = point(x, y);
-                    break;
-                case RecordKind::Item:
-                    room["itemCode"] = c.itemCode;
-                    room["random"] = c.random;
-                    break;
-                case RecordKind::DeadEnd: room["deadEnd"] = c.deadEnd; break;
-                case RecordKind::Sequence:
-                    room["sequence"] = c.sequence;
-                    room["sequenceS"] = c.sequenceS;
-                    break;
-                case RecordKind::Plain: room["random"] = c.random; break;
-                case RecordKind::Start:
-                case RecordKind::Tag:
-                case RecordKind::Empty: break;
-            }
-            rooms.push_back(std::move(room));
-        }
-    std::sort(links.begin(), links.end(),
-              [](const ordered_json& a, const ordered_json& b) { return a["number"] < b["number"]; });
-
-    ordered_json areas = ordered_json::array();
-    for (int area = 0; area < areaCount; ++area) {
-        const auto i = static_cast<std::size_t>(area);
-        areas.push_back({{"area", area},
-                         {"rooms", summary.roomsPerArea[i]},
-                         {"numberedRoom", numbered[i]},
-                         {"entrance", entrance[i]}});
-    }
-    return {{"seedCode", seedCode},
-            {"start", point(startX, startY)},
-            {"summary",
-             {{"rooms", summary.rooms},
-              {"emptyCells", summary.empty},
-              {"links", summary.links},
-              {"areaMarks", summary.areaMarks},
-              {"items", summary.items},
-              {"deadEnds", summary.deadEnds},
-              {"sequences", summary.sequences},
-              {"tags", summary.tags},
-              {"plain", summary.plain},
-              {"streamBytes", summary.streamBytes}}},
-            {"areas", areas},
-            {"links", links},
-            {"rooms", rooms}};
 }
 
 }  // namespace labyrinth::cli

@@ -6,8 +6,7 @@
 #include <span>
 #include <string>
 
-#include <nlohmann/json.hpp>
-
+#include "map/labyrinth_json.h"
 #include "writer/decoder.h"
 
 namespace labyrinth::cli {
@@ -20,7 +19,7 @@ std::string terminalMap(const DecodedStream& stream, const std::string& seedCode
 /// Whether standard output takes colour: a terminal, and NO_COLOR unset or empty.
 bool colourWanted();
 
-/// The JSON description of the labyrinth (format in docs/readback.md).
-nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::string& seedCode);
+/// The JSON description of the labyrinth, shared with the browser page.
+using map::labyrinthJson;
 
 }  // namespace labyrinth::cli

@@ -64,6 +64,8 @@ Command addWrite(CLI::App& parent, WriteOptions& options) {
               "Seed for a reproducible labyrinth, 0 to 18446744073709551615 (default: from the clock)");
     addFile(*app, "--output,-o", options.output, "Write into a copy OUT and leave IMAGE untouched");
     addFile(*app, "--png", options.png, "After a successful write, draw the labyrinth into FILE (PNG)");
+    addFile(*app, "--svg", options.svg,
+            "After a successful write, draw the labyrinth into FILE (SVG); - for standard output");
     addFile(*app, "--spoiler", options.spoiler,
             "After a successful write, describe the labyrinth in FILE (JSON, as 'show --json'); - for standard output");
     app->add_flag("--force,-f", options.force, "Replace output files that exist (never a folder, device or link)");
@@ -86,9 +88,11 @@ Command addGenerate(CLI::App& parent, GenerateOptions& options) {
 
 Command addShow(CLI::App& parent, ShowOptions& options) {
     CLI::App* app = parent.add_subcommand(
-        "show", "Read the labyrinth back out of IMAGE and show it: a map in the terminal, a PNG picture or JSON");
+        "show",
+        "Read the labyrinth back out of IMAGE and show it: a map in the terminal, a PNG or SVG picture, or JSON");
     addFile(*app, "IMAGE", options.image, "The cartridge image (.nes) to read")->required();
     auto* png = addFile(*app, "--png", options.png, "Write a picture of the labyrinth to FILE (PNG)");
+    addFile(*app, "--svg", options.svg, "Write the map of the labyrinth to FILE (SVG); - for standard output");
     app->add_flag("--json", options.json, "Print one JSON document with every room and the summary counts");
     const auto scale = [](std::string_view text) { return parseScale(text, map::minScale, map::maxScale); };
     addParsed(*app, "--scale", "PIXELS", options.scale, scale,
@@ -98,6 +102,7 @@ Command addShow(CLI::App& parent, ShowOptions& options) {
     app->add_flag("--force,-f", options.force, "Replace an output file that exists (never a folder, device or link)");
     app->footer("Examples: labyrinth-cli show game.nes\n"
                 "          labyrinth-cli show game.nes --png map.png --scale 40\n"
+                "          labyrinth-cli show game.nes --svg map.svg\n"
                 "          labyrinth-cli show game.nes --json > spoiler.json");
     return {app, [&options] { return runShow(options); }};
 }

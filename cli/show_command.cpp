@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "labyrinth_views.h"
 #include "map/map_picture.h"
+#include "map/map_svg.h"
 #include "readback_io.h"
 #include "writer/decoder.h"
 #include "writer/output_file.h"
@@ -15,7 +16,11 @@
 
 namespace labyrinth::cli {
 ExitCode runShow(const ShowOptions& options) {
-    const std::array<PlannedOutput, 1> outputs{{{"--png", options.png, false}}};
+    const bool svgToStandardOutput = options.svg == standardOutputName;
+    if (options.json && svgToStandardOutput)
+        return reportError(ExitCode::Usage,
+                           "--svg: \"-\" (standard output) would mix the SVG with the JSON of --json; name a file");
+    const std::array<PlannedOutput, 2> outputs{{{"--png", options.png, false}, {"--svg", options.svg, true}}};
     const std::array<std::string, 1> inputs{options.image};
     if (auto allowed = checkOutputs(outputs, inputs, options.force); !allowed)
         return reportError(ExitCode::Usage, allowed.error().message);
@@ -34,10 +39,17 @@ ExitCode runShow(const ShowOptions& options) {
         if (auto saved = writeOutput(options.png, png.value(), options.force); !saved)
             return reportError(ExitCode::Failed, saved.error().message);
     }
+    if (!options.svg.empty())
+        if (auto saved = writeOutput(options.svg, map::mapSvg(stream, code), options.force); !saved)
+            return reportError(ExitCode::Failed, saved.error().message);
     if (options.json) {
         std::cout << labyrinthJson(stream, code).dump(2) << '\n';
-    } else if (!options.png.empty()) {
-        std::cout << "Seed code: " << code << '\n' << "Picture: " << printable(options.png) << '\n';
+    } else if (!options.png.empty() || !options.svg.empty()) {
+        // With the SVG on standard output, the report goes to standard error.
+        std::ostream& report = svgToStandardOutput ? std::cerr : std::cout;
+        report << "Seed code: " << code << '\n';
+        if (!options.png.empty()) report << "Picture: " << printable(options.png) << '\n';
+        if (!options.svg.empty() && !svgToStandardOutput) report << "SVG: " << printable(options.svg) << '\n';
     } else {
         std::cout << terminalMap(stream, code, colourWanted());
     }

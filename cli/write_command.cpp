@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "labyrinth_views.h"
 #include "map/map_picture.h"
+#include "map/map_svg.h"
 #include "readback_io.h"
 #include "writer/decoder.h"
 #include "writer/driver.h"
@@ -68,6 +69,9 @@ Status writeExtras(const WriteOptions& options, std::span<const std::uint8_t> re
         if (!png) return Error{options.png + ": " + png.error().message};
         if (auto saved = writeOutput(options.png, png.value(), options.force); !saved) return saved;
     }
+    if (!options.svg.empty())
+        if (auto saved = writeOutput(options.svg, map::mapSvg(decoded.value(), code), options.force); !saved)
+            return saved;
     if (!options.spoiler.empty())
         if (auto saved = writeOutput(options.spoiler, labyrinthJson(decoded.value(), code).dump(2) + "\n",
                                      options.force);
@@ -86,17 +90,20 @@ ExitCode runWrite(const WriteOptions& options) {
     if (toCopy && sameFile(options.image, options.output))
         return reportError(ExitCode::Usage,
                            options.output + ": is the image itself; leave out --output to write in place");
-    const std::array<PlannedOutput, 3> outputs{{
+    const std::array<PlannedOutput, 4> outputs{{
         {"--output", options.output, false},
         {"--png", options.png, false},
+        {"--svg", options.svg, true},
         {"--spoiler", options.spoiler, true},
     }};
     const std::array<std::string, 2> inputs{options.image, textPath};
     if (auto allowed = checkOutputs(outputs, inputs, options.force); !allowed)
         return reportError(ExitCode::Usage, allowed.error().message);
-    // With a description on standard output, the report goes to standard
-    // error, so that standard output holds the JSON alone.
-    std::ostream& report = options.spoiler == standardOutputName ? std::cerr : std::cout;
+    // With a description or the map on standard output, the report goes to
+    // standard error, so that standard output holds that document alone.
+    const bool documentToStandardOutput =
+        options.spoiler == standardOutputName || options.svg == standardOutputName;
+    std::ostream& report = documentToStandardOutput ? std::cerr : std::cout;
 
     // In place the image is opened for reading and writing; for a copy it is
     // only read, and the labyrinth is written into the copy.
@@ -134,7 +141,7 @@ ExitCode runWrite(const WriteOptions& options) {
     } else if (auto closed = image.value()->close(); !closed) {
         return reportError(ExitCode::Failed, closed.error().message);
     }
-    if (!options.png.empty() || !options.spoiler.empty()) {
+    if (!options.png.empty() || !options.svg.empty() || !options.spoiler.empty()) {
         Status extras = region ? writeExtras(options, region.value(), result, written) : Status(region.error());
         if (!extras)
             return reportError(ExitCode::Failed,
@@ -143,6 +150,7 @@ ExitCode runWrite(const WriteOptions& options) {
     report << "Attempts: " << result.attempts << " (generation attempts: " << result.generations << ")\n"
            << "Wrote: " << printable(written) << '\n';
     if (!options.png.empty()) report << "Picture: " << printable(options.png) << '\n';
+    if (!options.svg.empty() && options.svg != standardOutputName) report << "SVG: " << printable(options.svg) << '\n';
     if (!options.spoiler.empty() && options.spoiler != standardOutputName)
         report << "Spoiler: " << printable(options.spoiler) << '\n';
     report << statusDone << '\n';

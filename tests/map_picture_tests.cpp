@@ -88,6 +88,40 @@ TEST(MapPicture, EveryRoomInItsAreaColourAndEmptyCellsInNone) {
     }
 }
 
+// The picture is the layout's: each room's fill, and each special room's and
+// link badge's shape where the layout puts it.
+TEST(MapPicture, PaintsTheLayout) {
+    const map::MapLayout layout = map::layOutMap(decoded(9), "a b c d", 40);
+    const QImage picture = map::drawMap(layout);
+    EXPECT_EQ(picture.size(), QSize(layout.width, layout.height));
+    auto at = [&](double x, double y) { return picture.pixel(static_cast<int>(x), static_cast<int>(y)); };
+    auto rgb = [](map::Colour c) { return qRgb(c.red, c.green, c.blue); };
+    for (const map::Room& room : layout.rooms)
+        EXPECT_TRUE(near(at(room.box.x + 6, room.box.y + 6), rgb(room.fill))) << room.x << "," << room.y;
+    int specials = 0;
+    for (const map::Marker& marker : layout.markers) {
+        if (!marker.shape) continue;
+        ++specials;
+        // The centre, or below it, clear of the marker's letter or number.
+        const map::Point c = marker.shape->box.centre();
+        const double below = marker.label ? marker.shape->box.height * 0.38 : 0;
+        EXPECT_TRUE(near(at(c.x, c.y + below), rgb(marker.shape->fill)))
+            << marker.x << "," << marker.y;
+    }
+    EXPECT_GT(specials, 12);
+    for (const map::LinkBadge& link : layout.links) {
+        const map::Point c = link.badge.box.centre();
+        EXPECT_TRUE(near(at(c.x - link.badge.box.width * 0.38, c.y), rgb(link.badge.fill))) << link.number;
+    }
+}
+
+TEST(MapPicture, AreaNumbersAreTheirFillMuchDarker) {
+    for (int area = -1; area <= areaCount; ++area) {
+        const map::Colour label = map::areaLabelColour(area);
+        EXPECT_EQ(qRgb(label.red, label.green, label.blue), map::areaColor(area).darker(230).rgb()) << area;
+    }
+}
+
 TEST(MapPicture, NotBlankAndTheLegendHoldsText) {
     const QImage picture = map::drawMap(decoded(4), "a b c d", map::defaultScale);
     std::set<QRgb> colours;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -114,6 +115,58 @@ TEST_F(ReadbackCli, ShowPngAtAScale) {
     EXPECT_EQ(run.err, "") << "no notes from the graphics library";
     const auto size = pngSize(readFile(dir / "map.png"));
     EXPECT_EQ(size, std::make_pair(690, 510));
+}
+
+TEST_F(ReadbackCli, SvgMapFromShowAndWriteByTheOutputPolicy) {
+    const CliRun written = cli(dir, "write game.nes --seed 42 --svg - --png written.png");
+    ASSERT_EQ(written.exit, 0) << written.err;
+    // Standard output holds the SVG alone; the report went to standard error.
+    EXPECT_EQ(written.out.rfind("<?xml", 0), 0U) << written.out.substr(0, 80);
+    EXPECT_NE(written.out.find("</svg>"), std::string::npos);
+    EXPECT_NE(written.err.find("Seed: 42"), std::string::npos) << written.err;
+    EXPECT_NE(written.err.find("Done."), std::string::npos) << written.err;
+    const std::string code = field(written.err, "Seed code");
+    EXPECT_NE(written.out.find("seed code " + code), std::string::npos);
+
+    const CliRun shown = cli(dir, "show game.nes --svg map.svg");
+    ASSERT_EQ(shown.exit, 0) << shown.err;
+    EXPECT_EQ(text(dir / "map.svg"), written.out) << "show and write draw the same map";
+    EXPECT_EQ(field(shown.out, "SVG"), "map.svg");
+    const CliRun toStdout = cli(dir, "show game.nes --svg -");
+    ASSERT_EQ(toStdout.exit, 0) << toStdout.err;
+    EXPECT_EQ(toStdout.out, written.out);
+
+    // Both documents on standard output, or an SVG over a file without
+    // --force, over an input, or into a FIFO: refused, nothing written.
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    const auto before = readFile(dir / "map.svg");
+    struct Case {
+        std::string args;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"show game.nes --json --svg -", "--svg: \"-\" (standard output)"},
+        {"write game.nes --seed 2 --svg - --spoiler -", "-: is named for both --svg and --spoiler"},
+        {"show game.nes --svg map.svg", "map.svg: exists (use --force to replace it)"},
+        {"write game.nes --seed 2 --svg game.nes", "choose another file for --svg"},
+        {"show game.nes --svg pipe --force", "pipe: is a FIFO, not a regular file"},
+        {"write game.nes --seed 2 --svg other.svg --png other.svg", "named for both"},
+    };
+    const auto image = readFile(dir / "game.nes");
+    for (const Case& c : cases) {
+        const CliRun run = cli(dir, c.args);
+        EXPECT_EQ(run.exit, 2) << c.args << "\n" << run.out << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << c.args << "\n" << run.err;
+        EXPECT_EQ(run.out, "") << c.args;
+        EXPECT_EQ(readFile(dir / "game.nes"), image) << c.args;
+    }
+    EXPECT_EQ(readFile(dir / "map.svg"), before);
+    EXPECT_FALSE(std::filesystem::exists(dir / "other.svg"));
+    const CliRun forced = cli(dir, "show blank.nes --svg map.svg --force");
+    EXPECT_EQ(forced.exit, 2) << "blank.nes holds no labyrinth";
+    EXPECT_EQ(readFile(dir / "map.svg"), before);
+    ASSERT_EQ(cli(dir, "write blank.nes --seed 5 --svg map.svg --force").exit, 0);
+    EXPECT_NE(readFile(dir / "map.svg"), before);
 }
 
 TEST_F(ReadbackCli, VerifyNamesEachDamage) {

@@ -189,14 +189,15 @@ Status DiskFile::checkStillThere() {
 Status MemoryFile::readAt(std::int64_t offset, std::span<std::uint8_t> out) {
     const auto size = static_cast<std::int64_t>(bytes_.size());
     if (auto range = checkRange(name_, "read", offset, out.size(), size); !range) return range;
-    std::copy_n(bytes_.begin() + offset, out.size(), out.begin());
+    // In range, so the offset fits the vector's index type on every target.
+    std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
     return {};
 }
 
 Status MemoryFile::writeAt(std::int64_t offset, std::span<const std::uint8_t> data) {
     const auto size = static_cast<std::int64_t>(bytes_.size());
     if (auto range = checkRange(name_, "write", offset, data.size(), size); !range) return range;
-    std::copy(data.begin(), data.end(), bytes_.begin() + offset);
+    std::copy(data.begin(), data.end(), bytes_.begin() + static_cast<std::ptrdiff_t>(offset));
     return {};
 }
 

@@ -1,8 +1,7 @@
 #pragma once
-// The map picture of a labyrinth read back out of an image: rooms coloured by
-// area, walls with openings for doors, the start, item rooms, each area's
-// numbered room, link doors with their numbers, and a legend. Painting text
-// needs a QGuiApplication (see offscreen_gui.h).
+// The map picture of a labyrinth read back out of an image: the map's layout
+// (map_layout.h) painted with QPainter. Painting text needs a
+// QGuiApplication (see offscreen_gui.h).
 
 #include <cstdint>
 #include <string>
@@ -12,14 +11,10 @@
 #include <QImage>
 #include <QSize>
 
+#include "map/map_layout.h"
 #include "writer/decoder.h"
 
 namespace labyrinth::map {
-
-/// Pixels per cell: the default, and the range that stays legible and sane.
-inline constexpr int defaultScale = 32;
-inline constexpr int minScale = 16;
-inline constexpr int maxScale = 128;
 
 /// The picture's size for a scale: a margin with coordinates, the 24 x 24
 /// grid, and the legend to its right.
@@ -29,8 +24,10 @@ QSize mapPictureSize(int scale);
 /// number (only a damaged image has one).
 QColor areaColor(int area);
 
-/// Draws the labyrinth. `seedCode` is shown in the legend; `scale` is
-/// clamped to minScale..maxScale.
+/// Draws a laid-out map, at the layout's size.
+QImage drawMap(const MapLayout& layout);
+/// Lays out and draws the labyrinth. `seedCode` is shown in the legend;
+/// `scale` is clamped to minScale..maxScale.
 QImage drawMap(const DecodedStream& stream, const std::string& seedCode, int scale = defaultScale);
 
 /// The picture as PNG file bytes; empty if Qt cannot encode it.

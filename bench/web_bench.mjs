@@ -1,0 +1,147 @@
+#!/usr/bin/env node
+// The page's speed and size, in Debian's Chromium against the built files on
+// a local port (make bench-web runs it after building both sides):
+//   - one click, from the button to "Done.", median over 200 clicks (seeds 0
+//     to 199 on a blank image held in memory), against the native click of
+//     the same seeds measured in this run (labyrinth-bench);
+//   - from the button to the map on show, likewise;
+//   - how long after navigation the page is ready to write, over 20 loads;
+//   - every byte the page transfers on a load, uncompressed.
+// Figures, not pass or fail: the machine is shared and noisy.
+
+import { execFileSync, spawn } from 'node:child_process';
+import fs from 'node:fs';
+import path from 'node:path';
+
+import { launchChromium, minImageSize, pageDir, requireBuilt, root, tempDir, textSize } from '../tests/web/support.mjs';
+
+const clicks = Number(process.env.CLICKS || 200);
+const loads = Number(process.env.LOADS || 20);
+const nativeBench = process.env.LABYRINTH_BENCH || path.join(root, 'build/release/bench/labyrinth-bench');
+
+const median = (values) => {
+  const sorted = [...values].sort((a, b) => a - b);
+  return sorted[Math.floor((sorted.length - 1) / 2)];
+};
+const quantile = (values, q) => [...values].sort((a, b) => a - b)[Math.floor(q * (values.length - 1))];
+
+function nativeClickMs() {
+  const report = JSON.parse(execFileSync(nativeBench,
+    ['--benchmark_filter=^BM_Click/seeds_0_to_199', '--benchmark_format=json'], { encoding: 'utf8' }));
+  return report.benchmarks[0].p50_ms;
+}
+
+// The page served as `make web-serve` serves it: by a process of its own,
+// so that this one's work does not slow the server down.
+function serve() {
+  const server = spawn(process.execPath, [path.join(root, 'scripts/serve-web.mjs'), pageDir],
+    { stdio: ['ignore', 'pipe', 'inherit'] });
+  return new Promise((resolve, reject) => {
+    server.stdout.setEncoding('utf8');
+    server.stdout.on('data', (text) => {
+      const address = /http:\/\/127\.0\.0\.1:\d+\//.exec(text);
+      if (address) resolve({ url: address[0], stop: () => server.kill() });
+    });
+    server.once('exit', (code) => reject(new Error(`the server stopped (${code})`)));
+  });
+}
+
+requireBuilt();
+const work = tempDir();
+const served = await serve();
+const chromium = await launchChromium();
+try {
+  // The blank image of the native benchmark: the magic, then zeros.
+  const image = new Uint8Array(minImageSize);
+  image.set([0x4e, 0x45, 0x53, 0x1a]);
+  fs.writeFileSync(path.join(work.dir, 'bench.nes'), image);
+  fs.writeFileSync(path.join(work.dir, 'tgltext.tgl'), new Uint8Array(textSize));
+
+  // Size and readiness.
+  const readyMs = [];
+  let transferred = 0;
+  const files = new Map();
+  for (let i = 0; i < loads; ++i) {
+    const page = await chromium.context.newPage();
+    const bodies = [];
+    page.on('response', (response) => bodies.push(response.body().then((body) => {
+      files.set(new URL(response.url()).pathname, body.length);
+      return body.length;
+    }, () => 0)));
+    await page.goto(served.url, { waitUntil: 'load' });
+    await page.waitForSelector('html[data-ready="true"]');
+    readyMs.push(await page.evaluate(() => performance.getEntriesByName('labyrinth-ready')[0].startTime));
+    if (i === 0) transferred = (await Promise.all(bodies)).reduce((a, b) => a + b, 0);
+    await page.close();
+  }
+
+  // Clicks, timed inside the page: the button's click event to the status
+  // line reading "Done.", and to the map on show.
+  const page = await chromium.context.newPage();
+  await page.goto(served.url);
+  await page.waitForSelector('html[data-ready="true"]');
+  await page.setInputFiles('#rom', path.join(work.dir, 'bench.nes'));
+  await page.setInputFiles('#text', path.join(work.dir, 'tgltext.tgl'));
+  const timings = await page.evaluate(async (count) => {
+    const status = document.getElementById('status');
+    const seed = document.getElementById('seed');
+    const button = document.getElementById('write');
+    const map = document.getElementById('map');
+    const until = (condition) => new Promise((resolve) => {
+      const check = () => (condition() ? resolve(performance.now()) : false);
+      const observer = new MutationObserver(() => { if (check() !== false) observer.disconnect(); });
+      observer.observe(document.body, { childList: true, characterData: true, subtree: true, attributes: true });
+    });
+    const done = [];
+    const mapped = [];
+    for (let i = 0; i < count; ++i) {
+      seed.value = String(i);
+      const written = until(() => status.textContent === 'Done.');
+      const drawn = until(() => map.querySelector('svg') !== null && !button.disabled);
+      const start = performance.now();
+      button.click();
+      done.push((await written) - start);
+      mapped.push((await drawn) - start);
+      if (status.textContent !== 'Done.') throw new Error(status.textContent);
+      // Let the page draw the map and settle, as between a player's clicks.
+      for (let frame = 0; frame < 3; ++frame) await new Promise((resolve) => requestAnimationFrame(resolve));
+      await new Promise((resolve) => setTimeout(resolve, 20));
+    }
+    return { done, mapped };
+  }, clicks);
+  // The module's click alone, in memory: the page's call of writeLabyrinth
+  // (files copied in, the driver, the image copied out), seeds 0 to 199.
+  const moduleMs = await page.evaluate(async ({ count, image }) => {
+    const { default: createLabyrinthModule } = await import('./labyrinth.js');
+    const labyrinth = await createLabyrinthModule();
+    const request = { image: new Uint8Array(image), imageName: 'bench.nes', text: new Uint8Array(446), textName: 'tgltext.tgl' };
+    const times = [];
+    for (let round = 0; round < 2; ++round)  // the first round warms the compiler up
+      for (let i = 0; i < count; ++i) {
+        const start = performance.now();
+        const written = labyrinth.writeLabyrinth({ ...request, seed: String(i) });
+        if (round === 1) times.push(performance.now() - start);
+        if (!written.ok) throw new Error(written.message);
+      }
+    return times;
+  }, { count: clicks, image: [...image] });
+  await page.close();
+
+  const native = nativeClickMs();
+  const browser = median(timings.done);
+  const row = (what, value) => console.log(`${what.padEnd(58)} ${value}`);
+  console.log(`Browser page, Chromium ${chromium.context.browser()?.version() ?? ''}, ${clicks} clicks, ${loads} loads`);
+  row('native click, median (labyrinth-bench, seeds 0-199)', `${native.toFixed(3)} ms`);
+  row('module click in the page, in memory, median', `${median(moduleMs).toFixed(3)} ms  (${(median(moduleMs) / native).toFixed(2)}x native)`);
+  row('page: button to "Done.", median', `${browser.toFixed(3)} ms  (${(browser / native).toFixed(2)}x native)`);
+  row('page: button to "Done.", 99th percentile', `${quantile(timings.done, 0.99).toFixed(3)} ms`);
+  row('page: button to the map on show, median', `${median(timings.mapped).toFixed(3)} ms`);
+  row('page ready to write after navigation, median / worst', `${median(readyMs).toFixed(1)} / ${Math.max(...readyMs).toFixed(1)} ms`);
+  row('  each load', readyMs.map((ms) => ms.toFixed(0)).join(' '));
+  row('everything the page transfers, uncompressed', `${transferred} bytes (${(transferred / 1048576).toFixed(3)} MiB)`);
+  for (const [name, size] of [...files].sort()) row(`  ${name}`, `${size} bytes`);
+} finally {
+  await chromium.close();
+  served.stop();
+  work.remove();
+}

@@ -1,0 +1,180 @@
+// The WebAssembly module under Node: the same bytes as the native command
+// line for 50 seeds, the same map, spoiler and verdict as `show` and
+// `verify`, and every kind of bad input refused with the command line's
+// message and no output.
+//   node --test tests/web/module.test.mjs   (after make web and the dev build)
+
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import path from 'node:path';
+import { after, before, describe, test } from 'node:test';
+
+import { cli, field, loadModule, nativeWrite, requireBuilt, syntheticImage, syntheticText, tempDir } from './support.mjs';
+
+let labyrinth;
+let work;
+const image = syntheticImage();
+const text = syntheticText();
+
+before(async () => {
+  requireBuilt();
+  labyrinth = await loadModule();
+  work = tempDir();
+  fs.writeFileSync(path.join(work.dir, 'game.nes'), image);
+  fs.writeFileSync(path.join(work.dir, 'tgltext.tgl'), text);
+});
+after(() => work?.remove());
+
+const write = (request) =>
+  labyrinth.writeLabyrinth({ image, imageName: 'game.nes', text, textName: 'tgltext.tgl', ...request });
+
+// The first offset where two byte strings differ, in hex, or 'identical'.
+function firstDifference(a, b) {
+  const n = Math.min(a.length, b.length);
+  for (let i = 0; i < n; ++i) if (a[i] !== b[i]) return `0x${i.toString(16)}`;
+  return a.length === b.length ? 'identical' : `length ${a.length} vs ${b.length}`;
+}
+
+describe('the module writes what labyrinth-cli writes', () => {
+  // Small seeds, and large ones that do not fit a JavaScript number.
+  const seeds = [...Array.from({ length: 45 }, (_, i) => String(i)),
+    '9007199254740993', '12345678901234567890', '18446744073709551615', '4294967296', '2024'];
+
+  test('50 seeds, byte for byte, with the same seed and seed code', () => {
+    assert.equal(seeds.length, 50);
+    for (const seed of seeds) {
+      const native = nativeWrite(work.dir, 'game.nes', seed);
+      const written = write({ seed });
+      assert.equal(written.ok, true, written.message);
+      assert.equal(written.seed, seed);
+      assert.equal(written.seedCode, field(native.report, 'Seed code'), `seed ${seed}`);
+      assert.equal(written.downloads.length, 1);
+      const [download] = written.downloads;
+      assert.deepEqual([download.kind, download.name], ['image', `game-${seed}.nes`]);
+      assert.equal(firstDifference(download.bytes, native.bytes), 'identical', `seed ${seed}`);
+      assert.equal(Number(field(native.report, 'Attempts').split(' ')[0]), written.attempts, `seed ${seed}`);
+    }
+  });
+
+  test('the given image is not changed, and an empty seed is a random one shown after the write', () => {
+    const before = image.slice();
+    const a = write({ seed: '' });
+    const b = write({});
+    assert.equal(a.ok && b.ok, true);
+    assert.match(a.seed, /^\d+$/);
+    assert.notEqual(a.seed, b.seed);
+    assert.deepEqual(image, before);
+    // The seed shown repeats the write exactly.
+    assert.deepEqual(write({ seed: a.seed }).downloads[0].bytes, a.downloads[0].bytes);
+  });
+
+  test('looking at a written image says what show, show --json, show --svg and verify say', () => {
+    const native = nativeWrite(work.dir, 'game.nes', 77);
+    const name = native.path;
+    const looked = labyrinth.lookAtImage({ image: native.bytes, imageName: name });
+    assert.equal(looked.ok, true, looked.message);
+    const show = (...args) => cli(['show', name, ...args], work.dir);
+    assert.equal(looked.seedCode, field(show('--png', 'map.png', '--force').out.toString(), 'Seed code'));
+    assert.equal(looked.map, show('--svg', '-').out.toString());
+    const [spoiler] = looked.downloads;
+    assert.deepEqual([spoiler.kind, spoiler.name, spoiler.type], ['spoiler', 'native-77-spoiler.json', 'application/json']);
+    const json = show('--json').out.toString();
+    assert.equal(Buffer.from(spoiler.bytes).toString(), json);
+    assert.equal(looked.complete, true);
+    assert.equal([...looked.problems, looked.verdict, ''].join('\n'),
+      cli(['verify', name], work.dir).out.toString().split('\n')[0] + '\n');
+
+    // A plain room's random byte out of range: still readable, no longer
+    // consistent; the page lists what verify lists.
+    const plain = JSON.parse(json).rooms.find((room) => room.record === 'plain');
+    const damaged = native.bytes.slice();
+    damaged[plain.offset + 3] = 200;
+    fs.writeFileSync(path.join(work.dir, 'damaged.nes'), damaged);
+    const seen = labyrinth.lookAtImage({ image: damaged, imageName: 'damaged.nes' });
+    assert.equal(seen.ok, true, seen.message);
+    assert.equal(seen.complete, false);
+    assert.equal(seen.problems.length, 1);
+    assert.equal([...seen.problems, seen.verdict, ''].join('\n'), cli(['verify', 'damaged.nes'], work.dir).out.toString());
+  });
+});
+
+describe('bad input gets the command line\'s message and no output', () => {
+  const withTrainer = image.slice();
+  withTrainer[6] |= 0x04;
+  const notNes = image.slice();
+  notNes[0] = 0x4d;
+  const cases = [
+    { what: 'an image without the NES magic', image: notNes, wording: 'is not an NES cartridge image' },
+    { what: 'an image that is too short', image: image.slice(0, 87624), wording: 'is not a complete cartridge image' },
+    { what: 'an empty image', image: new Uint8Array(0), wording: 'is 0 bytes long' },
+    { what: 'an image with a trainer', image: withTrainer, wording: 'trainer' },
+    { what: 'a text file that is too short', text: text.slice(0, 445), wording: 'but the text block needs 446' },
+    { what: 'an empty text file', text: new Uint8Array(0), wording: 'holds 0 bytes' },
+  ];
+  for (const c of cases) {
+    test(c.what, () => {
+      const request = { seed: '5', ...(c.image && { image: c.image }), ...(c.text && { text: c.text }) };
+      const refused = write(request);
+      assert.equal(refused.ok, false);
+      assert.equal(refused.downloads, undefined);
+      assert.match(refused.message, new RegExp(c.wording));
+      // The very message of `labyrinth-cli write ... -o OUT` on the same files.
+      fs.writeFileSync(path.join(work.dir, 'game.nes'), c.image || image);
+      fs.writeFileSync(path.join(work.dir, 'tgltext.tgl'), c.text || text);
+      const native = cli(['write', 'game.nes', '--seed', '5', '-o', 'bad-out.nes'], work.dir);
+      fs.writeFileSync(path.join(work.dir, 'game.nes'), image);
+      fs.writeFileSync(path.join(work.dir, 'tgltext.tgl'), text);
+      assert.equal(native.exit, 2);
+      assert.equal(native.err, `labyrinth-cli: ${refused.message}; nothing was written\n`);
+      assert.equal(fs.existsSync(path.join(work.dir, 'bad-out.nes')), false);
+    });
+  }
+
+  test('seeds that are not whole numbers from 0 to 2^64 - 1', () => {
+    for (const seed of ['abc', '-1', '+1', '1.5', ' 7', '0x10', '18446744073709551616', '١٢']) {
+      const refused = write({ seed });
+      assert.equal(refused.ok, false, seed);
+      assert.equal(refused.downloads, undefined);
+      const native = cli(['write', 'game.nes', '--seed', seed, '-o', 'bad-out.nes'], work.dir);
+      assert.equal(native.exit, 2, seed);
+      assert.ok(native.err.includes(refused.message), `${seed}: ${native.err} / ${refused.message}`);
+    }
+  });
+
+  test('a file larger than 16 MiB is refused before it is read', () => {
+    const limit = 16 * 1024 * 1024;
+    assert.equal(labyrinth.refuseLargeFile('game.nes', limit), '');
+    assert.equal(labyrinth.refuseLargeFile('huge.nes', limit + 1),
+      'huge.nes: is 16777217 bytes, larger than the 16 MiB the page reads (a cartridge image is far smaller); it was not read');
+    const big = new Uint8Array(limit + 1);
+    big.set(image);
+    const refused = write({ image: big, imageName: 'huge.nes' });
+    assert.equal(refused.ok, false);
+    assert.match(refused.message, /^huge\.nes: is 16777217 bytes, larger than the 16 MiB/);
+    assert.equal(labyrinth.lookAtImage({ image: big, imageName: 'huge.nes' }).ok, false);
+    // Up to the limit is fine: a large image is written like any other.
+    const large = new Uint8Array(limit);
+    large.set(image);
+    const written = write({ image: large, imageName: 'large.nes', seed: '3' });
+    assert.equal(written.ok, true, written.message);
+    assert.equal(written.downloads[0].bytes.length, limit);
+  });
+
+  test('missing files and requests of the wrong shape', () => {
+    for (const request of [undefined, null, 42, 'game.nes', {}, { image: [1, 2, 3] }]) {
+      const refused = labyrinth.writeLabyrinth(request);
+      assert.equal(refused.ok, false, String(request));
+      assert.equal(refused.message, 'no cartridge image was given: choose your .nes file');
+    }
+    assert.equal(labyrinth.writeLabyrinth({ image, imageName: 'game.nes' }).message,
+      'no text file was given: choose tgltext.tgl');
+    assert.equal(labyrinth.lookAtImage({}).ok, false);
+  });
+
+  test('an image without a labyrinth cannot be looked at, with show\'s message', () => {
+    const looked = labyrinth.lookAtImage({ image, imageName: 'game.nes' });
+    assert.equal(looked.ok, false);
+    const native = cli(['show', 'game.nes'], work.dir);
+    assert.equal(native.err, `labyrinth-cli: ${looked.message}\n`);
+  });
+});

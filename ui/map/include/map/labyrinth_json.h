@@ -1,0 +1,17 @@
+#pragma once
+// The JSON description of a labyrinth read back out of an image: every room,
+// area and link, and the summary counts. `show --json`, `write --spoiler`
+// and the browser page's spoiler download all print this one document.
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "writer/decoder.h"
+
+namespace labyrinth::map {
+
+/// The description (its format is in the README, "JSON"); keys keep their order.
+nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::string& seedCode);
+
+}  // namespace labyrinth::map

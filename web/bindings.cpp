@@ -1,0 +1,116 @@
+// The module's face to the page: each action takes one plain object and
+// returns one. A failure is a value, { ok: false, message }, never an
+// exception, so the page can always show what went wrong.
+//
+//   writeLabyrinth({ image, imageName, text, textName, seed })
+//     -> { ok: true, seed, seedCode, attempts, generations, downloads }
+//   lookAtImage({ image, imageName })
+//     -> { ok: true, seedCode, map, complete, verdict, problems: [...], downloads }
+//   refuseLargeFile(name, size) -> "" or the message
+//
+// Files are Uint8Arrays; seeds are decimal strings (64 bits do not fit in a
+// JavaScript number); `map` is the SVG document. `downloads` lists the files
+// to offer, each { kind, name, type, bytes }: the written image after a
+// write, the spoiler JSON after a look.
+
+#include <emscripten/bind.h>
+#include <emscripten/val.h>
+
+#include "page_actions.h"
+
+namespace labyrinth::web {
+namespace {
+
+using emscripten::val;
+
+// A Uint8Array's bytes, copied into the module's memory in one step.
+std::vector<std::uint8_t> bytesOf(const val& array) {
+    std::vector<std::uint8_t> bytes(array["length"].as<std::size_t>());
+    val(emscripten::typed_memory_view(bytes.size(), bytes.data())).call<void>("set", array);
+    return bytes;
+}
+
+// A fresh Uint8Array that owns a copy of `bytes`, so that it stays valid
+// whatever the module does with its memory afterwards.
+val arrayOf(const std::vector<std::uint8_t>& bytes) {
+    return val::global("Uint8Array").new_(emscripten::typed_memory_view(bytes.size(), bytes.data()));
+}
+
+bool isObject(const val& v) { return v.typeOf().as<std::string>() == "object" && !v.isNull(); }
+
+// The file under `bytesKey` and its name; missing or of the wrong type, an
+// empty file without a name, which the actions report as not given.
+InputFile fileOf(const val& request, const char* bytesKey, const char* nameKey) {
+    InputFile file;
+    if (!isObject(request)) return file;
+    const val bytes = request[bytesKey];
+    if (!bytes.instanceof(val::global("Uint8Array"))) return file;
+    const val name = request[nameKey];
+    file.name = name.isString() ? name.as<std::string>() : std::string();
+    file.bytes = bytesOf(bytes);
+    return file;
+}
+
+val downloadsOf(const std::vector<Download>& downloads) {
+    val out = val::array();
+    for (const Download& d : downloads) {
+        val entry = val::object();
+        entry.set("kind", d.kind);
+        entry.set("name", d.name);
+        entry.set("type", d.type);
+        entry.set("bytes", arrayOf(d.bytes));
+        out.call<void>("push", entry);
+    }
+    return out;
+}
+
+val failure(const Error& error) {
+    val out = val::object();
+    out.set("ok", false);
+    out.set("message", error.message);
+    return out;
+}
+
+val writeLabyrinthJs(const val& request) {
+    WriteRequest input{fileOf(request, "image", "imageName"), fileOf(request, "text", "textName"), {}};
+    if (isObject(request) && request["seed"].isString()) input.seed = request["seed"].as<std::string>();
+    const auto written = writeLabyrinth(input);
+    if (!written) return failure(written.error());
+    const WriteResult& r = written.value();
+    val out = val::object();
+    out.set("ok", true);
+    out.set("seed", std::to_string(r.seed));
+    out.set("seedCode", r.seedCode);
+    out.set("attempts", r.attempts);
+    out.set("generations", r.generations);
+    out.set("downloads", downloadsOf(r.downloads));
+    return out;
+}
+
+val lookAtImageJs(const val& request) {
+    const auto looked = lookAtImage(fileOf(request, "image", "imageName"));
+    if (!looked) return failure(looked.error());
+    const LookResult& r = looked.value();
+    val out = val::object();
+    out.set("ok", true);
+    out.set("seedCode", r.seedCode);
+    out.set("map", r.mapSvg);
+    out.set("complete", r.complete);
+    out.set("verdict", r.verdict);
+    val problems = val::array();
+    for (const std::string& problem : r.problems) problems.call<void>("push", problem);
+    out.set("problems", problems);
+    out.set("downloads", downloadsOf(r.downloads));
+    return out;
+}
+
+std::string refuseLargeFileJs(const std::string& name, double size) { return refuseLargeFile(name, size); }
+
+}  // namespace
+}  // namespace labyrinth::web
+
+EMSCRIPTEN_BINDINGS(labyrinth_page) {
+    emscripten::function("writeLabyrinth", &labyrinth::web::writeLabyrinthJs);
+    emscripten::function("lookAtImage", &labyrinth::web::lookAtImageJs);
+    emscripten::function("refuseLargeFile", &labyrinth::web::refuseLargeFileJs);
+}

@@ -1,0 +1,125 @@
+#include "page_actions.h"
+
+#include <algorithm>
+#include <random>
+
+#include "arguments.h"
+#include "map/labyrinth_json.h"
+#include "map/map_svg.h"
+#include "writer/decoder.h"
+#include "writer/driver.h"
+#include "writer/image_file.h"
+#include "writer/readback.h"
+#include "writer/record_format.h"
+#include "writer/seed_code.h"
+#include "writer/verify.h"
+
+namespace labyrinth::web {
+namespace {
+
+// The name a file goes by in messages; a file always has one in a browser,
+// but the module may be called without.
+std::string nameOf(const InputFile& file, const char* fallback) {
+    return file.name.empty() ? std::string(fallback) : file.name;
+}
+
+// "game" for "game.nes" (any case of the extension) or "path/game.nes".
+std::string downloadStem(const std::string& imageName) {
+    std::string stem = imageName.substr(imageName.find_last_of("/\\") + 1);
+    if (stem.size() > 4) {
+        std::string extension = stem.substr(stem.size() - 4);
+        std::transform(extension.begin(), extension.end(), extension.begin(),
+                       [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
+        if (extension == ".nes") stem.resize(stem.size() - 4);
+    }
+    return stem.empty() ? std::string("labyrinth") : stem;
+}
+
+// A master seed when the page gives none: from the browser's random source
+// (crypto.getRandomValues), so that two clicks in the same millisecond, or
+// two players, never share one by accident.
+std::uint64_t randomSeed() {
+    std::random_device device;
+    return (std::uint64_t{device()} << 32U) ^ device();
+}
+
+std::vector<std::uint8_t> bytesOf(const std::string& text) { return {text.begin(), text.end()}; }
+
+}  // namespace
+
+std::string refuseLargeFile(const std::string& name, double size) {
+    if (!(size > static_cast<double>(maxFileSize))) return {};
+    return name + ": is " + std::to_string(static_cast<std::uint64_t>(size)) +
+           " bytes, larger than the 16 MiB the page reads (a cartridge image is far smaller); it was not read";
+}
+
+Result<WriteResult> writeLabyrinth(const WriteRequest& request) {
+    const std::string imageName = nameOf(request.image, "image.nes");
+    const std::string textName = nameOf(request.text, format::textFileName);
+    if (request.image.name.empty() && request.image.bytes.empty())
+        return Error{"no cartridge image was given: choose your .nes file"};
+    if (request.text.name.empty() && request.text.bytes.empty())
+        return Error{std::string("no text file was given: choose ") + format::textFileName};
+    for (const InputFile* file : {&request.image, &request.text})
+        if (auto refused = refuseLargeFile(file->name, static_cast<double>(file->bytes.size())); !refused.empty())
+            return Error{refused};
+
+    std::uint64_t seed = 0;
+    if (request.seed.empty()) {
+        seed = randomSeed();
+    } else {
+        auto parsed = cli::parseSeed(request.seed);
+        if (!parsed) return parsed.error();
+        seed = parsed.value();
+    }
+
+    // The written image is a copy, as with `write -o`: the checks come first.
+    MemoryFile rom(imageName, request.image.bytes);
+    MemoryFile text(textName, request.text.bytes);
+    for (const Status& fit : {checkImage(rom), checkTextFile(text)})
+        if (!fit) return fit.error();
+
+    FixedSeedSource seeds(seed);
+    Session session(rom, text, seeds);
+    SilentDriverHost host;
+    const ClickResult click = savebutClick(session, host);
+    if (!click.status) return click.status.error();
+
+    WriteResult result;
+    result.seed = click.seed;
+    result.seedCode = seedCode(click.stream);
+    result.attempts = click.attempts;
+    result.generations = click.generations;
+    result.downloads.push_back({"image", downloadStem(imageName) + "-" + std::to_string(click.seed) + ".nes",
+                                "application/octet-stream", std::move(rom.bytes())});
+    return result;
+}
+
+Result<LookResult> lookAtImage(const InputFile& image) {
+    const std::string name = nameOf(image, "image.nes");
+    if (image.name.empty() && image.bytes.empty()) return Error{"no image was given: choose a .nes file to look at"};
+    if (auto refused = refuseLargeFile(name, static_cast<double>(image.bytes.size())); !refused.empty())
+        return Error{refused};
+    MemoryFile file(name, image.bytes);
+    if (auto fit = checkImage(file); !fit) return fit.error();
+    auto region = readPrefix(file, format::readRegionEnd);
+    if (!region) return region.error();
+    auto decoded = decodeStream(region.value());
+    if (!decoded) return Error{name + ": holds no readable labyrinth: " + decoded.error().message};
+
+    LookResult result;
+    result.seedCode = seedCode(writtenStream(region.value(), decoded.value()));
+    result.mapSvg = map::mapSvg(decoded.value(), result.seedCode);
+    auto problems = verifyImageFile(file, std::nullopt, nullptr);
+    if (!problems) return problems.error();
+    for (const Problem& problem : problems.value()) result.problems.push_back(name + ": " + problem.message);
+    result.downloads.push_back({"spoiler", downloadStem(name) + "-spoiler.json", "application/json",
+                                bytesOf(map::labyrinthJson(decoded.value(), result.seedCode).dump(2) + "\n")});
+    result.complete = result.problems.empty();
+    const auto count = result.problems.size();
+    result.verdict = result.complete ? name + ": the labyrinth is complete and consistent"
+                                     : name + ": " + std::to_string(count) + (count == 1 ? " problem" : " problems");
+    return result;
+}
+
+}  // namespace labyrinth::web

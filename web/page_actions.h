@@ -1,0 +1,72 @@
+#pragma once
+// What the browser page asks of the core, in plain C++: write a labyrinth
+// into a copy of the given image (what `labyrinth-cli write -o` does), and
+// look at an image that holds one (what `show` and `verify` do); after a
+// write, the page looks at the image it just wrote for its map and spoiler.
+// The files are held in memory (the page never uploads them) and reach the
+// driver through the file layer's in-memory files, so the driver runs on
+// them exactly as on files on disk. Failures come back as values with the
+// message the command line gives.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "writer/result.h"
+
+namespace labyrinth::web {
+
+/// The largest file the page reads; a cartridge image is far smaller.
+inline constexpr std::int64_t maxFileSize = std::int64_t{16} << 20;
+
+/// A file the user gave: its name (for messages and download names) and bytes.
+struct InputFile {
+    std::string name;
+    std::vector<std::uint8_t> bytes;
+};
+
+/// Refuses a file larger than `maxFileSize` before it is read: the message,
+/// or empty when the size is fine.
+std::string refuseLargeFile(const std::string& name, double size);
+
+/// A file the page offers for download.
+struct Download {
+    std::string kind;  ///< "image", "spoiler"; the page shows each kind at its own place
+    std::string name;  ///< suggested file name, such as "game-42.nes"
+    std::string type;  ///< MIME type
+    std::vector<std::uint8_t> bytes;
+};
+
+struct WriteRequest {
+    InputFile image;
+    InputFile text;
+    std::string seed;  ///< decimal master seed; empty for a random one
+};
+
+struct WriteResult {
+    std::uint64_t seed = 0;  ///< the master seed used: `labyrinth-cli write --seed` repeats it
+    std::string seedCode;
+    int attempts = 0;
+    int generations = 0;
+    std::vector<Download> downloads;  ///< the written image, named NAME-SEED.nes after the given one
+};
+
+/// The button's whole job on a copy of the image: the same checks, the same
+/// driver and the same bytes as `labyrinth-cli write IMAGE --seed N -o OUT`.
+Result<WriteResult> writeLabyrinth(const WriteRequest& request);
+
+struct LookResult {
+    std::string seedCode;
+    std::string mapSvg;
+    bool complete = false;              ///< `verify` found nothing wrong
+    std::string verdict;                ///< `verify`'s last line: complete and consistent, or how many problems
+    std::vector<std::string> problems;  ///< one line per problem, as `verify` prints them
+    std::vector<Download> downloads;    ///< the spoiler: the document of `show --json`, NAME-spoiler.json
+};
+
+/// What `show`, `show --json` and `verify` say of an image: its map, seed
+/// code and description, and whether the labyrinth in it is complete and
+/// consistent. An image whose records cannot be read is an error, as for `show`.
+Result<LookResult> lookAtImage(const InputFile& image);
+
+}  // namespace labyrinth::web
