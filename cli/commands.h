@@ -27,6 +27,7 @@ struct WriteOptions {
     bool force = false;
     std::string png;
     std::string spoiler;
+    std::string patch;
 };
 
 struct GenerateOptions {
