@@ -3,6 +3,7 @@
 // writes a new labyrinth into the image in place.
 
 #include <QApplication>
+#include <csignal>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -13,6 +14,9 @@
 
 int main(int argc, char** argv) {
     using namespace labyrinth;
+    // The window prints a line per write; a reader that went away must not
+    // end the program (the write fails quietly instead).
+    std::signal(SIGPIPE, SIG_IGN);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("labyrinth-writer"));
     const QString caption = QString::fromUtf8(window::windowCaption);
