@@ -1,17 +1,20 @@
 # The README's commands. Everything goes through the CMake presets.
 #   make run   [DIR=folder]     build and start the window in DIR (default: here)
 #   make test                   install what is missing, build, run every test: the test suite,
-#                               the same suite under the address and UB sanitizers, and a
-#                               bounded fuzzing run (FUZZ_SECONDS per target)
+#                               the same suite under the address and UB sanitizers, a bounded
+#                               fuzzing run (FUZZ_SECONDS per target), and the checks of the
+#                               Debian package
+#   make package                build the Debian package build/release/labyrinth-writer_*.deb
 #   make bench                  build and run the benchmarks (release build)
-#   make deps                   install the Debian packages the build needs
+#   make deps                   install the Debian packages that building and running need
+#                               (make deps-test: and what the tests need, npm packages included)
 #   make demo                   write a labyrinth into a blank synthetic image,
 #                               print its map and draw demo.png
 
 DIR ?= .
 FUZZ_SECONDS ?= 30
 
-.PHONY: all deps run test fuzz bench asan demo clean
+.PHONY: all deps deps-package deps-test run test fuzz bench asan package check-package demo clean
 
 all: deps
 	cmake --preset release
@@ -20,21 +23,34 @@ all: deps
 deps:
 	scripts/install-deps
 
+deps-package:
+	scripts/install-deps --package
+
+deps-test:
+	scripts/install-deps --test
+
 run: all
 	cd "$(DIR)" && "$(CURDIR)/build/release/app/labyrinth-writer"
 
-test: deps
+test: deps-test
 	cmake --workflow --preset dev
 	cmake --workflow --preset asan
 	$(MAKE) --no-print-directory fuzz
+	$(MAKE) --no-print-directory check-package
 
-fuzz: deps
+fuzz: deps-test
 	cmake --preset fuzz
 	cmake --build --preset fuzz
 	scripts/run-fuzzers build/fuzz $(FUZZ_SECONDS)
 
-asan: deps
+asan: deps-test
 	cmake --workflow --preset asan
+
+package: deps-package all
+	cpack --preset release
+
+check-package: deps-test package
+	scripts/check-package build/release
 
 bench: all
 	build/release/bench/labyrinth-bench --benchmark_counters_tabular=true

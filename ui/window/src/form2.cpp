@@ -7,11 +7,11 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <cstdio>
 
+#include "icon/labyrinth_icon.h"
 #include "window/room_cell.h"
 #include "window/room_info.h"
 #include "writer/seed_code.h"
@@ -50,7 +50,6 @@ static_assert(whole(clientArea) && whole(conlistBox) && whole(savebutBox) && who
                   whole(roomBox(572)) && whole(roomBox(575)),
               "every position must land on a whole pixel");
 
-constexpr QColor buttonGreen(0, 255, 0);
 constexpr QColor roomOlive(128, 128, 0);
 
 // Tahoma where it is installed; otherwise a sans-serif of similar build.
@@ -66,18 +65,12 @@ QFont buttonFont() {
     return font;
 }
 
-// A small picture of a labyrinth for the title bar and the task bar.
+// A small picture of a labyrinth for the title bar and the task bar, the
+// drawing that is installed as the program's icon, at every size installed.
 QIcon labyrinthIcon() {
-    QPixmap picture(32, 32);
-    picture.fill(Qt::black);
-    QPainter painter(&picture);
-    painter.fillRect(2, 2, 28, 28, roomOlive);
-    painter.setPen(QPen(buttonGreen, 2));
-    painter.drawLine(2, 10, 22, 10);
-    painter.drawLine(10, 10, 10, 30);
-    painter.drawLine(22, 20, 30, 20);
-    painter.drawLine(16, 20, 16, 30);
-    return QIcon(picture);
+    QIcon picture;
+    for (const int size : icon::installedSizes) picture.addPixmap(QPixmap::fromImage(icon::image(size)));
+    return picture;
 }
 
 // What the window tells of a write, so that `labyrinth-cli write --seed N`
