@@ -11,10 +11,11 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <filesystem>
 #include <functional>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -357,14 +358,22 @@ TEST_F(WindowTest, SecondClickWritesANewLabyrinth) {
     EXPECT_EQ(imageProblems(imagePath, textPath), std::vector<std::string>{});
 }
 
-// "Seed: N  Code: w w w w" lines in `out`: each write's seed and code.
+// "Seed: N  Code: w w w w" lines in `out` (N digits, four lower-case words):
+// each write's seed and code.
 std::vector<std::pair<std::string, std::string>> seedLines(const std::string& out) {
-    static const std::regex line("Seed: ([0-9]+)  Code: ([a-z]+ [a-z]+ [a-z]+ [a-z]+)");
     std::vector<std::pair<std::string, std::string>> found;
     std::istringstream lines(out);
     for (std::string text; std::getline(lines, text);) {
-        std::smatch match;
-        if (std::regex_match(text, match, line)) found.emplace_back(match[1], match[2]);
+        const std::string head = "Seed: ", middle = "  Code: ";
+        const auto split = text.find(middle);
+        if (text.rfind(head, 0) != 0 || split == std::string::npos) continue;
+        const std::string seed = text.substr(head.size(), split - head.size());
+        const std::string code = text.substr(split + middle.size());
+        const bool digits = !seed.empty() && std::all_of(seed.begin(), seed.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
+        const bool words = std::count(code.begin(), code.end(), ' ') == 3 && code.front() != ' ' &&
+                           code.back() != ' ' && code.find("  ") == std::string::npos &&
+                           std::all_of(code.begin(), code.end(), [](unsigned char c) { return c == ' ' || std::islower(c) != 0; });
+        if (digits && words) found.emplace_back(seed, code);
     }
     return found;
 }

@@ -3,9 +3,17 @@
 //   node apply-bps.mjs PATCH SOURCE OUTPUT
 // Exit 0: OUTPUT holds the patched source. Exit 1: the patch was refused
 // (bad header, or a CRC32 of the patch, source or target did not match); the
-// applier's reason goes to standard error. Exit 2: bad usage.
-import * as bps from 'bps';
+// applier's reason goes to standard error. Exit 2: bad usage. Exit 3: the
+// package is missing.
 import { readFileSync, writeFileSync } from 'node:fs';
+
+let bps;
+try {
+  bps = await import('bps');
+} catch (error) {
+  console.error(`the npm package bps is missing (run npm ci at the top of the tree): ${error.message}`);
+  process.exit(3);
+}
 
 const [patchPath, sourcePath, outputPath] = process.argv.slice(2);
 if (!outputPath) {
