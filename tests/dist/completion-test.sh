@@ -22,9 +22,11 @@ complete_words() {
 }
 
 offers() {  # offers WORD words...: the completion of words includes WORD
-    local word=$1
+    local word=$1 offered
     shift
-    complete_words "$@" | grep -qxF -- "$word"
+    # Taken whole first: grep -q stopping early would break the pipe.
+    offered=$(complete_words "$@")
+    grep -qxF -- "$word" <<<"$offered"
 }
 
 commands=$("$cli" --help | sed -n '/^Subcommands:/,/^$/p' | awk 'NR > 1 && NF {print $1}')
