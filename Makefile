@@ -55,6 +55,7 @@ check-package: deps-test package
 bench: all
 	build/release/bench/labyrinth-bench --benchmark_counters_tabular=true
 	build/release/bench/labyrinth-window-bench --benchmark_counters_tabular=true
+	build/release/bench/labyrinth-patch-bench --benchmark_counters_tabular=true
 
 demo: all
 	scripts/demo
