@@ -1,18 +1,29 @@
 # The README's commands. Everything goes through the CMake presets.
 #   make run   [DIR=folder]     build and start the window in DIR (default: here)
-#   make test                   install what is missing, build, run every test: the test suite
-#                               on the dev build, on the release build that users get, and
-#                               under the address and UB sanitizers, then a bounded
-#                               fuzzing run (FUZZ_SECONDS per target)
+#   make test                   install what is missing, build, run every test: the suite on
+#                               the dev build, on the release build that users get and under
+#                               the address and UB sanitizers; a bounded fuzzing run
+#                               (FUZZ_SECONDS per target); the browser page under Node and in
+#                               Chromium; the Debian package built from the tested release build
+#   make package                build the Debian package build/release/labyrinth-writer_*.deb
 #   make bench                  build and run the benchmarks (release build)
-#   make deps                   install the Debian packages the build needs
+#   make deps                   install the Debian packages that building and running need
+#                               (make deps-test: and what the tests need, npm packages included)
 #   make demo                   write a labyrinth into a blank synthetic image,
 #                               print its map and draw demo.png
+#
+# The browser page, in build/web (html, js, wasm, css):
+#   make web                    build the page
+#   make web-serve              serve build/web on 127.0.0.1 at a free port (PORT=N for a fixed one)
+#   make test-web               the module under Node against the native labyrinth-cli, and the
+#                               page in Debian's Chromium (part of make test)
+#   make bench-web              the page's click, load time and size against the native click
 
 DIR ?= .
 FUZZ_SECONDS ?= 30
 
-.PHONY: all deps run test fuzz bench asan demo clean
+.PHONY: all deps deps-web deps-package deps-test run test fuzz asan bench package check-package demo clean \
+        web web-serve test-web bench-web
 
 all: deps
 	cmake --preset release
@@ -21,26 +32,45 @@ all: deps
 deps:
 	scripts/install-deps
 
+deps-web:
+	scripts/install-deps --web
+
+deps-package:
+	scripts/install-deps --package
+
+deps-test:
+	scripts/install-deps --test
+
 run: all
 	cd "$(DIR)" && "$(CURDIR)/build/release/app/labyrinth-writer"
 
-test: deps
+test: deps-test
 	cmake --workflow --preset dev
 	cmake --workflow --preset release-tests
 	cmake --workflow --preset asan
 	$(MAKE) --no-print-directory fuzz
+	$(MAKE) --no-print-directory test-web CLI_BUILD=build/release-tests
+	cpack --preset release-tests
+	scripts/check-package build/release-tests
 
-fuzz: deps
+fuzz: deps-test
 	cmake --preset fuzz
 	cmake --build --preset fuzz
 	scripts/run-fuzzers build/fuzz $(FUZZ_SECONDS)
 
-asan: deps
+asan: deps-test
 	cmake --workflow --preset asan
+
+package: deps-package all
+	cpack --preset release
+
+check-package: deps-test package
+	scripts/check-package build/release
 
 bench: all
 	build/release/bench/labyrinth-bench --benchmark_counters_tabular=true
 	build/release/bench/labyrinth-window-bench --benchmark_counters_tabular=true
+	build/release/bench/labyrinth-patch-bench --benchmark_counters_tabular=true
 
 demo: all
 	scripts/demo
@@ -48,32 +78,22 @@ demo: all
 clean:
 	rm -rf build
 
-# The browser page, in build/web (html, js, wasm, css).
-#   make web          install emscripten and the test packages if missing, build the page
-#   make web-serve    serve build/web on 127.0.0.1 at a free port (PORT=N for a fixed one)
-#   make test-web     the module under Node against the native labyrinth-cli, and the
-#                     page in Debian's Chromium; part of make test
-#   make bench-web    the page's click, load time and size against the native click
-.PHONY: web web-deps web-serve test-web bench-web
+# The page's tests compare with the native command line of CLI_BUILD.
+CLI_BUILD ?= build/dev
 
-test: test-web
-
-web-deps:
-	scripts/install-deps web
-
-web: web-deps
+web: deps-web
 	cmake --preset wasm
 	cmake --build --preset wasm
 
 web-serve: web
 	node scripts/serve-web.mjs build/web
 
-test-web: web deps
-	cmake --preset dev
-	cmake --build --preset dev --target labyrinth-cli
-	node --test tests/web/
+test-web: deps-test web
+	cmake --preset $(notdir $(CLI_BUILD))
+	cmake --build --preset $(notdir $(CLI_BUILD)) --target labyrinth-cli
+	LABYRINTH_CLI=$(CURDIR)/$(CLI_BUILD)/cli/labyrinth-cli node --test tests/web/
 
-bench-web: web deps
+bench-web: deps-test web
 	cmake --preset release
 	cmake --build --preset release --target labyrinth-bench
 	node bench/web_bench.mjs

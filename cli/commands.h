@@ -28,6 +28,7 @@ struct WriteOptions {
     std::string png;
     std::string svg;
     std::string spoiler;
+    std::string patch;
 };
 
 struct GenerateOptions {

@@ -68,8 +68,12 @@ Command addWrite(CLI::App& parent, WriteOptions& options) {
             "After a successful write, draw the labyrinth into FILE (SVG); - for standard output");
     addFile(*app, "--spoiler", options.spoiler,
             "After a successful write, describe the labyrinth in FILE (JSON, as 'show --json'); - for standard output");
+    addFile(*app, "--patch", options.patch,
+            "After a successful write, save a patch from the image as it was to the image as written: "
+            "BPS, or IPS when FILE ends in .ips");
     app->add_flag("--force,-f", options.force, "Replace output files that exist (never a folder, device or link)");
-    app->footer("Example: labyrinth-cli write game.nes --seed 42 --output game-42.nes");
+    app->footer("Examples: labyrinth-cli write game.nes --seed 42 --output game-42.nes\n"
+                "          labyrinth-cli write game.nes --seed 42 --output game-42.nes --patch game-42.bps");
     return {app, [&options] { return runWrite(options); }};
 }
 

@@ -15,6 +15,7 @@
 #include "writer/driver.h"
 #include "writer/image_file.h"
 #include "writer/output_file.h"
+#include "writer/patch.h"
 #include "writer/readback.h"
 #include "writer/record_format.h"
 #include "writer/seed_code.h"
@@ -80,6 +81,21 @@ Status writeExtras(const WriteOptions& options, std::span<const std::uint8_t> re
     return {};
 }
 
+// The patch from the image as it was (`before`) to the image as written,
+// which `rom` now holds; `written` names it in messages.
+Result<std::vector<std::uint8_t>> makeWritePatch(const WriteOptions& options, const ImageSnapshot& before,
+                                                 RandomAccessFile& rom, const ClickResult& result,
+                                                 const std::string& written) {
+    auto after = snapshotImage(rom, clickRegions());
+    if (!after) return after.error();
+    auto input = compareSnapshots(before, after.value(), written);
+    if (!input) return input.error();
+    auto patch = makePatch(patchFormatFor(options.patch), input.value(),
+                           patchMetadata(result.seed, seedCode(result.stream)));
+    if (!patch) return Error{options.patch + ": " + patch.error().message};
+    return patch;
+}
+
 }  // namespace
 
 ExitCode runWrite(const WriteOptions& options) {
@@ -90,11 +106,12 @@ ExitCode runWrite(const WriteOptions& options) {
     if (toCopy && sameFile(options.image, options.output))
         return reportError(ExitCode::Usage,
                            options.output + ": is the image itself; leave out --output to write in place");
-    const std::array<PlannedOutput, 4> outputs{{
+    const std::array<PlannedOutput, 5> outputs{{
         {"--output", options.output, false},
         {"--png", options.png, false},
         {"--svg", options.svg, true},
         {"--spoiler", options.spoiler, true},
+        {"--patch", options.patch, false},
     }};
     const std::array<std::string, 2> inputs{options.image, textPath};
     if (auto allowed = checkOutputs(outputs, inputs, options.force); !allowed)
@@ -111,11 +128,22 @@ ExitCode runWrite(const WriteOptions& options) {
     if (!image) return reportError(ExitCode::Usage, image.error().message);
     auto text = DiskFile::open(textPath, DiskFile::Mode::ReadOnly);
     if (!text) return reportError(ExitCode::Usage, text.error().message);
-    std::unique_ptr<NewFile> copy;
-    if (toCopy) {
-        // Checked before the copy is made, so that bad input costs nothing.
+    const bool wantsPatch = !options.patch.empty();
+    if (toCopy || wantsPatch) {
+        // Checked before the image is copied or read whole, so that bad input costs nothing.
         for (const Status& fit : {checkImage(*image.value()), checkTextFile(*text.value())})
             if (!fit) return reportError(ExitCode::Usage, fit.error().message + "; nothing was written");
+    }
+    // A patch starts from the image as it is now: its size, its CRC32 and
+    // the bytes that the click may change, read in one pass.
+    std::optional<ImageSnapshot> before;
+    if (wantsPatch) {
+        auto taken = snapshotImage(*image.value(), clickRegions());
+        if (!taken) return reportError(ExitCode::Usage, taken.error().message + "; nothing was written");
+        before = std::move(taken.value());
+    }
+    std::unique_ptr<NewFile> copy;
+    if (toCopy) {
         auto made = copyImage(*image.value(), options.output, options.force);
         if (!made) return reportError(ExitCode::Failed, made.error().message + "; " + options.image + " is unchanged");
         copy = std::move(made.value());
@@ -135,11 +163,21 @@ ExitCode runWrite(const WriteOptions& options) {
 
     auto region = readPrefix(rom, format::readRegionEnd);
     const std::string written = toCopy ? options.output : options.image;
+    // Made before the copy is saved (it is closed then), from the very bytes
+    // the labyrinth went into; saved only once the image is.
+    Result<std::vector<std::uint8_t>> patch = std::vector<std::uint8_t>{};
+    if (wantsPatch) patch = makeWritePatch(options, *before, rom, result, written);
     if (toCopy) {
         if (auto saved = copy->commit(); !saved)
             return reportError(ExitCode::Failed, saved.error().message + "; " + options.image + " is unchanged");
     } else if (auto closed = image.value()->close(); !closed) {
         return reportError(ExitCode::Failed, closed.error().message);
+    }
+    if (wantsPatch) {
+        const Status saved = patch ? writeNewFile(options.patch, patch.value(), options.force) : Status(patch.error());
+        if (!saved)
+            return reportError(ExitCode::Failed,
+                               saved.error().message + " (the labyrinth itself was written to " + written + ")");
     }
     if (!options.png.empty() || !options.svg.empty() || !options.spoiler.empty()) {
         Status extras = region ? writeExtras(options, region.value(), result, written) : Status(region.error());
@@ -149,6 +187,7 @@ ExitCode runWrite(const WriteOptions& options) {
     }
     report << "Attempts: " << result.attempts << " (generation attempts: " << result.generations << ")\n"
            << "Wrote: " << printable(written) << '\n';
+    if (wantsPatch) report << "Patch: " << printable(options.patch) << '\n';
     if (!options.png.empty()) report << "Picture: " << printable(options.png) << '\n';
     if (!options.svg.empty() && options.svg != standardOutputName) report << "SVG: " << printable(options.svg) << '\n';
     if (!options.spoiler.empty() && options.spoiler != standardOutputName)

@@ -11,9 +11,13 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <set>
+#include <sstream>
 
 #include "qt_test_app.h"
 #include "test_support.h"
@@ -23,6 +27,10 @@
 #include "writer/encoder.h"
 #include "writer/record_format.h"
 #include "writer/verify.h"
+
+#ifndef LABYRINTH_CLI
+#error "LABYRINTH_CLI must name the labyrinth-cli executable"
+#endif
 
 namespace labyrinth::window {
 namespace {
@@ -145,7 +153,7 @@ TEST_F(WindowTest, WindowHasItsCaptionSizeAndIsResizable) {
     EXPECT_EQ(form->savebut()->geometry(), QRect(128, 56, 129, 49));
 }
 
-TEST_F(WindowTest, ButtonIsBoldTahomaAndNotTheDefaultButton) {
+TEST_F(WindowTest, ButtonIsBoldTahomaNotTheDefaultAndPressedByEnterWhenFocused) {
     const QFont font = form->savebut()->font();
     EXPECT_EQ(font.families().value(0), QStringLiteral("Tahoma"));
     EXPECT_DOUBLE_EQ(font.pointSizeF(), 9.75);
@@ -163,7 +171,25 @@ TEST_F(WindowTest, ButtonIsBoldTahomaAndNotTheDefaultButton) {
     form->Conlist()->setFocus();
     QTest::keyClick(form->Conlist(), Qt::Key_Return);
     QTest::keyClick(form.get(), Qt::Key_Enter);
-    EXPECT_EQ(pressed.count(), 0) << "Enter must not press the button";
+    EXPECT_EQ(pressed.count(), 0) << "Enter must not press the button unless it has the focus";
+
+    // On the focused button, Enter and Return press it as Space does; a held
+    // key's repeats and Enter with a modifier do not.
+    form->savebut()->setFocus();
+    QTest::keyClick(form->savebut(), Qt::Key_Return);
+    EXPECT_EQ(pressed.count(), 1);
+    QTest::keyClick(form->savebut(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(pressed.count(), 2);
+    QTest::keyClick(form->savebut(), Qt::Key_Space);
+    EXPECT_EQ(pressed.count(), 3);
+    QTest::keyPress(form->savebut(), Qt::Key_Return);  // held down: one press,
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(form->savebut(), &repeat);  // however long it repeats
+    QTest::keyRelease(form->savebut(), Qt::Key_Return);
+    QTest::keyClick(form->savebut(), Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(pressed.count(), 4);
+    EXPECT_EQ(form->Label1()->text(), QStringLiteral("Done."));
+    EXPECT_TRUE(errors.empty()) << errors.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(WindowTest, TabOrderRunsFromTheListToTheButtonToTheRoomCells) {
@@ -330,6 +356,102 @@ TEST_F(WindowTest, SecondClickWritesANewLabyrinth) {
     EXPECT_EQ(changeOutside(original, after, {{format::roomDataPos, writerRegionEnd()}, {format::textBase, format::textEnd}}),
               -1);
     EXPECT_EQ(imageProblems(imagePath, textPath), std::vector<std::string>{});
+}
+
+// "Seed: N  Code: w w w w" lines in `out` (N digits, four lower-case words):
+// each write's seed and code.
+std::vector<std::pair<std::string, std::string>> seedLines(const std::string& out) {
+    std::vector<std::pair<std::string, std::string>> found;
+    std::istringstream lines(out);
+    for (std::string text; std::getline(lines, text);) {
+        const std::string head = "Seed: ", middle = "  Code: ";
+        const auto split = text.find(middle);
+        if (text.rfind(head, 0) != 0 || split == std::string::npos) continue;
+        const std::string seed = text.substr(head.size(), split - head.size());
+        const std::string code = text.substr(split + middle.size());
+        const bool digits = !seed.empty() && std::all_of(seed.begin(), seed.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
+        const bool words = std::count(code.begin(), code.end(), ' ') == 3 && code.front() != ' ' &&
+                           code.back() != ' ' && code.find("  ") == std::string::npos &&
+                           std::all_of(code.begin(), code.end(), [](unsigned char c) { return c == ' ' || std::islower(c) != 0; });
+        if (digits && words) found.emplace_back(seed, code);
+    }
+    return found;
+}
+
+TEST_F(WindowTest, EveryWriteTellsItsSeedWhichTheCommandLineRepeatsByteForByte) {
+    showForm();
+    fs::copy_file(imagePath, dir / "before.nes");
+    std::vector<std::vector<std::uint8_t>> images;
+    ::testing::internal::CaptureStdout();
+    form->savebut()->click();
+    images.push_back(readFile(imagePath));
+    form->savebut()->setFocus();
+    QTest::keyClick(form->savebut(), Qt::Key_Return);
+    images.push_back(readFile(imagePath));
+    const std::string out = ::testing::internal::GetCapturedStdout();
+
+    const auto lines = seedLines(out);
+    ASSERT_EQ(lines.size(), 2U) << "one line per write:\n" << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
+    EXPECT_EQ(form->Label1()->text(), QStringLiteral("Done.")) << "the status text stays as it was";
+    EXPECT_EQ(form->Label1()->toolTip().toStdString(),
+              "Seed: " + lines[1].first + "  Code: " + lines[1].second);
+    EXPECT_EQ(lines[1].first, std::to_string(form->lastClick().seed));
+    EXPECT_NE(lines[0].first, lines[1].first);
+
+    // Each write, repeated by the command line on the image as it was then.
+    std::string source = "before.nes";
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string copy = "cli-" + std::to_string(i) + ".nes";
+        const auto run = testing::runCommand(LABYRINTH_CLI, dir.path(),
+                                             {"write", source, "--text", "tgltext.tgl", "--seed", lines[i].first,
+                                              "-o", copy});
+        ASSERT_EQ(run.exit, 0) << run.err;
+        EXPECT_NE(run.out.find("Seed code: " + lines[i].second + "\n"), std::string::npos) << run.out;
+        EXPECT_EQ(testing::firstDifference(readFile(dir / copy), images[i]), "identical") << "write " << i;
+        source = copy;
+    }
+}
+
+// The files of a window whose image can be made to refuse writes.
+class BreakableFile final : public RandomAccessFile {
+public:
+    explicit BreakableFile(std::unique_ptr<RandomAccessFile> inner) : inner_(std::move(inner)) {}
+    const std::string& name() const override { return inner_->name(); }
+    Status readAt(std::int64_t offset, std::span<std::uint8_t> out) override { return inner_->readAt(offset, out); }
+    Status writeAt(std::int64_t offset, std::span<const std::uint8_t> data) override {
+        if (broken) return systemError(name(), "cannot write", ENOSPC);
+        return inner_->writeAt(offset, data);
+    }
+    Result<std::int64_t> size() override { return inner_->size(); }
+    Status flush() override { return inner_->flush(); }
+    bool broken = false;
+
+private:
+    std::unique_ptr<RandomAccessFile> inner_;
+};
+
+TEST_F(WindowTest, AFailedWriteTellsNoSeedAndTakesTheLastOneBack) {
+    auto rom = DiskFile::open(imagePath.string(), DiskFile::Mode::ReadWrite);
+    auto text = DiskFile::open(textPath.string(), DiskFile::Mode::ReadOnly);
+    ASSERT_TRUE(rom.ok() && text.ok());
+    auto breakable = std::make_unique<BreakableFile>(std::move(rom.value()));
+    BreakableFile& image = *breakable;
+    form = std::make_unique<Form2>(std::move(breakable), std::move(text.value()),
+                                   std::make_unique<DerivedSeedSource>(7),
+                                   [this](QWidget*, const QString& message) { errors.push_back(message); });
+    showForm();
+    form->savebut()->click();
+    ASSERT_FALSE(form->Label1()->toolTip().isEmpty());
+
+    image.broken = true;
+    ::testing::internal::CaptureStdout();
+    form->savebut()->click();
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(errors.size(), 1);
+    EXPECT_EQ(form->Label1()->text(), QStringLiteral("Failed."));
+    EXPECT_TRUE(form->Label1()->toolTip().isEmpty()) << "the image no longer holds the labyrinth of that seed";
 }
 
 // A file that changes behind the window's back makes the click fail with a

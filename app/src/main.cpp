@@ -3,6 +3,7 @@
 // writes a new labyrinth into the image in place.
 
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -44,6 +45,9 @@ void reportFatal(QtMsgType type, const QMessageLogContext& context, const QStrin
 
 int run(int argc, char** argv) {
     using namespace labyrinth;
+    // The window prints a line per write; a reader that went away must not
+    // end the program (the write fails quietly instead).
+    std::signal(SIGPIPE, SIG_IGN);
     GuardedApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("labyrinth-writer"));
     const QString caption = QString::fromUtf8(window::windowCaption);

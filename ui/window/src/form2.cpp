@@ -3,15 +3,18 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <cstdio>
 
+#include "icon/labyrinth_icon.h"
 #include "window/room_cell.h"
 #include "window/room_info.h"
+#include "writer/seed_code.h"
 
 namespace labyrinth::window {
 namespace {
@@ -47,7 +50,6 @@ static_assert(whole(clientArea) && whole(conlistBox) && whole(savebutBox) && who
                   whole(roomBox(572)) && whole(roomBox(575)),
               "every position must land on a whole pixel");
 
-constexpr QColor buttonGreen(0, 255, 0);
 constexpr QColor roomOlive(128, 128, 0);
 
 // Tahoma where it is installed; otherwise a sans-serif of similar build.
@@ -63,18 +65,24 @@ QFont buttonFont() {
     return font;
 }
 
-// A small picture of a labyrinth for the title bar and the task bar.
+// A small picture of a labyrinth for the title bar and the task bar, the
+// drawing that is installed as the program's icon, at every size installed.
 QIcon labyrinthIcon() {
-    QPixmap picture(32, 32);
-    picture.fill(Qt::black);
-    QPainter painter(&picture);
-    painter.fillRect(2, 2, 28, 28, roomOlive);
-    painter.setPen(QPen(buttonGreen, 2));
-    painter.drawLine(2, 10, 22, 10);
-    painter.drawLine(10, 10, 10, 30);
-    painter.drawLine(22, 20, 30, 20);
-    painter.drawLine(16, 20, 16, 30);
-    return QIcon(picture);
+    QIcon picture;
+    for (const int size : icon::installedSizes) picture.addPixmap(QPixmap::fromImage(icon::image(size)));
+    return picture;
+}
+
+// What the window tells of a write, so that `labyrinth-cli write --seed N`
+// can repeat it: the click's master seed and the code of what was written.
+std::string seedLine(const ClickResult& click) {
+    return "Seed: " + std::to_string(click.seed) + "  Code: " + seedCode(click.stream);
+}
+
+// Enter and Return, from the main keys or the keypad, without a modifier.
+bool isEnterKey(const QKeyEvent& key) {
+    const bool enter = key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter;
+    return enter && (key.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
 }
 
 }  // namespace
@@ -239,6 +247,9 @@ Form2::Form2(std::unique_ptr<RandomAccessFile> rom, std::unique_ptr<RandomAccess
     }
 
     connect(savebut_, &QPushButton::clicked, this, &Form2::savebut_Click);
+    // Enter on the focused button presses it, as Space does; it stays no
+    // default button, so Enter anywhere else does nothing.
+    savebut_->installEventFilter(this);
 }
 
 Form2::~Form2() { Form_Unload(); }
@@ -256,7 +267,31 @@ void Form2::savebut_Click() {
     if (!session_) return;
     host_->startClick();
     lastClick_ = savebutClick(*session_, *host_);
-    if (!lastClick_.status && report_) report_(this, QString::fromStdString(lastClick_.status.error().message));
+    if (lastClick_.status) {
+        // One line per write on standard output, for players who share seeds;
+        // a window without a terminal loses nothing when nobody reads it.
+        const std::string line = seedLine(lastClick_);
+        std::fprintf(stdout, "%s\n", line.c_str());
+        std::fflush(stdout);
+        std::clearerr(stdout);
+        label1_->setToolTip(QString::fromStdString(line));
+        return;
+    }
+    // A click that wrote part of a labyrinth leaves the image holding none
+    // that a seed names; a refused one left the last write in place.
+    if (!lastClick_.refused) label1_->setToolTip(QString());
+    if (report_) report_(this, QString::fromStdString(lastClick_.status.error().message));
+}
+
+bool Form2::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == savebut_ && event->type() == QEvent::KeyPress) {
+        const auto& key = static_cast<const QKeyEvent&>(*event);
+        if (isEnterKey(key)) {
+            if (!key.isAutoRepeat()) savebut_->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void Form2::Room_Click(int kk) {

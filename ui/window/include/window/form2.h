@@ -48,7 +48,10 @@ public:
 
     /// The button's job: generate and write until accepted, then the text
     /// block and "Done."; a failure goes to the reporter and leaves the status
-    /// line on "Failed.". Does nothing once the files are closed.
+    /// line on "Failed.". After a write, prints "Seed: N  Code: w w w w" (the
+    /// click's master seed and the seed code of what was written) as one
+    /// line on standard output and shows it as the status line's tooltip.
+    /// Does nothing once the files are closed.
     void savebut_Click();
     /// Shows the room information of entry `kk` in the status line.
     void Room_Click(int kk);
@@ -74,6 +77,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    /// Enter on the focused `savebut` presses it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     class Host;
