@@ -81,21 +81,6 @@ Status writeExtras(const WriteOptions& options, std::span<const std::uint8_t> re
     return {};
 }
 
-// The patch from the image as it was (`before`) to the image as written,
-// which `rom` now holds; `written` names it in messages.
-Result<std::vector<std::uint8_t>> makeWritePatch(const WriteOptions& options, const ImageSnapshot& before,
-                                                 RandomAccessFile& rom, const ClickResult& result,
-                                                 const std::string& written) {
-    auto after = snapshotImage(rom, clickRegions());
-    if (!after) return after.error();
-    auto input = compareSnapshots(before, after.value(), written);
-    if (!input) return input.error();
-    auto patch = makePatch(patchFormatFor(options.patch), input.value(),
-                           patchMetadata(result.seed, seedCode(result.stream)));
-    if (!patch) return Error{options.patch + ": " + patch.error().message};
-    return patch;
-}
-
 }  // namespace
 
 ExitCode runWrite(const WriteOptions& options) {
@@ -166,7 +151,10 @@ ExitCode runWrite(const WriteOptions& options) {
     // Made before the copy is saved (it is closed then), from the very bytes
     // the labyrinth went into; saved only once the image is.
     Result<std::vector<std::uint8_t>> patch = std::vector<std::uint8_t>{};
-    if (wantsPatch) patch = makeWritePatch(options, *before, rom, result, written);
+    if (wantsPatch) {
+        patch = makeWritePatch(patchFormatFor(options.patch), *before, rom, result.seed, seedCode(result.stream));
+        if (!patch) patch = Error{options.patch + ": " + patch.error().message};
+    }
     if (toCopy) {
         if (auto saved = copy->commit(); !saved)
             return reportError(ExitCode::Failed, saved.error().message + "; " + options.image + " is unchanged");

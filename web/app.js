@@ -90,8 +90,8 @@ function offer(section, download, link) {
 }
 
 // After a write each download goes to the link made for its kind: #download
-// for the image, #spoiler for the description.
-const linkForKind = { image: 'download', spoiler: 'spoiler' };
+// for the image, #patch for the patch, #spoiler for the description.
+const linkForKind = { image: 'download', patch: 'patch', spoiler: 'spoiler' };
 
 function offerAfterWrite(downloads) {
   for (const download of downloads) {
@@ -99,6 +99,7 @@ function offerAfterWrite(downloads) {
     if (!link) continue;
     offer('write', download, link);
     if (download.kind === 'image') link.textContent = `Download ${download.name}`;
+    if (download.kind === 'patch') link.textContent = `Patch to share it (BPS): ${download.name}`;
   }
 }
 

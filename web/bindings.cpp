@@ -10,8 +10,8 @@
 //
 // Files are Uint8Arrays; seeds are decimal strings (64 bits do not fit in a
 // JavaScript number); `map` is the SVG document. `downloads` lists the files
-// to offer, each { kind, name, type, bytes }: the written image after a
-// write, the spoiler JSON after a look.
+// to offer, each { kind, name, type, bytes }: the written image and its BPS
+// patch after a write, the spoiler JSON after a look.
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>

@@ -9,6 +9,7 @@
 #include "writer/decoder.h"
 #include "writer/driver.h"
 #include "writer/image_file.h"
+#include "writer/patch.h"
 #include "writer/readback.h"
 #include "writer/record_format.h"
 #include "writer/seed_code.h"
@@ -78,6 +79,9 @@ Result<WriteResult> writeLabyrinth(const WriteRequest& request) {
     MemoryFile text(textName, request.text.bytes);
     for (const Status& fit : {checkImage(rom), checkTextFile(text)})
         if (!fit) return fit.error();
+    // The patch starts from the image as it was given.
+    auto before = snapshotImage(rom, clickRegions());
+    if (!before) return before.error();
 
     FixedSeedSource seeds(seed);
     Session session(rom, text, seeds);
@@ -90,8 +94,12 @@ Result<WriteResult> writeLabyrinth(const WriteRequest& request) {
     result.seedCode = seedCode(click.stream);
     result.attempts = click.attempts;
     result.generations = click.generations;
-    result.downloads.push_back({"image", downloadStem(imageName) + "-" + std::to_string(click.seed) + ".nes",
-                                "application/octet-stream", std::move(rom.bytes())});
+    // The same BPS patch as `labyrinth-cli write --patch NAME.bps`.
+    auto patch = makeWritePatch(PatchFormat::Bps, before.value(), rom, click.seed, result.seedCode);
+    if (!patch) return patch.error();
+    const std::string stem = downloadStem(imageName) + "-" + std::to_string(click.seed);
+    result.downloads.push_back({"image", stem + ".nes", "application/octet-stream", std::move(rom.bytes())});
+    result.downloads.push_back({"patch", stem + ".bps", "application/octet-stream", std::move(patch.value())});
     return result;
 }
 

@@ -31,7 +31,7 @@ std::string refuseLargeFile(const std::string& name, double size);
 
 /// A file the page offers for download.
 struct Download {
-    std::string kind;  ///< "image", "spoiler"; the page shows each kind at its own place
+    std::string kind;  ///< "image", "patch", "spoiler"; the page shows each kind at its own place
     std::string name;  ///< suggested file name, such as "game-42.nes"
     std::string type;  ///< MIME type
     std::vector<std::uint8_t> bytes;
@@ -48,11 +48,13 @@ struct WriteResult {
     std::string seedCode;
     int attempts = 0;
     int generations = 0;
-    std::vector<Download> downloads;  ///< the written image, named NAME-SEED.nes after the given one
+    std::vector<Download> downloads;  ///< the written image NAME-SEED.nes, after the given one, and the BPS
+                                      ///< patch NAME-SEED.bps from the given image to it
 };
 
 /// The button's whole job on a copy of the image: the same checks, the same
-/// driver and the same bytes as `labyrinth-cli write IMAGE --seed N -o OUT`.
+/// driver and the same bytes as `labyrinth-cli write IMAGE --seed N -o OUT
+/// --patch OUT.bps`, the patch included.
 Result<WriteResult> writeLabyrinth(const WriteRequest& request);
 
 struct LookResult {

@@ -77,6 +77,12 @@ describe('the page', () => {
     const verified = cli(['verify', 'from-page.nes', '--text', 'tgltext.tgl', '--original', 'game.nes'], work.dir);
     assert.equal(verified.exit, 0, verified.out.toString() + verified.err);
 
+    // Beside the image, the patch to share it: the bytes of `write --patch`.
+    const [patch] = await Promise.all([page.waitForEvent('download'), page.click('#patch')]);
+    assert.equal(patch.suggestedFilename(), 'game-42.bps');
+    await patch.saveAs(file('from-page.bps'));
+    assert.deepEqual(new Uint8Array(fs.readFileSync(file('from-page.bps'))), native.patch);
+
     assert.equal(await page.textContent('#seed-code'), field(native.report, 'Seed code'));
     assert.equal(await page.textContent('#seed-used'), '42');
     assert.equal(new URL(await page.getAttribute('#permalink', 'href')).hash, '#seed=42');
@@ -127,8 +133,10 @@ describe('the page', () => {
     await page.click('#write');
     const message = 'archive.nes: is not an NES cartridge image (it does not start with "NES" and 0x1A)';
     await statusIs(page, message);
-    assert.equal(await page.isVisible('#download'), false);
-    assert.equal(await page.getAttribute('#download', 'href'), null);
+    for (const link of ['#download', '#patch']) {
+      assert.equal(await page.isVisible(link), false, link);
+      assert.equal(await page.getAttribute(link, 'href'), null, link);
+    }
     assert.equal(await page.isVisible('#result'), false);
     // The same words as the command line.
     assert.match(cli(['write', 'archive.nes', '--seed', '1'], work.dir).err, new RegExp(message.replace(/[()]/g, '\\$&')));

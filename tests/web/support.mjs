@@ -85,13 +85,20 @@ export async function launchChromium() {
   };
 }
 
-/// The command line's write of `image` with `seed` into a copy: its bytes and report.
+/// The command line's write of `image` with `seed` into a copy, with its BPS
+/// patch: the written bytes, the patch's bytes and the report.
 export function nativeWrite(dir, imageName, seed, textName = 'tgltext.tgl') {
   const out = `native-${seed}.nes`;
-  fs.rmSync(path.join(dir, out), { force: true });
-  const run = cli(['write', imageName, '--text', textName, '--seed', String(seed), '-o', out], dir);
+  const patch = `native-${seed}.bps`;
+  for (const file of [out, patch]) fs.rmSync(path.join(dir, file), { force: true });
+  const run = cli(['write', imageName, '--text', textName, '--seed', String(seed), '-o', out, '--patch', patch], dir);
   if (run.exit !== 0) throw new Error(`labyrinth-cli write failed: ${run.err}`);
-  return { bytes: new Uint8Array(fs.readFileSync(path.join(dir, out))), report: run.out.toString(), path: out };
+  return {
+    bytes: new Uint8Array(fs.readFileSync(path.join(dir, out))),
+    patch: new Uint8Array(fs.readFileSync(path.join(dir, patch))),
+    report: run.out.toString(),
+    path: out,
+  };
 }
 
 export function requireBuilt() {

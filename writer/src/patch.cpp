@@ -289,4 +289,14 @@ Result<PatchInput> compareSnapshots(const ImageSnapshot& source, const ImageSnap
     return input;
 }
 
+Result<std::vector<std::uint8_t>> makeWritePatch(PatchFormat format, const ImageSnapshot& before,
+                                                 RandomAccessFile& written, std::uint64_t seed,
+                                                 std::string_view seedCode) {
+    auto after = snapshotImage(written, before.regions);
+    if (!after) return after.error();
+    auto input = compareSnapshots(before, after.value(), written.name());
+    if (!input) return input.error();
+    return makePatch(format, input.value(), patchMetadata(seed, seedCode));
+}
+
 }  // namespace labyrinth

@@ -97,4 +97,12 @@ Result<ImageSnapshot> snapshotImage(RandomAccessFile& file, const std::vector<By
 Result<PatchInput> compareSnapshots(const ImageSnapshot& source, const ImageSnapshot& target,
                                     const std::string& targetName);
 
+/// The patch of one write, in `format`: from `before` (the snapshot of the
+/// image taken before the click) to the image as `written` now holds it,
+/// with the seed and seed code of the click as metadata. What the command
+/// line's `write --patch` and the browser page both offer.
+Result<std::vector<std::uint8_t>> makeWritePatch(PatchFormat format, const ImageSnapshot& before,
+                                                 RandomAccessFile& written, std::uint64_t seed,
+                                                 std::string_view seedCode);
+
 }  // namespace labyrinth
