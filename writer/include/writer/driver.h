@@ -61,6 +61,8 @@ public:
     Labyrinth& model() { return model_; }
     const Labyrinth& model() const { return model_; }
     const WriterState& writer() const { return writer_; }
+    /// The random source of every click, as the last click left it.
+    const Random& random() const { return rng_; }
     RandomAccessFile& rom() { return rom_; }
     RandomAccessFile& text() { return text_; }
 
