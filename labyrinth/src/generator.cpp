@@ -248,32 +248,47 @@ void probePass(Labyrinth& m_, Random& rng_) {
         const int curArea = m_.mapArea(curX, curY);
         const bool plain = m_.mapMark(curX, curY) == noMark;
         auto& records = m_.areaLinks[static_cast<std::size_t>(curArea)];
-        unsigned tried = 0;  // bit per direction code
-        while (tried != allDirections) {
-            const int doorDir = rng_.below(4) + 1;
-            tried |= 1U << doorDir;
+
+        // The directions in which a rule holds, as bits by direction code:
+        // for the survey, a neighbour of another area (or an empty cell) not
+        // yet recorded; for links, a neighbour of a larger area neither
+        // recorded nor linked into yet. Nothing changes them until a rule
+        // acts, which ends the entry's probing, so they are found once and a
+        // draw only looks them up. A marked room holds none, nor does a step
+        // off the labyrinth (it is pulled back onto the entry's own cell).
+        unsigned holds = 0;
+        for (int doorDir = 1; plain && doorDir <= 4; ++doorDir) {
             const Direction& step = directions[static_cast<std::size_t>(doorDir)];
             const int nbrX = curX + step.dx;
             const int nbrY = curY + step.dy;
-            // A neighbour off the labyrinth is pulled back onto the
-            // entry's own cell, where no rule can hold.
             if (!insideMaze(nbrX, nbrY)) continue;
             const int b = m_.mapArea(nbrX, nbrY);
-            auto& record = records[static_cast<std::size_t>(b)];
-            if (!plain || b == curArea) continue;
-            if (survey) {
-                if (record == 0) {
-                    record = 1;
-                    break;
+            const auto record = records[static_cast<std::size_t>(b)];
+            // Evaluated in full, without branches: which rules hold is
+            // as unpredictable as the labyrinth.
+            const bool rule = survey ? (b != curArea) & (record == 0)
+                                     : (record != 1) & (curArea < b) & (b != noArea) &
+                                           (m_.corridorUsed[static_cast<std::size_t>(b)] == 0);
+            holds |= static_cast<unsigned>(rule) << doorDir;
+        }
+
+        unsigned tried = 0;  // bit per direction code
+        while (tried != allDirections) {
+            const int doorDir = rng_.below(4) + 1;
+            if ((holds & (1U << doorDir)) != 0) {
+                const Direction& step = directions[static_cast<std::size_t>(doorDir)];
+                const int nbrX = curX + step.dx;
+                const int nbrY = curY + step.dy;
+                const int b = m_.mapArea(nbrX, nbrY);
+                records[static_cast<std::size_t>(b)] = 1;
+                if (!survey) {
+                    m_.mapLink(curX, curY) = static_cast<std::int16_t>(b);
+                    m_.corridorUsed[static_cast<std::size_t>(b)] = 1;
+                    roomcheck(m_, nbrX, nbrY, doorDir);
                 }
-            } else if (record != 1 && curArea < b && b != noArea &&
-                       m_.corridorUsed[static_cast<std::size_t>(b)] == 0) {
-                record = 1;
-                m_.mapLink(curX, curY) = static_cast<std::int16_t>(b);
-                m_.corridorUsed[static_cast<std::size_t>(b)] = 1;
-                roomcheck(m_, nbrX, nbrY, doorDir);
                 break;
             }
+            tried |= 1U << doorDir;
         }
     }
 }
