@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <charconv>
+#include <numeric>
 
 namespace labyrinth {
 namespace {
@@ -67,14 +68,18 @@ private:
     std::array<int, areaCount> frontier_{};
 };
 
-// Only rooms whose entry grew in area b change, so rooms that already
-// carry an order number equal to b keep it.
-void renumber(Labyrinth& m_, int b, std::uint8_t number) {
+// The number each `mapArea` value takes: its order number for a reached
+// area, itself for any other.
+using AreaNumbers = std::array<std::uint8_t, 256>;
+
+// Gives every room of a reached area its order number, in one pass over the
+// cells. Until then a room's `mapArea` is the area its entry grew in, and
+// only rooms whose entry grew in a reached area change, so each room changes
+// at most once and the order in which areas were reached does not matter
+// (a room already numbered b is not taken for a room of area b).
+void renumber(Labyrinth& m_, const AreaNumbers& numbers) {
     for (int x = 0; x < gridSize; ++x)
-        for (int y = 0; y < gridSize; ++y)
-            if (m_.mapArea(x, y) == b &&
-                m_.entryArea[static_cast<std::size_t>(m_.mapEntry(x, y))] == b)
-                m_.mapArea(x, y) = number;
+        for (int y = 0; y < gridSize; ++y) m_.mapArea(x, y) = numbers[m_.mapArea(x, y)];
 }
 
 class Generator {
@@ -300,6 +305,8 @@ bool orderAreas(Labyrinth& m_, GeneratorHost& host_) {
     int stepCount = 0;
     m_.areaOrder.fill(noArea);
     m_.reachedCount = 0;
+    AreaNumbers numbers{};
+    std::iota(numbers.begin(), numbers.end(), std::uint8_t{0});
     int curArea = 0;
     for (;;) {
         const auto from = static_cast<std::size_t>(curArea);
@@ -311,7 +318,7 @@ bool orderAreas(Labyrinth& m_, GeneratorHost& host_) {
                 m_.areaOrder[from] = static_cast<std::uint8_t>(curArea);
                 ++m_.reachedCount;
                 m_.visitList[static_cast<std::size_t>(m_.reachedCount)] = static_cast<std::uint8_t>(b);
-                renumber(m_, b, m_.orderCount);
+                numbers[to] = m_.orderCount;
             }
             host_.setLinkLine(stepCount, LinkLine(curArea, b, m_.areaLinks[from][to]).text());
             ++stepCount;
@@ -320,6 +327,7 @@ bool orderAreas(Labyrinth& m_, GeneratorHost& host_) {
         if (m_.visitIndex > m_.reachedCount) break;
         curArea = m_.visitList[m_.visitIndex];
     }
+    renumber(m_, numbers);
     return m_.visitIndex == areaCount;
 }
 
