@@ -33,13 +33,20 @@ public:
         for (int n = 0; n < areaCount; ++n) name(m.entryX[n], m.entryY[n], n);
     }
 
-    // A free cell was claimed for `area`.
+    // A free cell was claimed for `area`: its neighbours lose a free
+    // neighbour, and so does every area that names one of them.
     void claim(int x, int y, int area) {
         forNeighbours(x, y, [&](int nx, int ny) {
             const auto i = index(nx, ny);
             --freeNeighbours_[i];
-            for (unsigned bits = namedBy_[i]; bits != 0; bits &= bits - 1)
-                --frontier_[static_cast<std::size_t>(std::countr_zero(bits))];
+            // One area or none names almost every cell, so the lowest one is
+            // counted without a branch on the labyrinth (none counts against
+            // the spare counter); more name a cell only where anchors fell
+            // together.
+            const unsigned bits = namedBy_[i];
+            --frontier_[static_cast<std::size_t>(std::countr_zero(bits | spareBit))];
+            for (unsigned more = bits & (bits - 1); more != 0; more &= more - 1)
+                --frontier_[static_cast<std::size_t>(std::countr_zero(more))];
         });
         name(x, y, area);
     }
@@ -65,7 +72,8 @@ private:
 
     std::array<std::uint8_t, cellCount> freeNeighbours_{};
     std::array<std::uint16_t, cellCount> namedBy_{};
-    std::array<int, areaCount> frontier_{};
+    static constexpr unsigned spareBit = 1U << areaCount;
+    std::array<int, areaCount + 1> frontier_{};  // and a spare counter that nobody reads
 };
 
 // The number each `mapArea` value takes: its order number for a reached
