@@ -198,13 +198,14 @@ private:
             // area with no free neighbour would only miss its way to a pass.
             if (options_.passBoxedInAreas && frontier_.boxedIn(curArea)) return false;
             int pickMisses = 0;
+            std::size_t e = 0;
             for (;;) {
-                const auto e = static_cast<std::size_t>(rng_.below(stepCount));
-                curX = m_.entryX[e];
-                curY = m_.entryY[e];
+                e = static_cast<std::size_t>(rng_.below(stepCount));
                 if (m_.entryArea[e] == curArea) break;
                 ++pickMisses;
             }
+            curX = m_.entryX[e];
+            curY = m_.entryY[e];
             if (pickMisses > maxPickMisses) return false;
         }
     }
