@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     long passes = 0;
     long generations = 0;
     for (long i = 0; i < count; ++i) {
-        const ClickResult click = savebutClick(session, host);
+        const ClickResult& click = savebutClick(session, host);
         if (!click.status) {
             std::fprintf(stderr, "%s\n", click.status.error().message.c_str());
             return 1;

@@ -211,7 +211,7 @@ void BM_Click(benchmark::State& state) {
     for (auto _ : state) {
         const std::uint64_t allocationsBefore = heapAllocations;
         const double start = threadMillis();
-        const ClickResult click = savebutClick(session, host);
+        const ClickResult& click = savebutClick(session, host);
         const double clicked = threadMillis();
         if (!clickMillis.empty()) laterAllocations += heapAllocations - allocationsBefore;
         if (!click.status) state.SkipWithError(click.status.error().message.c_str());
