@@ -177,6 +177,44 @@ std::uint64_t bareDraws(Random& rng, std::uint64_t count) {
     return sum;
 }
 
+// Draws that each decide an unpredictable branch, as the probe pass makes
+// them: for every entry, directions until all four have come up (the pass
+// without its rules), then as many bare draws. The ratio is what the
+// branches that draws decide cost a click beyond the draws themselves;
+// no bookkeeping of the labyrinth takes part.
+void BM_DrawsEndingLoops(benchmark::State& state) {
+    constexpr int passesPerIteration = 100;
+    Random deciding(1);
+    Random bare(1);
+    std::uint64_t draws = 0;
+    double decidingMillis = 0;
+    double bareMillis = 0;
+    for (auto _ : state) {
+        std::uint64_t taken = 0;
+        const double start = threadMillis();
+        for (int entry = 0; entry < passesPerIteration * entryCount; ++entry) {
+            unsigned tried = 0;
+            while (tried != 0b11110U) {
+                tried |= 1U << static_cast<unsigned>(deciding.below(4) + 1);
+                ++taken;
+            }
+            benchmark::DoNotOptimize(tried);
+        }
+        const double decided = threadMillis();
+        benchmark::DoNotOptimize(bareDraws(bare, taken));
+        const double end = threadMillis();
+        draws += taken;
+        decidingMillis += decided - start;
+        bareMillis += end - decided;
+    }
+    const auto loops = static_cast<double>(state.iterations()) * passesPerIteration * entryCount;
+    state.counters["draws_per_loop"] = static_cast<double>(draws) / loops;
+    state.counters["draw_ns"] = bareMillis * 1e6 / static_cast<double>(draws);
+    state.counters["ratio"] = decidingMillis / bareMillis;
+    state.counters["ns_per_loop_end"] = (decidingMillis - bareMillis) * 1e6 / loops;
+}
+BENCHMARK(BM_DrawsEndingLoops)->Unit(benchmark::kMicrosecond);
+
 double mean(const std::vector<double>& values) {
     return std::accumulate(values.begin(), values.end(), 0.0) / static_cast<double>(values.size());
 }
