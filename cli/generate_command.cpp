@@ -50,7 +50,7 @@ ExitCode runGenerate(const GenerateOptions& options) {
         const std::uint64_t seed = deriveSeed(master, static_cast<std::uint64_t>(i));
         FixedSeedSource seeds(seed);
         Session session(rom, text, seeds);
-        const ClickResult click = savebutClick(session, host);
+        const ClickResult& click = savebutClick(session, host);
         if (!click.status) return reportError(ExitCode::Failed, click.status.error().message);
         attempts += click.attempts;
         generations += click.generations;

@@ -138,7 +138,7 @@ ExitCode runWrite(const WriteOptions& options) {
     FixedSeedSource seed(options.seed ? *options.seed : ClockSeedSource().nextSeed());
     Session session(rom, *text.value(), seed);
     SilentDriverHost host;
-    const ClickResult result = savebutClick(session, host);
+    const ClickResult& result = savebutClick(session, host);
     if (!result.status)
         return reportError(result.refused ? ExitCode::Usage : ExitCode::Failed, result.status.error().message);
 

@@ -189,6 +189,33 @@ TEST(Driver, NoticesATextFileThatShrankAfterStartUp) {
     EXPECT_EQ(b.rom.bytes(), afterFirst);
 }
 
+TEST(Driver, EachClickStartsTheSessionsOutcomeAfresh) {
+    // The session keeps one outcome and reuses its stream buffer: a click
+    // that fails must not report anything of the click before it.
+    Bench b(1);
+    const ClickResult& first = savebutClick(b.session, b.host);
+    EXPECT_EQ(&first, &b.session.lastClick());
+    ASSERT_TRUE(first.status.ok());
+    const ClickResult kept = first;
+    ASSERT_FALSE(kept.stream.empty());
+
+    b.textFile.bytes().resize(100);
+    const ClickResult& refused = savebutClick(b.session, b.host);
+    EXPECT_FALSE(refused.status.ok());
+    EXPECT_TRUE(refused.refused);
+    EXPECT_TRUE(refused.stream.empty());
+    EXPECT_EQ(refused.attempts + refused.generations, 0);
+    EXPECT_EQ(refused.stats.streamBytes, 0);
+
+    b.textFile.bytes() = syntheticText();
+    const ClickResult& again = savebutClick(b.session, b.host);
+    ASSERT_TRUE(again.status.ok()) << again.status.error().message;
+    EXPECT_FALSE(again.refused);
+    EXPECT_EQ(again.stream, kept.stream) << "the same master seed writes the same stream";
+    EXPECT_EQ(again.attempts, kept.attempts);
+    EXPECT_EQ(static_cast<std::size_t>(again.stats.streamBytes), again.stream.size());
+}
+
 TEST(Driver, AFailingWriteIsReportedAndNeverDone) {
     // Seed 0 needs more than one attempt, so writes 1 and 2 are both streams.
     Bench probe(0);

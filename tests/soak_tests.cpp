@@ -21,7 +21,7 @@ TEST(Soak, TenThousandClicksEachLeaveACompleteConsistentLabyrinth) {
     long attempts = 0;
     for (int click = 0; click < 10000; ++click) {
         host.statuses.clear();
-        const ClickResult result = savebutClick(session, host);
+        const ClickResult& result = savebutClick(session, host);
         ASSERT_TRUE(result.status.ok()) << "click " << click << ": " << result.status.error().message;
         ASSERT_EQ(host.statuses.back(), statusDone) << "click " << click;
         ASSERT_EQ(host.linkLines.size(), 121U) << "click " << click;

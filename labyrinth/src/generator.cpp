@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <charconv>
+#include <numeric>
 
 namespace labyrinth {
 namespace {
@@ -32,13 +33,20 @@ public:
         for (int n = 0; n < areaCount; ++n) name(m.entryX[n], m.entryY[n], n);
     }
 
-    // A free cell was claimed for `area`.
+    // A free cell was claimed for `area`: its neighbours lose a free
+    // neighbour, and so does every area that names one of them.
     void claim(int x, int y, int area) {
         forNeighbours(x, y, [&](int nx, int ny) {
             const auto i = index(nx, ny);
             --freeNeighbours_[i];
-            for (unsigned bits = namedBy_[i]; bits != 0; bits &= bits - 1)
-                --frontier_[static_cast<std::size_t>(std::countr_zero(bits))];
+            // One area or none names almost every cell, so the lowest one is
+            // counted without a branch on the labyrinth (none counts against
+            // the spare counter); more name a cell only where anchors fell
+            // together.
+            const unsigned bits = namedBy_[i];
+            --frontier_[static_cast<std::size_t>(std::countr_zero(bits | spareBit))];
+            for (unsigned more = bits & (bits - 1); more != 0; more &= more - 1)
+                --frontier_[static_cast<std::size_t>(std::countr_zero(more))];
         });
         name(x, y, area);
     }
@@ -64,17 +72,25 @@ private:
 
     std::array<std::uint8_t, cellCount> freeNeighbours_{};
     std::array<std::uint16_t, cellCount> namedBy_{};
-    std::array<int, areaCount> frontier_{};
+    static constexpr unsigned spareBit = 1U << areaCount;
+    std::array<int, areaCount + 1> frontier_{};  // and a spare counter that nobody reads
 };
 
-// Only rooms whose entry grew in area b change, so rooms that already
-// carry an order number equal to b keep it.
-void renumber(Labyrinth& m_, int b, std::uint8_t number) {
+// The number each `mapArea` value takes: its order number for a reached
+// area, itself for any other.
+using AreaNumbers = std::array<std::uint8_t, 256>;
+
+// Gives every room of a reached area its order number, in one pass over the
+// cells. Until then a room's `mapArea` is the area its entry grew in, and
+// only rooms whose entry grew in a reached area change, so each room changes
+// at most once and the order in which areas were reached does not matter
+// (a room already numbered b is not taken for a room of area b). A loop that
+// only stores, in a function of its own, is the shape g++ 12 has dropped the
+// call of before (see copyFinalAreas): the ordering tests call orderAreas on
+// its own, so the release build's run catches it.
+void renumber(Labyrinth& m_, const AreaNumbers& numbers) {
     for (int x = 0; x < gridSize; ++x)
-        for (int y = 0; y < gridSize; ++y)
-            if (m_.mapArea(x, y) == b &&
-                m_.entryArea[static_cast<std::size_t>(m_.mapEntry(x, y))] == b)
-                m_.mapArea(x, y) = number;
+        for (int y = 0; y < gridSize; ++y) m_.mapArea(x, y) = numbers[m_.mapArea(x, y)];
 }
 
 class Generator {
@@ -185,13 +201,14 @@ private:
             // area with no free neighbour would only miss its way to a pass.
             if (options_.passBoxedInAreas && frontier_.boxedIn(curArea)) return false;
             int pickMisses = 0;
+            std::size_t e = 0;
             for (;;) {
-                const auto e = static_cast<std::size_t>(rng_.below(stepCount));
-                curX = m_.entryX[e];
-                curY = m_.entryY[e];
+                e = static_cast<std::size_t>(rng_.below(stepCount));
                 if (m_.entryArea[e] == curArea) break;
                 ++pickMisses;
             }
+            curX = m_.entryX[e];
+            curY = m_.entryY[e];
             if (pickMisses > maxPickMisses) return false;
         }
     }
@@ -248,32 +265,47 @@ void probePass(Labyrinth& m_, Random& rng_) {
         const int curArea = m_.mapArea(curX, curY);
         const bool plain = m_.mapMark(curX, curY) == noMark;
         auto& records = m_.areaLinks[static_cast<std::size_t>(curArea)];
-        unsigned tried = 0;  // bit per direction code
-        while (tried != allDirections) {
-            const int doorDir = rng_.below(4) + 1;
-            tried |= 1U << doorDir;
+
+        // The directions in which a rule holds, as bits by direction code:
+        // for the survey, a neighbour of another area (or an empty cell) not
+        // yet recorded; for links, a neighbour of a larger area neither
+        // recorded nor linked into yet. Nothing changes them until a rule
+        // acts, which ends the entry's probing, so they are found once and a
+        // draw only looks them up. A marked room holds none, nor does a step
+        // off the labyrinth (it is pulled back onto the entry's own cell).
+        unsigned holds = 0;
+        for (int doorDir = 1; plain && doorDir <= 4; ++doorDir) {
             const Direction& step = directions[static_cast<std::size_t>(doorDir)];
             const int nbrX = curX + step.dx;
             const int nbrY = curY + step.dy;
-            // A neighbour off the labyrinth is pulled back onto the
-            // entry's own cell, where no rule can hold.
             if (!insideMaze(nbrX, nbrY)) continue;
             const int b = m_.mapArea(nbrX, nbrY);
-            auto& record = records[static_cast<std::size_t>(b)];
-            if (!plain || b == curArea) continue;
-            if (survey) {
-                if (record == 0) {
-                    record = 1;
-                    break;
+            const auto record = records[static_cast<std::size_t>(b)];
+            // Evaluated in full, without branches: which rules hold is
+            // as unpredictable as the labyrinth.
+            const bool rule = survey ? (b != curArea) & (record == 0)
+                                     : (record != 1) & (curArea < b) & (b != noArea) &
+                                           (m_.corridorUsed[static_cast<std::size_t>(b)] == 0);
+            holds |= static_cast<unsigned>(rule) << doorDir;
+        }
+
+        unsigned tried = 0;  // bit per direction code
+        while (tried != allDirections) {
+            const int doorDir = rng_.below(4) + 1;
+            if ((holds & (1U << doorDir)) != 0) {
+                const Direction& step = directions[static_cast<std::size_t>(doorDir)];
+                const int nbrX = curX + step.dx;
+                const int nbrY = curY + step.dy;
+                const int b = m_.mapArea(nbrX, nbrY);
+                records[static_cast<std::size_t>(b)] = 1;
+                if (!survey) {
+                    m_.mapLink(curX, curY) = static_cast<std::int16_t>(b);
+                    m_.corridorUsed[static_cast<std::size_t>(b)] = 1;
+                    roomcheck(m_, nbrX, nbrY, doorDir);
                 }
-            } else if (record != 1 && curArea < b && b != noArea &&
-                       m_.corridorUsed[static_cast<std::size_t>(b)] == 0) {
-                record = 1;
-                m_.mapLink(curX, curY) = static_cast<std::int16_t>(b);
-                m_.corridorUsed[static_cast<std::size_t>(b)] = 1;
-                roomcheck(m_, nbrX, nbrY, doorDir);
                 break;
             }
+            tried |= 1U << doorDir;
         }
     }
 }
@@ -285,6 +317,8 @@ bool orderAreas(Labyrinth& m_, GeneratorHost& host_) {
     int stepCount = 0;
     m_.areaOrder.fill(noArea);
     m_.reachedCount = 0;
+    AreaNumbers numbers{};
+    std::iota(numbers.begin(), numbers.end(), std::uint8_t{0});
     int curArea = 0;
     for (;;) {
         const auto from = static_cast<std::size_t>(curArea);
@@ -296,7 +330,7 @@ bool orderAreas(Labyrinth& m_, GeneratorHost& host_) {
                 m_.areaOrder[from] = static_cast<std::uint8_t>(curArea);
                 ++m_.reachedCount;
                 m_.visitList[static_cast<std::size_t>(m_.reachedCount)] = static_cast<std::uint8_t>(b);
-                renumber(m_, b, m_.orderCount);
+                numbers[to] = m_.orderCount;
             }
             host_.setLinkLine(stepCount, LinkLine(curArea, b, m_.areaLinks[from][to]).text());
             ++stepCount;
@@ -305,12 +339,17 @@ bool orderAreas(Labyrinth& m_, GeneratorHost& host_) {
         if (m_.visitIndex > m_.reachedCount) break;
         curArea = m_.visitList[m_.visitIndex];
     }
+    renumber(m_, numbers);
     return m_.visitIndex == areaCount;
 }
 
 void copyFinalAreas(Labyrinth& model) {
     // Every entry that still owns its cell takes the cell's area; an entry
     // whose anchor cell a later anchor took keeps its growth number.
+    // Written entry by entry, not cell by cell: g++ 12 at -O1 and above once
+    // dropped the call of the cell-by-cell loop, which only stores through
+    // addresses it derives from the model, when it stood in a function of
+    // its own. Any reshaping must be checked on an optimised build.
     for (std::size_t e = 0; e < entryCount; ++e) {
         const int x = model.entryX[e];
         const int y = model.entryY[e];

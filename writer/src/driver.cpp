@@ -37,8 +37,18 @@ Status checkTextFile(RandomAccessFile& text) {
 
 namespace {
 
+// Clears the outcome of the last click for a new one but keeps the buffer
+// of its stream, so that the encoder does not allocate it again.
+ClickResult& startOutcome(ClickResult& result) {
+    std::vector<std::uint8_t> buffer = std::move(result.stream);
+    buffer.clear();
+    result = ClickResult{};
+    result.stream = std::move(buffer);
+    return result;
+}
+
 // A failed click: the message, and what the image now holds.
-ClickResult failed(ClickResult result, DriverHost& host, const Error& error, const std::string& consequence) {
+const ClickResult& failed(ClickResult& result, DriverHost& host, const Error& error, const std::string& consequence) {
     host.setBusy(false);
     host.setStatus(statusFailed);
     result.status = Error{error.message + ". " + consequence};
@@ -47,8 +57,8 @@ ClickResult failed(ClickResult result, DriverHost& host, const Error& error, con
 
 }  // namespace
 
-ClickResult savebutClick(Session& session, DriverHost& host) {
-    ClickResult result;
+const ClickResult& savebutClick(Session& session, DriverHost& host) {
+    ClickResult& result = startOutcome(session.lastClick_);
     RandomAccessFile& rom = session.rom_;
     host.setBusy(true);
 
@@ -59,7 +69,7 @@ ClickResult savebutClick(Session& session, DriverHost& host) {
     if (ready) ready = session.text_.readAt(0, textBlock);
     if (!ready) {
         result.refused = true;
-        return failed(std::move(result), host, ready.error(), "Nothing was written to " + rom.name() + ".");
+        return failed(result, host, ready.error(), "Nothing was written to " + rom.name() + ".");
     }
 
     result.seed = session.masterSeeds_.nextSeed();
@@ -72,7 +82,7 @@ ClickResult savebutClick(Session& session, DriverHost& host) {
         result.stats = encodeRooms(session.model_, session.writer_, session.rng_, result.stream);
         ++result.attempts;
         if (auto written = rom.writeAt(format::roomDataPos, result.stream); !written)
-            return failed(std::move(result), host, written.error(),
+            return failed(result, host, written.error(),
                           rom.name() + " may now hold a partly written labyrinth; its other bytes are unchanged. "
                                        "Write again to get a complete one.");
         if (streamComplete(session.model_, session.writer_)) break;
@@ -80,11 +90,11 @@ ClickResult savebutClick(Session& session, DriverHost& host) {
     }
 
     if (auto written = rom.writeAt(format::textBase, textBlock); !written)
-        return failed(std::move(result), host, written.error(),
+        return failed(result, host, written.error(),
                       "The labyrinth was written to " + rom.name() +
                           ", but its text block may be incomplete. Write again to repair it.");
     if (auto saved = rom.flush(); !saved)
-        return failed(std::move(result), host, saved.error(),
+        return failed(result, host, saved.error(),
                       "The labyrinth may not have reached the disk completely. Write again.");
 
     host.setBusy(false);

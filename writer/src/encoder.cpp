@@ -28,11 +28,15 @@ public:
         : m_(m), w_(w), rng_(rng), out_(out) {}
 
     EncodeStats run() {
-        out_.clear();
+        // Composed in a buffer long enough for any model and cut to length at
+        // the end: no growing record by record, and a buffer that is used
+        // again is not allocated again.
+        out_.resize(static_cast<std::size_t>(format::maxStreamSize));
         for (int y = 0; y < mazeSize; ++y)
             for (int x = 0; x < mazeSize; ++x) encodeCell(x, y);
-        out_.push_back(0);  // the trailing 0 after the last record
-        stats_.streamBytes = static_cast<int>(out_.size());
+        out_[length_++] = 0;  // the trailing 0 after the last record
+        out_.resize(length_);
+        stats_.streamBytes = static_cast<int>(length_);
         return stats_;
     }
 
@@ -123,14 +127,16 @@ private:
     void emit(RecordKind kind, std::initializer_list<std::uint8_t> rest) {
         const auto layout = format::layoutOf(kind);
         assert(rest.size() + 1 == layout.length);
-        out_.push_back(layout.kindByte);
-        out_.insert(out_.end(), rest);
+        assert(length_ + layout.length < out_.size());  // the trailing 0 still fits
+        out_[length_++] = layout.kindByte;
+        for (const std::uint8_t byte : rest) out_[length_++] = byte;
     }
 
     Labyrinth& m_;
     WriterState& w_;
     Random& rng_;
     std::vector<std::uint8_t>& out_;
+    std::size_t length_ = 0;  // of the stream so far
     EncodeStats stats_;
 };
 

@@ -56,6 +56,9 @@ public:
         return static_cast<int>((static_cast<std::uint64_t>(n) * mantissa) >> 53U);
     }
 
+    /// Equal sources draw the same numbers from here on.
+    bool operator==(const Random&) const = default;
+
 private:
     static constexpr std::uint64_t rotl(std::uint64_t x, int k) {
         return (x << static_cast<unsigned>(k)) | (x >> static_cast<unsigned>(64 - k));

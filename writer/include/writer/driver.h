@@ -47,35 +47,6 @@ Status checkImage(RandomAccessFile& image);
 /// Checks that a text file holds the whole text block.
 Status checkTextFile(RandomAccessFile& text);
 
-struct ClickResult;
-
-/// Everything one window (or one command-line run) keeps: the model, the
-/// writer state, the random source, the two open files, and where the master
-/// seed of each click comes from (the clock for the window, the user's
-/// seed for the command line).
-class Session {
-public:
-    Session(RandomAccessFile& rom, RandomAccessFile& text, SeedSource& masterSeeds)
-        : rom_(rom), text_(text), masterSeeds_(masterSeeds) {}
-
-    Labyrinth& model() { return model_; }
-    const Labyrinth& model() const { return model_; }
-    const WriterState& writer() const { return writer_; }
-    RandomAccessFile& rom() { return rom_; }
-    RandomAccessFile& text() { return text_; }
-
-    GeneratorOptions options;
-
-private:
-    friend ClickResult savebutClick(Session& session, DriverHost& host);
-    Labyrinth model_;
-    WriterState writer_;
-    Random rng_;
-    RandomAccessFile& rom_;
-    RandomAccessFile& text_;
-    SeedSource& masterSeeds_;
-};
-
 /// The outcome of one click.
 struct ClickResult {
     Status status;             ///< ok after "Done."; otherwise why the click failed
@@ -87,6 +58,38 @@ struct ClickResult {
     std::vector<std::uint8_t> stream;  ///< the accepted stream, trailing 0 included
 };
 
+/// Everything one window (or one command-line run) keeps: the model, the
+/// writer state, the random source, the two open files, where the master
+/// seed of each click comes from (the clock for the window, the user's
+/// seed for the command line), and the outcome of the last click.
+class Session {
+public:
+    Session(RandomAccessFile& rom, RandomAccessFile& text, SeedSource& masterSeeds)
+        : rom_(rom), text_(text), masterSeeds_(masterSeeds) {}
+
+    Labyrinth& model() { return model_; }
+    const Labyrinth& model() const { return model_; }
+    const WriterState& writer() const { return writer_; }
+    /// The random source of every click, as the last click left it.
+    const Random& random() const { return rng_; }
+    /// The outcome of the last click (empty before the first).
+    const ClickResult& lastClick() const { return lastClick_; }
+    RandomAccessFile& rom() { return rom_; }
+    RandomAccessFile& text() { return text_; }
+
+    GeneratorOptions options;
+
+private:
+    friend const ClickResult& savebutClick(Session& session, DriverHost& host);
+    Labyrinth model_;
+    WriterState writer_;
+    Random rng_;
+    RandomAccessFile& rom_;
+    RandomAccessFile& text_;
+    SeedSource& masterSeeds_;
+    ClickResult lastClick_;
+};
+
 /// `savebut_Click`: busy pointer, "Creating...", generate and write until the
 /// stream carries every link number and area mark ("Failed." between tries),
 /// then the text block, the default pointer and "Done.". One master seed per
@@ -94,6 +97,11 @@ struct ClickResult {
 /// both files first, and reads the text block before anything is written, so
 /// bad input leaves the image untouched. On a failure the status line is
 /// left on "Failed." and the message says what the image holds.
-ClickResult savebutClick(Session& session, DriverHost& host);
+///
+/// Gives the session's `lastClick()`, which the session's next click
+/// overwrites: copy it to keep it. The session keeps the stream's buffer
+/// from click to click, so a click allocates nothing after the first
+/// (unless it fails, for the message).
+const ClickResult& savebutClick(Session& session, DriverHost& host);
 
 }  // namespace labyrinth

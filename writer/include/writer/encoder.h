@@ -39,7 +39,8 @@ struct EncodeStats {
 
 /// Encodes every cell of the model, in rows, into `stream` (records and the
 /// trailing 0, to be written at `roomDataPos`), drawing R and the lottery from
-/// `rng`. `writer` must hold the start values of a pass.
+/// `rng`. `writer` must hold the start values of a pass. What `stream` held is
+/// replaced; its buffer is reused, so passes after the first allocate nothing.
 EncodeStats encodeRooms(Labyrinth& model, WriterState& writer, Random& rng,
                         std::vector<std::uint8_t>& stream);
 
