@@ -201,6 +201,43 @@ TEST(FinalCopy, EveryEntryOwningItsCellTakesTheCellsAreaAndNoOtherChanges) {
     EXPECT_EQ(m.entryArea[static_cast<std::size_t>(entryCount)], 9) << "entries past 370 are left alone";
 }
 
+// Draws that a test writes down in advance.
+struct ScriptedDraws {
+    std::vector<int> values;
+    std::size_t next = 0;
+    int below(int n) {
+        EXPECT_LT(next, values.size()) << "more draws than scripted";
+        const int value = next < values.size() ? values[next] : 0;
+        EXPECT_LT(value, n) << "a scripted draw out of range";
+        ++next;
+        return value;
+    }
+};
+
+TEST(GrowthPick, TheHundredAndFirstMissPassesTheTurnAfterTheHit) {
+    // Area 3 names entries 3 and 40 of 100; every other entry is another area's.
+    Labyrinth m;
+    for (int e = 0; e < 100; ++e) m.entryArea[static_cast<std::size_t>(e)] = static_cast<std::int16_t>(e % 11 == 3 ? 4 : 5);
+    m.entryArea[3] = 3;
+    m.entryArea[40] = 3;
+    m.entryX[40] = 17;
+    m.entryY[40] = 9;
+    const struct {
+        int misses;
+        bool keepsTurn;
+    } rows[] = {{0, true}, {1, true}, {maxPickMisses, true}, {maxPickMisses + 1, false}, {250, false}};
+    for (const auto& row : rows) {
+        ScriptedDraws draws;
+        for (int i = 0; i < row.misses; ++i) draws.values.push_back(i % 2 == 0 ? 7 : 99);  // entries of area 5
+        draws.values.push_back(40);
+        const Pick pick = pickRoom(m, 3, 100, draws);
+        EXPECT_EQ(pick.misses, row.misses);
+        EXPECT_EQ(pick.keepsTurn, row.keepsTurn) << row.misses << " misses";
+        EXPECT_EQ(draws.next, draws.values.size()) << "the pick draws until it hits, and no further";
+        EXPECT_EQ(std::pair(pick.x, pick.y), std::pair(17, 9)) << "the room it hit";
+    }
+}
+
 // Generates with the seeds 0, 1, 2, ... derived from `master`.
 struct Generated {
     Labyrinth model;

@@ -11,8 +11,6 @@ namespace {
 
 // Tried flags as bits 1..4, one per direction code.
 constexpr unsigned allDirections = 0b11110;
-// A pick that misses the area more often than this passes the turn.
-constexpr int maxPickMisses = 100;
 
 constexpr int nextArea(int area) { return area == areaCount - 1 ? 0 : area + 1; }
 
@@ -200,16 +198,10 @@ private:
             // another room of the area to grow from, or pass the turn. An
             // area with no free neighbour would only miss its way to a pass.
             if (options_.passBoxedInAreas && frontier_.boxedIn(curArea)) return false;
-            int pickMisses = 0;
-            std::size_t e = 0;
-            for (;;) {
-                e = static_cast<std::size_t>(rng_.below(stepCount));
-                if (m_.entryArea[e] == curArea) break;
-                ++pickMisses;
-            }
-            curX = m_.entryX[e];
-            curY = m_.entryY[e];
-            if (pickMisses > maxPickMisses) return false;
+            const Pick pick = pickRoom(m_, curArea, stepCount, rng_);
+            if (!pick.keepsTurn) return false;
+            curX = pick.x;
+            curY = pick.y;
         }
     }
 

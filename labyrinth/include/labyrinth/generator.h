@@ -41,6 +41,35 @@ struct GenerationResult {
     std::uint64_t lastSeed = 0;  ///< seed of the accepted attempt
 };
 
+/// A pick of growth that misses the area more often than this, before it
+/// hits, passes the turn to the next area.
+inline constexpr int maxPickMisses = 100;
+
+/// How a pick of growth ended: the room it found to grow from, how many
+/// draws missed the area first, and whether the area keeps its turn.
+struct Pick {
+    int x = 0, y = 0;
+    int misses = 0;
+    bool keepsTurn = false;  ///< false after more than `maxPickMisses` misses
+};
+
+/// The pick of growth, once every direction has been drawn since the last
+/// claim: draws entries below `stepCount` until one belongs to `area`. It
+/// draws until it hits, however often it misses; only then are the misses
+/// counted against the limit. `draws` is the random source (any type with
+/// `int below(int n)`, so that tests can script the draws).
+template <typename Draws>
+Pick pickRoom(const Labyrinth& model, int area, int stepCount, Draws& draws) {
+    int misses = 0;
+    std::size_t e = 0;
+    for (;;) {
+        e = static_cast<std::size_t>(draws.below(stepCount));
+        if (model.entryArea[e] == area) break;
+        ++misses;
+    }
+    return {model.entryX[e], model.entryY[e], misses, misses <= maxPickMisses};
+}
+
 /// Opens a door between (nbrX, nbrY) and the cell it was reached from by the
 /// step with direction code `doorDir` (1 +x, 2 -x, 3 +y, 4 -y): the bit facing
 /// back along the step in the first cell, the opposite bit in the second.
