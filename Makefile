@@ -20,7 +20,7 @@
 #   make bench-web              the page's click, load time and size against the native click
 
 DIR ?= .
-FUZZ_SECONDS ?= 30
+FUZZ_SECONDS ?= 20
 
 .PHONY: all deps deps-web deps-package deps-test run test fuzz asan bench package check-package demo clean \
         web web-serve test-web bench-web

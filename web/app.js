@@ -125,6 +125,7 @@ async function write() {
   // The click takes about a millisecond, so the work starts at once rather
   // than after a frame that would show "Creating..." for no longer.
   setStatus('Creating...');
+  let shown = false;  // the write's result is on show, downloads and all
   try {
     const request = { seed: seedInput.value.trim() };
     for (const [input, bytesKey, nameKey] of [[romInput, 'image', 'imageName'], [textInput, 'text', 'textName']]) {
@@ -138,19 +139,26 @@ async function write() {
     const written = call('writeLabyrinth', request);
     if (!written.ok) return setStatus(written.message, 'error');
 
+    // The labyrinth is written (in memory): "Done.", as the window says it
+    // when its click returns. The downloads and facts are put up in the same
+    // task, so the page shows them together with it.
+    setStatus('Done.', 'ok');
     offerAfterWrite(written.downloads);
     $('seed-used').textContent = written.seed;
     $('seed-code').textContent = written.seedCode;
     $('permalink').href = permalinkFor(written.seed);
     result.hidden = false;
-    setStatus('Done.', 'ok');
+    shown = true;
 
-    // The map and the spoiler are read back out of the new image, as
-    // `labyrinth-cli show` would read them, once "Done." and the download
-    // are on screen.
+    // The patch, the map and the spoiler come once "Done." and the download
+    // are on screen: the map and the spoiler read back out of the new image,
+    // as `labyrinth-cli show` would read them.
     $('map').replaceChildren();
     await new Promise((resolve) => setTimeout(resolve));
     const image = written.downloads.find((d) => d.kind === 'image');
+    const patched = call('patchOfWrite',
+      { image: request.image, imageName: request.imageName, written: image.bytes, seed: written.seed });
+    if (patched.ok) offerAfterWrite(patched.downloads);
     const looked = call('lookAtImage', { image: image.bytes, imageName: image.name });
     if (!looked.ok) {
       $('map').textContent = looked.message;
@@ -160,7 +168,7 @@ async function write() {
     showMap($('map'), looked.map);
   } catch (error) {
     // Whatever went wrong, the status line says so instead of "Creating...".
-    if (status.textContent === 'Creating...') {
+    if (!shown) {
       withdrawDownloads('write');
       result.hidden = true;
     }

@@ -4,14 +4,16 @@
 //
 //   writeLabyrinth({ image, imageName, text, textName, seed })
 //     -> { ok: true, seed, seedCode, attempts, generations, downloads }
+//   patchOfWrite({ image, imageName, written, seed })
+//     -> { ok: true, downloads }   (the BPS patch from image to written)
 //   lookAtImage({ image, imageName })
 //     -> { ok: true, seedCode, map, complete, verdict, problems: [...], downloads }
 //   refuseLargeFile(name, size) -> "" or the message
 //
 // Files are Uint8Arrays; seeds are decimal strings (64 bits do not fit in a
 // JavaScript number); `map` is the SVG document. `downloads` lists the files
-// to offer, each { kind, name, type, bytes }: the written image and its BPS
-// patch after a write, the spoiler JSON after a look.
+// to offer, each { kind, name, type, bytes }: the written image after a
+// write, its BPS patch, the spoiler JSON after a look.
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
@@ -87,6 +89,17 @@ val writeLabyrinthJs(const val& request) {
     return out;
 }
 
+val patchOfWriteJs(const val& request) {
+    PatchRequest input{fileOf(request, "image", "imageName"), fileOf(request, "written", "imageName"), {}};
+    if (isObject(request) && request["seed"].isString()) input.seed = request["seed"].as<std::string>();
+    auto patch = patchOfWrite(input);
+    if (!patch) return failure(patch.error());
+    val out = val::object();
+    out.set("ok", true);
+    out.set("downloads", downloadsOf({std::move(patch.value())}));
+    return out;
+}
+
 val lookAtImageJs(const val& request) {
     const auto looked = lookAtImage(fileOf(request, "image", "imageName"));
     if (!looked) return failure(looked.error());
@@ -111,6 +124,7 @@ std::string refuseLargeFileJs(const std::string& name, double size) { return ref
 
 EMSCRIPTEN_BINDINGS(labyrinth_page) {
     emscripten::function("writeLabyrinth", &labyrinth::web::writeLabyrinthJs);
+    emscripten::function("patchOfWrite", &labyrinth::web::patchOfWriteJs);
     emscripten::function("lookAtImage", &labyrinth::web::lookAtImageJs);
     emscripten::function("refuseLargeFile", &labyrinth::web::refuseLargeFileJs);
 }

@@ -79,9 +79,6 @@ Result<WriteResult> writeLabyrinth(const WriteRequest& request) {
     MemoryFile text(textName, request.text.bytes);
     for (const Status& fit : {checkImage(rom), checkTextFile(text)})
         if (!fit) return fit.error();
-    // The patch starts from the image as it was given.
-    auto before = snapshotImage(rom, clickRegions());
-    if (!before) return before.error();
 
     FixedSeedSource seeds(seed);
     Session session(rom, text, seeds);
@@ -94,13 +91,29 @@ Result<WriteResult> writeLabyrinth(const WriteRequest& request) {
     result.seedCode = seedCode(click.stream);
     result.attempts = click.attempts;
     result.generations = click.generations;
-    // The same BPS patch as `labyrinth-cli write --patch NAME.bps`.
-    auto patch = makeWritePatch(PatchFormat::Bps, before.value(), rom, click.seed, result.seedCode);
-    if (!patch) return patch.error();
-    const std::string stem = downloadStem(imageName) + "-" + std::to_string(click.seed);
-    result.downloads.push_back({"image", stem + ".nes", "application/octet-stream", std::move(rom.bytes())});
-    result.downloads.push_back({"patch", stem + ".bps", "application/octet-stream", std::move(patch.value())});
+    result.downloads.push_back({"image", downloadStem(imageName) + "-" + std::to_string(click.seed) + ".nes",
+                                "application/octet-stream", std::move(rom.bytes())});
     return result;
+}
+
+Result<Download> patchOfWrite(const PatchRequest& request) {
+    auto seed = cli::parseSeed(request.seed);
+    if (!seed) return seed.error();
+    MemoryFile original(nameOf(request.original, "image.nes"), request.original.bytes);
+    MemoryFile written(nameOf(request.written, "written.nes"), request.written.bytes);
+    auto before = snapshotImage(original, clickRegions());
+    if (!before) return before.error();
+    // The seed code of the labyrinth the written image holds, as `write` prints it.
+    auto region = readPrefix(written, format::readRegionEnd);
+    if (!region) return region.error();
+    auto decoded = decodeStream(region.value());
+    if (!decoded) return Error{written.name() + ": holds no readable labyrinth: " + decoded.error().message};
+    const std::string code = seedCode(writtenStream(region.value(), decoded.value()));
+    // The same BPS patch as `labyrinth-cli write --patch NAME.bps`.
+    auto patch = makeWritePatch(PatchFormat::Bps, before.value(), written, seed.value(), code);
+    if (!patch) return patch.error();
+    return Download{"patch", downloadStem(original.name()) + "-" + request.seed + ".bps", "application/octet-stream",
+                    std::move(patch.value())};
 }
 
 Result<LookResult> lookAtImage(const InputFile& image) {

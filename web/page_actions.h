@@ -48,14 +48,24 @@ struct WriteResult {
     std::string seedCode;
     int attempts = 0;
     int generations = 0;
-    std::vector<Download> downloads;  ///< the written image NAME-SEED.nes, after the given one, and the BPS
-                                      ///< patch NAME-SEED.bps from the given image to it
+    std::vector<Download> downloads;  ///< the written image, named NAME-SEED.nes after the given one
 };
 
 /// The button's whole job on a copy of the image: the same checks, the same
-/// driver and the same bytes as `labyrinth-cli write IMAGE --seed N -o OUT
-/// --patch OUT.bps`, the patch included.
+/// driver and the same bytes as `labyrinth-cli write IMAGE --seed N -o OUT`.
 Result<WriteResult> writeLabyrinth(const WriteRequest& request);
+
+struct PatchRequest {
+    InputFile original;  ///< the image as the user gave it
+    InputFile written;   ///< the image that `writeLabyrinth` offered
+    std::string seed;    ///< the master seed of that write, in decimal
+};
+
+/// The BPS patch from the given image to the written one, NAME-SEED.bps:
+/// the bytes of `labyrinth-cli write IMAGE --seed N -o OUT --patch P.bps`.
+/// Made after "Done.", as the map is, so that the click itself does no more
+/// than the command line's write.
+Result<Download> patchOfWrite(const PatchRequest& request);
 
 struct LookResult {
     std::string seedCode;
