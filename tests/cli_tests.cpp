@@ -32,14 +32,7 @@ CommandRun cli(const TempDir& dir, const std::vector<std::string>& args) {
     return testing::runCommand(LABYRINTH_CLI, dir.path(), args);
 }
 
-// A folder with game.nes and tgltext.tgl beside it.
-struct Folder {
-    Folder() {
-        writeFile(dir / "game.nes", syntheticImage());
-        writeFile(dir / "tgltext.tgl", syntheticText());
-    }
-    TempDir dir;
-};
+using Folder = testing::GameFolder;
 
 TEST(CliWrite, WritesInPlaceAndReportsSeedAttemptsAndDone) {
     Folder f;

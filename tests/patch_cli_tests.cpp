@@ -32,13 +32,7 @@ CommandRun cli(const TempDir& dir, const std::vector<std::string>& args) {
     return testing::runCommand(LABYRINTH_CLI, dir.path(), args);
 }
 
-struct Folder {
-    Folder() {
-        writeFile(dir / "game.nes", syntheticImage());
-        writeFile(dir / "tgltext.tgl", syntheticText());
-    }
-    TempDir dir;
-};
+using Folder = testing::GameFolder;
 
 // The value after "label: " on a line of `out`.
 std::string printed(const std::string& out, const std::string& label) {

@@ -50,6 +50,11 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
+GameFolder::GameFolder() {
+    writeFile(dir / "game.nes", syntheticImage());
+    writeFile(dir / "tgltext.tgl", syntheticText());
+}
+
 void writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

@@ -36,6 +36,12 @@ private:
     std::filesystem::path path_;
 };
 
+/// A fresh folder with a synthetic game.nes and tgltext.tgl side by side.
+struct GameFolder {
+    GameFolder();
+    TempDir dir;
+};
+
 void writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> readFile(const std::filesystem::path& path);
 
