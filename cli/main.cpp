@@ -127,6 +127,11 @@ int run(int argc, char** argv) {
     CLI::App app{"Writes a freshly randomized overworld labyrinth into a Guardian Legend cartridge image (.nes).",
                  "labyrinth-cli"};
     app.require_subcommand(1);
+    // A parse error reads like every other error: one line, the program's
+    // name first and any control character in an argument escaped.
+    app.failure_message([](const CLI::App*, const CLI::Error& e) {
+        return "labyrinth-cli: " + printable(e.what()) + "\nRun with --help for more information.\n";
+    });
     app.set_version_flag("--version", std::string("labyrinth-cli ") + versionText);
     app.footer("Exit status: 0 success, 1 a failed check or write, 2 bad usage or unreadable input.\n"
                "Run 'labyrinth-cli COMMAND --help' for the options of a command.");

@@ -142,12 +142,18 @@ ExitCode runWrite(const WriteOptions& options) {
     if (!result.status)
         return reportError(result.refused ? ExitCode::Usage : ExitCode::Failed, result.status.error().message);
 
+    const std::string written = toCopy ? options.output : options.image;
     // The image has changed: its seed goes out first, so that this labyrinth
     // can always be written again, whatever fails after.
     report << "Seed: " << result.seed << '\n' << "Seed code: " << seedCode(result.stream) << '\n' << std::flush;
+    // Standard output that refuses them (a full disk, a closed pipe) must
+    // not take the seed with it: standard error gets it instead.
+    if (!report)
+        reportError(ExitCode::Failed, written + ": the labyrinth's Seed: " + std::to_string(result.seed) +
+                                          "  Seed code: " + seedCode(result.stream) +
+                                          " (standard output did not take that line)");
 
     auto region = readPrefix(rom, format::readRegionEnd);
-    const std::string written = toCopy ? options.output : options.image;
     // Made before the copy is saved (it is closed then), from the very bytes
     // the labyrinth went into; saved only once the image is.
     Result<std::vector<std::uint8_t>> patch = std::vector<std::uint8_t>{};
