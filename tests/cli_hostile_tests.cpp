@@ -215,6 +215,8 @@ TEST(CliHostile, OutputsNeverClobberAndInputsNeverBlock) {
          "from 0 to 18446744073709551615", {}},
         {"an empty seed", {}, {"write", "game.nes", "--seed", ""}, 2, "from 0 to 18446744073709551615", {}},
         {"a hexadecimal seed", {}, {"write", "game.nes", "--seed", "0x10"}, 2, "from 0 to 18446744073709551615", {}},
+        {"the image as its own text file", {}, {"write", "game.nes", "--text", "./game.nes"}, 2,
+         "./game.nes: is a cartridge image, not the game's text file tgltext.tgl", {}},
         {"an unexpected argument with a newline", {}, {"write", "game.nes", "x\ny"}, 2,
          "labyrinth-cli: The following argument was not expected: x\\ny", {}},
         {"a count of 0", {}, {"generate", "--count", "0"}, 2, "must be a whole number from 1 to 2147483647", {}},

@@ -308,6 +308,13 @@ TEST(StartupLoad, BadStartsAreReportedAndTouchNothing) {
          },
          "game",
          {"/game.nes", "carries a 512-byte trainer"}},
+        {"text file is a link to the image",
+         [](const TempDir& d) {
+             image(d);
+             fs::create_symlink("game.nes", d / "tgltext.tgl");
+         },
+         "game",
+         {"/tgltext.tgl", "is a cartridge image, not the game's text file"}},
         {"name reaching into another folder",
          [](const TempDir& d) {
              fs::create_directory(d / "sub");

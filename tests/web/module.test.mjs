@@ -127,6 +127,7 @@ describe('bad input gets the command line\'s message and no output', () => {
     { what: 'an image with a trainer', image: withTrainer, wording: 'trainer' },
     { what: 'a text file that is too short', text: text.slice(0, 445), wording: 'but the text block needs 446' },
     { what: 'an empty text file', text: new Uint8Array(0), wording: 'holds 0 bytes' },
+    { what: 'the image given as the text file', text: image, wording: "is a cartridge image, not the game's text file" },
   ];
   for (const c of cases) {
     test(c.what, () => {

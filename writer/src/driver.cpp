@@ -32,6 +32,12 @@ Status checkTextFile(RandomAccessFile& text) {
     if (size.value() < format::textSize)
         return Error{text.name() + ": holds " + std::to_string(size.value()) + " bytes, but the text block needs " +
                      std::to_string(format::textSize)};
+    // An image given as the text file (the same file picked twice, a link)
+    // would fill the text block with its own header and code.
+    std::array<std::uint8_t, format::imageMagic.size()> start{};
+    if (auto read = text.readAt(0, start); !read) return read;
+    if (start == format::imageMagic)
+        return Error{text.name() + ": is a cartridge image, not the game's text file " + format::textFileName};
     return {};
 }
 
