@@ -157,7 +157,8 @@ async function write() {
     await new Promise((resolve) => setTimeout(resolve));
     const image = written.downloads.find((d) => d.kind === 'image');
     const patched = call('patchOfWrite',
-      { image: request.image, imageName: request.imageName, written: image.bytes, seed: written.seed });
+      { image: request.image, imageName: request.imageName, written: image.bytes, seed: written.seed,
+        seedCode: written.seedCode });
     if (patched.ok) offerAfterWrite(patched.downloads);
     const looked = call('lookAtImage', { image: image.bytes, imageName: image.name });
     if (!looked.ok) {

@@ -4,7 +4,7 @@
 //
 //   writeLabyrinth({ image, imageName, text, textName, seed })
 //     -> { ok: true, seed, seedCode, attempts, generations, downloads }
-//   patchOfWrite({ image, imageName, written, seed })
+//   patchOfWrite({ image, imageName, written, seed, seedCode })
 //     -> { ok: true, downloads }   (the BPS patch from image to written)
 //   lookAtImage({ image, imageName })
 //     -> { ok: true, seedCode, map, complete, verdict, problems: [...], downloads }
@@ -90,8 +90,9 @@ val writeLabyrinthJs(const val& request) {
 }
 
 val patchOfWriteJs(const val& request) {
-    PatchRequest input{fileOf(request, "image", "imageName"), fileOf(request, "written", "imageName"), {}};
+    PatchRequest input{fileOf(request, "image", "imageName"), fileOf(request, "written", "imageName"), {}, {}};
     if (isObject(request) && request["seed"].isString()) input.seed = request["seed"].as<std::string>();
+    if (isObject(request) && request["seedCode"].isString()) input.seedCode = request["seedCode"].as<std::string>();
     auto patch = patchOfWrite(input);
     if (!patch) return failure(patch.error());
     val out = val::object();

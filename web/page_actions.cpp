@@ -103,17 +103,11 @@ Result<Download> patchOfWrite(const PatchRequest& request) {
     MemoryFile written(nameOf(request.written, "written.nes"), request.written.bytes);
     auto before = snapshotImage(original, clickRegions());
     if (!before) return before.error();
-    // The seed code of the labyrinth the written image holds, as `write` prints it.
-    auto region = readPrefix(written, format::readRegionEnd);
-    if (!region) return region.error();
-    auto decoded = decodeStream(region.value());
-    if (!decoded) return Error{written.name() + ": holds no readable labyrinth: " + decoded.error().message};
-    const std::string code = seedCode(writtenStream(region.value(), decoded.value()));
     // The same BPS patch as `labyrinth-cli write --patch NAME.bps`.
-    auto patch = makeWritePatch(PatchFormat::Bps, before.value(), written, seed.value(), code);
+    auto patch = makeWritePatch(PatchFormat::Bps, before.value(), written, seed.value(), request.seedCode);
     if (!patch) return patch.error();
-    return Download{"patch", downloadStem(original.name()) + "-" + request.seed + ".bps", "application/octet-stream",
-                    std::move(patch.value())};
+    return Download{"patch", downloadStem(original.name()) + "-" + std::to_string(seed.value()) + ".bps",
+                    "application/octet-stream", std::move(patch.value())};
 }
 
 Result<LookResult> lookAtImage(const InputFile& image) {

@@ -59,6 +59,7 @@ struct PatchRequest {
     InputFile original;  ///< the image as the user gave it
     InputFile written;   ///< the image that `writeLabyrinth` offered
     std::string seed;    ///< the master seed of that write, in decimal
+    std::string seedCode;  ///< and its seed code, for the patch's metadata
 };
 
 /// The BPS patch from the given image to the written one, NAME-SEED.bps:

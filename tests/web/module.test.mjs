@@ -53,7 +53,8 @@ describe('the module writes what labyrinth-cli writes', () => {
       assert.deepEqual([download.kind, download.name], ['image', `game-${seed}.nes`]);
       assert.equal(firstDifference(download.bytes, native.bytes), 'identical', `seed ${seed}`);
       // The patch too: the very bytes of `write --patch`.
-      const patched = labyrinth.patchOfWrite({ image, imageName: 'game.nes', written: download.bytes, seed });
+      const patched = labyrinth.patchOfWrite(
+        { image, imageName: 'game.nes', written: download.bytes, seed, seedCode: written.seedCode });
       assert.equal(patched.ok, true, patched.message);
       const [patch] = patched.downloads;
       assert.deepEqual([patch.kind, patch.name], ['patch', `game-${seed}.bps`]);
@@ -64,8 +65,10 @@ describe('the module writes what labyrinth-cli writes', () => {
 
   test('the patch turns the given image into the written one, checked by an independent applier', async () => {
     const bps = await import('bps');
-    const [newImage] = write({ seed: '77' }).downloads;
-    const [patch] = labyrinth.patchOfWrite({ image, imageName: 'game.nes', written: newImage.bytes, seed: '77' }).downloads;
+    const written = write({ seed: '77' });
+    const [newImage] = written.downloads;
+    const [patch] = labyrinth.patchOfWrite(
+      { image, imageName: 'game.nes', written: newImage.bytes, seed: '77', seedCode: written.seedCode }).downloads;
     const { instructions } = bps.parse(new Uint8Array(patch.bytes));  // the patch's own CRC32
     assert.deepEqual(new Uint8Array(bps.apply(instructions, new Uint8Array(image))), new Uint8Array(newImage.bytes));
     const other = new Uint8Array(syntheticImage());
