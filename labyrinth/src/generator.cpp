@@ -14,62 +14,66 @@ constexpr unsigned allDirections = 0b11110;
 
 constexpr int nextArea(int area) { return area == areaCount - 1 ? 0 : area + 1; }
 
-// Keeps count, per area, of the free neighbours of the cells its entries name,
-// so that growth can tell at once when an area is boxed in. Cells only ever
-// fill up during growth, so a boxed-in area stays boxed in.
+// Which cells are still free during growth, and, per area, how many free
+// neighbours the cells its entries name have, so that growth can tell at
+// once when an area is boxed in. Cells only ever fill up during growth, so a
+// boxed-in area stays boxed in.
 class Frontier {
 public:
     void build(const Labyrinth& m) {
+        free_.fill(0);
         for (int x = 0; x < mazeSize; ++x)
-            for (int y = 0; y < mazeSize; ++y) {
-                int free = 0;
-                forNeighbours(x, y, [&](int nx, int ny) { free += m.mapEntry(nx, ny) < 0 ? 1 : 0; });
-                freeNeighbours_[index(x, y)] = static_cast<std::uint8_t>(free);
-                namedBy_[index(x, y)] = 0;
-            }
+            for (int y = 0; y < mazeSize; ++y) free_[slot(x, y)] = m.mapEntry(x, y) < 0 ? 1 : 0;
+        for (std::size_t i = firstCell; i <= lastCell; ++i)
+            freeNeighbours_[i] = static_cast<std::uint8_t>(free_[i + stride] + free_[i - stride] + free_[i + 1] + free_[i - 1]);
+        namedBy_.fill(0);
         frontier_.fill(0);
-        for (int n = 0; n < areaCount; ++n) name(m.entryX[n], m.entryY[n], n);
+        for (int n = 0; n < areaCount; ++n) name(slot(m.entryX[n], m.entryY[n]), n);
     }
+
+    bool isFree(int x, int y) const { return free_[slot(x, y)] != 0; }
 
     // A free cell was claimed for `area`: its neighbours lose a free
     // neighbour, and so does every area that names one of them.
     void claim(int x, int y, int area) {
-        forNeighbours(x, y, [&](int nx, int ny) {
-            const auto i = index(nx, ny);
-            --freeNeighbours_[i];
+        const std::size_t i = slot(x, y);
+        free_[i] = 0;
+        for (const std::size_t neighbour : {i + stride, i - stride, i + 1, i - 1}) {
+            --freeNeighbours_[neighbour];
             // One area or none names almost every cell, so the lowest one is
             // counted without a branch on the labyrinth (none counts against
             // the spare counter); more name a cell only where anchors fell
             // together.
-            const unsigned bits = namedBy_[i];
+            const unsigned bits = namedBy_[neighbour];
             --frontier_[static_cast<std::size_t>(std::countr_zero(bits | spareBit))];
             for (unsigned more = bits & (bits - 1); more != 0; more &= more - 1)
                 --frontier_[static_cast<std::size_t>(std::countr_zero(more))];
-        });
-        name(x, y, area);
+        }
+        name(i, area);
     }
 
     bool boxedIn(int area) const { return frontier_[static_cast<std::size_t>(area)] == 0; }
 
 private:
-    static std::size_t index(int x, int y) { return static_cast<std::size_t>(x * mazeSize + y); }
+    // Cells by slot (x + 1) * stride + y: a step in x moves `stride` slots, a
+    // step in y one, and every step off the labyrinth lands on a border slot
+    // (x of -1 or 24, or y of 24, where a y of -1 wraps to), which is never
+    // free and which no area names. So neither test nor count needs a bounds
+    // check.
+    static constexpr std::size_t stride = gridSize;
+    static constexpr std::size_t firstCell = stride;
+    static constexpr std::size_t lastCell = mazeSize * stride + mazeSize - 1;
+    static constexpr std::size_t slots = (mazeSize + 2) * stride;
+    static std::size_t slot(int x, int y) { return static_cast<std::size_t>((x + 1) * static_cast<int>(stride) + y); }
 
-    template <typename F>
-    static void forNeighbours(int x, int y, F&& f) {
-        if (x + 1 < mazeSize) f(x + 1, y);
-        if (x > 0) f(x - 1, y);
-        if (y + 1 < mazeSize) f(x, y + 1);
-        if (y > 0) f(x, y - 1);
-    }
-
-    void name(int x, int y, int area) {
-        const auto i = index(x, y);
+    void name(std::size_t i, int area) {
         namedBy_[i] = static_cast<std::uint16_t>(namedBy_[i] | (1U << static_cast<unsigned>(area)));
         frontier_[static_cast<std::size_t>(area)] += freeNeighbours_[i];
     }
 
-    std::array<std::uint8_t, cellCount> freeNeighbours_{};
-    std::array<std::uint16_t, cellCount> namedBy_{};
+    std::array<std::uint8_t, slots> free_{};
+    std::array<std::uint8_t, slots> freeNeighbours_{};
+    std::array<std::uint16_t, slots> namedBy_{};
     static constexpr unsigned spareBit = 1U << areaCount;
     std::array<int, areaCount + 1> frontier_{};  // and a spare counter that nobody reads
 };
@@ -159,7 +163,7 @@ private:
 
     // Grows the eleven areas in turn until entries 11..370 are claimed.
     void grow() {
-        if (options_.passBoxedInAreas) frontier_.build(m_);
+        frontier_.build(m_);
         unsigned tried = 0;  // bit per direction code; cleared only by a claim
         int curArea = 0;
         int stepCount = areaCount;
@@ -187,7 +191,7 @@ private:
             const Direction& step = directions[static_cast<std::size_t>(doorDir)];
             const int toX = curX + step.dx;
             const int toY = curY + step.dy;
-            if (insideMaze(toX, toY) && m_.mapEntry(toX, toY) < 0) {
+            if (frontier_.isFree(toX, toY)) {
                 claim(toX, toY, curArea, stepCount, doorDir);
                 tried = 0;
                 return true;
@@ -216,7 +220,7 @@ private:
         m_.areaY[area] = static_cast<std::uint8_t>(y);
         roomcheck(m_, x, y, doorDir);
         m_.mapArea(x, y) = static_cast<std::uint8_t>(m_.entryArea[e]);
-        if (options_.passBoxedInAreas) frontier_.claim(x, y, curArea);
+        frontier_.claim(x, y, curArea);
 
         // Marks: at most one applies, tested in this order.
         const int draw = rng_.below(10);
