@@ -124,7 +124,7 @@ public:
         reseedNext_ = false;
         catchUp();
     }
-    void setLinkLine(int, std::string_view) override {
+    void setLinkLine(int, const LinkLine&) override {
         catchUp();
         reseedNext_ = true;
     }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <charconv>
 #include <numeric>
 
 namespace labyrinth {
@@ -328,7 +327,7 @@ bool orderAreas(Labyrinth& m_, GeneratorHost& host_) {
                 m_.visitList[static_cast<std::size_t>(m_.reachedCount)] = static_cast<std::uint8_t>(b);
                 numbers[to] = m_.orderCount;
             }
-            host_.setLinkLine(stepCount, LinkLine(curArea, b, m_.areaLinks[from][to]).text());
+            host_.setLinkLine(stepCount, LinkLine(curArea, b, m_.areaLinks[from][to]));
             ++stepCount;
         }
         ++m_.visitIndex;
@@ -368,14 +367,10 @@ void roomcheck(Labyrinth& model, int nbrX, int nbrY, int doorDir) {
     }
 }
 
-LinkLine::LinkLine(int a, int b, int record) {
-    // Each number in decimal after one blank; all three are 0 or more.
-    char* end = text_.data();
-    for (const int value : {a, b, record}) {
-        *end++ = ' ';
-        end = std::to_chars(end, text_.data() + text_.size(), value).ptr;
-    }
-    size_ = static_cast<std::size_t>(end - text_.data());
+std::string LinkLine::text() const {
+    std::string line;
+    for (const int value : {a_, b_, record_}) line += ' ' + std::to_string(value);
+    return line;
 }
 
 GenerationResult maPupdate(Labyrinth& model, Random& rng, SeedSource& seeds, GeneratorHost& host,

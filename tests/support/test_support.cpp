@@ -84,13 +84,13 @@ Status FaultyFile::flush() {
     return inner_.flush();
 }
 
-void RecordingHost::setLinkLine(int index, std::string_view text) {
+void RecordingHost::setLinkLine(int index, const LinkLine& line) {
     const auto i = static_cast<std::size_t>(index);
     if (i > linkLines.size()) throw std::logic_error("link-list line set beyond the end of the list");
     if (i == linkLines.size())
-        linkLines.emplace_back(text);
+        linkLines.push_back(line.text());
     else
-        linkLines[i] = std::string(text);
+        linkLines[i] = line.text();
 }
 
 std::string firstDifference(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {

@@ -49,7 +49,7 @@ std::vector<std::uint8_t> readFile(const std::filesystem::path& path);
 class RecordingHost final : public DriverHost {
 public:
     void repaint() override { ++repaints; }
-    void setLinkLine(int index, std::string_view text) override;
+    void setLinkLine(int index, const LinkLine& line) override;
     void setStatus(std::string_view text) override { statuses.emplace_back(text); }
     void setBusy(bool value) override { busy = value; }
 

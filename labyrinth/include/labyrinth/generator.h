@@ -2,14 +2,27 @@
 // `maPupdate`: one complete generation of the labyrinth model, restarts
 // included, and `roomcheck`, the door carving that it uses.
 
-#include <array>
 #include <cstdint>
-#include <string_view>
+#include <string>
 
 #include "labyrinth/model.h"
 #include "labyrinth/random.h"
 
 namespace labyrinth {
+
+/// A line of the link list: areas (a, b) and their survey record. It is
+/// handed over as numbers and spelt only when asked, so that a host that
+/// shows no list pays nothing for the 121 lines of every attempt.
+class LinkLine {
+public:
+    LinkLine(int a, int b, int record) : a_(a), b_(b), record_(record) {}
+    /// The line as the list shows it, such as " 0 3 1": each number in
+    /// decimal after one blank.
+    std::string text() const;
+
+private:
+    int a_, b_, record_;
+};
 
 /// What the generator asks of the window: an immediate repaint (after the
 /// anchors and after every claimed room) and line i of the link list.
@@ -19,14 +32,14 @@ public:
     virtual void repaint() = 0;
     /// Replaces line `index` of the link list, or appends it when the list
     /// holds exactly `index` lines.
-    virtual void setLinkLine(int index, std::string_view text) = 0;
+    virtual void setLinkLine(int index, const LinkLine& line) = 0;
 };
 
 /// A host that shows nothing: for the command line, tests and benchmarks.
 class SilentHost final : public GeneratorHost {
 public:
     void repaint() override {}
-    void setLinkLine(int, std::string_view) override {}
+    void setLinkLine(int, const LinkLine&) override {}
 };
 
 struct GeneratorOptions {
@@ -75,18 +88,6 @@ Pick pickRoom(const Labyrinth& model, int area, int stepCount, Draws& draws) {
 /// back along the step in the first cell, the opposite bit in the second.
 /// A second cell outside 0..23 is left alone.
 void roomcheck(Labyrinth& model, int nbrX, int nbrY, int doorDir);
-
-/// The link-list line for areas (a, b) and their survey record, such as
-/// " 0 3 1". Built without allocating: the generator writes 121 per attempt.
-class LinkLine {
-public:
-    LinkLine(int a, int b, int record);
-    std::string_view text() const { return {text_.data(), size_}; }
-
-private:
-    std::array<char, 40> text_{};
-    std::size_t size_ = 0;
-};
 
 // The stages after growth, one by one; `maPupdate` runs them in order.
 

@@ -115,9 +115,9 @@ public:
         ++drawn_;
     }
 
-    void setLinkLine(int index, std::string_view text) override {
+    void setLinkLine(int index, const LinkLine& link) override {
         QListWidget& list = *form_.conlist_;
-        const QString line = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        const QString line = QString::fromStdString(link.text());
         // Lines are set in order; should one ever be skipped, the gap is kept
         // blank so that line `index` still lands at `index`.
         while (list.count() < index) list.addItem(QString());

@@ -33,7 +33,7 @@ public:
 class SilentDriverHost final : public DriverHost {
 public:
     void repaint() override {}
-    void setLinkLine(int, std::string_view) override {}
+    void setLinkLine(int, const LinkLine&) override {}
     void setStatus(std::string_view) override {}
     void setBusy(bool) override {}
 };
