@@ -215,6 +215,84 @@ void BM_DrawsEndingLoops(benchmark::State& state) {
 }
 BENCHMARK(BM_DrawsEndingLoops)->Unit(benchmark::kMicrosecond);
 
+// The draws between two states of one engine (a pass takes a few thousand).
+std::uint64_t drawsBetween(Random from, const Random& to) {
+    std::uint64_t count = 0;
+    for (; !(from == to); ++count) from.next();
+    return count;
+}
+
+// The stages that can be run on their own, each on copies of 64 finished
+// labyrinths, timed beside as many bare draws as it took: where a click's
+// time goes beyond its draws. (Growth runs only inside a generation; it is
+// what BM_maPupdate takes beyond the passes.)
+template <typename Stage>
+void stageAgainstDraws(benchmark::State& state, Stage&& stage) {
+    std::vector<Labyrinth> finished(64);
+    for (std::size_t i = 0; i < finished.size(); ++i) {
+        Random rng;
+        SilentHost host;
+        DerivedSeedSource seeds(i);
+        maPupdate(finished[i], rng, seeds, host);
+    }
+    Labyrinth model;
+    Random rng(7);
+    Random bare(7);
+    double stageMillis = 0;
+    double bareMillis = 0;
+    std::uint64_t draws = 0;
+    std::size_t next = 0;
+    for (auto _ : state) {
+        model = finished[next++ % finished.size()];
+        const Random before = rng;
+        const double start = threadMillis();
+        stage(model, rng);
+        const double staged = threadMillis();
+        const std::uint64_t taken = drawsBetween(before, rng);
+        const double bareStart = threadMillis();
+        benchmark::DoNotOptimize(bareDraws(bare, taken));
+        bareMillis += threadMillis() - bareStart;
+        stageMillis += staged - start;
+        draws += taken;
+    }
+    const auto runs = static_cast<double>(state.iterations());
+    state.counters["us"] = stageMillis * 1e3 / runs;
+    state.counters["draws"] = static_cast<double>(draws) / runs;
+    state.counters["ratio"] = stageMillis / bareMillis;
+}
+
+// The survey: which areas touch which.
+void BM_SurveyPass(benchmark::State& state) {
+    stageAgainstDraws(state, [](Labyrinth& m, Random& rng) {
+        for (auto& row : m.areaLinks) row.fill(0);
+        m.linkPass = 0;
+        probePass(m, rng);
+    });
+}
+BENCHMARK(BM_SurveyPass)->Unit(benchmark::kMicrosecond);
+
+// The link pass: one door into each area.
+void BM_LinkPass(benchmark::State& state) {
+    stageAgainstDraws(state, [](Labyrinth& m, Random& rng) {
+        for (auto& row : m.areaLinks) row.fill(0);
+        m.corridorUsed.fill(0);
+        m.linkPass = 1;
+        probePass(m, rng);
+    });
+}
+BENCHMARK(BM_LinkPass)->Unit(benchmark::kMicrosecond);
+
+// One encoding pass: 576 records, the lottery and the random bytes.
+void BM_EncodingPass(benchmark::State& state) {
+    WriterState writer;
+    std::vector<std::uint8_t> stream;
+    stageAgainstDraws(state, [&](Labyrinth& m, Random& rng) {
+        writer.startPass(m);
+        benchmark::DoNotOptimize(encodeRooms(m, writer, rng, stream));
+    });
+}
+BENCHMARK(BM_EncodingPass)->Unit(benchmark::kMicrosecond);
+
 double mean(const std::vector<double>& values) {
     return std::accumulate(values.begin(), values.end(), 0.0) / static_cast<double>(values.size());
 }
