@@ -1,7 +1,8 @@
 // The output of many seeds, pinned: one line per seed with the click's
-// attempts and a digest of every byte it may have changed. Any change of
-// output on any of these seeds fails here, so that speed work or a clean-up
-// cannot alter a labyrinth unnoticed. Regenerate the fixture only on
+// attempts and a digest of every byte it may have changed, and for fewer
+// seeds a digest of everything else a click leaves for the window. Any
+// change of output on any of these seeds fails here, so that speed work or
+// a clean-up cannot alter a labyrinth unnoticed. Regenerate the fixtures only on
 // purpose, with scripts/update-stream-digests.
 
 #include <gtest/gtest.h>
@@ -11,6 +12,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <type_traits>
+#include <vector>
 
 #include "test_support.h"
 #include "writer/driver.h"
@@ -45,11 +48,13 @@ std::string digestLine(std::uint64_t seed) {
     return line;
 }
 
-TEST(StreamDigests, EveryPinnedSeedWritesExactlyWhatItWroteBefore) {
-    const std::string fixture = std::string(LABYRINTH_GOLDEN_DIR) + "/stream-digests.txt";
+// Compares the lines of `digest` for seeds 0, 1, ... with the fixture `name`
+// (rewritten first when LABYRINTH_UPDATE_DIGESTS is set).
+void expectPinned(const std::string& name, std::uint64_t seeds, std::string (*digest)(std::uint64_t)) {
+    const std::string fixture = std::string(LABYRINTH_GOLDEN_DIR) + "/" + name;
     if (std::getenv("LABYRINTH_UPDATE_DIGESTS") != nullptr) {
         std::ofstream out(fixture, std::ios::trunc);
-        for (std::uint64_t seed = 0; seed < pinnedSeeds; ++seed) out << digestLine(seed) << '\n';
+        for (std::uint64_t seed = 0; seed < seeds; ++seed) out << digest(seed) << '\n';
         ASSERT_TRUE(out.good()) << "cannot write " << fixture;
     }
     std::ifstream in(fixture);
@@ -58,13 +63,78 @@ TEST(StreamDigests, EveryPinnedSeedWritesExactlyWhatItWroteBefore) {
     std::uint64_t seed = 0;
     int differing = 0;
     while (std::getline(in, expected)) {
-        const std::string actual = digestLine(seed);
+        const std::string actual = digest(seed);
         if (actual != expected && ++differing <= 5)
             ADD_FAILURE() << "seed " << seed << " now gives \"" << actual << "\", pinned \"" << expected << "\"";
         ++seed;
     }
-    EXPECT_EQ(seed, pinnedSeeds) << "the fixture holds " << seed << " lines";
+    EXPECT_EQ(seed, seeds) << name << " holds " << seed << " lines";
     EXPECT_EQ(differing, 0) << differing << " of " << seed << " seeds changed their output";
+}
+
+TEST(StreamDigests, EveryPinnedSeedWritesExactlyWhatItWroteBefore) {
+    expectPinned("stream-digests.txt", pinnedSeeds, digestLine);
+}
+
+// What the window shows besides the image: the whole model after the click
+// (room information and the spoiler read it), every link-list line and
+// status it was handed, and how often it was asked to repaint.
+class ModelBytes {
+public:
+    template <typename T>
+    void add(const T& value) {
+        static_assert(std::is_integral_v<T>);
+        for (std::size_t i = 0; i < sizeof(T); ++i)
+            bytes_.push_back(static_cast<std::uint8_t>(static_cast<std::uint64_t>(value) >> (8 * i)));
+    }
+    template <typename T, std::size_t N>
+    void add(const std::array<T, N>& values) {
+        for (const T& value : values) add(value);
+    }
+    template <typename T>
+    void add(const Grid<T>& grid) {
+        for (int x = 0; x < gridSize; ++x)
+            for (int y = 0; y < gridSize; ++y) add(grid(x, y));
+    }
+    void add(const std::string& text) {
+        bytes_.insert(bytes_.end(), text.begin(), text.end());
+        bytes_.push_back(0);
+    }
+    std::uint64_t hash() const { return streamHash(bytes_); }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+};
+
+constexpr std::uint64_t pinnedModels = 500;
+
+std::string modelLine(std::uint64_t seed) {
+    MemoryFile rom("game.nes", testing::syntheticImage());
+    MemoryFile text("tgltext.tgl", testing::syntheticText());
+    FixedSeedSource seeds(seed);
+    Session session(rom, text, seeds);
+    testing::RecordingHost host;
+    if (const ClickResult& click = savebutClick(session, host); !click.status)
+        return "seed " + std::to_string(seed) + " failed: " + click.status.error().message;
+    const Labyrinth& m = session.model();
+    ModelBytes bytes;
+    bytes.add(m.mapEntry), bytes.add(m.mapDoors), bytes.add(m.mapArea), bytes.add(m.mapMark), bytes.add(m.mapLink);
+    bytes.add(m.entryUsed), bytes.add(m.entryArea), bytes.add(m.entryX), bytes.add(m.entryY);
+    bytes.add(m.areaX), bytes.add(m.areaY), bytes.add(m.areaMarked);
+    for (const auto& row : m.areaLinks) bytes.add(row);
+    bytes.add(m.corridorUsed), bytes.add(m.areaOrder), bytes.add(m.visitList);
+    bytes.add(m.reachedCount), bytes.add(m.orderCount), bytes.add(m.visitIndex), bytes.add(m.linkPass);
+    bytes.add(m.itemCount), bytes.add(m.markCount), bytes.add(m.itemList);
+    for (const std::string& line : host.linkLines) bytes.add(line);
+    for (const std::string& status : host.statuses) bytes.add(status);
+    bytes.add(host.repaints);
+    char line[64];
+    std::snprintf(line, sizeof line, "%" PRIu64 " %016" PRIx64, seed, bytes.hash());
+    return line;
+}
+
+TEST(StreamDigests, EveryPinnedSeedLeavesTheModelAndTheLinkListItLeftBefore) {
+    expectPinned("model-digests.txt", pinnedModels, modelLine);
 }
 
 }  // namespace
