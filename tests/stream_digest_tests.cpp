@@ -29,18 +29,32 @@ namespace {
 
 constexpr std::uint64_t pinnedSeeds = 3000;
 
+// The click of one master seed on the synthetic image and text file.
+struct PinnedClick {
+    explicit PinnedClick(std::uint64_t master) : seed(master), seeds(master) {}
+
+    // Empty when the click succeeded; otherwise the line that says why not.
+    std::string run(DriverHost& host) {
+        const ClickResult& click = savebutClick(session, host);
+        return click.status ? "" : "seed " + std::to_string(seed) + " failed: " + click.status.error().message;
+    }
+
+    std::uint64_t seed;
+    MemoryFile rom{"game.nes", testing::syntheticImage()};
+    MemoryFile text{"tgltext.tgl", testing::syntheticText()};
+    FixedSeedSource seeds;
+    Session session{rom, text, seeds};
+};
+
 // "seed attempts generations digest": the digest covers the image from the
 // stream's offset to the end of the text block, so leftovers of rejected
 // attempts count too.
 std::string digestLine(std::uint64_t seed) {
-    MemoryFile rom("game.nes", testing::syntheticImage());
-    MemoryFile text("tgltext.tgl", testing::syntheticText());
-    FixedSeedSource seeds(seed);
-    Session session(rom, text, seeds);
+    PinnedClick pinned(seed);
     SilentDriverHost host;
-    const ClickResult click = savebutClick(session, host);
-    if (!click.status) return "seed " + std::to_string(seed) + " failed: " + click.status.error().message;
-    const std::span<const std::uint8_t> region(rom.bytes().data() + format::roomDataPos,
+    if (std::string failure = pinned.run(host); !failure.empty()) return failure;
+    const ClickResult& click = pinned.session.lastClick();
+    const std::span<const std::uint8_t> region(pinned.rom.bytes().data() + format::roomDataPos,
                                                static_cast<std::size_t>(format::textEnd - format::roomDataPos));
     char line[96];
     std::snprintf(line, sizeof line, "%" PRIu64 " %d %d %016" PRIx64, seed, click.attempts, click.generations,
@@ -109,14 +123,10 @@ private:
 constexpr std::uint64_t pinnedModels = 500;
 
 std::string modelLine(std::uint64_t seed) {
-    MemoryFile rom("game.nes", testing::syntheticImage());
-    MemoryFile text("tgltext.tgl", testing::syntheticText());
-    FixedSeedSource seeds(seed);
-    Session session(rom, text, seeds);
+    PinnedClick pinned(seed);
     testing::RecordingHost host;
-    if (const ClickResult& click = savebutClick(session, host); !click.status)
-        return "seed " + std::to_string(seed) + " failed: " + click.status.error().message;
-    const Labyrinth& m = session.model();
+    if (std::string failure = pinned.run(host); !failure.empty()) return failure;
+    const Labyrinth& m = pinned.session.model();
     ModelBytes bytes;
     bytes.add(m.mapEntry), bytes.add(m.mapDoors), bytes.add(m.mapArea), bytes.add(m.mapMark), bytes.add(m.mapLink);
     bytes.add(m.entryUsed), bytes.add(m.entryArea), bytes.add(m.entryX), bytes.add(m.entryY);
