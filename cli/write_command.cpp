@@ -143,14 +143,15 @@ ExitCode runWrite(const WriteOptions& options) {
         return reportError(result.refused ? ExitCode::Usage : ExitCode::Failed, result.status.error().message);
 
     const std::string written = toCopy ? options.output : options.image;
+    const std::string code = seedCode(result.stream);
     // The image has changed: its seed goes out first, so that this labyrinth
     // can always be written again, whatever fails after.
-    report << "Seed: " << result.seed << '\n' << "Seed code: " << seedCode(result.stream) << '\n' << std::flush;
+    report << "Seed: " << result.seed << '\n' << "Seed code: " << code << '\n' << std::flush;
     // Standard output that refuses them (a full disk, a closed pipe) must
     // not take the seed with it: standard error gets it instead.
     if (!report)
         reportError(ExitCode::Failed, written + ": the labyrinth's Seed: " + std::to_string(result.seed) +
-                                          "  Seed code: " + seedCode(result.stream) +
+                                          "  Seed code: " + code +
                                           " (standard output did not take that line)");
 
     auto region = readPrefix(rom, format::readRegionEnd);
@@ -158,7 +159,7 @@ ExitCode runWrite(const WriteOptions& options) {
     // the labyrinth went into; saved only once the image is.
     Result<std::vector<std::uint8_t>> patch = std::vector<std::uint8_t>{};
     if (wantsPatch) {
-        patch = makeWritePatch(patchFormatFor(options.patch), *before, rom, result.seed, seedCode(result.stream));
+        patch = makeWritePatch(patchFormatFor(options.patch), *before, rom, result.seed, code);
         if (!patch) patch = Error{options.patch + ": " + patch.error().message};
     }
     if (toCopy) {
