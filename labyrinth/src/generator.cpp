@@ -13,6 +13,29 @@ constexpr unsigned allDirections = 0b11110;
 
 constexpr int nextArea(int area) { return area == areaCount - 1 ? 0 : area + 1; }
 
+// Cells on a layout with a border: slot (x + 1) * stride + y. A step in x
+// moves `stride` slots, a step in y one, and every step off the labyrinth
+// lands on a border slot (x of -1 or 24, or y of 24, where a y of -1 wraps
+// to), so that neighbours are found without bounds checks.
+namespace bordered {
+constexpr std::size_t stride = gridSize;
+constexpr std::size_t firstCell = stride;
+constexpr std::size_t lastCell = mazeSize * stride + mazeSize - 1;
+constexpr std::size_t slots = (mazeSize + 2) * stride;
+constexpr std::size_t slot(int x, int y) { return static_cast<std::size_t>((x + 1) * static_cast<int>(stride) + y); }
+// The step of direction code 1 +x, 2 -x, 3 +y or 4 -y, in slots.
+constexpr std::size_t step(int doorDir) {
+    constexpr std::array<std::size_t, 5> steps{0, stride, -stride, 1, std::size_t{0} - 1};
+    return steps[static_cast<std::size_t>(doorDir)];
+}
+}  // namespace bordered
+
+// Area numbers 0..13 as a set, a bit each: the areas 0..10, `noArea` for the
+// empty cells, and `beyond` for the border, which no rule ever takes.
+using AreaSet = unsigned;
+constexpr int beyond = 13;
+constexpr AreaSet areaBit(int area) { return 1U << static_cast<unsigned>(area); }
+
 // Which cells are still free during growth, and, per area, how many free
 // neighbours the cells its entries name have, so that growth can tell at
 // once when an area is boxed in. Cells only ever fill up during growth, so a
@@ -22,22 +45,23 @@ public:
     void build(const Labyrinth& m) {
         free_.fill(0);
         for (int x = 0; x < mazeSize; ++x)
-            for (int y = 0; y < mazeSize; ++y) free_[slot(x, y)] = m.mapEntry(x, y) < 0 ? 1 : 0;
-        for (std::size_t i = firstCell; i <= lastCell; ++i)
-            freeNeighbours_[i] = static_cast<std::uint8_t>(free_[i + stride] + free_[i - stride] + free_[i + 1] + free_[i - 1]);
+            for (int y = 0; y < mazeSize; ++y) free_[bordered::slot(x, y)] = m.mapEntry(x, y) < 0 ? 1 : 0;
+        for (std::size_t i = bordered::firstCell; i <= bordered::lastCell; ++i)
+            freeNeighbours_[i] = static_cast<std::uint8_t>(free_[i + bordered::stride] + free_[i - bordered::stride] +
+                                                          free_[i + 1] + free_[i - 1]);
         namedBy_.fill(0);
         frontier_.fill(0);
-        for (int n = 0; n < areaCount; ++n) name(slot(m.entryX[n], m.entryY[n]), n);
+        for (int n = 0; n < areaCount; ++n) name(bordered::slot(m.entryX[n], m.entryY[n]), n);
     }
 
-    bool isFree(int x, int y) const { return free_[slot(x, y)] != 0; }
+    bool isFree(int x, int y) const { return free_[bordered::slot(x, y)] != 0; }
 
     // A free cell was claimed for `area`: its neighbours lose a free
     // neighbour, and so does every area that names one of them.
     void claim(int x, int y, int area) {
-        const std::size_t i = slot(x, y);
+        const std::size_t i = bordered::slot(x, y);
         free_[i] = 0;
-        for (const std::size_t neighbour : {i + stride, i - stride, i + 1, i - 1}) {
+        const auto loseFreeNeighbour = [this](std::size_t neighbour) {
             --freeNeighbours_[neighbour];
             // One area or none names almost every cell, so the lowest one is
             // counted without a branch on the labyrinth (none counts against
@@ -47,32 +71,26 @@ public:
             --frontier_[static_cast<std::size_t>(std::countr_zero(bits | spareBit))];
             for (unsigned more = bits & (bits - 1); more != 0; more &= more - 1)
                 --frontier_[static_cast<std::size_t>(std::countr_zero(more))];
-        }
+        };
+        // Called once per side, as a loop over the four was not unrolled.
+        loseFreeNeighbour(i + bordered::stride);
+        loseFreeNeighbour(i - bordered::stride);
+        loseFreeNeighbour(i + 1);
+        loseFreeNeighbour(i - 1);
         name(i, area);
     }
 
     bool boxedIn(int area) const { return frontier_[static_cast<std::size_t>(area)] == 0; }
 
 private:
-    // Cells by slot (x + 1) * stride + y: a step in x moves `stride` slots, a
-    // step in y one, and every step off the labyrinth lands on a border slot
-    // (x of -1 or 24, or y of 24, where a y of -1 wraps to), which is never
-    // free and which no area names. So neither test nor count needs a bounds
-    // check.
-    static constexpr std::size_t stride = gridSize;
-    static constexpr std::size_t firstCell = stride;
-    static constexpr std::size_t lastCell = mazeSize * stride + mazeSize - 1;
-    static constexpr std::size_t slots = (mazeSize + 2) * stride;
-    static std::size_t slot(int x, int y) { return static_cast<std::size_t>((x + 1) * static_cast<int>(stride) + y); }
-
     void name(std::size_t i, int area) {
         namedBy_[i] = static_cast<std::uint16_t>(namedBy_[i] | (1U << static_cast<unsigned>(area)));
         frontier_[static_cast<std::size_t>(area)] += freeNeighbours_[i];
     }
 
-    std::array<std::uint8_t, slots> free_{};
-    std::array<std::uint8_t, slots> freeNeighbours_{};
-    std::array<std::uint16_t, slots> namedBy_{};
+    std::array<std::uint8_t, bordered::slots> free_{};
+    std::array<std::uint8_t, bordered::slots> freeNeighbours_{};
+    std::array<std::uint16_t, bordered::slots> namedBy_{};
     static constexpr unsigned spareBit = 1U << areaCount;
     std::array<int, areaCount + 1> frontier_{};  // and a spare counter that nobody reads
 };
@@ -253,54 +271,69 @@ private:
 // from a smaller-numbered one (linkPass 1).
 void probePass(Labyrinth& m_, Random& rng_) {
     const bool survey = m_.linkPass == 0;
+    // The areas of the cells by bordered slot: links carve doors only, so
+    // they stay as they are for the whole pass.
+    std::array<std::uint8_t, bordered::slots> areas;
+    areas.fill(beyond);
+    for (int x = 0; x < mazeSize; ++x)
+        for (int y = 0; y < mazeSize; ++y) areas[bordered::slot(x, y)] = m_.mapArea(x, y);
+    // Per area, the areas that its rule no longer takes (recorded at all for
+    // the survey, recorded as 1 for links), and the areas already linked
+    // into: kept beside `areaLinks` and `corridorUsed`, which stay the record.
+    std::array<AreaSet, 14> taken{};
+    for (std::size_t a = 0; a < taken.size(); ++a)
+        for (std::size_t b = 0; b < taken.size(); ++b) {
+            const auto record = m_.areaLinks[a][b];
+            if (survey ? record != 0 : record == 1) taken[a] |= areaBit(static_cast<int>(b));
+        }
+    AreaSet linked = 0;
+    for (std::size_t b = 0; b < taken.size(); ++b)
+        if (m_.corridorUsed[b] != 0) linked |= areaBit(static_cast<int>(b));
+
     for (int stepCount = 0; stepCount <= lastEntry; ++stepCount) {
         const int curX = m_.entryX[static_cast<std::size_t>(stepCount)];
         const int curY = m_.entryY[static_cast<std::size_t>(stepCount)];
-        // Neither changes while this entry is probed: links carve doors only.
-        const int curArea = m_.mapArea(curX, curY);
-        const bool plain = m_.mapMark(curX, curY) == noMark;
-        auto& records = m_.areaLinks[static_cast<std::size_t>(curArea)];
+        const std::size_t cell = bordered::slot(curX, curY);
+        const int curArea = areas[cell];
+        const auto area = static_cast<std::size_t>(curArea);
 
-        // The directions in which a rule holds, as bits by direction code:
-        // for the survey, a neighbour of another area (or an empty cell) not
-        // yet recorded; for links, a neighbour of a larger area neither
-        // recorded nor linked into yet. Nothing changes them until a rule
-        // acts, which ends the entry's probing, so they are found once and a
-        // draw only looks them up. A marked room holds none, nor does a step
-        // off the labyrinth (it is pulled back onto the entry's own cell).
+        // The areas into which the rule holds: for the survey, any other area
+        // (or the empty cells) not yet recorded; for links, a larger area
+        // neither recorded nor linked into yet. A marked room takes none, nor
+        // does a step off the labyrinth (it is pulled back onto the entry's
+        // own cell). Nothing changes them until a rule acts, which ends the
+        // entry's probing; most entries find none and only draw.
+        AreaSet around = 0;
+        for (int doorDir = 1; doorDir <= 4; ++doorDir) around |= areaBit(areas[cell + bordered::step(doorDir)]);
+        AreaSet open = survey ? around & ~areaBit(curArea) & ~taken[area]
+                              : around & ~((areaBit(curArea) << 1U) - 1) & ~areaBit(noArea) & ~taken[area] & ~linked;
+        open &= ~areaBit(beyond);
+        if (m_.mapMark(curX, curY) != noMark) open = 0;
+        // The same as bits by direction code, which is what a draw gives.
         unsigned holds = 0;
-        for (int doorDir = 1; plain && doorDir <= 4; ++doorDir) {
-            const Direction& step = directions[static_cast<std::size_t>(doorDir)];
-            const int nbrX = curX + step.dx;
-            const int nbrY = curY + step.dy;
-            if (!insideMaze(nbrX, nbrY)) continue;
-            const int b = m_.mapArea(nbrX, nbrY);
-            const auto record = records[static_cast<std::size_t>(b)];
-            // Evaluated in full, without branches: which rules hold is
-            // as unpredictable as the labyrinth.
-            const bool rule = survey ? (b != curArea) & (record == 0)
-                                     : (record != 1) & (curArea < b) & (b != noArea) &
-                                           (m_.corridorUsed[static_cast<std::size_t>(b)] == 0);
-            holds |= static_cast<unsigned>(rule) << doorDir;
-        }
+        for (int doorDir = 1; open != 0 && doorDir <= 4; ++doorDir)
+            holds |= ((open >> areas[cell + bordered::step(doorDir)]) & 1U) << static_cast<unsigned>(doorDir);
 
-        unsigned tried = 0;  // bit per direction code
-        while (tried != allDirections) {
-            const int doorDir = rng_.below(4) + 1;
-            if ((holds & (1U << doorDir)) != 0) {
-                const Direction& step = directions[static_cast<std::size_t>(doorDir)];
-                const int nbrX = curX + step.dx;
-                const int nbrY = curY + step.dy;
-                const int b = m_.mapArea(nbrX, nbrY);
-                records[static_cast<std::size_t>(b)] = 1;
-                if (!survey) {
-                    m_.mapLink(curX, curY) = static_cast<std::int16_t>(b);
-                    m_.corridorUsed[static_cast<std::size_t>(b)] = 1;
-                    roomcheck(m_, nbrX, nbrY, doorDir);
-                }
-                break;
-            }
-            tried |= 1U << doorDir;
+        if (holds == 0) {
+            // Nothing to take: the entry draws until every direction has come
+            // up, which is how most entries end.
+            for (unsigned tried = 0; tried != allDirections;) tried |= 1U << (rng_.below(4) + 1);
+            continue;
+        }
+        // A direction that holds ends the probing when it comes up, so it
+        // comes up before all four have: the entry draws until it does.
+        int doorDir = 0;
+        do doorDir = rng_.below(4) + 1;
+        while ((holds & (1U << doorDir)) == 0);
+        const int b = areas[cell + bordered::step(doorDir)];
+        m_.areaLinks[area][static_cast<std::size_t>(b)] = 1;
+        taken[area] |= areaBit(b);
+        if (!survey) {
+            const Direction& step = directions[static_cast<std::size_t>(doorDir)];
+            m_.mapLink(curX, curY) = static_cast<std::int16_t>(b);
+            m_.corridorUsed[static_cast<std::size_t>(b)] = 1;
+            linked |= areaBit(b);
+            roomcheck(m_, curX + step.dx, curY + step.dy, doorDir);
         }
     }
 }
