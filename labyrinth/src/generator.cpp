@@ -54,7 +54,14 @@ public:
         for (int n = 0; n < areaCount; ++n) name(bordered::slot(m.entryX[n], m.entryY[n]), n);
     }
 
-    bool isFree(int x, int y) const { return free_[bordered::slot(x, y)] != 0; }
+    // The free neighbours of (x, y), as bits by direction code.
+    unsigned freeSides(int x, int y) const {
+        const std::size_t i = bordered::slot(x, y);
+        unsigned sides = 0;
+        for (int doorDir = 1; doorDir <= 4; ++doorDir)
+            sides |= static_cast<unsigned>(free_[i + bordered::step(doorDir)]) << static_cast<unsigned>(doorDir);
+        return sides;
+    }
 
     // A free cell was claimed for `area`: its neighbours lose a free
     // neighbour, and so does every area that names one of them.
@@ -200,20 +207,23 @@ private:
         m_.entryArea[static_cast<std::size_t>(stepCount)] = static_cast<std::int16_t>(curArea);
         m_.entryUsed[static_cast<std::size_t>(stepCount)] = 1;
         for (;;) {
-            // One attempt. A step off the labyrinth is pulled back onto the
-            // cursor's own cell and a step onto a taken cell is undone, so
-            // the cursor moves only when it claims.
-            const int doorDir = rng_.below(4) + 1;
-            tried |= 1U << doorDir;
-            const Direction& step = directions[static_cast<std::size_t>(doorDir)];
-            const int toX = curX + step.dx;
-            const int toY = curY + step.dy;
-            if (frontier_.isFree(toX, toY)) {
-                claim(toX, toY, curArea, stepCount, doorDir);
-                tried = 0;
-                return true;
+            // The cursor's free neighbours, as bits by direction code: only a
+            // claim fills a cell, and a claim ends the turn. A step off the
+            // labyrinth is pulled back onto the cursor's own cell and a step
+            // onto a taken cell is undone, so the cursor moves only when it
+            // claims, or when a pick moves it.
+            const unsigned freeSides = frontier_.freeSides(curX, curY);
+            for (;;) {
+                const int doorDir = rng_.below(4) + 1;
+                tried |= 1U << doorDir;
+                if ((freeSides & (1U << doorDir)) != 0) {
+                    const Direction& step = directions[static_cast<std::size_t>(doorDir)];
+                    claim(curX + step.dx, curY + step.dy, curArea, stepCount, doorDir);
+                    tried = 0;
+                    return true;
+                }
+                if (tried == allDirections) break;
             }
-            if (tried != allDirections) continue;
 
             // Every direction has been drawn since the last claim: pick
             // another room of the area to grow from, or pass the turn. An
@@ -239,17 +249,16 @@ private:
         m_.mapArea(x, y) = static_cast<std::uint8_t>(m_.entryArea[e]);
         frontier_.claim(x, y, curArea);
 
-        // Marks: at most one applies, tested in this order.
+        // Marks: at most one applies, tested in this order. The draw decides
+        // between the first two, so they are worked out without branches.
         const int draw = rng_.below(10);
         auto& mark = m_.mapMark(x, y);
-        if (mark == noMark && draw == 5 && m_.itemCount < maxItemRooms) {
-            mark = itemMark;
-            ++m_.itemCount;
-        }
-        if (mark == noMark && draw == 4 && m_.markCount < markCountLimit) {
-            mark = secondMark;
-            ++m_.markCount;
-        }
+        const bool unmarked = mark == noMark;
+        const bool item = unmarked & (draw == 5) & (m_.itemCount < maxItemRooms);
+        const bool second = unmarked & (draw == 4) & (m_.markCount < markCountLimit);
+        m_.itemCount = static_cast<std::int16_t>(m_.itemCount + item);
+        m_.markCount = static_cast<std::uint8_t>(m_.markCount + second);
+        mark = item ? itemMark : second ? secondMark : mark;
         if (mark == noMark && m_.areaMarked[area] == noMark) {
             m_.areaMarked[area] = 1;
             mark = curArea == 0 ? areaZeroMark : static_cast<std::uint8_t>(curArea + numberedMarkBase);
