@@ -24,10 +24,8 @@ constexpr std::size_t lastCell = mazeSize * stride + mazeSize - 1;
 constexpr std::size_t slots = (mazeSize + 2) * stride;
 constexpr std::size_t slot(int x, int y) { return static_cast<std::size_t>((x + 1) * static_cast<int>(stride) + y); }
 // The step of direction code 1 +x, 2 -x, 3 +y or 4 -y, in slots.
-constexpr std::size_t step(int doorDir) {
-    constexpr std::array<std::size_t, 5> steps{0, stride, -stride, 1, std::size_t{0} - 1};
-    return steps[static_cast<std::size_t>(doorDir)];
-}
+constexpr std::array<std::size_t, 5> steps{0, stride, 0 - stride, 1, std::size_t{0} - 1};
+constexpr std::size_t step(int doorDir) { return steps[static_cast<std::size_t>(doorDir)]; }
 }  // namespace bordered
 
 // Area numbers 0..13 as a set, a bit each: the areas 0..10, `noArea` for the
@@ -317,7 +315,7 @@ void probePass(Labyrinth& m_, Random& rng_) {
         AreaSet open = survey ? around & ~areaBit(curArea) & ~taken[area]
                               : around & ~((areaBit(curArea) << 1U) - 1) & ~areaBit(noArea) & ~taken[area] & ~linked;
         open &= ~areaBit(beyond);
-        if (m_.mapMark(curX, curY) != noMark) open = 0;
+        open &= 0U - static_cast<AreaSet>(m_.mapMark(curX, curY) == noMark);
         // The same as bits by direction code, which is what a draw gives.
         unsigned holds = 0;
         for (int doorDir = 1; open != 0 && doorDir <= 4; ++doorDir)

@@ -1,5 +1,6 @@
 #include "writer/encoder.h"
 
+#include <bit>
 #include <cassert>
 #include <initializer_list>
 
@@ -73,8 +74,8 @@ private:
             --m_.itemCount;
             emit(RecordKind::Item, {d, area, code, r, format::itemTail1, format::itemTail2});
             ++stats_.items;
-        } else if (w_.cellDoors == doorSouth || w_.cellDoors == doorEast || w_.cellDoors == doorWest ||
-                   w_.cellDoors == doorNorth) {
+        } else if (std::popcount(w_.cellDoors) == 1) {  // a dead end: one door
+
             if (m_.markCount > markCountLimit) m_.markCount = markCountStart;
             emit(RecordKind::DeadEnd, {d, area, m_.markCount});
             ++m_.markCount;
