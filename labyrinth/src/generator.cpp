@@ -271,6 +271,20 @@ private:
     Frontier frontier_;
 };
 
+// The draws of `entries` probed entries in a row that take nothing: each
+// draws until every direction has come up, which is how most entries end.
+// One loop counts the entries off without a branch on when each ends, as
+// that is as unpredictable as the draws.
+void drawIdleEntries(Random& rng, int entries) {
+    unsigned tried = 0;  // bit per direction code
+    for (int ended = 0; ended < entries;) {
+        tried |= 1U << (rng.below(4) + 1);
+        const unsigned all = tried == allDirections ? 1U : 0U;
+        ended += static_cast<int>(all);
+        tried &= all - 1U;  // cleared once all have come up
+    }
+}
+
 }  // namespace
 
 // The probe pass over entries 0..370: the survey rule records which areas
@@ -297,6 +311,9 @@ void probePass(Labyrinth& m_, Random& rng_) {
     for (std::size_t b = 0; b < taken.size(); ++b)
         if (m_.corridorUsed[b] != 0) linked |= areaBit(static_cast<int>(b));
 
+    // Entries passed over that take nothing, and whose draws are still to
+    // be made: nothing they draw changes what the next entries find.
+    int idle = 0;
     for (int stepCount = 0; stepCount <= lastEntry; ++stepCount) {
         const int curX = m_.entryX[static_cast<std::size_t>(stepCount)];
         const int curY = m_.entryY[static_cast<std::size_t>(stepCount)];
@@ -322,11 +339,11 @@ void probePass(Labyrinth& m_, Random& rng_) {
             holds |= ((open >> areas[cell + bordered::step(doorDir)]) & 1U) << static_cast<unsigned>(doorDir);
 
         if (holds == 0) {
-            // Nothing to take: the entry draws until every direction has come
-            // up, which is how most entries end.
-            for (unsigned tried = 0; tried != allDirections;) tried |= 1U << (rng_.below(4) + 1);
+            ++idle;
             continue;
         }
+        drawIdleEntries(rng_, idle);
+        idle = 0;
         // A direction that holds ends the probing when it comes up, so it
         // comes up before all four have: the entry draws until it does.
         int doorDir = 0;
@@ -343,6 +360,7 @@ void probePass(Labyrinth& m_, Random& rng_) {
             roomcheck(m_, curX + step.dx, curY + step.dy, doorDir);
         }
     }
+    drawIdleEntries(rng_, idle);
 }
 
 // Breadth-first from area 0 over the survey records: numbers the areas in
