@@ -177,13 +177,17 @@ std::uint64_t bareDraws(Random& rng, std::uint64_t count) {
     return sum;
 }
 
-// Draws that each decide an unpredictable branch, as the probe pass makes
-// them: for every entry, directions until all four have come up (the pass
-// without its rules), then as many bare draws. The ratio is what the
-// branches that draws decide cost a click beyond the draws themselves;
-// no bookkeeping of the labyrinth takes part.
+// Draws that decide where loops end, as in the probe pass: for every entry,
+// directions until all four have come up (the pass without its rules), then
+// as many bare draws; no bookkeeping of the labyrinth takes part. With
+// argument 0 each entry's loop ends on a branch of its own, which the draws
+// make unpredictable; with 1 the entries are counted off in one loop with a
+// mask, as the pass draws for the entries that take nothing. The ratio, and
+// the time per loop end beyond the draws, tell what such a branch costs.
 void BM_DrawsEndingLoops(benchmark::State& state) {
     constexpr int passesPerIteration = 100;
+    constexpr int entries = passesPerIteration * entryCount;
+    const bool counted = state.range(0) != 0;
     Random deciding(1);
     Random bare(1);
     std::uint64_t draws = 0;
@@ -191,29 +195,36 @@ void BM_DrawsEndingLoops(benchmark::State& state) {
     double bareMillis = 0;
     for (auto _ : state) {
         std::uint64_t taken = 0;
+        unsigned tried = 0;
         const double start = threadMillis();
-        for (int entry = 0; entry < passesPerIteration * entryCount; ++entry) {
-            unsigned tried = 0;
-            while (tried != 0b11110U) {
+        if (counted) {
+            for (int ended = 0; ended < entries; ++taken) {
                 tried |= 1U << static_cast<unsigned>(deciding.below(4) + 1);
-                ++taken;
+                const unsigned all = tried == 0b11110U ? 1U : 0U;
+                ended += static_cast<int>(all);
+                tried &= all - 1U;
             }
-            benchmark::DoNotOptimize(tried);
+        } else {
+            for (int entry = 0; entry < entries; ++entry) {
+                for (tried = 0; tried != 0b11110U; ++taken) tried |= 1U << static_cast<unsigned>(deciding.below(4) + 1);
+                benchmark::DoNotOptimize(tried);
+            }
         }
         const double decided = threadMillis();
+        benchmark::DoNotOptimize(tried);
         benchmark::DoNotOptimize(bareDraws(bare, taken));
         const double end = threadMillis();
         draws += taken;
         decidingMillis += decided - start;
         bareMillis += end - decided;
     }
-    const auto loops = static_cast<double>(state.iterations()) * passesPerIteration * entryCount;
+    const auto loops = static_cast<double>(state.iterations()) * entries;
     state.counters["draws_per_loop"] = static_cast<double>(draws) / loops;
     state.counters["draw_ns"] = bareMillis * 1e6 / static_cast<double>(draws);
     state.counters["ratio"] = decidingMillis / bareMillis;
     state.counters["ns_per_loop_end"] = (decidingMillis - bareMillis) * 1e6 / loops;
 }
-BENCHMARK(BM_DrawsEndingLoops)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DrawsEndingLoops)->ArgName("counted")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // The draws between two states of one engine (a pass takes a few thousand).
 std::uint64_t drawsBetween(Random from, const Random& to) {
