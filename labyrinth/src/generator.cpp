@@ -281,7 +281,7 @@ void drawIdleEntries(Random& rng, int entries) {
         tried |= 1U << (rng.below(4) + 1);
         const unsigned all = tried == allDirections ? 1U : 0U;
         ended += static_cast<int>(all);
-        tried &= all - 1U;  // cleared once all have come up
+        tried &= all - 1U;  // cleared once all have come up: a mask, as g++ makes a select a branch again
     }
 }
 
