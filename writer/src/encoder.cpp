@@ -75,7 +75,6 @@ private:
             emit(RecordKind::Item, {d, area, code, r, format::itemTail1, format::itemTail2});
             ++stats_.items;
         } else if (std::popcount(w_.cellDoors) == 1) {  // a dead end: one door
-
             if (m_.markCount > markCountLimit) m_.markCount = markCountStart;
             emit(RecordKind::DeadEnd, {d, area, m_.markCount});
             ++m_.markCount;
