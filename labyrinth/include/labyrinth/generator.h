@@ -10,6 +10,12 @@
 
 namespace labyrinth {
 
+/// The generator's revision: it names the labyrinth that a seed gives. It is
+/// raised only when some seed's stream changes (and then together with the
+/// digests that pin the streams), so that a seed shared today is refused
+/// loudly by a later revision instead of silently giving another labyrinth.
+inline constexpr int generatorRevision = 1;
+
 /// A line of the link list: areas (a, b) and their survey record. It is
 /// handed over as numbers and spelt only when asked, so that a host that
 /// shows no list pays nothing for the 121 lines of every attempt.
