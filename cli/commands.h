@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "arguments.h"
+#include "arguments/arguments.h"
 #include "map/map_picture.h"
 
 namespace labyrinth::cli {

@@ -1,6 +1,7 @@
 // libFuzzer target: the command line's number parsers and the escaping of
 // names in messages. A number is taken exactly when the text is decimal
-// digits naming a value in range, and it is the value the digits name.
+// digits naming a value in range, and it is the value the digits name; an
+// escaped name holds no control character and is valid UTF-8.
 
 #include <cstddef>
 #include <cstdint>
@@ -9,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "arguments.h"
+#include "arguments/arguments.h"
 
 namespace {
 
@@ -41,13 +42,16 @@ void expectTaken(const labyrinth::Result<T>& parsed, std::optional<std::uint64_t
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace labyrinth::cli;
+    using namespace labyrinth;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const auto value = decimal(text);
     expectTaken(parseSeed(text), value, 0, std::numeric_limits<std::uint64_t>::max());
     expectTaken(parseCount(text), value, 1, maxCount);
     expectTaken(parseScale(text, 16, 128), value, 16, 128);
-    for (const char c : printable(text))
+    const std::string shown = printable(text);
+    for (const char c : shown)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) __builtin_trap();
+    // Escaping again changes nothing only when no byte needed an escape.
+    if (printable(shown) != shown) __builtin_trap();
     return 0;
 }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <random>
 
-#include "arguments.h"
+#include "arguments/arguments.h"
 #include "map/labyrinth_json.h"
 #include "map/map_svg.h"
 #include "writer/decoder.h"
@@ -69,7 +69,7 @@ Result<WriteResult> writeLabyrinth(const WriteRequest& request) {
     if (request.seed.empty()) {
         seed = randomSeed();
     } else {
-        auto parsed = cli::parseSeed(request.seed);
+        auto parsed = parseSeed(request.seed);
         if (!parsed) return parsed.error();
         seed = parsed.value();
     }
@@ -97,7 +97,7 @@ Result<WriteResult> writeLabyrinth(const WriteRequest& request) {
 }
 
 Result<Download> patchOfWrite(const PatchRequest& request) {
-    auto seed = cli::parseSeed(request.seed);
+    auto seed = parseSeed(request.seed);
     if (!seed) return seed.error();
     MemoryFile original(nameOf(request.original, "image.nes"), request.original.bytes);
     MemoryFile written(nameOf(request.written, "written.nes"), request.written.bytes);

@@ -1,0 +1,35 @@
+#pragma once
+// What every front end takes from the user and shows back. Numbers are
+// parsed strictly: decimal digits only, no sign, no spaces, nothing clamped,
+// and each error says the range that would have been taken. Names are made
+// printable, so that no file name can break a message or a terminal.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "writer/result.h"
+
+namespace labyrinth {
+
+/// The largest count of clicks that `generate` takes.
+inline constexpr std::int64_t maxCount = 2147483647;
+/// `generate`'s count when none is given.
+inline constexpr int defaultCount = 1;
+
+/// A master seed: 0 to 18446744073709551615.
+Result<std::uint64_t> parseSeed(std::string_view text);
+/// A count of clicks: 1 to `maxCount`.
+Result<int> parseCount(std::string_view text);
+/// Pixels per cell of the map picture: `minScale` to `maxScale`.
+Result<int> parseScale(std::string_view text, int minScale, int maxScale);
+
+/// `text` with its control characters written as escapes (\n, \t, \r, \xHH)
+/// and every byte that is not part of valid UTF-8 as \xHH, so that a file
+/// name can never break a message into two lines or garble a terminal.
+std::string printable(std::string_view text);
+
+/// A whole number with its digits grouped by threes: "16,777,217".
+std::string groupedNumber(std::uint64_t value);
+
+}  // namespace labyrinth

@@ -1,0 +1,128 @@
+#include "arguments/arguments.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <limits>
+
+namespace labyrinth {
+namespace {
+
+// Longer texts are not echoed in messages, only measured: a pasted page of
+// digits must not become a page of error.
+constexpr std::size_t longestEchoed = 32;
+
+// A whole number from `low` to `high`, in decimal digits and nothing else.
+// `noun` names the number ("seed"), for the message.
+Result<std::uint64_t> parseWhole(std::string_view text, std::uint64_t low, std::uint64_t high, const char* noun) {
+    const auto refuse = [&] {
+        const std::string given = text.size() > longestEchoed
+                                      ? std::string("a ") + noun + " of " + groupedNumber(text.size()) + " characters"
+                                      : "\"" + printable(text) + "\"";
+        return Error{std::string("the ") + noun + " must be a whole number from " + std::to_string(low) + " to " +
+                     std::to_string(high) + ", not " + given};
+    };
+    const bool digitsOnly =
+        !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!digitsOnly) return refuse();
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < low || value > high) return refuse();
+    return value;
+}
+
+// The length of the valid UTF-8 sequence that starts `text`, or 0 when it
+// does not start with one (a stray continuation byte, an overlong form, a
+// surrogate, a sequence cut short or beyond U+10FFFF).
+std::size_t utf8Sequence(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;   // no overlong forms
+        if (lead == 0xED) high = 0x9F;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;   // no overlong forms
+        if (lead == 0xF4) high = 0x8F;  // nothing beyond U+10FFFF
+    } else {
+        return 0;
+    }
+    if (text.size() < length) return 0;
+    if (byte(1) < low || byte(1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+    return length;
+}
+
+void appendEscape(std::string& out, unsigned char byte) {
+    char escape[8];
+    std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+    out += escape;
+}
+
+}  // namespace
+
+Result<std::uint64_t> parseSeed(std::string_view text) {
+    return parseWhole(text, 0, std::numeric_limits<std::uint64_t>::max(), "seed");
+}
+
+Result<int> parseCount(std::string_view text) {
+    auto value = parseWhole(text, 1, maxCount, "count");
+    if (!value) return value.error();
+    return static_cast<int>(value.value());
+}
+
+Result<int> parseScale(std::string_view text, int minScale, int maxScale) {
+    auto value = parseWhole(text, static_cast<std::uint64_t>(minScale), static_cast<std::uint64_t>(maxScale), "scale");
+    if (!value) return value.error();
+    return static_cast<int>(value.value());
+}
+
+std::string printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        const auto byte = static_cast<unsigned char>(text.front());
+        const std::size_t length = utf8Sequence(text);
+        if (byte == '\n') {
+            out += "\\n";
+        } else if (byte == '\t') {
+            out += "\\t";
+        } else if (byte == '\r') {
+            out += "\\r";
+        } else if (length == 0 || byte < 0x20 || byte == 0x7F) {
+            appendEscape(out, byte);
+        } else if (length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[1]) < 0xA0) {
+            // U+0080 to U+009F: control characters too, which some terminals obey.
+            appendEscape(out, byte);
+            appendEscape(out, static_cast<unsigned char>(text[1]));
+            text.remove_prefix(2);
+            continue;
+        } else {
+            out.append(text.substr(0, length));
+            text.remove_prefix(length);
+            continue;
+        }
+        text.remove_prefix(1);
+    }
+    return out;
+}
+
+std::string groupedNumber(std::uint64_t value) {
+    const std::string digits = std::to_string(value);
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+}  // namespace labyrinth
