@@ -19,6 +19,11 @@ enum class ExitCode : int {
     Usage = 2,   ///< bad usage or unreadable input
 };
 
+/// How long a command waits for another program that holds the image, by default.
+inline constexpr int defaultWaitSeconds = 10;
+/// The longest wait that --wait takes.
+inline constexpr int maxWaitSeconds = 3600;
+
 struct WriteOptions {
     std::string image;
     std::string text;
@@ -29,6 +34,7 @@ struct WriteOptions {
     std::string svg;
     std::string spoiler;
     std::string patch;
+    int waitSeconds = defaultWaitSeconds;
 };
 
 struct GenerateOptions {
@@ -44,12 +50,16 @@ struct ShowOptions {
     bool json = false;
     int scale = map::defaultScale;
     bool force = false;
+    int waitSeconds = defaultWaitSeconds;
 };
 
 struct VerifyOptions {
     std::string image;
     std::string text;
     std::string original;
+    std::optional<std::uint64_t> seed;  ///< the image must hold exactly this seed's labyrinth
+    std::string code;                   ///< or a labyrinth of this seed code
+    int waitSeconds = defaultWaitSeconds;
 };
 
 /// `write`: the button's whole job on an image, in place or on a copy.

@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 #include <array>
+#include <csignal>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -15,6 +16,7 @@
 
 #include "commands.h"
 #include "labyrinth/version.h"
+#include "writer/interruption.h"
 
 namespace labyrinth::cli {
 
@@ -55,6 +57,14 @@ CLI::Option* addFile(CLI::App& app, const std::string& name, std::string& target
                                "FILE"));
 }
 
+// How long to wait for another program that holds the image.
+CLI::Option* addWait(CLI::App& app, int& target) {
+    const auto parse = [](std::string_view text) { return parseWaitSeconds(text, maxWaitSeconds); };
+    return addParsed(app, "--wait", "SECONDS", target, parse,
+                     "How long to wait for another program that is writing IMAGE, 0 to " +
+                         std::to_string(maxWaitSeconds) + " (default: " + std::to_string(defaultWaitSeconds) + ")");
+}
+
 Command addWrite(CLI::App& parent, WriteOptions& options) {
     CLI::App* app = parent.add_subcommand(
         "write", "Write a new labyrinth into IMAGE in place (or into a copy with --output), as the window's button does");
@@ -72,6 +82,7 @@ Command addWrite(CLI::App& parent, WriteOptions& options) {
             "After a successful write, save a patch from the image as it was to the image as written: "
             "BPS, or IPS when FILE ends in .ips");
     app->add_flag("--force,-f", options.force, "Replace output files that exist (never a folder, device or link)");
+    addWait(*app, options.waitSeconds);
     app->footer("Examples: labyrinth-cli write game.nes --seed 42 --output game-42.nes\n"
                 "          labyrinth-cli write game.nes --seed 42 --output game-42.nes --patch game-42.bps");
     return {app, [&options] { return runWrite(options); }};
@@ -104,6 +115,7 @@ Command addShow(CLI::App& parent, ShowOptions& options) {
                   std::to_string(map::maxScale) + " (default: " + std::to_string(map::defaultScale) + ")")
         ->needs(png);
     app->add_flag("--force,-f", options.force, "Replace an output file that exists (never a folder, device or link)");
+    addWait(*app, options.waitSeconds);
     app->footer("Examples: labyrinth-cli show game.nes\n"
                 "          labyrinth-cli show game.nes --png map.png --scale 40\n"
                 "          labyrinth-cli show game.nes --svg map.svg\n"
@@ -115,11 +127,22 @@ Command addVerify(CLI::App& parent, VerifyOptions& options) {
     CLI::App* app = parent.add_subcommand(
         "verify", "Check that the labyrinth in IMAGE is complete and consistent; exit 1 with one line per problem");
     addFile(*app, "IMAGE", options.image, "The cartridge image (.nes) to check")->required();
-    addFile(*app, "--text", options.text, "Also check that the text block equals the first 446 bytes of FILE");
+    addFile(*app, "--text", options.text,
+            "Check that the text block equals the first 446 bytes of FILE (default: tgltext.tgl beside IMAGE, "
+            "when there is one)");
     addFile(*app, "--original", options.original,
             "Also check that nothing outside the labyrinth and the text block differs from FILE, "
             "the image before it was written");
-    app->footer("Example: labyrinth-cli verify game-42.nes --text tgltext.tgl --original game.nes");
+    auto* seed = addParsed(*app, "--seed", "N", options.seed, parseSeed,
+                           "Also check that IMAGE holds exactly the labyrinth that 'write --seed N' writes, "
+                           "byte for byte");
+    addParsed(*app, "--code", "WORDS", options.code, parseSeedCode,
+              "Also check that the labyrinth has this seed code (four words, quoted)")
+        ->excludes(seed);
+    addWait(*app, options.waitSeconds);
+    app->footer("Examples: labyrinth-cli verify game-42.nes --original game.nes\n"
+                "          labyrinth-cli verify game-42.nes --seed 42\n"
+                "          labyrinth-cli verify game-42.nes --code \"island bread peach cloud\"");
     return {app, [&options] { return runVerify(options); }};
 }
 
@@ -203,6 +226,10 @@ int checkStandardOutput(CheckedOutput& output, int code) {
 
 int main(int argc, char** argv) {
     using namespace labyrinth::cli;
+    // A reader that went away is a failure to write standard output, told
+    // like any other, and never ends the program before its work is done.
+    std::signal(SIGPIPE, SIG_IGN);
+    labyrinth::interruption::install();
     // Nothing may end the program without a message and an exit status.
     CheckedOutput output;
     std::streambuf* const previous = std::cout.rdbuf(&output);

@@ -1,7 +1,9 @@
 #include "readback_io.h"
 
+#include <filesystem>
 #include <iostream>
 
+#include "arguments/arguments.h"
 #include "map/map_picture.h"
 #include "map/offscreen_gui.h"
 #include "writer/driver.h"
@@ -10,9 +12,25 @@
 
 namespace labyrinth::cli {
 
-Result<ImageRegion> readImageRegion(const std::string& path) {
+std::string textBeside(const std::string& image) {
+    return (std::filesystem::path(image).parent_path() / format::textFileName).string();
+}
+
+LockWait lockWait(const std::string& name, int seconds) {
+    LockWait wait;
+    wait.limit = std::chrono::seconds(seconds);
+    wait.waiting = [name, seconds] {
+        std::cerr << "labyrinth-cli: " << printable(name) << ": waiting for another program that is using it (up to "
+                  << seconds << " s)" << std::endl;
+    };
+    return wait;
+}
+
+Result<ImageRegion> readImageRegion(const std::string& path, int waitSeconds) {
     auto file = DiskFile::open(path, DiskFile::Mode::ReadOnly);
     if (!file) return file.error();
+    if (auto locked = lockWaiting(*file.value(), FileLock::Shared, lockWait(path, waitSeconds)); !locked)
+        return locked.error();
     if (auto fit = checkImage(*file.value()); !fit) return fit.error();
     auto bytes = readPrefix(*file.value(), format::readRegionEnd);
     if (!bytes) return bytes.error();

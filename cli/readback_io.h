@@ -15,13 +15,21 @@
 
 namespace labyrinth::cli {
 
-/// An image opened for reading, checked as the writer checks it, and the
-/// bytes from its start to `format::readRegionEnd`.
+/// The text file that goes with an image by default: tgltext.tgl beside it.
+std::string textBeside(const std::string& image);
+
+/// How the commands wait for a lock on `name`: at most `seconds`, telling
+/// the user on standard error once a second has gone by.
+LockWait lockWait(const std::string& name, int seconds);
+
+/// An image opened for reading and held with a shared lock (waiting at most
+/// `waitSeconds` for a program that writes it), checked as the writer checks
+/// it, and the bytes from its start to `format::readRegionEnd`.
 struct ImageRegion {
     std::unique_ptr<DiskFile> file;
     std::vector<std::uint8_t> bytes;
 };
-Result<ImageRegion> readImageRegion(const std::string& path);
+Result<ImageRegion> readImageRegion(const std::string& path, int waitSeconds);
 
 /// Writes one of the command's outputs, already checked with
 /// `checkOutputs`: "-" goes to standard output, any other name becomes a

@@ -25,7 +25,7 @@ ExitCode runShow(const ShowOptions& options) {
     if (auto allowed = checkOutputs(outputs, inputs, options.force); !allowed)
         return reportError(ExitCode::Usage, allowed.error().message);
 
-    auto image = readImageRegion(options.image);
+    auto image = readImageRegion(options.image, options.waitSeconds);
     if (!image) return reportError(ExitCode::Usage, image.error().message);
     auto decoded = decodeStream(image.value().bytes);
     if (!decoded)

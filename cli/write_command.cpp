@@ -1,4 +1,5 @@
-// `write`: the button's whole job on an image, in place or on a copy.
+// `write`: the button's whole job on an image, in place or on a copy, in four
+// steps: plan the outputs, prepare the target, write, save what goes beside.
 
 #include <algorithm>
 #include <array>
@@ -8,12 +9,12 @@
 
 #include "commands.h"
 #include "labyrinth_views.h"
-#include "map/map_picture.h"
 #include "map/map_svg.h"
 #include "readback_io.h"
 #include "writer/decoder.h"
 #include "writer/driver.h"
 #include "writer/image_file.h"
+#include "writer/interruption.h"
 #include "writer/output_file.h"
 #include "writer/patch.h"
 #include "writer/readback.h"
@@ -22,12 +23,6 @@
 
 namespace labyrinth::cli {
 namespace {
-
-std::string textBeside(const std::string& image) {
-    const auto slash = image.find_last_of('/');
-    return slash == std::string::npos ? std::string(format::textFileName)
-                                       : image.substr(0, slash + 1) + format::textFileName;
-}
 
 // The copy of `-o`: the image, chunk by chunk, into a new file that only
 // appears at its name once the labyrinth is in it.
@@ -55,140 +50,199 @@ Result<std::unique_ptr<NewFile>> copyImage(DiskFile& image, const std::string& o
     return std::move(copy.value());
 }
 
-// The picture and the JSON description of the labyrinth just written, read
-// back out of the written image so that they show exactly what it holds.
-Status writeExtras(const WriteOptions& options, std::span<const std::uint8_t> region, const ClickResult& result,
-                   const std::string& written) {
-    auto decoded = decodeStream(region);
-    if (!decoded) return Error{written + ": the labyrinth cannot be read back: " + decoded.error().message};
-    const auto stream = writtenStream(region, decoded.value());
-    if (!std::equal(stream.begin(), stream.end(), result.stream.begin(), result.stream.end()))
-        return Error{written + ": the room records read back differ from those written"};
-    const std::string code = seedCode(stream);
-    if (!options.png.empty()) {
-        auto png = mapPng(decoded.value(), code, map::defaultScale);
-        if (!png) return Error{options.png + ": " + png.error().message};
-        if (auto saved = writeOutput(options.png, png.value(), options.force); !saved) return saved;
+class WriteJob {
+public:
+    explicit WriteJob(const WriteOptions& options)
+        : options_(options),
+          textPath_(options.text.empty() ? textBeside(options.image) : options.text),
+          toCopy_(!options.output.empty()),
+          written_(toCopy_ ? options.output : options.image),
+          // With a description or the map on standard output, the report goes
+          // to standard error, so that standard output holds that document alone.
+          report_(options.spoiler == standardOutputName || options.svg == standardOutputName ? std::cerr
+                                                                                              : std::cout) {}
+
+    // Every output is checked before anything is written.
+    ExitCode planOutputs() {
+        if (toCopy_ && sameFile(options_.image, options_.output))
+            return reportError(ExitCode::Usage,
+                               options_.output + ": is the image itself; leave out --output to write in place");
+        const std::array<PlannedOutput, 5> outputs{{
+            {"--output", options_.output, false},
+            {"--png", options_.png, false},
+            {"--svg", options_.svg, true},
+            {"--spoiler", options_.spoiler, true},
+            {"--patch", options_.patch, false},
+        }};
+        const std::array<std::string, 2> inputs{options_.image, textPath_};
+        if (auto allowed = checkOutputs(outputs, inputs, options_.force); !allowed)
+            return reportError(ExitCode::Usage, allowed.error().message);
+        return ExitCode::Ok;
     }
-    if (!options.svg.empty())
-        if (auto saved = writeOutput(options.svg, map::mapSvg(decoded.value(), code), options.force); !saved)
-            return saved;
-    if (!options.spoiler.empty())
-        if (auto saved = writeOutput(options.spoiler, labyrinthJson(decoded.value(), code).dump(2) + "\n",
-                                     options.force);
-            !saved)
-            return saved;
-    return {};
-}
+
+    // Opens and locks the files, takes what a patch starts from, and makes the
+    // copy of `-o`. Nothing is written to the image here.
+    ExitCode prepareTarget() {
+        // In place the image is opened for reading and writing and locked
+        // against every other program that locks; for a copy it is only read,
+        // and other readers may read it meanwhile.
+        auto image = DiskFile::open(options_.image, toCopy_ ? DiskFile::Mode::ReadOnly : DiskFile::Mode::ReadWrite);
+        if (!image) return reportError(ExitCode::Usage, image.error().message);
+        image_ = std::move(image.value());
+        auto text = DiskFile::open(textPath_, DiskFile::Mode::ReadOnly);
+        if (!text) return reportError(ExitCode::Usage, text.error().message);
+        text_ = std::move(text.value());
+        const FileLock lock = toCopy_ ? FileLock::Shared : FileLock::Exclusive;
+        if (auto locked = lockWaiting(*image_, lock, lockWait(options_.image, options_.waitSeconds)); !locked)
+            return reportError(ExitCode::Usage, locked.error().message + "; nothing was written");
+
+        const bool wantsPatch = !options_.patch.empty();
+        if (toCopy_ || wantsPatch) {
+            // Checked before the image is copied or read whole, so that bad input costs nothing.
+            for (const Status& fit : {checkImage(*image_), checkTextFile(*text_)})
+                if (!fit) return reportError(ExitCode::Usage, fit.error().message + "; nothing was written");
+        }
+        // A patch starts from the image as it is now: its size, its CRC32 and
+        // the bytes that the click may change, read in one pass.
+        if (wantsPatch) {
+            auto taken = snapshotImage(*image_, clickRegions());
+            if (!taken) return reportError(ExitCode::Usage, taken.error().message + "; nothing was written");
+            before_ = std::move(taken.value());
+        }
+        if (toCopy_) {
+            auto made = copyImage(*image_, options_.output, options_.force);
+            if (!made)
+                return reportError(ExitCode::Failed, made.error().message + "; " + options_.image + " is unchanged");
+            copy_ = std::move(made.value());
+        }
+        return ExitCode::Ok;
+    }
+
+    // The click, then the check that the file holds it; the seed goes out
+    // first, so that this labyrinth can always be written again.
+    ExitCode write() {
+        FixedSeedSource seed(options_.seed ? *options_.seed : ClockSeedSource().nextSeed());
+        Session session(target(), *text_, seed);
+        SilentDriverHost host;
+        {
+            // A signal waits until the labyrinth is whole in the file, and
+            // then tells its seed as it ends the program.
+            const interruption::Deferred held;
+            click_ = savebutClick(session, host);
+            if (click_.imageChanged && !toCopy_) interruption::setFarewell(farewell());
+        }
+        if (click_.imageChanged && (!toCopy_ || click_.status)) tellSeed();
+        if (!click_.status)
+            return reportError(click_.refused ? ExitCode::Usage : ExitCode::Failed, click_.status.error().message);
+
+        // What the outputs show comes from the file: the whole region that
+        // readers read, decoded, must hold the very stream that was written.
+        auto region = readPrefix(target(), format::readRegionEnd);
+        if (!region) return reportError(ExitCode::Failed, region.error().message);
+        region_ = std::move(region.value());
+        auto decoded = decodeStream(region_);
+        if (!decoded || !std::ranges::equal(writtenStream(region_, decoded.value()), click_.stream))
+            return reportError(ExitCode::Failed, written_ + ": the room records read back differ from those written");
+        decoded_ = decoded.value();
+        return ExitCode::Ok;
+    }
+
+    // The patch (made from the very bytes the labyrinth went into, before a
+    // copy is closed), the copy moved into place, then picture and spoiler.
+    ExitCode saveExtras() {
+        Result<std::vector<std::uint8_t>> patch = std::vector<std::uint8_t>{};
+        if (!options_.patch.empty()) {
+            patch = makeWritePatch(patchFormatFor(options_.patch), *before_, target(), click_.seed, code());
+            if (!patch) patch = Error{options_.patch + ": " + patch.error().message};
+        }
+        if (toCopy_) {
+            const interruption::Deferred held;
+            if (auto saved = copy_->commit(); !saved)
+                return reportError(ExitCode::Failed, saved.error().message + "; " + options_.image + " is unchanged");
+            interruption::setFarewell(farewell());
+        } else if (auto closed = image_->close(); !closed) {
+            return reportError(ExitCode::Failed, closed.error().message);
+        }
+        if (!options_.patch.empty()) {
+            const Status saved = patch ? writeNewFile(options_.patch, patch.value(), options_.force)
+                                       : Status(patch.error());
+            if (!saved) return failedBeside(saved.error());
+        }
+        if (!options_.png.empty()) {
+            auto png = mapPng(decoded_, code(), map::defaultScale);
+            if (!png) return failedBeside(Error{options_.png + ": " + png.error().message});
+            if (auto saved = writeOutput(options_.png, png.value(), options_.force); !saved)
+                return failedBeside(saved.error());
+        }
+        if (!options_.svg.empty())
+            if (auto saved = writeOutput(options_.svg, map::mapSvg(decoded_, code()), options_.force); !saved)
+                return failedBeside(saved.error());
+        if (!options_.spoiler.empty())
+            if (auto saved = writeOutput(options_.spoiler, labyrinthJson(decoded_, code()).dump(2) + "\n",
+                                         options_.force);
+                !saved)
+                return failedBeside(saved.error());
+        return ExitCode::Ok;
+    }
+
+    ExitCode reportDone() {
+        report_ << "Attempts: " << click_.attempts << " (generation attempts: " << click_.generations << ")\n"
+                << "Wrote: " << printable(written_) << '\n';
+        if (!options_.patch.empty()) report_ << "Patch: " << printable(options_.patch) << '\n';
+        if (!options_.png.empty()) report_ << "Picture: " << printable(options_.png) << '\n';
+        if (!options_.svg.empty() && options_.svg != standardOutputName)
+            report_ << "SVG: " << printable(options_.svg) << '\n';
+        if (!options_.spoiler.empty() && options_.spoiler != standardOutputName)
+            report_ << "Spoiler: " << printable(options_.spoiler) << '\n';
+        report_ << statusDone << '\n';
+        return ExitCode::Ok;
+    }
+
+private:
+    RandomAccessFile& target() { return toCopy_ ? static_cast<RandomAccessFile&>(*copy_) : *image_; }
+    std::string code() const { return seedCode(click_.stream); }
+
+    // The seed line, on the report; when standard output refuses it (a full
+    // disk, a closed pipe), on standard error instead.
+    void tellSeed() {
+        report_ << "Seed: " << click_.seed << '\n' << "Seed code: " << code() << '\n' << std::flush;
+        if (!report_)
+            reportError(ExitCode::Failed, written_ + ": the labyrinth's Seed: " + std::to_string(click_.seed) +
+                                              "  Seed code: " + code() + " (standard output did not take that line)");
+    }
+
+    // What a signal says once the labyrinth is in the file it names.
+    std::string farewell() const {
+        return "labyrinth-cli: " + printable(written_) + ": stopped by a signal after writing the labyrinth of Seed: " +
+               std::to_string(click_.seed) + "  Seed code: " + code() + "\n";
+    }
+
+    ExitCode failedBeside(const Error& error) {
+        return reportError(ExitCode::Failed,
+                           error.message + " (the labyrinth itself was written to " + written_ + ")");
+    }
+
+    const WriteOptions& options_;
+    const std::string textPath_;
+    const bool toCopy_;
+    const std::string written_;  // the file that gets the labyrinth: the image, or the copy
+    std::ostream& report_;
+    std::unique_ptr<DiskFile> image_;
+    std::unique_ptr<DiskFile> text_;
+    std::optional<ImageSnapshot> before_;
+    std::unique_ptr<NewFile> copy_;
+    ClickResult click_;
+    std::vector<std::uint8_t> region_;
+    DecodedStream decoded_;
+};
 
 }  // namespace
 
 ExitCode runWrite(const WriteOptions& options) {
-    const std::string textPath = options.text.empty() ? textBeside(options.image) : options.text;
-    const bool toCopy = !options.output.empty();
-
-    // Every output is checked before anything is written.
-    if (toCopy && sameFile(options.image, options.output))
-        return reportError(ExitCode::Usage,
-                           options.output + ": is the image itself; leave out --output to write in place");
-    const std::array<PlannedOutput, 5> outputs{{
-        {"--output", options.output, false},
-        {"--png", options.png, false},
-        {"--svg", options.svg, true},
-        {"--spoiler", options.spoiler, true},
-        {"--patch", options.patch, false},
-    }};
-    const std::array<std::string, 2> inputs{options.image, textPath};
-    if (auto allowed = checkOutputs(outputs, inputs, options.force); !allowed)
-        return reportError(ExitCode::Usage, allowed.error().message);
-    // With a description or the map on standard output, the report goes to
-    // standard error, so that standard output holds that document alone.
-    const bool documentToStandardOutput =
-        options.spoiler == standardOutputName || options.svg == standardOutputName;
-    std::ostream& report = documentToStandardOutput ? std::cerr : std::cout;
-
-    // In place the image is opened for reading and writing; for a copy it is
-    // only read, and the labyrinth is written into the copy.
-    auto image = DiskFile::open(options.image, toCopy ? DiskFile::Mode::ReadOnly : DiskFile::Mode::ReadWrite);
-    if (!image) return reportError(ExitCode::Usage, image.error().message);
-    auto text = DiskFile::open(textPath, DiskFile::Mode::ReadOnly);
-    if (!text) return reportError(ExitCode::Usage, text.error().message);
-    const bool wantsPatch = !options.patch.empty();
-    if (toCopy || wantsPatch) {
-        // Checked before the image is copied or read whole, so that bad input costs nothing.
-        for (const Status& fit : {checkImage(*image.value()), checkTextFile(*text.value())})
-            if (!fit) return reportError(ExitCode::Usage, fit.error().message + "; nothing was written");
-    }
-    // A patch starts from the image as it is now: its size, its CRC32 and
-    // the bytes that the click may change, read in one pass.
-    std::optional<ImageSnapshot> before;
-    if (wantsPatch) {
-        auto taken = snapshotImage(*image.value(), clickRegions());
-        if (!taken) return reportError(ExitCode::Usage, taken.error().message + "; nothing was written");
-        before = std::move(taken.value());
-    }
-    std::unique_ptr<NewFile> copy;
-    if (toCopy) {
-        auto made = copyImage(*image.value(), options.output, options.force);
-        if (!made) return reportError(ExitCode::Failed, made.error().message + "; " + options.image + " is unchanged");
-        copy = std::move(made.value());
-    }
-    RandomAccessFile& rom = toCopy ? static_cast<RandomAccessFile&>(*copy) : *image.value();
-
-    FixedSeedSource seed(options.seed ? *options.seed : ClockSeedSource().nextSeed());
-    Session session(rom, *text.value(), seed);
-    SilentDriverHost host;
-    const ClickResult& result = savebutClick(session, host);
-    if (!result.status)
-        return reportError(result.refused ? ExitCode::Usage : ExitCode::Failed, result.status.error().message);
-
-    const std::string written = toCopy ? options.output : options.image;
-    const std::string code = seedCode(result.stream);
-    // The image has changed: its seed goes out first, so that this labyrinth
-    // can always be written again, whatever fails after.
-    report << "Seed: " << result.seed << '\n' << "Seed code: " << code << '\n' << std::flush;
-    // Standard output that refuses them (a full disk, a closed pipe) must
-    // not take the seed with it: standard error gets it instead.
-    if (!report)
-        reportError(ExitCode::Failed, written + ": the labyrinth's Seed: " + std::to_string(result.seed) +
-                                          "  Seed code: " + code +
-                                          " (standard output did not take that line)");
-
-    auto region = readPrefix(rom, format::readRegionEnd);
-    // Made before the copy is saved (it is closed then), from the very bytes
-    // the labyrinth went into; saved only once the image is.
-    Result<std::vector<std::uint8_t>> patch = std::vector<std::uint8_t>{};
-    if (wantsPatch) {
-        patch = makeWritePatch(patchFormatFor(options.patch), *before, rom, result.seed, code);
-        if (!patch) patch = Error{options.patch + ": " + patch.error().message};
-    }
-    if (toCopy) {
-        if (auto saved = copy->commit(); !saved)
-            return reportError(ExitCode::Failed, saved.error().message + "; " + options.image + " is unchanged");
-    } else if (auto closed = image.value()->close(); !closed) {
-        return reportError(ExitCode::Failed, closed.error().message);
-    }
-    if (wantsPatch) {
-        const Status saved = patch ? writeNewFile(options.patch, patch.value(), options.force) : Status(patch.error());
-        if (!saved)
-            return reportError(ExitCode::Failed,
-                               saved.error().message + " (the labyrinth itself was written to " + written + ")");
-    }
-    if (!options.png.empty() || !options.svg.empty() || !options.spoiler.empty()) {
-        Status extras = region ? writeExtras(options, region.value(), result, written) : Status(region.error());
-        if (!extras)
-            return reportError(ExitCode::Failed,
-                               extras.error().message + " (the labyrinth itself was written to " + written + ")");
-    }
-    report << "Attempts: " << result.attempts << " (generation attempts: " << result.generations << ")\n"
-           << "Wrote: " << printable(written) << '\n';
-    if (wantsPatch) report << "Patch: " << printable(options.patch) << '\n';
-    if (!options.png.empty()) report << "Picture: " << printable(options.png) << '\n';
-    if (!options.svg.empty() && options.svg != standardOutputName) report << "SVG: " << printable(options.svg) << '\n';
-    if (!options.spoiler.empty() && options.spoiler != standardOutputName)
-        report << "Spoiler: " << printable(options.spoiler) << '\n';
-    report << statusDone << '\n';
-    return ExitCode::Ok;
+    WriteJob job(options);
+    for (auto step : {&WriteJob::planOutputs, &WriteJob::prepareTarget, &WriteJob::write, &WriteJob::saveExtras})
+        if (const ExitCode code = (job.*step)(); code != ExitCode::Ok) return code;
+    return job.reportDone();
 }
 
 }  // namespace labyrinth::cli

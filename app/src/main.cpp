@@ -65,8 +65,16 @@ int run(int argc, char** argv) {
 
     window::Form2 form(std::move(loaded.romFile), std::move(loaded.textFile),
                        std::make_unique<ClockSeedSource>());
+    const app::CloseOnSignal closer(form);
     form.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // Closed by a signal: the files are closed, and the program ends as that
+    // signal asks, so that whoever sent it sees the usual status.
+    if (const int sig = closer.caught(); sig != 0) {
+        std::signal(sig, SIG_DFL);
+        std::raise(sig);
+    }
+    return status;
 }
 
 }  // namespace

@@ -11,6 +11,12 @@
 #include "labyrinth/version.h"
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <csignal>
 #include <new>
 
 namespace labyrinth::app {
@@ -34,7 +40,41 @@ QString nameProblem(const QString& romName) {
     return {};
 }
 
+// The pipe from the signal handler to the event loop: the handler may only
+// write a byte, and the loop does the rest.
+int signalPipe[2] = {-1, -1};
+constexpr std::array<int, 3> closingSignals{SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void tellEventLoop(int sig) {
+    const auto byte = static_cast<unsigned char>(sig);
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
 }  // namespace
+
+CloseOnSignal::CloseOnSignal(QWidget& window) : window_(window) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+        unsigned char byte = 0;
+        while (::read(signalPipe[0], &byte, 1) == 1)
+            if (caught_ == 0) caught_ = byte;
+        if (caught_ != 0) window_.close();
+    });
+    struct sigaction action {};
+    action.sa_handler = tellEventLoop;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int sig : closingSignals) ::sigaction(sig, &action, nullptr);
+}
+
+CloseOnSignal::~CloseOnSignal() {
+    for (const int sig : closingSignals) std::signal(sig, SIG_DFL);
+    for (int& fd : signalPipe) {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+    }
+}
 
 QString askRomName(const QString& label, const QString& title) {
     bool accepted = false;

@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 
+#include "writer/decoder.h"
+#include "writer/readback.h"
 #include "writer/record_format.h"
+#include "writer/seed_code.h"
 
 namespace labyrinth {
 
@@ -61,6 +65,67 @@ const ClickResult& failed(ClickResult& result, DriverHost& host, const Error& er
     return result;
 }
 
+// The image's exclusive lock for the length of a click, unless the front end
+// holds it already: then it is the front end's to keep and to drop.
+class ClickLock {
+public:
+    explicit ClickLock(RandomAccessFile& file) : file_(file) {
+        if (file.heldLock() == FileLock::Exclusive) {
+            status_ = true;
+            return;
+        }
+        status_ = file.lock(FileLock::Exclusive);
+        mine_ = status_ && status_.value();
+    }
+    ~ClickLock() {
+        if (mine_) static_cast<void>(file_.lock(FileLock::None));
+    }
+    ClickLock(const ClickLock&) = delete;
+    ClickLock& operator=(const ClickLock&) = delete;
+
+    /// Ok when the click may write; otherwise why not.
+    Status status() const {
+        if (!status_) return status_.error();
+        if (!status_.value())
+            return Error{file_.name() + ": another program is using it right now; try again when it has finished"};
+        return {};
+    }
+
+private:
+    RandomAccessFile& file_;
+    Result<bool> status_ = false;
+    bool mine_ = false;
+};
+
+// What the image holds after a write that did not land as written: another
+// program wrote into it meanwhile.
+std::string describeHeld(RandomAccessFile& rom, bool recordsLanded, const std::string& textName) {
+    auto region = readPrefix(rom, format::readRegionEnd);
+    if (!region) return "nothing that can be read back (" + region.error().message + ")";
+    auto decoded = decodeStream(region.value());
+    if (!decoded) return "no readable labyrinth";
+    const std::string code = seedCode(writtenStream(region.value(), decoded.value()));
+    if (recordsLanded)
+        return "this labyrinth (seed code " + code + "), but a text block other than the first " +
+               std::to_string(format::textSize) + " bytes of " + textName;
+    return "another labyrinth, of seed code " + code;
+}
+
+// Reads back the records and the text block just written: ok when the file
+// holds exactly them.
+Status readBack(RandomAccessFile& rom, const std::vector<std::uint8_t>& stream,
+                std::span<const std::uint8_t> textBlock, const std::string& textName,
+                std::vector<std::uint8_t>& buffer) {
+    buffer.resize(static_cast<std::size_t>(format::textEnd - format::roomDataPos));
+    if (auto read = rom.readAt(format::roomDataPos, buffer); !read) return read;
+    const auto textAt = buffer.begin() + (format::textBase - format::roomDataPos);
+    const bool records = std::equal(stream.begin(), stream.end(), buffer.begin());
+    const bool text = std::equal(textBlock.begin(), textBlock.end(), textAt);
+    if (records && text) return {};
+    return Error{rom.name() + ": changed while it was being written (a program that takes no lock wrote into it); "
+                              "it now holds " + describeHeld(rom, records, textName)};
+}
+
 }  // namespace
 
 const ClickResult& savebutClick(Session& session, DriverHost& host) {
@@ -69,8 +134,11 @@ const ClickResult& savebutClick(Session& session, DriverHost& host) {
     host.setBusy(true);
 
     // Everything that can be checked is checked before the first write.
+    const ClickLock lock(rom);
     std::array<std::uint8_t, format::textSize> textBlock{};
-    Status ready = checkImage(rom);
+    Status ready = lock.status();
+    if (ready) ready = checkImage(rom);
+    if (ready) ready = rom.checkWritable();
     if (ready) ready = checkTextFile(session.text_);
     if (ready) ready = session.text_.readAt(0, textBlock);
     if (!ready) {
@@ -87,6 +155,8 @@ const ClickResult& savebutClick(Session& session, DriverHost& host) {
         session.writer_.startPass(session.model_);
         result.stats = encodeRooms(session.model_, session.writer_, session.rng_, result.stream);
         ++result.attempts;
+        result.imageChanged = true;
+        result.longestStream = std::max(result.longestStream, static_cast<std::int64_t>(result.stream.size()));
         if (auto written = rom.writeAt(format::roomDataPos, result.stream); !written)
             return failed(result, host, written.error(),
                           rom.name() + " may now hold a partly written labyrinth; its other bytes are unchanged. "
@@ -102,10 +172,25 @@ const ClickResult& savebutClick(Session& session, DriverHost& host) {
     if (auto saved = rom.flush(); !saved)
         return failed(result, host, saved.error(),
                       "The labyrinth may not have reached the disk completely. Write again.");
+    if (auto landed = readBack(rom, result.stream, textBlock, session.text_.name(), session.readBack_); !landed)
+        return failed(result, host, landed.error(), "Write again to get a complete labyrinth.");
 
     host.setBusy(false);
     host.setStatus(statusDone);
     return result;
+}
+
+std::vector<std::uint8_t> writtenBySeed(std::uint64_t seed) {
+    // The click does not read the image, and its stream does not depend on
+    // the text block, so a blank image and text give the very bytes.
+    MemoryFile rom("(labyrinth of a seed)", format::blankImage());
+    MemoryFile text("(text block)", std::vector<std::uint8_t>(static_cast<std::size_t>(format::textSize), 0));
+    FixedSeedSource seeds(seed);
+    auto session = std::make_unique<Session>(rom, text, seeds);
+    SilentDriverHost host;
+    const ClickResult& click = savebutClick(*session, host);
+    const auto first = rom.bytes().begin() + format::roomDataPos;
+    return {first, first + (click.status ? click.longestStream : 0)};
 }
 
 }  // namespace labyrinth

@@ -1,12 +1,14 @@
 #include "writer/image_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 #include <utility>
 
 namespace labyrinth {
@@ -19,6 +21,15 @@ Status checkRange(const std::string& name, const char* verb, std::int64_t offset
     if (offset < 0 || offset > fileSize || static_cast<std::uint64_t>(fileSize - offset) < count)
         return Error{name + ": cannot " + verb + " " + std::to_string(count) + " bytes" + at(offset) +
                      ": the file is only " + std::to_string(fileSize) + " bytes long"};
+    return {};
+}
+
+// The refusal of a file whose owner marked it read-only: the system lets an
+// administrator write any file, but the tool leaves such a file alone.
+Status ownerMayWrite(const std::string& name, std::uint32_t mode) {
+    if (::geteuid() == 0 && (mode & S_IWUSR) == 0)
+        return Error{name + ": is marked read-only, and the tool leaves such a file alone even when run as "
+                            "root; to write into it, make it writable first (chmod u+w)"};
     return {};
 }
 
@@ -69,12 +80,8 @@ Result<std::unique_ptr<DiskFile>> DiskFile::open(const std::string& path, Mode m
         const int err = errno;
         return refuse(systemError(path, "cannot open", err));
     }
-    // The system lets an administrator write any file; the tool still
-    // respects the owner's write bit, so a file marked read-only to protect
-    // it stays protected.
-    if (mode == Mode::ReadWrite && ::geteuid() == 0 && (info.st_mode & S_IWUSR) == 0)
-        return refuse(Error{path + ": is marked read-only, and the tool leaves such a file alone even when run as "
-                                   "root; to write into it, make it writable first (chmod u+w)"});
+    if (mode == Mode::ReadWrite)
+        if (auto owner = ownerMayWrite(path, info.st_mode); !owner) return refuse(owner.error());
     return std::unique_ptr<DiskFile>(new DiskFile(path, path, fd, info.st_dev, info.st_ino));
 }
 
@@ -83,6 +90,7 @@ DiskFile::~DiskFile() { static_cast<void>(close()); }
 Status DiskFile::close() {
     if (fd_ < 0) return {};
     const int fd = std::exchange(fd_, -1);
+    held_ = FileLock::None;  // the system drops the lock with the file
     // After close() fails the descriptor is gone all the same, so it is
     // never closed twice; EINTR leaves the data written, as on Linux.
     if (::close(fd) != 0) {
@@ -188,6 +196,71 @@ Status DiskFile::checkStillThere() {
     if (info.st_dev != device_ || info.st_ino != inode_)
         return Error{name_ + ": was replaced by another file after it was opened"};
     return {};
+}
+
+Status DiskFile::checkWritable() {
+    if (fd_ < 0) return Error{name_ + ": the file is closed"};
+    // Opening it again for writing asks the system exactly what it would
+    // answer a program starting now (permission bits, a file system mounted
+    // read-only since); the open file keeps any lock, which belongs to it.
+    const int fd = ::open(path_.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        const int err = errno;
+        return systemError(name_, "cannot open", err);
+    }
+    struct stat info {};
+    const int statted = ::fstat(fd, &info);
+    const int err = errno;
+    ::close(fd);
+    if (statted != 0) return systemError(name_, "cannot read its size", err);
+    return ownerMayWrite(name_, info.st_mode);
+}
+
+Result<bool> DiskFile::lock(FileLock kind) {
+    if (fd_ < 0) return Error{name_ + ": the file is closed"};
+    int result = 0;
+#ifdef F_OFD_SETLK
+    struct flock request {};
+    request.l_type = kind == FileLock::Exclusive ? F_WRLCK : kind == FileLock::Shared ? F_RDLCK : F_UNLCK;
+    request.l_whence = SEEK_SET;  // from the start to the end, however the file grows
+    while ((result = ::fcntl(fd_, F_OFD_SETLK, &request)) != 0 && errno == EINTR) {}
+    const bool busy = result != 0 && (errno == EAGAIN || errno == EACCES);
+#else
+    const int operation = kind == FileLock::Exclusive ? LOCK_EX : kind == FileLock::Shared ? LOCK_SH : LOCK_UN;
+    while ((result = ::flock(fd_, operation | LOCK_NB)) != 0 && errno == EINTR) {}
+    const bool busy = result != 0 && errno == EWOULDBLOCK;
+#endif
+    if (busy) return false;
+    if (result != 0) {
+        const int err = errno;
+        // A file system that keeps no locks (some network ones) has nothing
+        // to hold the lock with; the write goes on as it would without one.
+        if (err != ENOLCK && err != EINVAL && err != EOPNOTSUPP) return systemError(name_, "cannot lock", err);
+    }
+    held_ = kind;
+    return true;
+}
+
+Status lockWaiting(RandomAccessFile& file, FileLock kind, const LockWait& wait) {
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    bool told = false;
+    for (;;) {
+        auto taken = file.lock(kind);
+        if (!taken) return taken.error();
+        if (taken.value()) return {};
+        const auto waited = Clock::now() - start;
+        if (waited >= wait.limit) {
+            const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait.limit).count();
+            return Error{file.name() + ": another program is " + (kind == FileLock::Exclusive ? "using" : "writing") +
+                         " it" + (seconds > 0 ? ", still after " + std::to_string(seconds) + " s of waiting" : "")};
+        }
+        if (!told && waited >= wait.notice && wait.waiting) {
+            wait.waiting();
+            told = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 Status MemoryFile::readAt(std::int64_t offset, std::span<std::uint8_t> out) {

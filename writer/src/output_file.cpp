@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <random>
 
+#include "writer/interruption.h"
+
 namespace labyrinth {
 namespace {
 
@@ -129,17 +131,22 @@ Result<std::unique_ptr<NewFile>> NewFile::create(const std::string& path, bool r
     for (int tries = 0; tries < 16; ++tries) {
         const std::uint64_t salt = (std::uint64_t{entropy()} << 32U) ^ entropy();
         std::string temporary = temporaryName(folder, path, salt);
+        // Known to the signal handlers from the moment it exists, so that
+        // an interrupted command leaves no temporary file behind.
+        const interruption::Deferred held;
         const int fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
         if (fd < 0) {
             const int err = errno;
             if (err == EEXIST) continue;
             return systemError(path, "cannot create a file in " + folder, err);
         }
+        interruption::addTemporary(temporary);
         struct stat info {};
         if (::fstat(fd, &info) != 0 || (replacing && ::fchmod(fd, existing.st_mode & 07777) != 0)) {
             const int err = errno;
             ::close(fd);
             ::unlink(temporary.c_str());
+            interruption::removeTemporary(temporary);
             return systemError(path, "cannot create", err);
         }
         auto file = std::unique_ptr<DiskFile>(new DiskFile(path, temporary, fd, info.st_dev, info.st_ino));
@@ -151,7 +158,9 @@ Result<std::unique_ptr<NewFile>> NewFile::create(const std::string& path, bool r
 NewFile::~NewFile() {
     if (committed_) return;
     static_cast<void>(file_->close());
+    const interruption::Deferred held;
     ::unlink(temporary_.c_str());
+    interruption::removeTemporary(temporary_);
 }
 
 Status NewFile::appendZeros(std::int64_t count) {
@@ -194,6 +203,10 @@ Status NewFile::commit() {
     }
     if (auto closed = file_->close(); !closed) return closed;
     const std::string& target = name();
+    // The move into place and the end of the temporary name happen as one
+    // step for the signal handlers.
+    const interruption::Deferred held;
+    interruption::removeTemporary(temporary_);
     int moved = 0;
     int err = 0;
     if (replace_) {

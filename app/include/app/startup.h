@@ -3,7 +3,9 @@
 // and tgltext.tgl in the working folder, and check both before the window
 // shows. Nothing here creates, truncates or writes a file.
 
+#include <QObject>
 #include <QString>
+#include <QWidget>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -61,6 +63,26 @@ struct CommandLineAnswer {
     int exitCode = 0;
 };
 std::optional<CommandLineAnswer> answerCommandLine(int argc, const char* const* argv);
+
+/// SIGINT, SIGTERM and SIGHUP close `window` as the user would: the click in
+/// progress completes first, as the handler only tells the event loop, which
+/// reads it once the click has returned. One per program; the handlers stay
+/// until it goes, and are then restored.
+class CloseOnSignal final : public QObject {
+public:
+    explicit CloseOnSignal(QWidget& window);
+    ~CloseOnSignal() override;
+    CloseOnSignal(const CloseOnSignal&) = delete;
+    CloseOnSignal& operator=(const CloseOnSignal&) = delete;
+
+    /// The signal that closed the window, 0 while none came. The program
+    /// ends with that signal's usual status once the window is closed.
+    int caught() const { return caught_; }
+
+private:
+    QWidget& window_;
+    int caught_ = 0;
+};
 
 /// `Form_Load`: prompts, then opens `appDir` + name + ".nes" and
 /// `appDir` + "tgltext.tgl", where `appDir` is `workingDir` and a separator.

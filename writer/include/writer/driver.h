@@ -50,12 +50,15 @@ Status checkTextFile(RandomAccessFile& text);
 /// The outcome of one click.
 struct ClickResult {
     Status status;             ///< ok after "Done."; otherwise why the click failed
-    bool refused = false;      ///< failed before anything was written: the files were unfit or unreadable
+    bool refused = false;      ///< failed before anything was written: the files were unfit, unreadable or
+                               ///< in another program's hands
+    bool imageChanged = false; ///< bytes of the image may have changed: its seed must be told, whatever the outcome
     int attempts = 0;          ///< encoding passes
     int generations = 0;       ///< generation attempts, restarts included
     std::uint64_t seed = 0;    ///< master seed of the click; `write --seed` with it repeats the click
     EncodeStats stats;         ///< records of the accepted stream
     std::vector<std::uint8_t> stream;  ///< the accepted stream, trailing 0 included
+    std::int64_t longestStream = 0;    ///< bytes from `roomDataPos` that the click's attempts wrote, at most
 };
 
 /// Everything one window (or one command-line run) keeps: the model, the
@@ -88,20 +91,33 @@ private:
     RandomAccessFile& text_;
     SeedSource& masterSeeds_;
     ClickResult lastClick_;
+    std::vector<std::uint8_t> readBack_;  // what the file holds after a write, kept from click to click
 };
 
 /// `savebut_Click`: busy pointer, "Creating...", generate and write until the
 /// stream carries every link number and area mark ("Failed." between tries),
 /// then the text block, the default pointer and "Done.". One master seed per
 /// click; attempt k of the click is seeded with deriveSeed(master, k). Checks
-/// both files first, and reads the text block before anything is written, so
-/// bad input leaves the image untouched. On a failure the status line is
-/// left on "Failed." and the message says what the image holds.
+/// both files first (and that the image may still be written), and reads the
+/// text block before anything is written, so bad input leaves the image
+/// untouched. The click holds the image's exclusive lock from its checks to
+/// the end; one held by another program refuses the click at once (a front
+/// end that waits takes the lock first, and keeps it). After the sync, the
+/// records and the text block are read back: "Done." only when the file
+/// holds what was written. On a failure the status line is left on
+/// "Failed." and the message says what the image holds.
 ///
 /// Gives the session's `lastClick()`, which the session's next click
 /// overwrites: copy it to keep it. The session keeps the stream's buffer
 /// from click to click, so a click allocates nothing after the first
 /// (unless it fails, for the message).
 const ClickResult& savebutClick(Session& session, DriverHost& host);
+
+/// What a click with master seed `seed` leaves in any image from
+/// `roomDataPos` on, byte for byte: the streams of its attempts laid over
+/// each other, up to the longest (`longestStream` bytes), the accepted one
+/// and its trailing 0 in front. No other byte of the region depends on the
+/// seed. What `verify --seed` compares an image with.
+std::vector<std::uint8_t> writtenBySeed(std::uint64_t seed);
 
 }  // namespace labyrinth

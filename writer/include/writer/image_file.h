@@ -4,6 +4,7 @@
 // the system's reason. Nothing here creates, truncates or extends a file that
 // the user gave as input (new files are output_file.h's business).
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -14,6 +15,11 @@
 #include "writer/result.h"
 
 namespace labyrinth {
+
+/// An advisory lock on a whole file: many readers, or one writer. It binds
+/// only programs that ask for it (every front end of this tool does); a
+/// program that writes without asking is not held back.
+enum class FileLock { None, Shared, Exclusive };
 
 class RandomAccessFile {
 public:
@@ -36,6 +42,22 @@ public:
     /// was removed, or another file took its name), so that a write does
     /// not vanish into a file nobody can see any more.
     virtual Status checkStillThere() { return {}; }
+    /// Fails, as opening the file for writing now would, when it may no
+    /// longer be written (its permission bits changed since it was opened).
+    virtual Status checkWritable() { return {}; }
+    /// Takes, changes or (with `FileLock::None`) drops this file's advisory
+    /// lock, without waiting: true when it is held, false when another
+    /// program holds one that conflicts. A file system that keeps no locks
+    /// counts as held: there is nothing to protect with.
+    virtual Result<bool> lock(FileLock kind) {
+        held_ = kind;
+        return true;
+    }
+    /// The lock this file holds now.
+    FileLock heldLock() const { return held_; }
+
+protected:
+    FileLock held_ = FileLock::None;
 };
 
 /// A file on disk, opened once and kept open. Move-only.
@@ -61,6 +83,11 @@ public:
     Result<std::int64_t> size() override;
     Status flush() override;
     Status checkStillThere() override;
+    Status checkWritable() override;
+    /// An open file description lock (Linux), else flock(): both belong to
+    /// this open file alone, so no other descriptor of the same file, opened
+    /// and closed meanwhile, can drop it. Closing the file drops it.
+    Result<bool> lock(FileLock kind) override;
     std::int64_t nextData(std::int64_t offset) override;
     /// Closes the handle; closing twice is harmless. Fails when the system
     /// reports an error that only shows at close (some network file systems).
@@ -98,6 +125,18 @@ private:
     std::string name_;
     std::vector<std::uint8_t> bytes_;
 };
+
+/// What `lockWaiting` does while it waits.
+struct LockWait {
+    std::chrono::milliseconds limit{10'000};  ///< give up after this long
+    std::chrono::milliseconds notice{1'000};  ///< call `waiting` once after this long
+    std::function<void()> waiting;            ///< tells the user that it waits
+};
+
+/// Takes `kind` of lock on `file`, waiting while another program holds one
+/// that conflicts, at most `wait.limit`. Fails with a message that names the
+/// file when the time runs out or the system refuses.
+Status lockWaiting(RandomAccessFile& file, FileLock kind, const LockWait& wait);
 
 /// The first `limit` bytes of `file`, or all of it when it is shorter: what
 /// the labyrinth's readers need, whatever the file's size.
