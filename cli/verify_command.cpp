@@ -1,6 +1,8 @@
-// `verify`: is the labyrinth in an image complete and consistent?
+// `verify`: is the labyrinth in an image complete and consistent, and is it
+// the one it should be (its text block, its seed)?
 
 #include <array>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 
@@ -15,15 +17,30 @@
 #include "writer/verify.h"
 
 namespace labyrinth::cli {
+namespace {
+
+// The text file to compare the text block with: the one given, else
+// tgltext.tgl beside the image when it is there; empty for none.
+std::string textToCompare(const VerifyOptions& options) {
+    if (!options.text.empty()) return options.text;
+    const std::string beside = textBeside(options.image);
+    std::error_code ec;
+    const bool there = std::filesystem::symlink_status(beside, ec).type() != std::filesystem::file_type::not_found;
+    return there && !ec ? beside : std::string();
+}
+
+}  // namespace
+
 ExitCode runVerify(const VerifyOptions& options) {
-    auto image = readImageRegion(options.image);
+    auto image = readImageRegion(options.image, options.waitSeconds);
     if (!image) return reportError(ExitCode::Usage, image.error().message);
 
     // Only the text block's bytes are read of the text file.
+    const std::string textPath = textToCompare(options);
     std::array<std::uint8_t, format::textSize> textBlock{};
     std::optional<std::span<const std::uint8_t>> text;
-    if (!options.text.empty()) {
-        auto file = DiskFile::open(options.text, DiskFile::Mode::ReadOnly);
+    if (!textPath.empty()) {
+        auto file = DiskFile::open(textPath, DiskFile::Mode::ReadOnly);
         if (!file) return reportError(ExitCode::Usage, file.error().message);
         Status read = checkTextFile(*file.value());
         if (read) read = file.value()->readAt(0, textBlock);
@@ -37,19 +54,33 @@ ExitCode runVerify(const VerifyOptions& options) {
         original = std::move(file.value());
     }
 
-    auto problems = verifyImageFile(*image.value().file, text, original.get());
-    if (!problems) return reportError(ExitCode::Usage, problems.error().message);
+    auto checked = verifyImageFile(*image.value().file, text, original.get());
+    if (!checked) return reportError(ExitCode::Usage, checked.error().message);
+    std::vector<Problem>& problems = checked.value();
+    const std::vector<std::uint8_t>& bytes = image.value().bytes;
+    for (auto& more : {options.seed ? checkSeed(bytes, *options.seed) : std::vector<Problem>{},
+                       options.code.empty() ? std::vector<Problem>{} : checkSeedCode(bytes, options.code)})
+        problems.insert(problems.end(), more.begin(), more.end());
+
     const std::string name = printable(options.image);
-    for (const Problem& problem : problems.value()) std::cout << name << ": " << printable(problem.message) << '\n';
-    if (!problems.value().empty()) {
-        const auto count = problems.value().size();
+    for (const Problem& problem : problems) std::cout << name << ": " << printable(problem.message) << '\n';
+    // What the image was compared with, so that a clean result says what it covers.
+    if (textPath.empty())
+        std::cout << name << ": text block not compared: there is no " << format::textFileName
+                  << " beside it (name one with --text)\n";
+    else
+        std::cout << name << ": text block compared with " << printable(textPath) << '\n';
+    if (options.seed)
+        std::cout << name << ": compared byte for byte with the labyrinth of seed " << *options.seed << '\n';
+    if (!problems.empty()) {
+        const auto count = problems.size();
         std::cout << name << ": " << count << (count == 1 ? " problem" : " problems") << '\n';
         return ExitCode::Failed;
     }
     // No problem means the stream was read in full, so it decodes again here.
-    const auto decoded = decodeStream(image.value().bytes);
+    const auto decoded = decodeStream(bytes);
     std::cout << name << ": the labyrinth is complete and consistent\n"
-              << "Seed code: " << seedCode(writtenStream(image.value().bytes, decoded.value())) << '\n';
+              << "Seed code: " << seedCode(writtenStream(bytes, decoded.value())) << '\n';
     return ExitCode::Ok;
 }
 

@@ -4,6 +4,10 @@
 #include <charconv>
 #include <cstdio>
 #include <limits>
+#include <utility>
+#include <vector>
+
+#include "writer/seed_code.h"
 
 namespace labyrinth {
 namespace {
@@ -83,6 +87,36 @@ Result<int> parseScale(std::string_view text, int minScale, int maxScale) {
     auto value = parseWhole(text, static_cast<std::uint64_t>(minScale), static_cast<std::uint64_t>(maxScale), "scale");
     if (!value) return value.error();
     return static_cast<int>(value.value());
+}
+
+Result<int> parseWaitSeconds(std::string_view text, int maxSeconds) {
+    auto value = parseWhole(text, 0, static_cast<std::uint64_t>(maxSeconds), "wait in seconds");
+    if (!value) return value.error();
+    return static_cast<int>(value.value());
+}
+
+Result<std::string> parseSeedCode(std::string_view text) {
+    std::vector<std::string> words;
+    std::string word;
+    for (const char c : std::string(text) + " ") {
+        if (c == ' ' || c == '\t') {
+            if (!word.empty()) words.push_back(std::exchange(word, {}));
+        } else {
+            word += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        }
+    }
+    const auto known = [](const std::string& w) {
+        return std::find(seedCodeWords.begin(), seedCodeWords.end(), w) != seedCodeWords.end();
+    };
+    if (words.size() != static_cast<std::size_t>(seedCodeLength) || !std::all_of(words.begin(), words.end(), known)) {
+        const std::string given = text.size() > longestEchoed ? "a text of " + groupedNumber(text.size()) + " characters"
+                                                              : "\"" + printable(text) + "\"";
+        return Error{"the seed code must be " + std::to_string(seedCodeLength) +
+                     " words of the seed-code list, such as \"island bread peach cloud\", not " + given};
+    }
+    std::string code;
+    for (const std::string& w : words) code += (code.empty() ? "" : " ") + w;
+    return code;
 }
 
 std::string printable(std::string_view text) {

@@ -6,7 +6,9 @@
 #include <queue>
 #include <utility>
 
+#include "writer/driver.h"
 #include "writer/readback.h"
+#include "writer/seed_code.h"
 #include "writer/record_format.h"
 
 namespace labyrinth {
@@ -456,6 +458,30 @@ std::vector<Problem> verifyImage(const VerifyInputs& inputs) {
     if (inputs.original) original.emplace(*inputs.original);
     // Nothing in memory fails to read.
     return verifyImageFile(image, inputs.text, original ? &*original : nullptr).value();
+}
+
+std::vector<Problem> checkSeed(std::span<const std::uint8_t> image, std::uint64_t seed) {
+    const std::vector<std::uint8_t> expected = writtenBySeed(seed);
+    const std::string whose = "the labyrinth that seed " + std::to_string(seed) + " writes";
+    const auto begin = static_cast<std::size_t>(format::roomDataPos);
+    if (image.size() < begin + expected.size()) return {{Check::Seed, "the image is too short to hold " + whose}};
+    std::int64_t differing = 0;
+    std::int64_t first = 0;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        if (image[begin + i] == expected[i]) continue;
+        if (differing++ == 0) first = format::roomDataPos + static_cast<std::int64_t>(i);
+    }
+    if (differing == 0) return {};
+    return {{Check::Seed, "the room records differ from " + whose + " in " + std::to_string(differing) +
+                              (differing == 1 ? " byte" : " bytes") + ", first at " + offsetText(first)}};
+}
+
+std::vector<Problem> checkSeedCode(std::span<const std::uint8_t> image, std::string_view code) {
+    auto decoded = decodeStream(image);
+    if (!decoded) return {{Check::Seed, "the labyrinth cannot be read, so it cannot have the seed code " + std::string(code)}};
+    const std::string held = seedCode(writtenStream(image, decoded.value()));
+    if (held == code) return {};
+    return {{Check::Seed, "the labyrinth has the seed code " + held + ", not " + std::string(code)}};
 }
 
 }  // namespace labyrinth

@@ -24,6 +24,12 @@ Result<int> parseCount(std::string_view text);
 /// Pixels per cell of the map picture: `minScale` to `maxScale`.
 Result<int> parseScale(std::string_view text, int minScale, int maxScale);
 
+/// Seconds to wait for another program: 0 to `maxSeconds`.
+Result<int> parseWaitSeconds(std::string_view text, int maxSeconds);
+/// A seed code: four words of the seed-code list, in any case, separated by
+/// blanks; given back as `seedCode` spells codes (lower case, one space).
+Result<std::string> parseSeedCode(std::string_view text);
+
 /// `text` with its control characters written as escapes (\n, \t, \r, \xHH)
 /// and every byte that is not part of valid UTF-8 as \xHH, so that a file
 /// name can never break a message into two lines or garble a terminal.

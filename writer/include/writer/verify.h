@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "writer/decoder.h"
@@ -32,6 +33,7 @@ enum class Check : std::uint8_t {
     Sequences,    ///< sequence numbers 58.. with their S byte; tags once per area
     TextBlock,    ///< the text block equals the text file's first 446 bytes
     Unchanged,    ///< nothing changed outside the labyrinth and the text block
+    Seed,         ///< the labyrinth is exactly the one of the seed, or has the seed code, asked for
 };
 
 struct Problem {
@@ -65,5 +67,16 @@ std::vector<Problem> verifyImage(const VerifyInputs& inputs);
 /// memory stays bounded. Fails only when a file cannot be read.
 Result<std::vector<Problem>> verifyImageFile(RandomAccessFile& image, std::optional<std::span<const std::uint8_t>> text,
                                              RandomAccessFile* original);
+
+/// Whether `image` (its bytes from the start, at least to the writer's
+/// region's end) holds exactly what a click of master seed `seed` writes:
+/// every byte of the records, the trailing 0 and what the click's rejected
+/// attempts left behind them. The one check that catches a damaged byte that
+/// no rule can see. Empty when it does.
+std::vector<Problem> checkSeed(std::span<const std::uint8_t> image, std::uint64_t seed);
+
+/// Whether the labyrinth in `image` has the seed code `code` (four words,
+/// as `seedCode` spells them). Empty when it does.
+std::vector<Problem> checkSeedCode(std::span<const std::uint8_t> image, std::string_view code);
 
 }  // namespace labyrinth
