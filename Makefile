@@ -4,9 +4,12 @@
 #                               the dev build, on the release build that users get and under
 #                               the address and UB sanitizers; a bounded fuzzing run
 #                               (FUZZ_SECONDS per target); the browser page under Node and in
-#                               Chromium; the Debian package built from the tested release build
+#                               Chromium; the Debian package built from the tested release build,
+#                               checked (scripts/check-package)
 #   make package                build the Debian package build/release/labyrinth-writer_*.deb
-#   make bench                  build and run the benchmarks (release build)
+#                               from the release build, tests and benchmarks off
+#   make bench                  build and run the benchmarks (the release build with them,
+#                               in build/bench)
 #   make deps                   install the Debian packages that building and running need
 #                               (make deps-test: and what the tests need, npm packages included)
 #   make demo                   write a labyrinth into a blank synthetic image,
@@ -67,10 +70,12 @@ package: deps-package all
 check-package: deps-test package
 	scripts/check-package build/release
 
-bench: all
-	build/release/bench/labyrinth-bench --benchmark_counters_tabular=true
-	build/release/bench/labyrinth-window-bench --benchmark_counters_tabular=true
-	build/release/bench/labyrinth-patch-bench --benchmark_counters_tabular=true
+bench: deps
+	cmake --preset bench
+	cmake --build --preset bench
+	build/bench/bench/labyrinth-bench --benchmark_counters_tabular=true
+	build/bench/bench/labyrinth-window-bench --benchmark_counters_tabular=true
+	build/bench/bench/labyrinth-patch-bench --benchmark_counters_tabular=true
 
 demo: all
 	scripts/demo
@@ -94,6 +99,6 @@ test-web: deps-test web
 	LABYRINTH_CLI=$(CURDIR)/$(CLI_BUILD)/cli/labyrinth-cli node --test tests/web/
 
 bench-web: deps-test web
-	cmake --preset release
-	cmake --build --preset release --target labyrinth-bench
-	node bench/web_bench.mjs
+	cmake --preset bench
+	cmake --build --preset bench --target labyrinth-bench
+	LABYRINTH_BENCH=$(CURDIR)/build/bench/bench/labyrinth-bench node bench/web_bench.mjs
