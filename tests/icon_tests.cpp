@@ -5,8 +5,10 @@
 
 #include <QImage>
 #include <QPixmap>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <vector>
 
 #include "icon/labyrinth_icon.h"
 #include "qt_test_app.h"
@@ -64,6 +66,14 @@ TEST(Icon, TheWindowShowsTheInstalledDrawing) {
     window::Form2 form(std::move(rom), std::move(text), std::make_unique<FixedSeedSource>(1));
     const QImage shown = form.windowIcon().pixmap(icon::designSize).toImage().convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(differingPixels(shown, icon::image(icon::designSize)), 0);
+    // The window offers the desktop the drawing at every installed size.
+    std::vector<int> offered;
+    for (const QSize size : form.windowIcon().availableSizes())
+        offered.push_back(size.width() == size.height() ? size.width() : -1);
+    std::vector<int> installed(icon::installedSizes.begin(), icon::installedSizes.end());
+    std::sort(offered.begin(), offered.end());
+    std::sort(installed.begin(), installed.end());
+    EXPECT_EQ(offered, installed);
     for (const int size : {32, 256})
         for (const Spot& spot : spots) {
             const double scale = size / double(icon::designSize);
