@@ -95,7 +95,7 @@ web-serve: web
 
 test-web: deps-test web
 	cmake --preset $(notdir $(CLI_BUILD))
-	cmake --build --preset $(notdir $(CLI_BUILD)) --target labyrinth-cli
+	cmake --build --preset $(notdir $(CLI_BUILD)) --target labyrinth-cli labyrinth-render-icons
 	LABYRINTH_CLI=$(CURDIR)/$(CLI_BUILD)/cli/labyrinth-cli node --test tests/web/
 
 bench-web: deps-test web

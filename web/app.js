@@ -1,64 +1,113 @@
 // The page: reads the two files, hands them to the WebAssembly module (the
 // same driver as the window and labyrinth-cli), and shows what comes back.
-// No labyrinth logic lives here; every message about the files comes from
-// the module, worded as the command line words it.
+// No labyrinth logic lives here: every message about the files, the status
+// texts, the version and which slot a file belongs in come from the module;
+// the page only turns messages into sentences.
 
 import createLabyrinthModule from './labyrinth.js';
 
 const $ = (id) => document.getElementById(id);
 const form = $('write-form');
+const writeSection = $('write-section');
 const romInput = $('rom');
 const textInput = $('text');
 const seedInput = $('seed');
 const writeButton = $('write');
 const status = $('status');
+const filesUsed = $('files-used');
 const remember = $('remember');
 const remembered = $('remembered');
 const forget = $('forget');
 const result = $('result');
+const stale = $('stale');
+const lookSection = $('look-section');
 const lookInput = $('look');
 const lookResult = $('look-result');
 
-let labyrinth = null;                    // the module, once loaded
+let labyrinth = null;  // the module, once loaded
+let about = null;      // its facts: version, revision, status texts, read sizes
 const offered = { write: [], look: [] };  // object URLs of the downloads on show, by section
+let written = null;    // what the result on show was written from: { image, text, seed }
+let writing = false;   // a write is under way; the button stays enabled, and keeps the focus
 
 // ---- the module -----------------------------------------------------------
 
+// The module's code is fetched and compiled once, as soon as this script
+// runs, and kept: a fresh module after a failure is made from it without
+// fetching anything again. A host that serves the .wasm file under another
+// type than application/wasm gets the slower way, from its bytes.
+const wasmCode = WebAssembly.compileStreaming(fetch('labyrinth.wasm')).catch(
+  () => fetch('labyrinth.wasm').then((response) => response.arrayBuffer()).then((bytes) => WebAssembly.compile(bytes)));
+
 async function loadModule() {
-  labyrinth = await createLabyrinthModule();
+  const code = await wasmCode;
+  labyrinth = await new Promise((resolve, reject) => {
+    createLabyrinthModule({
+      instantiateWasm(imports, receive) {
+        WebAssembly.instantiate(code, imports).then((instance) => receive(instance, code), reject);
+        return {};
+      },
+    }).then(resolve, reject);
+  });
+  about = labyrinth.about();
 }
 
 // Calls an action of the module. Its failures are values already; should
 // the module itself break (out of memory, a bug), that becomes a value too,
 // and a fresh module is loaded for the next try, so the page never hangs.
-function call(action, request) {
+function call(action, ...args) {
   try {
-    return labyrinth[action](request);
+    return labyrinth[action](...args);
   } catch (error) {
     labyrinth = null;
     loadModule().then(() => { writeButton.disabled = false; }, () => {});
-    return { ok: false, message: `The writer stopped unexpectedly (${error.message || error}); please try again.` };
+    return { ok: false, message: `${about.statusFailed} The writer stopped unexpectedly (${error.message || error}); please try again` };
   }
 }
 
-// A file's bytes, or a refusal worded by the module. Large files are refused
-// before a byte is read. Each chosen file is read once, as soon as it is
-// chosen, so that a click does not wait for the disk.
-const reads = new WeakMap();
-
-function readFile(file) {
-  if (!reads.has(file)) {
-    const refusal = labyrinth.refuseLargeFile(file.name, file.size);
-    reads.set(file, refusal ? Promise.resolve({ ok: false, message: refusal })
-      : file.arrayBuffer().then((buffer) => ({ ok: true, bytes: new Uint8Array(buffer) }),
-        (error) => ({ ok: false, message: `${file.name}: cannot be read: ${error.message || error}` })));
-  }
-  return reads.get(file);
+// A message as a sentence: a capital letter first (unless it starts with a
+// file's own name, which keeps its spelling) and a full stop at the end.
+function sentence(text, names = []) {
+  let out = String(text).trim();
+  const byName = names.some((name) => name && out.startsWith(`${name}:`));
+  if (!byName && /^[a-z]/.test(out)) out = out[0].toUpperCase() + out.slice(1);
+  if (!/[.!?]$/.test(out)) out += '.';
+  return out;
 }
 
-function readChosen(event) {
-  const file = event.target.files[0];
-  if (file && labyrinth) readFile(file);
+const chosen = (input) => input.files[0] || null;
+const namesInPlay = () => [chosen(romInput), chosen(textInput), chosen(lookInput)].filter(Boolean).map((f) => f.name);
+
+// ---- reading files --------------------------------------------------------
+
+// A file's bytes for a slot, or a refusal worded by the module. An image
+// larger than the page reads is refused before a byte is read; of a text
+// file only the bytes a write uses are read, as the command line does. Each
+// file is read once, as soon as it is chosen, so that a click does not wait
+// for the disk.
+const reads = { image: new WeakMap(), text: new WeakMap() };
+
+function readFile(file, slot) {
+  const kept = reads[slot];
+  if (!kept.has(file)) {
+    let reading;
+    if (slot === 'image') {
+      const refusal = labyrinth.refuseLargeFile(file.name, file.size);
+      reading = refusal ? Promise.resolve({ ok: false, message: refusal }) : file.arrayBuffer();
+    } else {
+      reading = file.slice(0, about.textBytesRead).arrayBuffer();
+    }
+    kept.set(file, Promise.resolve(reading).then(
+      (read) => (read instanceof ArrayBuffer ? { ok: true, bytes: new Uint8Array(read) } : read),
+      (error) => ({ ok: false, message: `${file.name}: cannot be read: ${error.message || error}` })));
+  }
+  return kept.get(file);
+}
+
+// Which slot a file's content says it is for: "image", "text" or "unknown".
+async function kindOf(file) {
+  const head = new Uint8Array(await file.slice(0, about.fileKindBytes).arrayBuffer());
+  return labyrinth.kindOfFile(file.name, head);
 }
 
 // ---- showing results ------------------------------------------------------
@@ -115,67 +164,229 @@ function permalinkFor(seed) {
   return url.href;
 }
 
+// After the next frame is drawn: for work that must not hold up the frame
+// that shows the new labyrinth.
+const afterNextFrame = () => new Promise((resolve) => requestAnimationFrame(() => setTimeout(resolve)));
+
+// ---- the files the write will use -----------------------------------------
+
+function showFilesUsed() {
+  const image = chosen(romInput);
+  const text = chosen(textInput);
+  const code = (name) => Object.assign(document.createElement('code'), { textContent: name });
+  if (image && text) {
+    filesUsed.replaceChildren('The write uses ', code(image.name), ' as the image and ', code(text.name),
+      ' as the text file.');
+  } else if (image) {
+    filesUsed.replaceChildren('The image is ', code(image.name), '; choose the text file ', code('tgltext.tgl'), '.');
+  } else if (text) {
+    filesUsed.replaceChildren('The text file is ', code(text.name), '; choose your cartridge image.');
+  } else {
+    filesUsed.replaceChildren('Choose your cartridge image and ', code('tgltext.tgl'), '.');
+  }
+}
+
+// The result on show no longer matches the inputs: "Done." goes, and the
+// result says which files and seed it was written from.
+function inputsChanged() {
+  if (!written || result.hidden || !stale.hidden) return;
+  const seed = written.seed === '' ? 'a random seed' : `seed ${written.seed}`;
+  stale.textContent = `This labyrinth was written from ${written.image} and ${written.text} with ${seed}, before your `
+    + 'change. Press Write to TGL for one from what is chosen now.';
+  stale.hidden = false;
+  setStatus('Ready.');
+}
+
+function filesChanged() {
+  showFilesUsed();
+  inputsChanged();
+  for (const [input, slot] of [[romInput, 'image'], [textInput, 'text']])
+    if (chosen(input) && labyrinth) readFile(chosen(input), slot);
+  rememberFiles();
+}
+
+// Puts a file into a file input, as if chosen there (null empties it).
+function setFile(input, file) {
+  const transfer = new DataTransfer();
+  if (file) transfer.items.add(file);
+  input.files = transfer.files;
+}
+
+// A file picked in one slot whose content says it belongs in the other goes
+// there: an image picked as the text file, or a .tgl picked as the image.
+async function picked(input) {
+  const file = chosen(input);
+  let moved = '';
+  if (file) {
+    await moduleReady;
+    const kind = await kindOf(file);
+    if (input === textInput && kind === 'image') {
+      setFile(romInput, file);
+      setFile(textInput, null);
+      moved = `${file.name} is a cartridge image, so it is now the image; choose tgltext.tgl as the text file.`;
+    } else if (input === romInput && kind === 'text') {
+      setFile(textInput, file);
+      setFile(romInput, null);
+      moved = `${file.name} is a text file, so it is now the text file; choose your cartridge image.`;
+    }
+  }
+  filesChanged();
+  if (moved) setStatus(moved);
+}
+
+// Dropped files: each to the slot its content says it is for, each slot
+// filled at most once; a file that fits no slot, or whose slot is taken by
+// an earlier file of the same drop, is named and used nowhere.
+async function dropped(files) {
+  await moduleReady;
+  const placed = { image: null, text: null };
+  const unused = [];
+  for (const file of files) {
+    const kind = await kindOf(file);
+    if (kind === 'unknown') unused.push(`${file.name} was not used: it is neither a cartridge image (it does not `
+      + 'start with "NES" and 0x1A) nor a text file whose name ends in .tgl.');
+    else if (placed[kind]) unused.push(`${file.name} was not used: ${placed[kind].name} is the ${kind === 'image'
+      ? 'image' : 'text file'} of this drop.`);
+    else placed[kind] = file;
+  }
+  if (placed.image) setFile(romInput, placed.image);
+  if (placed.text) setFile(textInput, placed.text);
+  const went = [];
+  if (placed.image) went.push(`${placed.image.name} is now the image`);
+  if (placed.text) went.push(`${placed.text.name} the text file`);
+  if (placed.image || placed.text) filesChanged();
+  const said = went.length ? [`${went.join(' and ')}.`] : [];
+  setStatus([...said, ...unused].join(' '), unused.length && !went.length ? 'error' : '');
+}
+
+// A drop on the Look section: the first image dropped is looked at.
+async function droppedOnLook(files) {
+  await moduleReady;
+  let image = null;
+  for (const file of files) if (!image && await kindOf(file) === 'image') image = file;
+  const file = image || files[0];
+  setFile(lookInput, file);
+  await look();
+  const others = [...files].filter((other) => other !== file).map((other) => other.name);
+  if (others.length) {
+    const note = document.createElement('p');
+    note.className = 'hint';
+    note.textContent = `Not looked at: ${others.join(', ')} (one image at a time).`;
+    lookResult.append(note);
+  }
+}
+
 // ---- writing --------------------------------------------------------------
+
+function seedIsWrong(message) {
+  seedInput.setAttribute('aria-invalid', 'true');
+  seedInput.setAttribute('aria-describedby', 'status');
+  setStatus(sentence(message), 'error');
+  seedInput.focus();
+}
+
+function seedIsFine() {
+  seedInput.removeAttribute('aria-invalid');
+  seedInput.removeAttribute('aria-describedby');
+}
+
+// On a phone the result comes into view and takes the focus, so that the
+// next step is where the eye and the keyboard are. On a wider screen the
+// focus stays on the button, for the next write, and the page scrolls only
+// when the download is out of view.
+const narrow = window.matchMedia('(max-width: 40rem)');
+
+function bringResultIntoView() {
+  if (narrow.matches) {
+    result.scrollIntoView({ block: 'start' });
+    result.focus({ preventScroll: true });
+    return;
+  }
+  const box = $('download').getBoundingClientRect();
+  if (box.top < 0 || box.bottom > window.innerHeight) $('download').scrollIntoView({ block: 'nearest' });
+}
 
 async function write() {
   if (!labyrinth) return setStatus('The page is still loading; try again in a moment.', 'error');
-  writeButton.disabled = true;
+  const seed = seedInput.value.trim();
+  const seedProblem = labyrinth.seedProblem(seed);
+  if (seedProblem) return seedIsWrong(seedProblem);
+  seedIsFine();
+  if (writing) return;
+  writing = true;
   withdrawDownloads('write');
   result.hidden = true;
   // The click takes about a millisecond, so the work starts at once rather
   // than after a frame that would show "Creating..." for no longer.
-  setStatus('Creating...');
+  setStatus(about.statusCreating);
+  form.setAttribute('aria-busy', 'true');
   let shown = false;  // the write's result is on show, downloads and all
   try {
-    const request = { seed: seedInput.value.trim() };
-    for (const [input, bytesKey, nameKey] of [[romInput, 'image', 'imageName'], [textInput, 'text', 'textName']]) {
-      const file = input.files[0];
+    const request = { seed };
+    const names = namesInPlay();
+    for (const [input, slot, bytesKey, nameKey] of [[romInput, 'image', 'image', 'imageName'],
+      [textInput, 'text', 'text', 'textName']]) {
+      const file = chosen(input);
       if (!file) continue;
-      const read = await readFile(file);
-      if (!read.ok) return setStatus(read.message, 'error');
+      const read = await readFile(file, slot);
+      if (!read.ok) return setStatus(sentence(read.message, names), 'error');
       request[bytesKey] = read.bytes;
       request[nameKey] = file.name;
     }
-    const written = call('writeLabyrinth', request);
-    if (!written.ok) return setStatus(written.message, 'error');
+    const done = call('writeLabyrinth', request);
+    if (!done.ok) return setStatus(sentence(done.message, names), 'error');
 
     // The labyrinth is written (in memory): "Done.", as the window says it
-    // when its click returns. The downloads and facts are put up in the same
-    // task, so the page shows them together with it.
-    setStatus('Done.', 'ok');
-    offerAfterWrite(written.downloads);
-    $('seed-used').textContent = written.seed;
-    $('seed-code').textContent = written.seedCode;
-    $('permalink').href = permalinkFor(written.seed);
+    // when its click returns, with the download, the facts and the map read
+    // back out of the new image, all in this task, so that the frame after
+    // the click shows them together.
+    setStatus(about.statusDone, 'ok');
+    offerAfterWrite(done.downloads);
+    $('seed-used').textContent = done.seed;
+    $('seed-code').textContent = done.seedCode;
+    const permalink = permalinkFor(done.seed);
+    $('permalink').href = permalink;
+    $('copied').textContent = '';
+    written = { image: request.imageName, text: request.textName, seed };
+    stale.hidden = true;
     result.hidden = false;
     shown = true;
+    const image = done.downloads.find((d) => d.kind === 'image');
+    const mapped = call('mapOfImage', { image: image.bytes, imageName: image.name });
+    if (mapped.ok) showMap($('map'), mapped.map);
+    else $('map').textContent = sentence(mapped.message, [image.name]);
+    history.replaceState(history.state, '', permalink);
+    bringResultIntoView();
 
-    // The patch, the map and the spoiler come once "Done." and the download
-    // are on screen: the map and the spoiler read back out of the new image,
-    // as `labyrinth-cli show` would read them.
-    $('map').replaceChildren();
-    await new Promise((resolve) => setTimeout(resolve));
-    const image = written.downloads.find((d) => d.kind === 'image');
+    // The patch and the spoiler (read back out of the new image, as
+    // `labyrinth-cli show --json` reads it) once that frame is drawn.
+    await afterNextFrame();
     const patched = call('patchOfWrite',
-      { image: request.image, imageName: request.imageName, written: image.bytes, seed: written.seed,
-        seedCode: written.seedCode });
+      { image: request.image, imageName: request.imageName, written: image.bytes, seed: done.seed,
+        seedCode: done.seedCode });
     if (patched.ok) offerAfterWrite(patched.downloads);
-    const looked = call('lookAtImage', { image: image.bytes, imageName: image.name });
-    if (!looked.ok) {
-      $('map').textContent = looked.message;
-      return;
-    }
-    offerAfterWrite(looked.downloads);
-    showMap($('map'), looked.map);
+    const spoiled = call('spoilerOfImage', { image: image.bytes, imageName: image.name });
+    if (spoiled.ok) offerAfterWrite(spoiled.downloads);
   } catch (error) {
     // Whatever went wrong, the status line says so instead of "Creating...".
     if (!shown) {
       withdrawDownloads('write');
       result.hidden = true;
     }
-    setStatus(`Something went wrong in the page: ${error.message || error}`, 'error');
+    setStatus(`Something went wrong in the page: ${error.message || error}.`, 'error');
   } finally {
-    writeButton.disabled = !labyrinth;
+    writing = false;
+    form.removeAttribute('aria-busy');
+  }
+}
+
+async function copyLink() {
+  const copied = $('copied');
+  try {
+    await navigator.clipboard.writeText($('permalink').href);
+    copied.textContent = 'Link copied.';
+  } catch {
+    copied.textContent = 'This browser did not let the page copy; the address bar shows the link.';
   }
 }
 
@@ -184,7 +395,7 @@ async function write() {
 async function look() {
   withdrawDownloads('look');
   lookResult.replaceChildren();
-  const file = lookInput.files[0];
+  const file = chosen(lookInput);
   if (!file) return;
   if (!labyrinth) {
     lookResult.textContent = 'The page is still loading; choose the image again in a moment.';
@@ -197,12 +408,12 @@ async function look() {
     lookResult.append(p);
     return p;
   };
-  const read = await readFile(file);
+  const read = await readFile(file, 'image');
   const looked = read.ok ? call('lookAtImage', { image: read.bytes, imageName: file.name }) : read;
-  if (!looked.ok) return paragraph(looked.message, 'error');
+  if (!looked.ok) return paragraph(sentence(looked.message, [file.name]), 'error');
 
   paragraph(`Seed code: ${looked.seedCode}`);
-  paragraph(looked.verdict, looked.complete ? 'ok' : 'error');
+  paragraph(sentence(looked.verdict, [file.name]), looked.complete ? 'ok' : 'error');
   if (looked.problems.length) {
     const list = document.createElement('ul');
     list.className = 'problems';
@@ -217,40 +428,31 @@ async function look() {
   }
   const map = document.createElement('div');
   map.className = 'map';
+  // Scrolls sideways on a narrow screen: the keyboard reaches it by its name.
+  Object.assign(map, { tabIndex: 0 });
+  map.setAttribute('role', 'region');
+  map.setAttribute('aria-label', `Map of ${file.name}`);
   showMap(map, looked.map);
   lookResult.append(map);
 }
 
-// ---- files: dropped, remembered -------------------------------------------
-
-// Puts a file into a file input, as if chosen there; `announce` tells the
-// page, so that a remembered file is kept up to date.
-function setFile(input, file, announce = true) {
-  const transfer = new DataTransfer();
-  transfer.items.add(file);
-  input.files = transfer.files;
-  if (announce) input.dispatchEvent(new Event('change', { bubbles: true }));
-}
-
-// Dropped files go to the input their extension names; any other file fills
-// the first empty one.
-function takeDropped(files) {
-  for (const file of files) {
-    const name = file.name.toLowerCase();
-    if (name.endsWith('.nes')) setFile(romInput, file);
-    else if (name.endsWith('.tgl')) setFile(textInput, file);
-    else setFile(!romInput.files.length ? romInput : textInput, file);
-  }
-}
+// ---- remembered files -----------------------------------------------------
 
 const store = {
+  name: 'labyrinth-writer',
   open() {
     return new Promise((resolve, reject) => {
-      const request = indexedDB.open('labyrinth-writer', 1);
+      const request = indexedDB.open(this.name, 1);
       request.onupgradeneeded = () => request.result.createObjectStore('files');
       request.onsuccess = () => resolve(request.result);
       request.onerror = () => reject(request.error);
     });
+  },
+  // Whether anything was ever kept, asked without creating the database:
+  // a first visit does not wait for the browser to set one up.
+  async exists() {
+    if (!indexedDB.databases) return true;
+    return (await indexedDB.databases()).some((db) => db.name === this.name);
   },
   async run(mode, work) {
     const db = await this.open();
@@ -275,7 +477,7 @@ const store = {
 function showRemembered(names) {
   remembered.hidden = !names.length;
   forget.hidden = !names.length;
-  remembered.textContent = names.length ? `Remembered in this browser: ${names.join(', ')}` : '';
+  remembered.textContent = names.length ? `Remembered in this browser: ${names.join(', ')}.` : '';
 }
 
 // One save at a time, so that the last change is the one kept and shown.
@@ -289,9 +491,9 @@ async function saveFiles() {
   if (!remember.checked) return;
   const names = [];
   try {
-    for (const [key, input] of [['rom', romInput], ['text', textInput]]) {
-      const file = input.files[0];
-      const read = file && labyrinth ? await readFile(file) : { ok: false };
+    for (const [key, input, slot] of [['rom', romInput, 'image'], ['text', textInput, 'text']]) {
+      const file = chosen(input);
+      const read = file && labyrinth ? await readFile(file, slot) : { ok: false };
       if (!read.ok) continue;
       await store.save(key, file, read.bytes);
       names.push(file.name);
@@ -299,7 +501,7 @@ async function saveFiles() {
     showRemembered(names);
   } catch (error) {
     remembered.hidden = false;
-    remembered.textContent = `This browser cannot keep files: ${error.message || error}`;
+    remembered.textContent = `This browser cannot keep files: ${error.message || error}.`;
   }
 }
 
@@ -318,15 +520,17 @@ async function forgetFiles() {
 
 async function restoreFiles() {
   try {
+    if (!(await store.exists())) return;
     const names = [];
     for (const [key, input] of [['rom', romInput], ['text', textInput]]) {
       const kept = await store.load(key);
-      if (!kept || input.files.length) continue;  // a file chosen meanwhile wins
-      setFile(input, new File([kept.bytes], kept.name, { type: kept.type }), false);
+      if (!kept || chosen(input)) continue;  // a file chosen meanwhile wins
+      setFile(input, new File([kept.bytes], kept.name, { type: kept.type }));
       names.push(kept.name);
     }
     if (names.length) remember.checked = true;
     showRemembered(names);
+    showFilesUsed();
   } catch {
     // No storage in this browser (a private window, say): nothing to restore.
   }
@@ -344,48 +548,91 @@ function seedFromAddress() {
   }
 }
 
+// ---- offline --------------------------------------------------------------
+
+// The service worker keeps the page's files for offline use. A worker of a
+// newer build waits until this page has loaded everything it needs, then is
+// told to take over, so that the next visit gets the new build whole.
+async function keepForOffline() {
+  if (!('serviceWorker' in navigator)) return;
+  try {
+    const registration = await navigator.serviceWorker.register('service-worker.js');
+    const takeOver = () => registration.waiting?.postMessage('take-over');
+    const watch = (worker) => worker?.addEventListener('statechange', () => {
+      if (worker.state === 'installed') takeOver();
+    });
+    // A new worker may already be on its way: this page asked for it when it
+    // was opened.
+    watch(registration.installing);
+    registration.addEventListener('updatefound', () => watch(registration.installing));
+    takeOver();
+  } catch {
+    // Without a worker the page works as before, only not offline.
+  }
+}
+
 // ---- start ----------------------------------------------------------------
 
 form.addEventListener('submit', (event) => {
   event.preventDefault();
   write();
 });
-for (const input of [romInput, textInput]) {
-  input.addEventListener('change', readChosen);
-  input.addEventListener('change', rememberFiles);
-}
+for (const input of [romInput, textInput]) input.addEventListener('change', () => picked(input));
+seedInput.addEventListener('input', () => {
+  seedIsFine();
+  inputsChanged();
+});
 remember.addEventListener('change', () => (remember.checked ? rememberFiles() : forgetFiles()));
 forget.addEventListener('click', forgetFiles);
+$('copy-link').addEventListener('click', copyLink);
 lookInput.addEventListener('change', () => look().catch((error) => {
-  lookResult.textContent = `Something went wrong in the page: ${error.message || error}`;
+  lookResult.textContent = `Something went wrong in the page: ${error.message || error}.`;
 }));
 window.addEventListener('hashchange', seedFromAddress);
-// Files dropped on a file input go to it, as usual; anywhere else on the
-// page, to the input they belong in.
+
+// Files dropped on a file input go to it, as usual; on the Look section, to
+// Look; anywhere else on the page, to the slots they belong in.
 const onFileInput = (event) => event.target instanceof HTMLInputElement && event.target.type === 'file';
+const sectionFor = (event) => (lookSection.contains(event.target) ? lookSection : writeSection);
+const clearDropTarget = () => document.querySelectorAll('.drop-target').forEach((s) => s.classList.remove('drop-target'));
 document.addEventListener('dragover', (event) => {
   if (onFileInput(event)) return;
   event.preventDefault();
-  document.body.classList.add('dropping');
+  const section = sectionFor(event);
+  if (!section.classList.contains('drop-target')) {
+    clearDropTarget();
+    section.classList.add('drop-target');
+  }
 });
 document.addEventListener('dragleave', (event) => {
-  if (!event.relatedTarget) document.body.classList.remove('dropping');
+  if (!event.relatedTarget) clearDropTarget();
 });
 document.addEventListener('drop', (event) => {
-  document.body.classList.remove('dropping');
+  clearDropTarget();
   if (onFileInput(event)) return;
   event.preventDefault();
-  takeDropped(event.dataTransfer.files);
+  const files = [...event.dataTransfer.files];
+  if (!files.length) return;
+  const work = sectionFor(event) === lookSection ? droppedOnLook(files) : dropped(files);
+  work.catch((error) => setStatus(`Something went wrong in the page: ${error.message || error}.`, 'error'));
 });
 
 seedFromAddress();
+showFilesUsed();
+const moduleReady = loadModule();
+// Remembered files come back while the module loads.
+const restoring = restoreFiles();
 try {
-  // Remembered files come back while the module loads.
-  await Promise.all([loadModule(), restoreFiles()]);
+  await moduleReady;
+  await restoring;
   writeButton.disabled = false;
+  $('version').textContent = about.version;
+  $('revision').textContent = String(about.revision);
+  $('about').hidden = false;
   setStatus('Ready.');
   document.documentElement.dataset.ready = 'true';
   performance.mark('labyrinth-ready');
+  keepForOffline();
 } catch (error) {
-  setStatus(`The page could not load its WebAssembly module: ${error.message || error}`, 'error');
+  setStatus(`The page could not load its WebAssembly module: ${error.message || error}.`, 'error');
 }

@@ -8,7 +8,13 @@
 //     -> { ok: true, downloads }   (the BPS patch from image to written)
 //   lookAtImage({ image, imageName })
 //     -> { ok: true, seedCode, map, complete, verdict, problems: [...], downloads }
+//   mapOfImage({ image, imageName }) -> { ok: true, seedCode, map }
+//   spoilerOfImage({ image, imageName }) -> { ok: true, downloads }  (the spoiler JSON)
 //   refuseLargeFile(name, size) -> "" or the message
+//   kindOfFile(name, firstBytes) -> "image", "text" or "unknown"
+//   seedProblem(seed) -> "" or the message (an empty seed is a random one)
+//   about() -> { version, revision, statusCreating, statusFailed, statusDone,
+//                fileKindBytes, textBytesRead }
 //
 // Files are Uint8Arrays; seeds are decimal strings (64 bits do not fit in a
 // JavaScript number); `map` is the SVG document. `downloads` lists the files
@@ -18,7 +24,10 @@
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
 
+#include "labyrinth/generator.h"
+#include "labyrinth/version.h"
 #include "page_actions.h"
+#include "writer/driver.h"
 
 namespace labyrinth::web {
 namespace {
@@ -118,7 +127,52 @@ val lookAtImageJs(const val& request) {
     return out;
 }
 
+val mapOfImageJs(const val& request) {
+    const auto mapped = mapOfImage(fileOf(request, "image", "imageName"));
+    if (!mapped) return failure(mapped.error());
+    val out = val::object();
+    out.set("ok", true);
+    out.set("seedCode", mapped.value().seedCode);
+    out.set("map", mapped.value().mapSvg);
+    return out;
+}
+
+val spoilerOfImageJs(const val& request) {
+    auto spoiler = spoilerOfImage(fileOf(request, "image", "imageName"));
+    if (!spoiler) return failure(spoiler.error());
+    val out = val::object();
+    out.set("ok", true);
+    out.set("downloads", downloadsOf({std::move(spoiler.value())}));
+    return out;
+}
+
 std::string refuseLargeFileJs(const std::string& name, double size) { return refuseLargeFile(name, size); }
+
+std::string kindOfFileJs(const std::string& name, const val& head) {
+    const std::vector<std::uint8_t> bytes =
+        head.instanceof(val::global("Uint8Array")) ? bytesOf(head) : std::vector<std::uint8_t>{};
+    switch (kindOfFile(name, bytes)) {
+    case FileKind::Image: return "image";
+    case FileKind::Text: return "text";
+    case FileKind::Unknown: break;
+    }
+    return "unknown";
+}
+
+// The facts the page shows or needs, each written once in the core: the
+// program's version, the generator's revision, the status texts, and how
+// much of a file the page reads.
+val about() {
+    val out = val::object();
+    out.set("version", std::string(versionText));
+    out.set("revision", generatorRevision);
+    out.set("statusCreating", std::string(statusCreating));
+    out.set("statusFailed", std::string(statusFailed));
+    out.set("statusDone", std::string(statusDone));
+    out.set("fileKindBytes", static_cast<double>(fileKindBytes));
+    out.set("textBytesRead", static_cast<double>(textBytesRead));
+    return out;
+}
 
 }  // namespace
 }  // namespace labyrinth::web
@@ -127,5 +181,10 @@ EMSCRIPTEN_BINDINGS(labyrinth_page) {
     emscripten::function("writeLabyrinth", &labyrinth::web::writeLabyrinthJs);
     emscripten::function("patchOfWrite", &labyrinth::web::patchOfWriteJs);
     emscripten::function("lookAtImage", &labyrinth::web::lookAtImageJs);
+    emscripten::function("mapOfImage", &labyrinth::web::mapOfImageJs);
+    emscripten::function("spoilerOfImage", &labyrinth::web::spoilerOfImageJs);
     emscripten::function("refuseLargeFile", &labyrinth::web::refuseLargeFileJs);
+    emscripten::function("kindOfFile", &labyrinth::web::kindOfFileJs);
+    emscripten::function("seedProblem", &labyrinth::web::seedProblem);
+    emscripten::function("about", &labyrinth::web::about);
 }

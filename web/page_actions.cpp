@@ -46,12 +46,64 @@ std::uint64_t randomSeed() {
 
 std::vector<std::uint8_t> bytesOf(const std::string& text) { return {text.begin(), text.end()}; }
 
+bool endsWithIgnoringCase(const std::string& text, std::string_view suffix) {
+    if (text.size() < suffix.size()) return false;
+    return std::equal(suffix.begin(), suffix.end(), text.end() - static_cast<std::ptrdiff_t>(suffix.size()),
+                      [](char a, char b) {
+                          const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+                          return lower(a) == lower(b);
+                      });
+}
+
+// An image's labyrinth, read as `show` reads it: the checks of an image, the
+// region that holds the records, and the records decoded.
+struct ReadLabyrinth {
+    std::string name;
+    std::vector<std::uint8_t> region;
+    DecodedStream decoded;
+};
+
+Result<ReadLabyrinth> readLabyrinth(MemoryFile& file) {
+    if (auto fit = checkImage(file); !fit) return fit.error();
+    auto region = readPrefix(file, format::readRegionEnd);
+    if (!region) return region.error();
+    auto decoded = decodeStream(region.value());
+    if (!decoded) return Error{file.name() + ": holds no readable labyrinth: " + decoded.error().message};
+    return ReadLabyrinth{file.name(), std::move(region.value()), std::move(decoded.value())};
+}
+
+// The checks that come before an image is read: given at all, not too large.
+Status checkGivenImage(const InputFile& image, const std::string& name) {
+    if (image.name.empty() && image.bytes.empty()) return Error{"no image was given: choose a .nes file to look at"};
+    if (auto refused = refuseLargeFile(name, static_cast<double>(image.bytes.size())); !refused.empty())
+        return Error{refused};
+    return {};
+}
+
+Download spoilerOf(const ReadLabyrinth& labyrinth, const std::string& code) {
+    return {"spoiler", downloadStem(labyrinth.name) + "-spoiler.json", "application/json",
+            bytesOf(map::labyrinthJson(labyrinth.decoded, code).dump(2) + "\n")};
+}
+
 }  // namespace
 
 std::string refuseLargeFile(const std::string& name, double size) {
     if (!(size > static_cast<double>(maxFileSize))) return {};
-    return name + ": is " + std::to_string(static_cast<std::uint64_t>(size)) +
+    return name + ": is " + groupedNumber(static_cast<std::uint64_t>(size)) +
            " bytes, larger than the 16 MiB the page reads (a cartridge image is far smaller); it was not read";
+}
+
+std::string seedProblem(const std::string& seed) {
+    if (seed.empty()) return {};
+    auto parsed = parseSeed(seed);
+    return parsed ? std::string() : parsed.error().message;
+}
+
+FileKind kindOfFile(const std::string& name, std::span<const std::uint8_t> head) {
+    if (head.size() >= format::imageMagic.size() &&
+        std::equal(format::imageMagic.begin(), format::imageMagic.end(), head.begin()))
+        return FileKind::Image;
+    return endsWithIgnoringCase(name, ".tgl") ? FileKind::Text : FileKind::Unknown;
 }
 
 Result<WriteResult> writeLabyrinth(const WriteRequest& request) {
@@ -110,26 +162,42 @@ Result<Download> patchOfWrite(const PatchRequest& request) {
                     "application/octet-stream", std::move(patch.value())};
 }
 
+Result<MapResult> mapOfImage(const InputFile& image) {
+    const std::string name = nameOf(image, "image.nes");
+    if (auto given = checkGivenImage(image, name); !given) return given.error();
+    MemoryFile file(name, image.bytes);
+    auto labyrinth = readLabyrinth(file);
+    if (!labyrinth) return labyrinth.error();
+    MapResult result;
+    result.seedCode = seedCode(writtenStream(labyrinth.value().region, labyrinth.value().decoded));
+    result.mapSvg = map::mapSvg(labyrinth.value().decoded, result.seedCode);
+    return result;
+}
+
+Result<Download> spoilerOfImage(const InputFile& image) {
+    const std::string name = nameOf(image, "image.nes");
+    if (auto given = checkGivenImage(image, name); !given) return given.error();
+    MemoryFile file(name, image.bytes);
+    auto labyrinth = readLabyrinth(file);
+    if (!labyrinth) return labyrinth.error();
+    return spoilerOf(labyrinth.value(), seedCode(writtenStream(labyrinth.value().region, labyrinth.value().decoded)));
+}
+
 Result<LookResult> lookAtImage(const InputFile& image) {
     const std::string name = nameOf(image, "image.nes");
-    if (image.name.empty() && image.bytes.empty()) return Error{"no image was given: choose a .nes file to look at"};
-    if (auto refused = refuseLargeFile(name, static_cast<double>(image.bytes.size())); !refused.empty())
-        return Error{refused};
+    if (auto given = checkGivenImage(image, name); !given) return given.error();
     MemoryFile file(name, image.bytes);
-    if (auto fit = checkImage(file); !fit) return fit.error();
-    auto region = readPrefix(file, format::readRegionEnd);
-    if (!region) return region.error();
-    auto decoded = decodeStream(region.value());
-    if (!decoded) return Error{name + ": holds no readable labyrinth: " + decoded.error().message};
+    auto read = readLabyrinth(file);
+    if (!read) return read.error();
+    const ReadLabyrinth& labyrinth = read.value();
 
     LookResult result;
-    result.seedCode = seedCode(writtenStream(region.value(), decoded.value()));
-    result.mapSvg = map::mapSvg(decoded.value(), result.seedCode);
+    result.seedCode = seedCode(writtenStream(labyrinth.region, labyrinth.decoded));
+    result.mapSvg = map::mapSvg(labyrinth.decoded, result.seedCode);
     auto problems = verifyImageFile(file, std::nullopt, nullptr);
     if (!problems) return problems.error();
     for (const Problem& problem : problems.value()) result.problems.push_back(name + ": " + problem.message);
-    result.downloads.push_back({"spoiler", downloadStem(name) + "-spoiler.json", "application/json",
-                                bytesOf(map::labyrinthJson(decoded.value(), result.seedCode).dump(2) + "\n")});
+    result.downloads.push_back(spoilerOf(labyrinth, result.seedCode));
     result.complete = result.problems.empty();
     const auto count = result.problems.size();
     result.verdict = result.complete ? name + ": the labyrinth is complete and consistent"

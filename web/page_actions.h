@@ -2,22 +2,30 @@
 // What the browser page asks of the core, in plain C++: write a labyrinth
 // into a copy of the given image (what `labyrinth-cli write -o` does), and
 // look at an image that holds one (what `show` and `verify` do); after a
-// write, the page looks at the image it just wrote for its map and spoiler.
+// write, the page reads the image it just wrote back for its map and spoiler.
+// It also says which slot a file belongs in, from its first bytes.
 // The files are held in memory (the page never uploads them) and reach the
 // driver through the file layer's in-memory files, so the driver runs on
 // them exactly as on files on disk. Failures come back as values with the
 // message the command line gives.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "writer/record_format.h"
 #include "writer/result.h"
 
 namespace labyrinth::web {
 
-/// The largest file the page reads; a cartridge image is far smaller.
+/// The largest image the page reads; a cartridge image is far smaller. Of a
+/// text file the page reads only the first `textBytesRead` bytes, whatever
+/// its size, as the command line does.
 inline constexpr std::int64_t maxFileSize = std::int64_t{16} << 20;
+/// The bytes of a text file that a write can use: the text block, and fewer
+/// only when the file is shorter (which the write then refuses).
+inline constexpr std::int64_t textBytesRead = format::textSize;
 
 /// A file the user gave: its name (for messages and download names) and bytes.
 struct InputFile {
@@ -25,9 +33,25 @@ struct InputFile {
     std::vector<std::uint8_t> bytes;
 };
 
-/// Refuses a file larger than `maxFileSize` before it is read: the message,
-/// or empty when the size is fine.
+/// Refuses an image larger than `maxFileSize` before it is read: the message,
+/// with the size in grouped digits, or empty when the size is fine.
 std::string refuseLargeFile(const std::string& name, double size);
+
+/// What is wrong with a seed as typed, in the command line's words, or empty
+/// when it is fine; an empty seed is fine (the write draws a random one).
+std::string seedProblem(const std::string& seed);
+
+/// Which slot a file goes to, said by its content first: an image starts
+/// with the NES magic; a text file is any other file whose name ends in
+/// ".tgl" (in any case). Anything else is `Unknown`: a drop leaves it unused.
+enum class FileKind { Image, Text, Unknown };
+
+/// How many first bytes `kindOfFile` needs.
+inline constexpr std::size_t fileKindBytes = format::imageMagic.size();
+
+/// The kind of a file from its name and its first bytes (at least
+/// `fileKindBytes` of them, fewer only when the file is shorter).
+FileKind kindOfFile(const std::string& name, std::span<const std::uint8_t> head);
 
 /// A file the page offers for download.
 struct Download {
@@ -76,6 +100,20 @@ struct LookResult {
     std::vector<std::string> problems;  ///< one line per problem, as `verify` prints them
     std::vector<Download> downloads;    ///< the spoiler: the document of `show --json`, NAME-spoiler.json
 };
+
+struct MapResult {
+    std::string seedCode;
+    std::string mapSvg;  ///< the document of `show --svg`
+};
+
+/// The map and seed code of an image that holds a labyrinth, and nothing
+/// more: what the page shows at once after a write, read back out of the
+/// written image. Fails as `lookAtImage` does.
+Result<MapResult> mapOfImage(const InputFile& image);
+
+/// The spoiler of an image that holds a labyrinth: the document of
+/// `show --json`, NAME-spoiler.json. Fails as `lookAtImage` does.
+Result<Download> spoilerOfImage(const InputFile& image);
 
 /// What `show`, `show --json` and `verify` say of an image: its map, seed
 /// code and description, and whether the labyrinth in it is complete and

@@ -1,7 +1,7 @@
 // The WebAssembly module under Node: the same bytes as the native command
 // line for 50 seeds, the same map, spoiler and verdict as `show` and
-// `verify`, and every kind of bad input refused with the command line's
-// message and no output.
+// `verify`, every kind of bad input refused with the command line's
+// message and no output, and which slot a file's content says it is for.
 //   node --test tests/web/module.test.mjs   (after make web and the dev build)
 
 import assert from 'node:assert/strict';
@@ -9,7 +9,10 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
-import { cli, field, loadModule, nativeWrite, requireBuilt, syntheticImage, syntheticText, tempDir } from './support.mjs';
+import { execFileSync } from 'node:child_process';
+
+import { cli, field, loadModule, nativeWrite, renderIconsPath, requireBuilt, root, syntheticImage, syntheticText, tempDir }
+  from './support.mjs';
 
 let labyrinth;
 let work;
@@ -101,6 +104,11 @@ describe('the module writes what labyrinth-cli writes', () => {
     const json = show('--json').out.toString();
     assert.equal(Buffer.from(spoiler.bytes).toString(), json);
     assert.equal(looked.complete, true);
+    // The page's read-back after a write: the same map and spoiler, each alone.
+    const mapped = labyrinth.mapOfImage({ image: native.bytes, imageName: name });
+    assert.deepEqual([mapped.ok, mapped.seedCode, mapped.map], [true, looked.seedCode, looked.map]);
+    const [alone] = labyrinth.spoilerOfImage({ image: native.bytes, imageName: name }).downloads;
+    assert.deepEqual([alone.name, Buffer.from(alone.bytes).toString()], [spoiler.name, json]);
     assert.equal([...looked.problems, looked.verdict, ''].join('\n'),
       cli(['verify', name], work.dir).out.toString().split('\n')[0] + '\n');
 
@@ -152,26 +160,31 @@ describe('bad input gets the command line\'s message and no output', () => {
   }
 
   test('seeds that are not whole numbers from 0 to 2^64 - 1', () => {
-    for (const seed of ['abc', '-1', '+1', '1.5', ' 7', '0x10', '18446744073709551616', '١٢']) {
+    for (const seed of ['abc', '-1', '+1', '1.5', ' 7', '0x10', '18446744073709551616', '١٢', '7'.repeat(5000)]) {
       const refused = write({ seed });
       assert.equal(refused.ok, false, seed);
       assert.equal(refused.downloads, undefined);
+      // The page checks the seed before it writes, with the same words.
+      assert.equal(labyrinth.seedProblem(seed), refused.message);
       const native = cli(['write', 'game.nes', '--seed', seed, '-o', 'bad-out.nes'], work.dir);
       assert.equal(native.exit, 2, seed);
       assert.ok(native.err.includes(refused.message), `${seed}: ${native.err} / ${refused.message}`);
     }
+    // A long seed is measured, not echoed.
+    assert.match(labyrinth.seedProblem('7'.repeat(5000)), /, not a seed of 5,000 characters$/);
+    for (const seed of ['', '0', '18446744073709551615']) assert.equal(labyrinth.seedProblem(seed), '', seed);
   });
 
   test('a file larger than 16 MiB is refused before it is read', () => {
     const limit = 16 * 1024 * 1024;
     assert.equal(labyrinth.refuseLargeFile('game.nes', limit), '');
     assert.equal(labyrinth.refuseLargeFile('huge.nes', limit + 1),
-      'huge.nes: is 16777217 bytes, larger than the 16 MiB the page reads (a cartridge image is far smaller); it was not read');
+      'huge.nes: is 16,777,217 bytes, larger than the 16 MiB the page reads (a cartridge image is far smaller); it was not read');
     const big = new Uint8Array(limit + 1);
     big.set(image);
     const refused = write({ image: big, imageName: 'huge.nes' });
     assert.equal(refused.ok, false);
-    assert.match(refused.message, /^huge\.nes: is 16777217 bytes, larger than the 16 MiB/);
+    assert.match(refused.message, /^huge\.nes: is 16,777,217 bytes, larger than the 16 MiB/);
     assert.equal(labyrinth.lookAtImage({ image: big, imageName: 'huge.nes' }).ok, false);
     // Up to the limit is fine: a large image is written like any other.
     const large = new Uint8Array(limit);
@@ -197,5 +210,44 @@ describe('bad input gets the command line\'s message and no output', () => {
     assert.equal(looked.ok, false);
     const native = cli(['show', 'game.nes'], work.dir);
     assert.equal(native.err, `labyrinth-cli: ${looked.message}\n`);
+    for (const action of ['mapOfImage', 'spoilerOfImage'])
+      assert.deepEqual(labyrinth[action]({ image, imageName: 'game.nes' }), { ok: false, message: looked.message });
+  });
+});
+
+describe('the facts the page shows come from the core', () => {
+  test('which slot a file belongs in: its content first, then a .tgl name', () => {
+    const rows = [
+      ['game.nes', image, 'image'],
+      ['anything.bin', image.slice(0, 4), 'image'],  // the magic alone says image, whatever the name
+      ['tgltext.tgl', image, 'image'],               // an image named .tgl is still an image
+      ['tgltext.tgl', text, 'text'],
+      ['TGLTEXT.TGL', text.slice(0, 2), 'text'],     // any case; short files too
+      ['notes.txt', text, 'unknown'],
+      ['archive.nes', new Uint8Array([0x50, 0x4b, 0x03, 0x04]), 'unknown'],
+      ['tgl', text, 'unknown'],
+      ['empty.tgl', new Uint8Array(0), 'text'],
+    ];
+    const { fileKindBytes } = labyrinth.about();
+    for (const [name, bytes, kind] of rows)
+      assert.equal(labyrinth.kindOfFile(name, bytes.slice(0, fileKindBytes)), kind, name);
+  });
+
+  test('the status texts, the version and the generator revision', () => {
+    const about = labyrinth.about();
+    assert.deepEqual([about.statusCreating, about.statusFailed, about.statusDone], ['Creating...', 'Failed.', 'Done.']);
+    // The version the command line prints, from the same source.
+    const version = cli(['--version'], work.dir).out.toString().split(' ')[1];
+    assert.equal(about.version.split(' ')[0], version);
+    assert.ok(Number.isInteger(about.revision) && about.revision >= 1, String(about.revision));
+    assert.equal(about.textBytesRead, 446);
+  });
+
+  test('the page\'s icons are the window\'s icon as it is drawn now (else: scripts/web-icons)', () => {
+    const drawn = path.join(work.dir, 'icons');
+    execFileSync(path.join(root, 'scripts/web-icons'), ['--renderer', renderIconsPath, '--into', drawn], { stdio: 'pipe' });
+    for (const name of ['labyrinth-writer.svg', 'labyrinth-writer-192.png', 'labyrinth-writer-512.png'])
+      assert.ok(fs.readFileSync(path.join(drawn, name)).equals(fs.readFileSync(path.join(root, 'web/icons', name))),
+        `web/icons/${name} is not the window's icon: run scripts/web-icons and commit web/icons`);
   });
 });

@@ -1,8 +1,10 @@
 // The page in a real browser (Debian's Chromium, driven by playwright-core)
 // against the built files served on a free local port: a write with a seed
 // whose download the native verifier accepts and equals the native write,
-// the permalink, a wrong file, a file too large, remembered files, and
-// "Look at an image".
+// the permalink, a wrong file, a file too large, remembered files, "Look at
+// an image", dropped files, results that go stale, axe-core and the focus
+// ring in every state at phone and desktop widths in light and dark, the
+// page with JavaScript off, and offline use and installability.
 //   node --test tests/web/page.test.mjs   (after make web and the dev build)
 
 import assert from 'node:assert/strict';
@@ -11,7 +13,7 @@ import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
 import { servePage } from '../../scripts/serve-web.mjs';
-import { cli, field, launchChromium, nativeWrite, pageDir, requireBuilt, syntheticImage, syntheticText, tempDir }
+import { cli, field, launchChromium, nativeWrite, pageDir, requireBuilt, root, syntheticImage, syntheticText, tempDir }
   from './support.mjs';
 
 let served;
@@ -27,8 +29,10 @@ before(async () => {
   const notNes = syntheticImage();
   notNes.set([0x50, 0x4b, 0x03, 0x04]);
   fs.writeFileSync(file('archive.nes'), notNes);
+  fs.writeFileSync(file('notes.txt'), 'These are my notes about the game.\n'.repeat(20));
   served = await servePage(pageDir);
   chromium = await launchChromium();
+  await chromium.context.grantPermissions(['clipboard-read', 'clipboard-write'], { origin: served.url });
 });
 after(async () => {
   await chromium?.close();
@@ -37,8 +41,10 @@ after(async () => {
 });
 
 // A fresh page, ready to write; any request that leaves this machine fails the test.
-async function openPage(hash = '') {
+async function openPage(hash = '', { viewport, colorScheme } = {}) {
   const page = await chromium.context.newPage();
+  if (viewport) await page.setViewportSize(viewport);
+  if (colorScheme) await page.emulateMedia({ colorScheme });
   const strays = [];
   page.on('request', (request) => {
     const url = new URL(request.url());
@@ -58,10 +64,78 @@ async function chooseFiles(page, image = 'game.nes', text = 'tgltext.tgl') {
 
 const statusIs = (page, text) => page.waitForFunction((t) => document.getElementById('status').textContent === t, text);
 
+// Files dropped on `selector` at once, as from a file manager: [name, bytes].
+async function drop(page, selector, files) {
+  const dataTransfer = await page.evaluateHandle((list) => {
+    const transfer = new DataTransfer();
+    for (const [name, bytes] of list) transfer.items.add(new File([new Uint8Array(bytes)], name));
+    return transfer;
+  }, files.map(([name, bytes]) => [name, [...bytes]]));
+  await page.dispatchEvent(selector, 'drop', { dataTransfer });
+}
+const fileBytes = (name) => fs.readFileSync(file(name));
+const inputFile = (page, id) => page.evaluate((i) => document.getElementById(i).files[0]?.name ?? null, id);
+
+const axeSource = fs.readFileSync(path.join(root, 'node_modules/axe-core/axe.min.js'), 'utf8');
+
+// What a state of the page must hold for everyone: no axe-core violation
+// (WCAG 2.2 AA and best practice, target sizes included), nothing wider
+// than the viewport, and a focus ring of at least 3:1, 2 px, on every
+// control that the keyboard reaches.
+async function expectAccessible(page, state) {
+  // Evaluated as an expression, as the developer tools would: the page's
+  // own policy forbids any script from elsewhere, rightly.
+  if (!await page.evaluate(() => 'axe' in window)) await page.evaluate(axeSource);
+  const found = await page.evaluate(async () => {
+    const { violations } = await window.axe.run(document, {
+      runOnly: ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa', 'wcag22aa', 'best-practice'],
+    });
+    return violations.map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`);
+  });
+  assert.deepEqual(found, [], `${state}: axe-core`);
+  assert.deepEqual(await page.evaluate(() => [document.documentElement.scrollWidth, window.innerWidth]),
+    await page.evaluate(() => [window.innerWidth, window.innerWidth]), `${state}: the page is wider than the viewport`);
+
+  const kept = await page.evaluateHandle(() => document.activeElement);
+  await page.evaluate(() => {
+    document.activeElement?.blur();
+    window.reached = new Set();
+  });
+  const rings = [];
+  for (let stop = 0; stop < 40; ++stop) {
+    await page.keyboard.press('Tab');
+    const ring = await page.evaluate(() => {
+      const element = document.activeElement;
+      if (!element || element === document.body || window.reached.has(element)) return null;
+      window.reached.add(element);
+      const rgb = (text) => (text.match(/[\d.]+/g) || []).map(Number);
+      const luminance = ([r, g, b]) => [r, g, b].map((v) => v / 255)
+        .map((v) => (v <= 0.04045 ? v / 12.92 : ((v + 0.055) / 1.055) ** 2.4))
+        .reduce((sum, v, i) => sum + v * [0.2126, 0.7152, 0.0722][i], 0);
+      let behind = element.parentElement;
+      while (behind && rgb(getComputedStyle(behind).backgroundColor)[3] === 0) behind = behind.parentElement;
+      const style = getComputedStyle(element);
+      const [a, b] = [luminance(rgb(style.outlineColor)),
+        luminance(rgb(getComputedStyle(behind || document.documentElement).backgroundColor))];
+      return { what: element.id || element.tagName, width: parseFloat(style.outlineWidth),
+        shown: style.outlineStyle !== 'none', contrast: (Math.max(a, b) + 0.05) / (Math.min(a, b) + 0.05) };
+    });
+    if (!ring) break;
+    rings.push(ring);
+  }
+  assert.ok(rings.length >= 5, `${state}: the keyboard reaches only ${rings.map((r) => r.what)}`);
+  for (const ring of rings)
+    assert.ok(ring.shown && ring.width >= 2 && ring.contrast >= 3, `${state}: focus ring of ${JSON.stringify(ring)}`);
+  await kept.evaluate((element) => element.focus?.());
+}
+
 describe('the page', () => {
   test('writes with a seed: the download is the native write, and verify --original accepts it', async () => {
     const { page, strays, errors } = await openPage();
     await chooseFiles(page);
+    // Before writing, the page names the two files that the write will use.
+    await page.waitForFunction(() => document.getElementById('files-used').textContent
+      === 'The write uses game.nes as the image and tgltext.tgl as the text file.');
     await page.fill('#seed', '42');
     await page.press('#seed', 'Enter');  // the keyboard submits the form
     await statusIs(page, 'Done.');
@@ -86,6 +160,15 @@ describe('the page', () => {
     assert.equal(await page.textContent('#seed-code'), field(native.report, 'Seed code'));
     assert.equal(await page.textContent('#seed-used'), '42');
     assert.equal(new URL(await page.getAttribute('#permalink', 'href')).hash, '#seed=42');
+    // The address bar shows the permalink, and "Copy link" copies it.
+    assert.equal(page.url(), await page.getAttribute('#permalink', 'href'));
+    await page.click('#copy-link');
+    await page.waitForFunction(() => document.getElementById('copied').textContent === 'Link copied.');
+    assert.equal(await page.evaluate(() => navigator.clipboard.readText()), page.url());
+    // The footer names the version that the command line prints, and the generator's revision.
+    const version = cli(['--version'], work.dir).out.toString().split(' ')[1];
+    assert.equal((await page.textContent('#version')).split(' ')[0], version);
+    assert.match(await page.textContent('#revision'), /^[1-9]\d*$/);
 
     // The map read back out of the download, and the spoiler of show --json.
     await page.waitForSelector('#map svg');
@@ -132,7 +215,7 @@ describe('the page', () => {
     await page.setInputFiles('#rom', file('archive.nes'));
     await page.click('#write');
     const message = 'archive.nes: is not an NES cartridge image (it does not start with "NES" and 0x1A)';
-    await statusIs(page, message);
+    await statusIs(page, `${message}.`);
     for (const link of ['#download', '#patch']) {
       assert.equal(await page.isVisible(link), false, link);
       assert.equal(await page.getAttribute(link, 'href'), null, link);
@@ -141,16 +224,20 @@ describe('the page', () => {
     // The same words as the command line.
     assert.match(cli(['write', 'archive.nes', '--seed', '1'], work.dir).err, new RegExp(message.replace(/[()]/g, '\\$&')));
 
-    // A bad seed, and a file over 16 MiB, refused before it is read.
+    // A bad seed: the field is marked and takes the focus. Then a file over
+    // 16 MiB, refused before it is read.
     await page.setInputFiles('#rom', file('game.nes'));
     await page.fill('#seed', '12x');
     await page.click('#write');
-    await statusIs(page, 'the seed must be a whole number from 0 to 18446744073709551615, not "12x"');
+    await statusIs(page, 'The seed must be a whole number from 0 to 18446744073709551615, not "12x".');
+    assert.deepEqual(await page.evaluate(() => [document.activeElement.id, document.getElementById('seed')
+      .getAttribute('aria-invalid')]), ['seed', 'true']);
     await page.fill('#seed', '');
+    assert.equal(await page.getAttribute('#seed', 'aria-invalid'), null);
     await page.setInputFiles('#rom', { name: 'huge.nes', mimeType: 'application/octet-stream',
       buffer: Buffer.alloc(16 * 1024 * 1024 + 1) });
     await page.click('#write');
-    await page.waitForFunction(() => document.getElementById('status').textContent.startsWith('huge.nes: is 16777217 bytes'));
+    await page.waitForFunction(() => document.getElementById('status').textContent.startsWith('huge.nes: is 16,777,217 bytes'));
     assert.equal(await page.isVisible('#download'), false);
     await page.close();
   });
@@ -182,7 +269,8 @@ describe('the page', () => {
 
     ({ page } = await openPage());
     assert.equal(await page.isChecked('#remember'), true);
-    assert.equal(await page.evaluate(() => document.getElementById('rom').files[0]?.name), 'game.nes');
+    assert.equal(await inputFile(page, 'rom'), 'game.nes');
+    await expectAccessible(page, 'remembered files');
     await page.fill('#seed', '42');
     await page.click('#write');
     await statusIs(page, 'Done.');
@@ -196,5 +284,184 @@ describe('the page', () => {
     assert.equal(await page.isChecked('#remember'), false);
     assert.equal(await page.evaluate(() => document.getElementById('rom').files.length), 0);
     await page.close();
+  });
+  test('dropped and picked files go where their content says, each slot once, a stray file nowhere', async () => {
+    const { page } = await openPage();
+    // Three files at once, the stray one between the two that belong, and a
+    // second image after the first: the stray and the second are named, unused.
+    await drop(page, '#write-heading', [['tgltext.tgl', fileBytes('tgltext.tgl')], ['notes.txt', fileBytes('notes.txt')],
+      ['game.nes', fileBytes('game.nes')], ['again.nes', fileBytes('game.nes')]]);
+    await page.waitForFunction(() => document.getElementById('status').textContent.includes('notes.txt'));
+    const told = await page.textContent('#status');
+    assert.deepEqual([await inputFile(page, 'rom'), await inputFile(page, 'text')], ['game.nes', 'tgltext.tgl']);
+    assert.ok(told.startsWith('game.nes is now the image and tgltext.tgl the text file.'), told);
+    assert.ok(told.includes('notes.txt was not used: it is neither a cartridge image'), told);
+    assert.ok(told.includes('again.nes was not used: game.nes is the image of this drop.'), told);
+    assert.equal(await page.textContent('#files-used'), 'The write uses game.nes as the image and tgltext.tgl as the text file.');
+    await page.fill('#seed', '42');
+    await page.click('#write');
+    await statusIs(page, 'Done.');
+    const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
+    await download.saveAs(file('dropped.nes'));
+    assert.deepEqual(new Uint8Array(fs.readFileSync(file('dropped.nes'))), nativeWrite(work.dir, 'game.nes', 42).bytes);
+
+    // A stray file alone changes nothing; an image picked as the text file
+    // becomes the image, and a .tgl picked as the image the text file.
+    await drop(page, 'main', [['notes.txt', fileBytes('notes.txt')]]);
+    await page.waitForFunction(() => document.getElementById('status').textContent.startsWith('notes.txt was not used'));
+    assert.deepEqual([await inputFile(page, 'rom'), await inputFile(page, 'text')], ['game.nes', 'tgltext.tgl']);
+    await page.setInputFiles('#text', file('native-42.nes'));
+    await page.waitForFunction(() => document.getElementById('rom').files[0]?.name === 'native-42.nes');
+    assert.equal(await inputFile(page, 'text'), null);
+    await page.setInputFiles('#rom', file('tgltext.tgl'));
+    await page.waitForFunction(() => document.getElementById('text').files[0]?.name === 'tgltext.tgl');
+    assert.equal(await inputFile(page, 'rom'), null);
+
+    // An image dropped on Look is looked at; the write's slots keep theirs.
+    await page.setInputFiles('#rom', file('game.nes'));
+    await drop(page, '#look-heading', [['native-42.nes', fileBytes('native-42.nes')]]);
+    await page.waitForSelector('#look-result svg');
+    assert.equal(await inputFile(page, 'rom'), 'game.nes');
+    const [spoiler] = await Promise.all([page.waitForEvent('download'), page.click('#look-result a[download]')]);
+    await spoiler.saveAs(file('look-spoiler.json'));
+    assert.equal(fs.readFileSync(file('look-spoiler.json'), 'utf8'),
+      cli(['show', 'native-42.nes', '--json'], work.dir).out.toString());
+    await page.close();
+  });
+
+  test('a result never outlives its inputs: a change clears "Done." and says what the result is of', async () => {
+    const { page } = await openPage();
+    await chooseFiles(page);
+    await page.fill('#seed', '42');
+    await page.click('#write');
+    await statusIs(page, 'Done.');
+    assert.equal(await page.isVisible('#stale'), false);
+    const changes = [
+      ['the seed', () => page.fill('#seed', '43'), 'with seed 42'],
+      ['the image', () => page.setInputFiles('#rom', file('native-42.nes')), 'with seed 43'],
+    ];
+    for (const [what, change, seedSaid] of changes) {
+      await change();
+      await page.waitForFunction(() => !document.getElementById('stale').hidden);
+      assert.notEqual(await page.textContent('#status'), 'Done.', what);
+      const said = await page.textContent('#stale');
+      assert.ok(said.includes('game.nes and tgltext.tgl') && said.includes(seedSaid), `${what}: ${said}`);
+      // Writing again makes the result current.
+      await page.fill('#seed', '43');
+      await page.setInputFiles('#rom', file('game.nes'));
+      await page.click('#write');
+      await statusIs(page, 'Done.');
+      assert.equal(await page.isVisible('#stale'), false, what);
+    }
+    await page.close();
+  });
+
+  test('every state passes axe-core, fits the viewport and shows its focus, at phone and desktop widths, light and dark',
+    async () => {
+      const native = nativeWrite(work.dir, 'game.nes', 99);
+      for (const viewport of [{ width: 1280, height: 800 }, { width: 390, height: 844 }])
+        for (const colorScheme of ['light', 'dark']) {
+          const at = `${viewport.width} px, ${colorScheme}`;
+          const { page } = await openPage('', { viewport, colorScheme });
+          await expectAccessible(page, `initial, ${at}`);
+
+          await chooseFiles(page);
+          await page.fill('#seed', '42');
+          await page.click('#write');
+          await statusIs(page, 'Done.');
+          await page.waitForSelector('#spoiler:not([hidden])');
+          // Below the fold the result comes into view and takes the focus.
+          const seen = await page.evaluate(() => {
+            const box = document.getElementById('download').getBoundingClientRect();
+            return [box.top >= 0 && box.bottom <= window.innerHeight, document.activeElement.id];
+          });
+          assert.equal(seen[0], true, `the download is out of view, ${at}`);
+          if (viewport.width < 600) assert.equal(seen[1], 'result', `the result has no focus, ${at}`);
+          await expectAccessible(page, `after a write, ${at}`);
+
+          // A pasted page of digits: cut in the message, the field marked.
+          await page.fill('#seed', '7'.repeat(5000));
+          await page.click('#write');
+          await page.waitForFunction(() => document.getElementById('status').textContent.endsWith(
+            'not a seed of 5,000 characters.'));
+          assert.equal(await page.evaluate(() => document.activeElement.id), 'seed');
+          await expectAccessible(page, `error, ${at}`);
+
+          await page.setInputFiles('#look', file(native.path));
+          await page.waitForSelector('#look-result svg');
+          await expectAccessible(page, `look, ${at}`);
+          await page.close();
+        }
+    });
+
+  test('with JavaScript off the page says why it cannot work and shows no controls', async () => {
+    const page = await chromium.context.newPage();
+    const cdp = await chromium.context.newCDPSession(page);
+    await cdp.send('Emulation.setScriptExecutionDisabled', { value: true });
+    await page.goto(served.url);
+    const said = await page.innerText('main');
+    assert.ok(said.includes('This page needs JavaScript'), said);
+    for (const hidden of ['#write-form', '#look-field', '#status'])
+      assert.equal(await page.isVisible(hidden), false, hidden);
+    await page.close();
+  });
+
+  test('offline after one visit, installable, and a new build replaces the old cache', async () => {
+    // A page of its own, on an origin of its own, whose files can change.
+    const site = tempDir();
+    fs.cpSync(pageDir, site.dir, { recursive: true });
+    const own = await servePage(site.dir);
+    const page = await chromium.context.newPage();
+    try {
+      await page.goto(own.url);
+      await page.waitForSelector('html[data-ready="true"]');
+      await page.evaluate(() => navigator.serviceWorker.ready);
+      const cdp = await chromium.context.newCDPSession(page);
+      const { installabilityErrors } = await cdp.send('Page.getInstallabilityErrors');
+      assert.deepEqual(installabilityErrors, []);
+      const firstCaches = await page.evaluate(() => caches.keys());
+      assert.equal(firstCaches.length, 1);
+
+      // No network at all: the page loads, writes, and its download is the native write.
+      own.server.close();
+      own.server.closeAllConnections();
+      await chromium.context.setOffline(true);
+      await page.reload();
+      await page.waitForSelector('html[data-ready="true"]');
+      await chooseFiles(page);
+      await page.fill('#seed', '42');
+      await page.click('#write');
+      await statusIs(page, 'Done.');
+      const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
+      await download.saveAs(file('offline.nes'));
+      assert.deepEqual(new Uint8Array(fs.readFileSync(file('offline.nes'))), nativeWrite(work.dir, 'game.nes', 42).bytes);
+
+      // A new build: another page, another worker. The open page loads as it
+      // was, then the new worker takes over, and only its cache is left.
+      await chromium.context.setOffline(false);
+      const newer = await servePage(site.dir, { port: Number(new URL(own.url).port) });
+      try {
+        const index = path.join(site.dir, 'index.html');
+        fs.writeFileSync(index, fs.readFileSync(index, 'utf8').replace('<h1>Labyrinth Writer</h1>', '<h1>Labyrinth Writer (new)</h1>'));
+        const worker = path.join(site.dir, 'service-worker.js');
+        fs.writeFileSync(worker, fs.readFileSync(worker, 'utf8').replace(/const build = '[0-9a-f]+';/, "const build = 'newer';"));
+        await page.reload();
+        await page.waitForSelector('html[data-ready="true"]');
+        // The browser looks for a new worker shortly after the load.
+        for (let tries = 0; (await page.evaluate(() => caches.keys())).join() !== 'labyrinth-writer-newer'; ++tries) {
+          assert.ok(tries < 200, 'the new build did not take over');
+          await new Promise((resolve) => setTimeout(resolve, 50));
+        }
+        await page.reload();
+        assert.equal(await page.textContent('h1'), 'Labyrinth Writer (new)');
+      } finally {
+        newer.server.close();
+      }
+    } finally {
+      await chromium.context.setOffline(false);
+      await page.close();
+      own.server.close();
+      site.remove();
+    }
   });
 });

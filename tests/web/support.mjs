@@ -11,6 +11,9 @@ import { fileURLToPath } from 'node:url';
 export const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
 export const pageDir = process.env.LABYRINTH_WEB_DIR || path.join(root, 'build/web');
 export const cliPath = process.env.LABYRINTH_CLI || path.join(root, 'build/dev/cli/labyrinth-cli');
+/// The window's icon renderer, from the same build as the command line unless named.
+export const renderIconsPath = process.env.LABYRINTH_RENDER_ICONS
+  || path.join(path.dirname(cliPath), '../ui/icon/labyrinth-render-icons');
 
 /// Offsets the synthetic files need: the smallest image that takes a
 /// labyrinth, the text block, the trainer flag of the header.

@@ -1,0 +1,23 @@
+# Writes the page's service worker: TEMPLATE with @PAGE_FILES@ replaced by
+# the cached files (FILES, relative to DIR; "./" is the page itself) and
+# @PAGE_BUILD@ by the first 16 hex digits of a SHA-256 over their contents,
+# so that any change of a file names a new cache.
+#   cmake -DTEMPLATE=... -DDIR=... -DFILES="a;b" -DOUT=... -P stamp_service_worker.cmake
+set(digests "")
+set(names "")
+foreach(file IN LISTS FILES)
+  if(file STREQUAL "./")
+    file(SHA256 "${DIR}/index.html" digest)
+  else()
+    file(SHA256 "${DIR}/${file}" digest)
+  endif()
+  string(APPEND digests "${file} ${digest}\n")
+  if(names)
+    string(APPEND names ", ")
+  endif()
+  string(APPEND names "'${file}'")
+endforeach()
+string(SHA256 build "${digests}")
+string(SUBSTRING "${build}" 0 16 PAGE_BUILD)
+set(PAGE_FILES "${names}")
+configure_file("${TEMPLATE}" "${OUT}" @ONLY)
