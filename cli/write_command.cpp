@@ -156,7 +156,6 @@ public:
             if (!patch) patch = Error{options_.patch + ": " + patch.error().message};
         }
         if (toCopy_) {
-            const interruption::Deferred held;
             if (auto saved = copy_->commit(); !saved)
                 return reportError(ExitCode::Failed, saved.error().message + "; " + options_.image + " is unchanged");
             interruption::setFarewell(farewell());

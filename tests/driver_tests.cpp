@@ -242,6 +242,36 @@ TEST(Driver, AFailingWriteIsReportedAndNeverDone) {
     }
 }
 
+// A program that writes without a lock, just as a click ends: the click
+// reads its bytes back, and says what the image holds instead of "Done.".
+TEST(Driver, BytesThatChangedBeforeTheReadBackAreNoSuccess) {
+    const struct {
+        const char* what;
+        std::int64_t offset;  // of the byte the other program changes
+        const char* says;
+    } rows[] = {
+        {"a record", format::roomDataPos + 5, "it now holds "},
+        {"the text block", format::textBase + 9, "this labyrinth (seed code "},
+    };
+    for (const auto& row : rows) {
+        MemoryFile memory("game.nes", syntheticImage());
+        testing::FaultyFile::Faults faults;
+        faults.duringFlush = [&] { memory.bytes()[static_cast<std::size_t>(row.offset)] ^= 0x40; };
+        testing::FaultyFile rom(memory, faults);
+        MemoryFile text("tgltext.tgl", syntheticText());
+        FixedSeedSource seeds(3);
+        Session session(rom, text, seeds);
+        RecordingHost host;
+        const ClickResult click = savebutClick(session, host);
+        ASSERT_FALSE(click.status.ok()) << row.what;
+        EXPECT_TRUE(click.imageChanged);
+        const std::string& message = click.status.error().message;
+        EXPECT_NE(message.find("game.nes: changed while it was being written"), std::string::npos) << message;
+        EXPECT_NE(message.find(row.says), std::string::npos) << message;
+        EXPECT_EQ(host.statuses.back(), statusFailed);
+    }
+}
+
 TEST(Driver, EveryClickSavesTheImageOnceAndAFailedSaveIsNoSuccess) {
     MemoryFile memory("game.nes", syntheticImage());
     testing::FaultyFile rom(memory, {.failingFlush = 2});

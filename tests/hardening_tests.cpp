@@ -7,8 +7,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <fstream>
+#include <thread>
 
+#include "patch_appliers.h"
 #include "test_support.h"
 #include "writer/driver.h"
 #include "writer/record_format.h"
@@ -199,6 +203,177 @@ TEST(Hardening, AwkwardNamesWorkWhenTheFileExistsAndFailCleanlyWhenNot) {
     const CommandRun tooLong = testing::runCommand(LABYRINTH_CLI, dir.path(), {"write", longName + "xx.nes"});
     EXPECT_EQ(tooLong.exit, 2);
     EXPECT_NE(tooLong.err.find("File name too long"), std::string::npos) << tooLong.err;
+}
+
+// --- One writer at a time, and every output delivered ---------------------------
+
+// A shell script that runs labyrinth-cli ("$0" "$@") under strace, which
+// stretches or breaks one system call (`inject`, such as
+// "fdatasync:delay_exit=2000000:when=3"), and, when `signal` is given,
+// sends it to labyrinth-cli once that call is under way. The status of
+// labyrinth-cli lands in the file "status" of the folder (128 + n for a
+// signal).
+std::vector<std::string> underStrace(const std::string& inject, const std::string& signal = {}) {
+    const std::string call = inject.substr(0, inject.find(':'));
+    const auto when = inject.find(":when=");
+    const std::string nth = when == std::string::npos ? "1" : inject.substr(when + 6);
+    std::string script = "strace -qq -o trace -e trace=" + call + " -e inject=" + inject + " \"$0\" \"$@\" & s=$!; ";
+    if (!signal.empty())
+        script += "i=0; while n=$(grep -c '^" + call + "(' trace 2>/dev/null); [ \"${n:-0}\" -lt " + nth +
+                  " ] && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done; "
+                  "for p in /proc/[0-9]*; do "
+                  "[ \"$(cut -d' ' -f4 $p/stat 2>/dev/null)\" = \"$s\" ] && kill -" + signal + " ${p#/proc/}; done; ";
+    script += "wait $s; echo $? > status; rm -f trace";
+    return {"sh", "-c", script};
+}
+
+int statusOf(const fs::path& folder) {
+    const Bytes text = readFile(folder / "status");
+    return std::stoi(std::string(text.begin(), text.end()));
+}
+
+// The "Seed: N" of a report.
+std::string seedOf(const std::string& report) {
+    const auto at = report.find("Seed: ");
+    if (at == std::string::npos) return {};
+    return report.substr(at + 6, report.find_first_of(" \n", at + 6) - at - 6);
+}
+
+// The image that `write --seed` gives from `image`.
+Bytes writtenWithSeed(const fs::path& folder, const std::string& image, const std::string& seed) {
+    fs::remove(folder / "expected.nes");
+    const CommandRun run = testing::runCommand(LABYRINTH_CLI, folder,
+                                               {"write", image, "--text", "tgltext.tgl", "--seed", seed, "-o", "expected.nes"});
+    EXPECT_EQ(run.exit, 0) << run.err;
+    return readFile(folder / "expected.nes");
+}
+
+bool straceWorks() { return testing::runCommand("strace", "/", {"-qq", "-o", "/dev/null", "true"}).exit == 0; }
+
+TEST(OneWriter, TwoCommandLinesOnOneImageTakeTurnsAndEachPatchCarriesWhatItsReportNames) {
+    ASSERT_TRUE(straceWorks()) << "strace is needed to hold one writer back (scripts/install-deps --test)";
+    TempDir dir;
+    writeFile(dir / "game.nes", syntheticImage());
+    writeFile(dir / "tgltext.tgl", syntheticText());
+    const Bytes original = syntheticImage();
+    // The first writer is held back 1.5 s in its sync, with the image locked.
+    CommandRun first;
+    std::thread held([&] {
+        first = testing::runCommand(LABYRINTH_CLI, dir.path(), {"write", "game.nes", "--seed", "1", "--patch", "a.ips"},
+                                    underStrace("fdatasync:delay_exit=1500000"));
+    });
+    // The second starts once the first is in its sync.
+    for (int i = 0; i < 400; ++i) {
+        std::ifstream trace(dir / "trace");
+        const std::string calls((std::istreambuf_iterator<char>(trace)), std::istreambuf_iterator<char>());
+        if (calls.find("fdatasync(") != std::string::npos) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    const CommandRun second =
+        testing::runCommand(LABYRINTH_CLI, dir.path(), {"write", "game.nes", "--seed", "2", "--patch", "b.ips"});
+    held.join();
+
+    EXPECT_EQ(statusOf(dir.path()), 0) << first.err;
+    EXPECT_EQ(second.exit, 0) << second.err;
+    EXPECT_NE(second.err.find("game.nes: waiting for another program that is using it (up to 10 s)"),
+              std::string::npos) << second.err;
+    // The first patch makes seed 1's labyrinth of the original; the second,
+    // seed 2's of what the first left: neither saw the other's bytes.
+    const auto afterFirst = testing::applyIps(readFile(dir / "a.ips"), original);
+    ASSERT_TRUE(afterFirst.has_value());
+    writeFile(dir / "original.nes", original);
+    EXPECT_EQ(testing::firstDifference(*afterFirst, writtenWithSeed(dir.path(), "original.nes", "1")), "identical");
+    writeFile(dir / "after-first.nes", *afterFirst);
+    const Bytes afterSecond = writtenWithSeed(dir.path(), "after-first.nes", "2");
+    EXPECT_EQ(testing::applyIps(readFile(dir / "b.ips"), *afterFirst), afterSecond);
+    EXPECT_EQ(testing::firstDifference(readFile(dir / "game.nes"), afterSecond), "identical");
+
+    // A writer that gives up waiting writes nothing, and readers wait for writers too.
+    auto other = DiskFile::open((dir / "game.nes").string(), DiskFile::Mode::ReadWrite);
+    ASSERT_TRUE(other.ok() && other.value()->lock(FileLock::Exclusive).value());
+    const Bytes before = readFile(dir / "game.nes");
+    const CommandRun gaveUp = testing::runCommand(LABYRINTH_CLI, dir.path(), {"write", "game.nes", "--wait", "2"});
+    EXPECT_EQ(gaveUp.exit, 2);
+    EXPECT_NE(gaveUp.err.find("waiting for another program"), std::string::npos) << gaveUp.err;
+    EXPECT_NE(gaveUp.err.find("game.nes: another program is using it, still after 2 s of waiting; nothing was written"),
+              std::string::npos) << gaveUp.err;
+    EXPECT_EQ(readFile(dir / "game.nes"), before);
+    for (const char* command : {"show", "verify"}) {
+        const CommandRun reader = testing::runCommand(LABYRINTH_CLI, dir.path(), {command, "game.nes", "--wait", "0"});
+        EXPECT_EQ(reader.exit, 2) << command;
+        EXPECT_NE(reader.err.find("game.nes: another program is writing it"), std::string::npos) << reader.err;
+    }
+    ASSERT_TRUE(other.value()->lock(FileLock::Shared).value());
+    EXPECT_EQ(testing::runCommand(LABYRINTH_CLI, dir.path(), {"verify", "game.nes", "--wait", "0"}).exit, 0)
+        << "readers share the image";
+}
+
+TEST(EveryOutput, AClosedPipeStillGetsEveryFileWrittenAndTheSeedTold) {
+    testing::GameFolder f;
+    // The reader is gone before labyrinth-cli prints its first line.
+    const std::vector<std::string> closedPipe{"sh", "-c", "(sleep 0.3; \"$0\" \"$@\"; echo $? > status) | true"};
+    const CommandRun run = testing::runCommand(
+        LABYRINTH_CLI, f.dir.path(), {"write", "game.nes", "--seed", "5", "--patch", "p.bps", "--spoiler", "s.json",
+                                      "--svg", "m.svg"},
+        closedPipe);
+    EXPECT_EQ(statusOf(f.dir.path()), 1) << run.err;
+    EXPECT_NE(run.err.find("game.nes: the labyrinth's Seed: 5  Seed code: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("standard output: cannot write: Broken pipe"), std::string::npos) << run.err;
+    for (const char* name : {"p.bps", "s.json", "m.svg"}) EXPECT_TRUE(fs::exists(f.dir / name)) << name;
+    EXPECT_EQ(testing::runCommand(LABYRINTH_CLI, f.dir.path(), {"verify", "game.nes", "--seed", "5"}).exit, 0);
+
+    const CommandRun many = testing::runCommand(LABYRINTH_CLI, f.dir.path(), {"generate", "-n", "100000"}, closedPipe);
+    EXPECT_EQ(statusOf(f.dir.path()), 1);
+    EXPECT_EQ(many.err, "labyrinth-cli: standard output: cannot write: Broken pipe\n");
+}
+
+TEST(EveryOutput, SignalsLetAnInPlaceWriteFinishAndLeaveNoTemporaryFile) {
+    ASSERT_TRUE(straceWorks()) << "strace is needed to hold the writer at one step (scripts/install-deps --test)";
+    struct Row {
+        const char* what;
+        std::vector<std::string> args;
+        std::string inject, signal;
+        int status;
+        const char* written;  // the file that holds seed 7's labyrinth afterwards, and whose seed is told; or none
+    };
+    const std::vector<std::string> toCopy{"write", "game.nes", "--seed", "7", "-o", "copy.nes", "--patch", "p.bps"};
+    const Row rows[] = {
+        // In place: the write finishes, its seed is told, the signal ends the program.
+        {"SIGTERM in the sync of an in-place write", {"write", "game.nes", "--seed", "7"},
+         "fdatasync:delay_exit=2000000", "TERM", 128 + SIGTERM, "game.nes"},
+        {"SIGHUP in the sync of an in-place write", {"write", "game.nes", "--seed", "7"},
+         "fdatasync:delay_exit=2000000", "HUP", 128 + SIGHUP, "game.nes"},
+        // A copy appears whole or not at all, and no temporary file stays.
+        {"SIGINT while the copy is saved", toCopy, "fsync:delay_exit=2000000", "INT", 128 + SIGINT, nullptr},
+        {"SIGTERM while the patch is saved, after the copy", toCopy, "fsync:delay_exit=2000000:when=3", "TERM",
+         128 + SIGTERM, "copy.nes"},
+        // A sync that fails after the records were written: the seed first.
+        {"the sync fails", {"write", "game.nes", "--seed", "7"}, "fdatasync:error=EIO", "", 1, "game.nes"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        testing::GameFolder f;
+        const CommandRun run =
+            testing::runCommand(LABYRINTH_CLI, f.dir.path(), row.args, underStrace(row.inject, row.signal));
+        EXPECT_EQ(statusOf(f.dir.path()), row.status) << run.out << run.err;
+        EXPECT_EQ(run.out.find("Done."), std::string::npos) << run.out;
+        for (const auto& entry : fs::directory_iterator(f.dir.path()))
+            EXPECT_NE(entry.path().filename().string().front(), '.') << "left behind: " << entry.path();
+        EXPECT_FALSE(fs::exists(f.dir / "p.bps"));
+        if (row.written == nullptr) {
+            EXPECT_FALSE(fs::exists(f.dir / "copy.nes"));
+        } else {
+            EXPECT_EQ(seedOf(run.out + run.err), "7") << run.out << run.err;
+            if (!row.signal.empty()) {
+                const CommandRun verified =
+                    testing::runCommand(LABYRINTH_CLI, f.dir.path(), {"verify", row.written, "--seed", "7"});
+                EXPECT_EQ(verified.exit, 0) << "the labyrinth is whole: " << verified.out;
+            }
+        }
+        if (std::string(row.written ? row.written : "") != "game.nes") {
+            EXPECT_EQ(readFile(f.dir / "game.nes"), syntheticImage()) << "the image is untouched";
+        }
+    }
 }
 
 }  // namespace

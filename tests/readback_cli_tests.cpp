@@ -244,6 +244,45 @@ TEST_F(ReadbackCli, BadInputGetsAClearErrorAndChangesNothing) {
     EXPECT_FALSE(std::filesystem::exists(dir / "x.png"));
 }
 
+// verify says what it compared the image with: the text file beside it (or
+// none), the labyrinth of a seed byte for byte, a seed code.
+TEST_F(ReadbackCli, VerifyComparesWithTheTextBesideItASeedAndASeedCode) {
+    write();
+    for (const char* folder : {"other", "alone"}) {
+        std::filesystem::create_directory(dir / folder);
+        std::filesystem::copy_file(dir / "game.nes", dir / folder / "game.nes");
+    }
+    auto otherText = testing::syntheticText();
+    otherText[100] ^= 1;
+    writeFile(dir / "other" / "tgltext.tgl", otherText);
+    const std::string code = field(cli(dir, "show game.nes").out, "Seed code");
+    const struct {
+        std::string args;
+        int exit;
+        std::vector<std::string> says;
+    } cases[] = {
+        {"verify game.nes", 0, {"game.nes: text block compared with tgltext.tgl\n", "complete and consistent"}},
+        {"verify other/game.nes", 1,
+         {"other/game.nes: the text block differs from the text file in 1 of 446 bytes, first at offset 87724",
+          "text block compared with other/tgltext.tgl", "other/game.nes: 1 problem"}},
+        {"verify alone/game.nes", 0, {"alone/game.nes: text block not compared: there is no tgltext.tgl beside it"}},
+        {"verify game.nes --seed 42", 0, {"compared byte for byte with the labyrinth of seed 42\n"}},
+        {"verify game.nes --seed 43", 1,
+         {"game.nes: the room records differ from the labyrinth that seed 43 writes in "}},
+        {"verify game.nes --code '" + code + "'", 0, {"complete and consistent"}},
+        {"verify game.nes --code 'ACORN  acorn acorn acorn'", 1,
+         {"game.nes: the labyrinth has the seed code " + code + ", not acorn acorn acorn acorn"}},
+        {"verify game.nes --code 'not a code'", 2, {"the seed code must be 4 words of the seed-code list"}},
+        {"verify game.nes --seed 42 --code 'acorn acorn acorn acorn'", 2, {"excludes"}},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = cli(dir, c.args);
+        EXPECT_EQ(run.exit, c.exit) << c.args << "\n" << run.out << run.err;
+        for (const std::string& said : c.says)
+            EXPECT_NE((run.out + run.err).find(said), std::string::npos) << c.args << "\n" << run.out << run.err;
+    }
+}
+
 TEST_F(ReadbackCli, PictureToAMissingFolderIsRefusedBeforeTheWrite) {
     const auto before = readFile(dir / "game.nes");
     const CliRun run = cli(dir, "write game.nes --seed 3 --png nowhere/map.png");

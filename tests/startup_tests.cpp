@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QInputDialog>
+#include <QLabel>
+#include <QPushButton>
 #include <QTimer>
 #include <filesystem>
 #include <functional>
@@ -14,8 +17,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include "app/startup.h"
+#include "window/form2.h"
 #include "writer/record_format.h"
+#include "writer/verify.h"
 #include "qt_test_app.h"
 #include "test_support.h"
 
@@ -382,6 +389,34 @@ TEST(StartupGuard, AnythingAnEventHandlerThrowsBecomesAMessageNotAnAbort) {
         ASSERT_EQ(seen.messages.size(), 1) << row.what;
         EXPECT_EQ(seen.titles[0], QStringLiteral("Vrelmak - Dunmere"));
         EXPECT_TRUE(seen.messages[0].contains(QString::fromUtf8(row.says))) << seen.messages[0].toStdString();
+    }
+}
+
+// SIGINT, SIGTERM and SIGHUP close the window as the user would: a click in
+// progress completes first, and the image holds its whole labyrinth.
+TEST(StartupSignals, ASignalDuringAClickLetsItFinishThenClosesTheWindow) {
+    for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        testing::GameFolder folder;
+        auto image = DiskFile::open((folder.dir / "game.nes").string(), DiskFile::Mode::ReadWrite);
+        auto text = DiskFile::open((folder.dir / "tgltext.tgl").string(), DiskFile::Mode::ReadOnly);
+        ASSERT_TRUE(image.ok() && text.ok());
+        testing::FaultyFile::Faults faults;
+        faults.duringFlush = [sig] { ::raise(sig); };
+        window::Form2 form(std::make_unique<testing::FaultyFile>(*image.value(), faults), std::move(text.value()),
+                           std::make_unique<FixedSeedSource>(4), [](QWidget*, const QString&) {});
+        const CloseOnSignal closer(form);
+        form.show();
+        ::testing::internal::CaptureStdout();
+        form.savebut()->click();
+        ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ(form.Label1()->text(), QStringLiteral("Done.")) << sig;
+        EXPECT_TRUE(form.filesOpen()) << "nothing is closed during the click";
+        for (int i = 0; i < 100 && form.filesOpen(); ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        EXPECT_FALSE(form.filesOpen()) << sig;
+        EXPECT_FALSE(form.isVisible()) << sig;
+        EXPECT_EQ(closer.caught(), sig);
+        const auto written = testing::readFile(folder.dir / "game.nes");
+        EXPECT_TRUE(verifyImage({written, testing::syntheticText(), std::nullopt}).empty()) << sig;
     }
 }
 

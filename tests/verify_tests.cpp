@@ -12,6 +12,7 @@
 #include "writer/decoder.h"
 #include "writer/readback.h"
 #include "writer/record_format.h"
+#include "writer/seed_code.h"
 #include "writer/verify.h"
 
 namespace labyrinth {
@@ -55,6 +56,34 @@ TEST(VerifyWritten, LeftoversOfARejectedAttemptAreNoChange) {
     EXPECT_TRUE(verifyAll(w, image).empty()) << describe(verifyAll(w, image));
     image[static_cast<std::size_t>(writerRegionEnd())] ^= 1;
     EXPECT_TRUE(reports(verifyAll(w, image), Check::Unchanged));
+}
+
+// Only a comparison with what the seed writes sees a byte changed within its
+// range (a random byte, an area number that still names an area): the seed
+// check refuses a change of any byte the click wrote, leftovers of its
+// rejected attempts included, and accepts the image as written.
+TEST(VerifySeed, EveryByteTheClickWroteIsComparedAndNothingElse) {
+    const auto w = writtenImage(8);
+    EXPECT_TRUE(checkSeed(w.image, 8).empty()) << describe(checkSeed(w.image, 8));
+    EXPECT_TRUE(reports(checkSeed(w.image, 9), Check::Seed));
+    const auto written = writtenBySeed(8);
+    ASSERT_EQ(written.size(), static_cast<std::size_t>(w.click.longestStream));
+    ASSERT_GT(written.size(), w.click.stream.size()) << "a seed whose rejected attempt left bytes behind";
+    const auto begin = static_cast<std::size_t>(format::roomDataPos);
+    for (std::size_t i = begin; i < begin + written.size(); ++i) {
+        auto image = w.image;
+        image[i] ^= 1;
+        const auto problems = checkSeed(image, 8);
+        ASSERT_EQ(problems.size(), 1U) << "offset " << i;
+        EXPECT_NE(problems[0].message.find("in 1 byte, first at offset " + std::to_string(i)), std::string::npos)
+            << problems[0].message;
+    }
+    auto image = w.image;
+    image[begin + written.size()] ^= 1;  // never written by this click: the original's byte
+    EXPECT_TRUE(checkSeed(image, 8).empty());
+
+    EXPECT_TRUE(checkSeedCode(w.image, seedCode(w.click.stream)).empty());
+    EXPECT_TRUE(reports(checkSeedCode(w.image, "acorn acorn acorn acorn"), Check::Seed));
 }
 
 // The first cell in scan order that satisfies `wanted`.

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QFontInfo>
 #include <QImage>
@@ -18,14 +21,18 @@
 #include <functional>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "qt_test_app.h"
 #include "test_support.h"
 #include "window/form2.h"
 #include "window/room_cell.h"
 #include "window/room_info.h"
+#include "writer/decoder.h"
 #include "writer/encoder.h"
+#include "writer/readback.h"
 #include "writer/record_format.h"
+#include "writer/seed_code.h"
 #include "writer/verify.h"
 
 #ifndef LABYRINTH_CLI
@@ -83,6 +90,7 @@ protected:
     TempDir dir;
     fs::path imagePath = dir / "game.nes";
     fs::path textPath = dir / "tgltext.tgl";
+    std::unique_ptr<DiskFile> innerRom;  // under a test's own file layer; outlives the window
     std::unique_ptr<Form2> form;
     QStringList errors;
 };
@@ -454,6 +462,9 @@ TEST_F(WindowTest, AFailedWriteTellsNoSeedAndTakesTheLastOneBack) {
     EXPECT_TRUE(form->Label1()->toolTip().isEmpty()) << "the image no longer holds the labyrinth of that seed";
 }
 
+// Another program that holds the image's lock, as labyrinth-cli does while it writes.
+std::unique_ptr<DiskFile> otherProgram;
+
 // A file that changes behind the window's back makes the click fail with a
 // message that names it; the status line never says "Done." then.
 struct FailureRow {
@@ -475,6 +486,15 @@ TEST_F(WindowTest, ClickOnAFileThatChangedReportsItAndWritesNothing) {
          },
          "was replaced by another file"},
         {"text file removed", "tgltext.tgl", [](const fs::path& f) { fs::remove(f); }, "was removed"},
+        // The same words as labyrinth-cli gives when it opens such an image.
+        {"image made read-only", "game.nes", [](const fs::path& f) { ::chmod(f.c_str(), 0444); },
+         ::geteuid() == 0 ? "is marked read-only" : "cannot open: Permission denied"},
+        {"image being written by another program", "game.nes",
+         [](const fs::path& f) {
+             otherProgram = std::move(DiskFile::open(f.string(), DiskFile::Mode::ReadOnly).value());
+             ASSERT_TRUE(otherProgram->lock(FileLock::Shared).value());
+         },
+         "another program is using it right now"},
     };
     for (const auto& row : table) {
         SetUp();
@@ -491,7 +511,50 @@ TEST_F(WindowTest, ClickOnAFileThatChangedReportsItAndWritesNothing) {
         EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor) << row.what;
         EXPECT_EQ(readFile(imagePath), before) << row.what;
         errors.clear();
+        otherProgram.reset();
+        ::chmod(imagePath.c_str(), 0644);
     }
+}
+
+// One writer at a time: labyrinth-cli, started while the window's click
+// holds the image, waits until the click is done; each then names the
+// labyrinth that the file held when it finished.
+TEST_F(WindowTest, TheCommandLineWaitsForTheClickAndEachReportNamesWhatTheFileHeld) {
+    innerRom = std::move(DiskFile::open(imagePath.string(), DiskFile::Mode::ReadWrite).value());
+    testing::CommandRun cli;
+    std::thread other;
+    std::vector<std::uint8_t> duringTheClick;
+    testing::FaultyFile::Faults faults;
+    faults.duringFlush = [&] {
+        if (other.joinable()) return;
+        other = std::thread([&] { cli = testing::runCommand(LABYRINTH_CLI, dir.path(), {"write", "game.nes"}); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // it says that it waits after a second
+        duringTheClick = readFile(imagePath);
+    };
+    form = std::make_unique<Form2>(std::make_unique<testing::FaultyFile>(*innerRom, faults),
+                                   std::move(DiskFile::open(textPath.string(), DiskFile::Mode::ReadOnly).value()),
+                                   std::make_unique<DerivedSeedSource>(5),
+                                   [this](QWidget*, const QString& message) { errors.push_back(message); });
+    showForm();
+    ::testing::internal::CaptureStdout();
+    form->savebut()->click();
+    const std::string windowLine = ::testing::internal::GetCapturedStdout();
+    other.join();
+
+    EXPECT_EQ(form->Label1()->text(), QStringLiteral("Done.")) << errors.join(' ').toStdString();
+    const auto& stream = form->lastClick().stream;
+    EXPECT_TRUE(std::equal(stream.begin(), stream.end(), duringTheClick.begin() + format::roomDataPos))
+        << "the command line wrote while the window held the image";
+    EXPECT_NE(windowLine.find("Code: " + seedCode(stream)), std::string::npos) << windowLine;
+
+    EXPECT_EQ(cli.exit, 0) << cli.err;
+    EXPECT_NE(cli.err.find("game.nes: waiting for another program that is using it"), std::string::npos) << cli.err;
+    const auto now = readFile(imagePath);
+    const auto held = decodeStream(now);
+    ASSERT_TRUE(held.ok());
+    EXPECT_NE(cli.out.find("Seed code: " + seedCode(writtenStream(now, held.value())) + "\n"), std::string::npos)
+        << cli.out;
+    EXPECT_TRUE(imageProblems(imagePath, textPath).empty());
 }
 
 // --- Room information -----------------------------------------------------------

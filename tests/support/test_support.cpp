@@ -80,8 +80,15 @@ Status FaultyFile::writeAt(std::int64_t offset, std::span<const std::uint8_t> da
 }
 
 Status FaultyFile::flush() {
+    if (faults_.duringFlush) faults_.duringFlush();
     if (++flushes_ == faults_.failingFlush) return systemError(name(), "cannot save the changes", EIO);
     return inner_.flush();
+}
+
+Result<bool> FaultyFile::lock(FileLock kind) {
+    auto taken = inner_.lock(kind);
+    if (taken && taken.value()) held_ = kind;
+    return taken;
 }
 
 void RecordingHost::setLinkLine(int index, const LinkLine& line) {

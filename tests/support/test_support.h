@@ -68,13 +68,16 @@ std::vector<std::string> invariantProblems(const Labyrinth& model, ModelStage st
 
 /// A file layer that fails on purpose: the n-th write as a full disk
 /// would, the n-th read as a failing disk would, the n-th flush as a disk
-/// that loses the data late (counted from 1; 0 never).
+/// that loses the data late (counted from 1; 0 never). `duringFlush` runs
+/// inside every flush, while a click holds the file: what another program
+/// or a signal might do just then. Locks go to the inner file.
 class FaultyFile final : public RandomAccessFile {
 public:
     struct Faults {
         int failingWrite = 0;
         int failingRead = 0;
         int failingFlush = 0;
+        std::function<void()> duringFlush = nullptr;
     };
     FaultyFile(RandomAccessFile& inner, Faults faults) : inner_(inner), faults_(faults) {}
     const std::string& name() const override { return inner_.name(); }
@@ -82,6 +85,8 @@ public:
     Status writeAt(std::int64_t offset, std::span<const std::uint8_t> data) override;
     Result<std::int64_t> size() override { return inner_.size(); }
     Status flush() override;
+    Status checkWritable() override { return inner_.checkWritable(); }
+    Result<bool> lock(FileLock kind) override;
     int writes() const { return writes_; }
     int flushes() const { return flushes_; }
 
