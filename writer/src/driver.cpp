@@ -118,7 +118,7 @@ Status readBack(RandomAccessFile& rom, const std::vector<std::uint8_t>& stream,
                 std::vector<std::uint8_t>& buffer) {
     buffer.resize(static_cast<std::size_t>(format::textEnd - format::roomDataPos));
     if (auto read = rom.readAt(format::roomDataPos, buffer); !read) return read;
-    const auto textAt = buffer.begin() + (format::textBase - format::roomDataPos);
+    const auto textAt = buffer.begin() + static_cast<std::ptrdiff_t>(format::textBase - format::roomDataPos);
     const bool records = std::equal(stream.begin(), stream.end(), buffer.begin());
     const bool text = std::equal(textBlock.begin(), textBlock.end(), textAt);
     if (records && text) return {};
@@ -189,8 +189,8 @@ std::vector<std::uint8_t> writtenBySeed(std::uint64_t seed) {
     auto session = std::make_unique<Session>(rom, text, seeds);
     SilentDriverHost host;
     const ClickResult& click = savebutClick(*session, host);
-    const auto first = rom.bytes().begin() + format::roomDataPos;
-    return {first, first + (click.status ? click.longestStream : 0)};
+    const auto first = rom.bytes().begin() + static_cast<std::ptrdiff_t>(format::roomDataPos);
+    return {first, first + static_cast<std::ptrdiff_t>(click.status ? click.longestStream : 0)};
 }
 
 }  // namespace labyrinth
