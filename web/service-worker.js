@@ -13,10 +13,10 @@ const cacheName = cachePrefix + build;
 const pageFiles = [@PAGE_FILES@];
 
 self.addEventListener('install', (event) => {
-  // `reload`: straight from the server, never from the browser's HTTP cache,
-  // so that the cache holds this build's files.
+  // `no-cache`: checked with the server, never taken unasked from the
+  // browser's HTTP cache, so that the cache holds this build's files.
   event.waitUntil(caches.open(cacheName).then((cache) =>
-    cache.addAll(pageFiles.map((file) => new Request(file, { cache: 'reload' })))));
+    cache.addAll(pageFiles.map((file) => new Request(file, { cache: 'no-cache' })))));
 });
 
 self.addEventListener('activate', (event) => {

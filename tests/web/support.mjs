@@ -88,6 +88,15 @@ export async function launchChromium() {
   };
 }
 
+/// Debian's Chromium for pages that each start from nothing: every
+/// `browser.newContext()` is a fresh profile, with no cache, no stored files
+/// and no service worker. Resolves to the browser.
+export async function launchBrowser() {
+  const { chromium } = await import('playwright-core');
+  return chromium.launch({ executablePath: process.env.CHROMIUM || '/usr/bin/chromium', headless: true,
+    args: chromiumFlags });
+}
+
 /// The command line's write of `image` with `seed` into a copy, with its BPS
 /// patch: the written bytes, the patch's bytes and the report.
 export function nativeWrite(dir, imageName, seed, textName = 'tgltext.tgl') {
