@@ -448,11 +448,23 @@ const store = {
       request.onerror = () => reject(request.error);
     });
   },
-  // Whether anything was ever kept, asked without creating the database:
-  // a first visit does not wait for the browser to set one up.
-  async exists() {
-    if (!indexedDB.databases) return true;
-    return (await indexedDB.databases()).some((db) => db.name === this.name);
+  // Whether files are kept, from a mark beside them that is read at once:
+  // a page with nothing to restore does not wait for the browser to open
+  // (on a first visit: to create) the database.
+  marked() {
+    try {
+      return localStorage.getItem(this.name) === 'files';
+    } catch {
+      return true;  // no such storage here: the database itself will say
+    }
+  },
+  mark(kept) {
+    try {
+      if (kept) localStorage.setItem(this.name, 'files');
+      else localStorage.removeItem(this.name);
+    } catch {
+      // The mark only saves time; the files themselves are in the database.
+    }
   },
   async run(mode, work) {
     const db = await this.open();
@@ -496,6 +508,7 @@ async function saveFiles() {
       const read = file && labyrinth ? await readFile(file, slot) : { ok: false };
       if (!read.ok) continue;
       await store.save(key, file, read.bytes);
+      store.mark(true);
       names.push(file.name);
     }
     showRemembered(names);
@@ -513,6 +526,7 @@ async function forgetFiles() {
   } catch {
     // Nothing was kept.
   }
+  store.mark(false);
   showRemembered([]);
   remembered.hidden = false;
   remembered.textContent = 'This browser no longer keeps your files.';
@@ -520,7 +534,7 @@ async function forgetFiles() {
 
 async function restoreFiles() {
   try {
-    if (!(await store.exists())) return;
+    if (!store.marked()) return;
     const names = [];
     for (const [key, input] of [['rom', romInput], ['text', textInput]]) {
       const kept = await store.load(key);
