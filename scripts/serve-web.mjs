@@ -17,6 +17,7 @@ const types = {
   '.svg': 'image/svg+xml',
   '.png': 'image/png',
   '.json': 'application/json',
+  '.webmanifest': 'application/manifest+json',
 };
 
 // Starts serving `root`; resolves to the server and its address once it
