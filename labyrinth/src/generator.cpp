@@ -134,15 +134,22 @@ public:
             probePass(m_, rng_);
             if (orderAreas(m_, host_)) break;
         }
-        m_.linkPass = 1;
-        for (auto& row : m_.areaLinks) row.fill(0);
-        std::fill_n(m_.corridorUsed.begin(), 14, std::int16_t{0});
+        startLinkPass();
         probePass(m_, rng_);
         copyFinalAreas(m_);
         return result;
     }
 
 private:
+    // The link pass starts from no recorded link and no link number given:
+    // the survey's records are cleared, and `corridorUsed` over the slots of
+    // the area tables (the rest holds 0 from the reset).
+    void startLinkPass() {
+        m_.linkPass = 1;
+        for (auto& row : m_.areaLinks) row.fill(0);
+        std::fill_n(m_.corridorUsed.begin(), areaTableSize, std::int16_t{0});
+    }
+
     void resetAndAnchor(std::uint64_t seed) {
         m_.corridorUsed.fill(0);
         m_.markCount = markCountStart;
@@ -301,7 +308,7 @@ void probePass(Labyrinth& m_, Random& rng_) {
     // Per area, the areas that its rule no longer takes (recorded at all for
     // the survey, recorded as 1 for links), and the areas already linked
     // into: kept beside `areaLinks` and `corridorUsed`, which stay the record.
-    std::array<AreaSet, 14> taken{};
+    std::array<AreaSet, areaTableSize> taken{};
     for (std::size_t a = 0; a < taken.size(); ++a)
         for (std::size_t b = 0; b < taken.size(); ++b) {
             const auto record = m_.areaLinks[a][b];

@@ -72,13 +72,13 @@ private:
         auto at = [&](int i) { return byte(pos + i); };
         // A carries area and doors; D carries 8 and doors, the area follows.
         auto takeA = [&] {
-            cell.area = static_cast<std::uint8_t>(at(1) & 0x0F);
-            cell.doors = static_cast<std::uint8_t>(at(1) >> 4U);
+            cell.area = format::lowNibble(at(1));
+            cell.doors = format::highNibble(at(1));
         };
         auto takeD = [&]() -> Status {
-            if ((at(1) & 0x0F) != format::packedDLowNibble)
+            if (format::lowNibble(at(1)) != format::packedDLowNibble)
                 return bad(pos + 1, "door byte " + std::to_string(at(1)) + " does not end in the nibble 8");
-            cell.doors = static_cast<std::uint8_t>(at(1) >> 4U);
+            cell.doors = format::highNibble(at(1));
             cell.area = at(2);
             return {};
         };

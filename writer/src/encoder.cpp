@@ -74,7 +74,7 @@ private:
             --m_.itemCount;
             emit(RecordKind::Item, {d, area, code, r, format::itemTail1, format::itemTail2});
             ++stats_.items;
-        } else if (std::popcount(w_.cellDoors) == 1) {  // a dead end: one door
+        } else if (doorCount(w_.cellDoors) == 1) {  // a dead end: one door
             if (m_.markCount > markCountLimit) m_.markCount = markCountStart;
             emit(RecordKind::DeadEnd, {d, area, m_.markCount});
             ++m_.markCount;
@@ -149,7 +149,7 @@ EncodeStats encodeRooms(Labyrinth& model, WriterState& writer, Random& rng, std:
 bool streamComplete(const Labyrinth& model, const WriterState& writer) {
     // Flags 0..10 of both lists: link numbers 1..10 (0 is never given) and
     // area marks 0..10, 21 flags in all.
-    constexpr int allPresent = 21;
+    constexpr int allPresent = (areaCount - 1) + areaCount;
     int sum = 0;
     for (std::size_t i = 0; i < areaCount; ++i) sum += model.corridorUsed[i] + writer.areaMarkWritten[i];
     return sum >= allPresent;

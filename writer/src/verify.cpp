@@ -200,81 +200,26 @@ private:
 
     // Dead-end numbers, item codes and sequence numbers are handed out in scan
     // order, so each one follows from how many came before it.
-    void checkScanOrderNumbers() {
-        constexpr int deadEndSpan = markCountLimit - markCountStart + 1;
+    struct ScanOrder {
         int deadEnds = 0;
         int items = 0;
         int sequences = 0;
-        std::array<bool, 16> sequenceArea{};
-        std::array<bool, 16> tagArea{};
+        std::array<bool, format::nibbleValues> sequenceArea{};  // areas come from a nibble
+        std::array<bool, format::nibbleValues> tagArea{};
+    };
+
+    void checkScanOrderNumbers() {
+        ScanOrder order;
         for (int y = 0; y < mazeSize; ++y)
             for (int x = 0; x < mazeSize && known(x, y); ++x) {
-                const DecodedCell& cell = s_.at(x, y);
-                const auto areaFlag = static_cast<std::size_t>(cell.area & 0x0FU);
-                const bool oneDoor = doorCount(cell.doors) == 1;
-                switch (cell.kind) {
-                    case RecordKind::DeadEnd: {
-                        const int expected = markCountStart + deadEnds % deadEndSpan;
-                        ++deadEnds;
-                        if (!oneDoor)
-                            fail(Check::DeadEnds, "dead end " + room(x, y) + " has " +
-                                                      std::to_string(doorCount(cell.doors)) + " doors instead of one");
-                        if (cell.deadEnd != expected)
-                            fail(Check::DeadEnds, "dead end " + room(x, y) + " is numbered " +
-                                                      std::to_string(cell.deadEnd) + " instead of " +
-                                                      std::to_string(expected));
-                        break;
-                    }
-                    case RecordKind::Item: {
-                        if (items >= maxItemRooms) {
-                            fail(Check::Items, "item " + room(x, y) + " is item room " + std::to_string(items + 1) +
-                                                   "; there are at most " + std::to_string(maxItemRooms));
-                        } else {
-                            const int expected = itemTable[static_cast<std::size_t>(format::itemIndexStart - items)];
-                            if (cell.itemCode != expected)
-                                fail(Check::Items, "item " + room(x, y) + " holds item code " +
-                                                       std::to_string(cell.itemCode) + " instead of " +
-                                                       std::to_string(expected));
-                        }
-                        ++items;
-                        checkRandomByte(x, y);
-                        if (cell.fixedA != format::itemTail1 || cell.fixedB != format::itemTail2)
-                            fail(Check::RecordBytes, "item " + room(x, y) + " ends in " + std::to_string(cell.fixedA) +
-                                                         ", " + std::to_string(cell.fixedB) + " instead of " +
-                                                         std::to_string(format::itemTail1) + ", " +
-                                                         std::to_string(format::itemTail2));
-                        break;
-                    }
-                    case RecordKind::Sequence: {
-                        const int expected = format::seqNoStart + sequences;
-                        ++sequences;
-                        const std::string what = "sequence record of " + room(x, y);
-                        if (expected > format::seqNoLast) {
-                            fail(Check::Sequences, what + " is number " + std::to_string(sequences) +
-                                                       "; a stream holds at most " +
-                                                       std::to_string(format::seqNoLast - format::seqNoStart + 1));
-                        } else if (cell.sequence != expected) {
-                            fail(Check::Sequences, what + " is numbered " + std::to_string(cell.sequence) +
-                                                       " instead of " + std::to_string(expected));
-                        }
-                        const int s = cell.sequence < format::seqNoSwitch ? format::seqEarly : format::seqLate;
-                        if (cell.sequenceS != s)
-                            fail(Check::Sequences, what + " has S " + std::to_string(cell.sequenceS) + " instead of " +
-                                                       std::to_string(s));
-                        if (std::exchange(sequenceArea[areaFlag], true))
-                            fail(Check::Sequences, what + " is the second in area " + std::to_string(cell.area));
-                        if (oneDoor) lotteryOnOneDoor(x, y);
-                        break;
-                    }
-                    case RecordKind::Tag:
-                        if (std::exchange(tagArea[areaFlag], true))
-                            fail(Check::Sequences, "tag record of " + room(x, y) + " is the second in area " +
-                                                       std::to_string(cell.area));
-                        if (oneDoor) lotteryOnOneDoor(x, y);
-                        break;
+                switch (s_.at(x, y).kind) {
+                    case RecordKind::DeadEnd: checkDeadEnd(x, y, order); break;
+                    case RecordKind::Item: checkItem(x, y, order); break;
+                    case RecordKind::Sequence: checkSequence(x, y, order); break;
+                    case RecordKind::Tag: checkTag(x, y, order); break;
                     case RecordKind::Plain:
                         checkRandomByte(x, y);
-                        if (oneDoor) lotteryOnOneDoor(x, y);
+                        checkLotteryRoom(x, y);
                         break;
                     case RecordKind::Start:
                     case RecordKind::Empty:
@@ -285,9 +230,74 @@ private:
             }
     }
 
-    void lotteryOnOneDoor(int x, int y) {
-        fail(Check::DeadEnds, room(x, y) + " has one door but a " + recordKindName(s_.at(x, y).kind) +
-                                  " record instead of a dead end");
+    void checkDeadEnd(int x, int y, ScanOrder& order) {
+        constexpr int deadEndSpan = markCountLimit - markCountStart + 1;
+        const DecodedCell& cell = s_.at(x, y);
+        const int expected = markCountStart + order.deadEnds % deadEndSpan;
+        ++order.deadEnds;
+        if (doorCount(cell.doors) != 1)
+            fail(Check::DeadEnds, "dead end " + room(x, y) + " has " + std::to_string(doorCount(cell.doors)) +
+                                      " doors instead of one");
+        if (cell.deadEnd != expected)
+            fail(Check::DeadEnds, "dead end " + room(x, y) + " is numbered " + std::to_string(cell.deadEnd) +
+                                      " instead of " + std::to_string(expected));
+    }
+
+    void checkItem(int x, int y, ScanOrder& order) {
+        const DecodedCell& cell = s_.at(x, y);
+        if (order.items >= maxItemRooms) {
+            fail(Check::Items, "item " + room(x, y) + " is item room " + std::to_string(order.items + 1) +
+                                   "; there are at most " + std::to_string(maxItemRooms));
+        } else {
+            const int expected = itemTable[static_cast<std::size_t>(format::itemIndexStart - order.items)];
+            if (cell.itemCode != expected)
+                fail(Check::Items, "item " + room(x, y) + " holds item code " + std::to_string(cell.itemCode) +
+                                       " instead of " + std::to_string(expected));
+        }
+        ++order.items;
+        checkRandomByte(x, y);
+        if (cell.fixedA != format::itemTail1 || cell.fixedB != format::itemTail2)
+            fail(Check::RecordBytes, "item " + room(x, y) + " ends in " + std::to_string(cell.fixedA) + ", " +
+                                         std::to_string(cell.fixedB) + " instead of " +
+                                         std::to_string(format::itemTail1) + ", " + std::to_string(format::itemTail2));
+    }
+
+    void checkSequence(int x, int y, ScanOrder& order) {
+        const DecodedCell& cell = s_.at(x, y);
+        const int expected = format::seqNoStart + order.sequences;
+        ++order.sequences;
+        const std::string what = "sequence record of " + room(x, y);
+        if (expected > format::seqNoLast) {
+            fail(Check::Sequences, what + " is number " + std::to_string(order.sequences) +
+                                       "; a stream holds at most " +
+                                       std::to_string(format::seqNoLast - format::seqNoStart + 1));
+        } else if (cell.sequence != expected) {
+            fail(Check::Sequences, what + " is numbered " + std::to_string(cell.sequence) + " instead of " +
+                                       std::to_string(expected));
+        }
+        const int s = cell.sequence < format::seqNoSwitch ? format::seqEarly : format::seqLate;
+        if (cell.sequenceS != s)
+            fail(Check::Sequences, what + " has S " + std::to_string(cell.sequenceS) + " instead of " +
+                                       std::to_string(s));
+        if (std::exchange(order.sequenceArea[format::lowNibble(cell.area)], true))
+            fail(Check::Sequences, what + " is the second in area " + std::to_string(cell.area));
+        checkLotteryRoom(x, y);
+    }
+
+    void checkTag(int x, int y, ScanOrder& order) {
+        const DecodedCell& cell = s_.at(x, y);
+        if (std::exchange(order.tagArea[format::lowNibble(cell.area)], true))
+            fail(Check::Sequences, "tag record of " + room(x, y) + " is the second in area " +
+                                       std::to_string(cell.area));
+        checkLotteryRoom(x, y);
+    }
+
+    // A room that the lottery gave its record can have no single door: the
+    // dead-end record comes first.
+    void checkLotteryRoom(int x, int y) {
+        if (doorCount(s_.at(x, y).doors) == 1)
+            fail(Check::DeadEnds, room(x, y) + " has one door but a " + recordKindName(s_.at(x, y).kind) +
+                                      " record instead of a dead end");
     }
 
     void checkRandomByte(int x, int y) {
@@ -430,17 +440,8 @@ Result<std::vector<Problem>> verifyImageFile(RandomAccessFile& image, std::optio
     if (!region) return region.error();
     const std::vector<std::uint8_t>& bytes = region.value();
 
-    const bool magic = bytes.size() >= format::imageMagic.size() &&
-                       std::equal(format::imageMagic.begin(), format::imageMagic.end(), bytes.begin());
-    if (!magic) problems.push_back({Check::Image, "the image does not start with \"NES\" and 0x1A"});
-    if (size.value() < format::minImageSize) {
-        problems.push_back({Check::Image, "the image is " + std::to_string(size.value()) +
-                                              " bytes long; it needs at least " + std::to_string(format::minImageSize)});
-        return problems;
-    }
-    if ((bytes[format::headerFlagsOffset] & format::trainerFlag) != 0)
-        problems.push_back({Check::Image, "the header announces a " + std::to_string(format::trainerSize) +
-                                              "-byte trainer, so the labyrinth cannot lie at its offsets"});
+    for (std::string& problem : imageProblems(size.value(), bytes)) problems.push_back({Check::Image, std::move(problem)});
+    if (size.value() < format::minImageSize) return problems;
 
     const PartialStream decoded = decodeAsFarAsPossible(bytes);
     if (!decoded.status) problems.push_back({Check::Records, decoded.status.error().message});

@@ -4,7 +4,9 @@
 // players and maintainers of the tool know them by.
 
 #include <array>
+#include <bit>
 #include <cassert>
+#include <cstddef>
 #include <cstdint>
 
 namespace labyrinth {
@@ -37,6 +39,23 @@ inline constexpr std::uint8_t areaZeroMark = 21;
 /// `mapLink` of a room that no link leaves from.
 inline constexpr std::int16_t noLink = 99;
 
+/// Slots of the model's lists, as players and maintainers of the tool know
+/// them; code that walks a list takes its size from here.
+/// The per-area lists `areaX`, `areaY` and `areaMarked`: area numbers 0..12.
+inline constexpr std::size_t areaListSize = 13;
+/// The area tables `areaLinks` (each way), `areaOrder` and the writer's
+/// per-area flags: 0..13. The link pass clears `corridorUsed` over as many.
+inline constexpr std::size_t areaTableSize = 14;
+/// The flag lists by link or area number, `corridorUsed` and the writer's
+/// `areaMarkWritten`: 0..20.
+inline constexpr std::size_t flagListSize = 21;
+/// `visitList`: 0..50.
+inline constexpr std::size_t visitListSize = 51;
+/// `itemList`: 0..31, of which the item table fills the first 29.
+inline constexpr std::size_t itemListSize = 32;
+static_assert(areaListSize > noArea && areaTableSize > noArea, "every area number, `noArea` too, has its slot");
+static_assert(flagListSize > areaCount && visitListSize > areaCount, "every link and area number has its flag");
+
 /// Growth marks at most this many item rooms.
 inline constexpr std::int16_t maxItemRooms = 28;
 /// `markCount` starts here; growth marks 44 rooms while it is below the limit
@@ -48,6 +67,8 @@ inline constexpr std::uint8_t markCountLimit = 32;
 inline constexpr std::array<std::uint8_t, 29> itemTable{
     8, 55, 42, 52, 6, 44, 51, 41, 43, 1, 38, 33, 2, 36, 46,
     5, 35, 53, 45, 2, 37, 57, 54, 49, 56, 47, 40, 3, 48};
+static_assert(itemTable.size() <= itemListSize && itemTable.size() > maxItemRooms,
+              "the writer takes item codes from index `maxItemRooms` down");
 
 /// Door bits of `mapDoors`, by the neighbour the door leads to.
 inline constexpr std::uint8_t doorSouth = 1;  // toward (x, y + 1)
@@ -79,6 +100,9 @@ inline constexpr std::array<Direction, 5> directions{{
 
 /// The four sides of a cell in the order of their door bits 1, 2, 4, 8.
 inline constexpr std::array<Direction, 4> doorSides{directions[3], directions[1], directions[2], directions[4]};
+
+/// Number of doors in a mask (0..4).
+constexpr int doorCount(std::uint8_t doors) { return std::popcount(static_cast<unsigned>(doors & 0x0FU)); }
 
 constexpr bool insideMaze(int x, int y) { return x >= 0 && y >= 0 && x < mazeSize && y < mazeSize; }
 
@@ -118,15 +142,15 @@ struct Labyrinth {
     std::array<std::uint8_t, entryListSize> entryY{};
 
     // Per area: growth head and whether its numbered room exists (99 until then).
-    std::array<std::uint8_t, 13> areaX{};
-    std::array<std::uint8_t, 13> areaY{};
-    std::array<std::uint8_t, 13> areaMarked{};
+    std::array<std::uint8_t, areaListSize> areaX{};
+    std::array<std::uint8_t, areaListSize> areaY{};
+    std::array<std::uint8_t, areaListSize> areaMarked{};
 
     // Linking and ordering.
-    std::array<std::array<std::uint8_t, 14>, 14> areaLinks{};  // (from, to)
-    std::array<std::int16_t, 21> corridorUsed{};               // per link number
-    std::array<std::uint8_t, 14> areaOrder{};
-    std::array<std::uint8_t, 51> visitList{};
+    std::array<std::array<std::uint8_t, areaTableSize>, areaTableSize> areaLinks{};  // (from, to)
+    std::array<std::int16_t, flagListSize> corridorUsed{};                            // per link number
+    std::array<std::uint8_t, areaTableSize> areaOrder{};
+    std::array<std::uint8_t, visitListSize> visitList{};
     std::int16_t reachedCount = 0;
     std::uint8_t orderCount = 0;
     std::uint8_t visitIndex = 0;
@@ -135,7 +159,7 @@ struct Labyrinth {
     // Counters shared by generator and writer.
     std::int16_t itemCount = 0;
     std::uint8_t markCount = 0;
-    std::array<std::uint8_t, 32> itemList{};
+    std::array<std::uint8_t, itemListSize> itemList{};
 
     bool isRoom(int x, int y) const { return mapEntry(x, y) >= 0; }
 };

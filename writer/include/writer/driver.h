@@ -3,6 +3,7 @@
 // shared by the window and the command line.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,11 @@ public:
 /// since it was opened is caught too. The one check of an image, whichever
 /// front end reports it.
 Status checkImage(RandomAccessFile& image);
+/// Why an image of `size` bytes that starts with `header` (at least its
+/// first `format::headerFlagsOffset` + 1 bytes, when it has them) cannot take
+/// a labyrinth, each reason worded to follow the image's name; empty when it
+/// can. The words of `checkImage`, for callers that hold the bytes.
+std::vector<std::string> imageProblems(std::int64_t size, std::span<const std::uint8_t> header);
 /// Checks that a text file holds the whole text block.
 Status checkTextFile(RandomAccessFile& text);
 

@@ -20,9 +20,9 @@ struct WriterState {
     std::int16_t lotteryBudget = 0;   ///< lottery wins still allowed
     std::int16_t lotteryDraw = 0;     ///< the last draw below 3
     Grid<std::uint8_t> mapRandom;     ///< R drawn for each plain and item room
-    std::array<std::int16_t, 21> areaMarkWritten{};  ///< per area number
-    std::array<std::uint8_t, 14> seqGiven{};         ///< per area, this pass
-    std::array<std::uint8_t, 14> tagGiven{};         ///< per area, this pass
+    std::array<std::int16_t, flagListSize> areaMarkWritten{};  ///< per area number
+    std::array<std::uint8_t, areaTableSize> seqGiven{};        ///< per area, this pass
+    std::array<std::uint8_t, areaTableSize> tagGiven{};        ///< per area, this pass
 
     /// Start values of a pass, including the model's reused counters
     /// (`corridorUsed`, `markCount`, `itemCount`). `areaMarkWritten` is cleared

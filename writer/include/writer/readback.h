@@ -12,13 +12,6 @@
 
 namespace labyrinth {
 
-/// Number of doors in a mask (0..4).
-constexpr int doorCount(std::uint8_t doors) {
-    int count = 0;
-    for (const Direction& side : doorSides) count += (doors & side.bit) != 0 ? 1 : 0;
-    return count;
-}
-
 /// The bytes the writer put down: the records and the trailing byte, from
 /// `roomDataPos` to `stream.end` inclusive. `image` must be the image that
 /// `stream` was decoded from.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -66,7 +67,13 @@ constexpr RecordLayout layoutOf(RecordKind kind) {
     return {0, 0};
 }
 
-inline constexpr int maxRecordLength = 7;
+/// The longest record: an item record.
+inline constexpr int maxRecordLength = layoutOf(RecordKind::Item).length;
+
+/// Area numbers that a packed byte can carry in its low nibble: 0..15.
+inline constexpr std::size_t nibbleValues = 16;
+constexpr std::uint8_t lowNibble(std::uint8_t byte) { return static_cast<std::uint8_t>(byte & 0x0FU); }
+constexpr std::uint8_t highNibble(std::uint8_t byte) { return static_cast<std::uint8_t>(byte >> 4U); }
 
 /// Packed bytes: A carries the area in the low nibble, D the value 8; both
 /// carry the door mask in the high nibble.
@@ -110,7 +117,12 @@ inline constexpr std::int16_t itemIndexStart = 28;
 /// room as a 7-byte record, every other room 4 bytes, every empty cell 1, and
 /// the trailing 0. It must end before the text block.
 inline constexpr std::int64_t maxGeneratedStream =
-    maxItemRooms * 7 + (entryCount - maxItemRooms) * 4 + (recordCount - entryCount) + 1;
+    maxItemRooms * layoutOf(RecordKind::Item).length + (entryCount - maxItemRooms) * layoutOf(RecordKind::Plain).length +
+    (recordCount - entryCount) * layoutOf(RecordKind::Empty).length + 1;
+static_assert(layoutOf(RecordKind::Plain).length == layoutOf(RecordKind::Start).length &&
+                  layoutOf(RecordKind::Plain).length >= layoutOf(RecordKind::Link).length &&
+                  layoutOf(RecordKind::Plain).length == layoutOf(RecordKind::DeadEnd).length,
+              "a room that is no item room takes at most a plain record's length");
 static_assert(roomDataPos + maxGeneratedStream <= textBase, "stream would reach the text block");
 /// The longest stream any model can give, for buffers.
 inline constexpr std::int64_t maxStreamSize = recordCount * maxRecordLength + 1;
