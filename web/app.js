@@ -341,6 +341,7 @@ async function write() {
     // back out of the new image, all in this task, so that the frame after
     // the click shows them together.
     setStatus(about.statusDone, 'ok');
+    performance.mark('labyrinth-done');
     offerAfterWrite(done.downloads);
     $('seed-used').textContent = done.seed;
     $('seed-code').textContent = done.seedCode;
