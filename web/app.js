@@ -341,6 +341,7 @@ async function write() {
     // back out of the new image, all in this task, so that the frame after
     // the click shows them together.
     setStatus(about.statusDone, 'ok');
+    performance.clearMarks('labyrinth-done');  // one mark, however many writes
     performance.mark('labyrinth-done');
     offerAfterWrite(done.downloads);
     $('seed-used').textContent = done.seed;
@@ -556,10 +557,15 @@ async function restoreFiles() {
 function seedFromAddress() {
   const match = /^#seed=(.*)$/.exec(window.location.hash);
   if (!match) return;
+  const before = seedInput.value;
   try {
     seedInput.value = decodeURIComponent(match[1]);
   } catch {
     seedInput.value = match[1];  // not percent-encoded text: taken as it stands, and checked on writing
+  }
+  if (seedInput.value !== before) {
+    seedIsFine();
+    inputsChanged();
   }
 }
 
