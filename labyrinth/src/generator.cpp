@@ -292,80 +292,110 @@ void drawIdleEntries(Random& rng, int entries) {
     }
 }
 
+// The probe pass's view of the model: the areas of the cells on the
+// bordered layout (links carve doors only, so they stay as they are for the
+// whole pass), and the sets of areas that each rule no longer takes, kept
+// beside `areaLinks` and `corridorUsed`, which stay the record.
+class Probe {
+public:
+    explicit Probe(Labyrinth& m) : m_(m), survey_(m.linkPass == 0) { buildSets(); }
+
+    // The directions, as bits by direction code, in which the rule holds
+    // for entry `stepCount`: for the survey, into any other area (or the
+    // empty cells) not yet recorded; for links, into a larger area neither
+    // recorded nor linked into yet. A marked room takes none, nor does a step
+    // off the labyrinth (it is pulled back onto the entry's own cell).
+    // Nothing changes them until a rule acts, which ends the entry's
+    // probing; most entries find none and only draw.
+    unsigned holdingDirections(int stepCount) const {
+        const int curX = m_.entryX[static_cast<std::size_t>(stepCount)];
+        const int curY = m_.entryY[static_cast<std::size_t>(stepCount)];
+        const std::size_t cell = bordered::slot(curX, curY);
+        const int curArea = areas_[cell];
+        const auto area = static_cast<std::size_t>(curArea);
+        AreaSet around = 0;
+        for (int doorDir = 1; doorDir <= 4; ++doorDir) around |= areaBit(areas_[cell + bordered::step(doorDir)]);
+        AreaSet open = survey_ ? around & ~areaBit(curArea) & ~taken_[area]
+                               : around & ~((areaBit(curArea) << 1U) - 1) & ~areaBit(noArea) & ~taken_[area] & ~linked_;
+        open &= ~areaBit(beyond);
+        open &= 0U - static_cast<AreaSet>(m_.mapMark(curX, curY) == noMark);
+        // The same as bits by direction code, which is what a draw gives.
+        unsigned holds = 0;
+        for (int doorDir = 1; open != 0 && doorDir <= 4; ++doorDir)
+            holds |= ((open >> areas_[cell + bordered::step(doorDir)]) & 1U) << static_cast<unsigned>(doorDir);
+        return holds;
+    }
+
+    // The rule acts for entry `stepCount` in direction `doorDir`: the link
+    // is recorded and, in the link pass, made.
+    void take(int stepCount, int doorDir) {
+        const int curX = m_.entryX[static_cast<std::size_t>(stepCount)];
+        const int curY = m_.entryY[static_cast<std::size_t>(stepCount)];
+        const std::size_t cell = bordered::slot(curX, curY);
+        const auto area = static_cast<std::size_t>(areas_[cell]);
+        const int b = areas_[cell + bordered::step(doorDir)];
+        m_.areaLinks[area][static_cast<std::size_t>(b)] = 1;
+        taken_[area] |= areaBit(b);
+        if (survey_) return;
+        const Direction& step = directions[static_cast<std::size_t>(doorDir)];
+        m_.mapLink(curX, curY) = static_cast<std::int16_t>(b);
+        m_.corridorUsed[static_cast<std::size_t>(b)] = 1;
+        linked_ |= areaBit(b);
+        roomcheck(m_, curX + step.dx, curY + step.dy, doorDir);
+    }
+
+private:
+    void buildSets() {
+        areas_.fill(beyond);
+        for (int x = 0; x < mazeSize; ++x)
+            for (int y = 0; y < mazeSize; ++y) areas_[bordered::slot(x, y)] = m_.mapArea(x, y);
+        // Per area, the areas recorded at all (survey) or recorded as 1
+        // (links), and the areas already linked into.
+        for (std::size_t a = 0; a < taken_.size(); ++a)
+            for (std::size_t b = 0; b < taken_.size(); ++b) {
+                const auto record = m_.areaLinks[a][b];
+                if (survey_ ? record != 0 : record == 1) taken_[a] |= areaBit(static_cast<int>(b));
+            }
+        for (std::size_t b = 0; b < taken_.size(); ++b)
+            if (m_.corridorUsed[b] != 0) linked_ |= areaBit(static_cast<int>(b));
+    }
+
+    Labyrinth& m_;
+    const bool survey_;
+    std::array<std::uint8_t, bordered::slots> areas_;
+    std::array<AreaSet, areaTableSize> taken_{};
+    AreaSet linked_ = 0;
+};
+static_assert(beyond < areaTableSize, "the border has a bit of its own in an area set");
+
+// A direction that holds ends the probing when it comes up, so it comes up
+// before all four have: the entry draws until it does.
+int drawHolding(Random& rng, unsigned holds) {
+    int doorDir = 0;
+    do doorDir = rng.below(4) + 1;
+    while ((holds & (1U << doorDir)) == 0);
+    return doorDir;
+}
+
 }  // namespace
 
 // The probe pass over entries 0..370: the survey rule records which areas
 // touch which (linkPass 0); the link rule opens one door into each area
 // from a smaller-numbered one (linkPass 1).
 void probePass(Labyrinth& m_, Random& rng_) {
-    const bool survey = m_.linkPass == 0;
-    // The areas of the cells by bordered slot: links carve doors only, so
-    // they stay as they are for the whole pass.
-    std::array<std::uint8_t, bordered::slots> areas;
-    areas.fill(beyond);
-    for (int x = 0; x < mazeSize; ++x)
-        for (int y = 0; y < mazeSize; ++y) areas[bordered::slot(x, y)] = m_.mapArea(x, y);
-    // Per area, the areas that its rule no longer takes (recorded at all for
-    // the survey, recorded as 1 for links), and the areas already linked
-    // into: kept beside `areaLinks` and `corridorUsed`, which stay the record.
-    std::array<AreaSet, areaTableSize> taken{};
-    for (std::size_t a = 0; a < taken.size(); ++a)
-        for (std::size_t b = 0; b < taken.size(); ++b) {
-            const auto record = m_.areaLinks[a][b];
-            if (survey ? record != 0 : record == 1) taken[a] |= areaBit(static_cast<int>(b));
-        }
-    AreaSet linked = 0;
-    for (std::size_t b = 0; b < taken.size(); ++b)
-        if (m_.corridorUsed[b] != 0) linked |= areaBit(static_cast<int>(b));
-
+    Probe probe(m_);
     // Entries passed over that take nothing, and whose draws are still to
     // be made: nothing they draw changes what the next entries find.
     int idle = 0;
     for (int stepCount = 0; stepCount <= lastEntry; ++stepCount) {
-        const int curX = m_.entryX[static_cast<std::size_t>(stepCount)];
-        const int curY = m_.entryY[static_cast<std::size_t>(stepCount)];
-        const std::size_t cell = bordered::slot(curX, curY);
-        const int curArea = areas[cell];
-        const auto area = static_cast<std::size_t>(curArea);
-
-        // The areas into which the rule holds: for the survey, any other area
-        // (or the empty cells) not yet recorded; for links, a larger area
-        // neither recorded nor linked into yet. A marked room takes none, nor
-        // does a step off the labyrinth (it is pulled back onto the entry's
-        // own cell). Nothing changes them until a rule acts, which ends the
-        // entry's probing; most entries find none and only draw.
-        AreaSet around = 0;
-        for (int doorDir = 1; doorDir <= 4; ++doorDir) around |= areaBit(areas[cell + bordered::step(doorDir)]);
-        AreaSet open = survey ? around & ~areaBit(curArea) & ~taken[area]
-                              : around & ~((areaBit(curArea) << 1U) - 1) & ~areaBit(noArea) & ~taken[area] & ~linked;
-        open &= ~areaBit(beyond);
-        open &= 0U - static_cast<AreaSet>(m_.mapMark(curX, curY) == noMark);
-        // The same as bits by direction code, which is what a draw gives.
-        unsigned holds = 0;
-        for (int doorDir = 1; open != 0 && doorDir <= 4; ++doorDir)
-            holds |= ((open >> areas[cell + bordered::step(doorDir)]) & 1U) << static_cast<unsigned>(doorDir);
-
+        const unsigned holds = probe.holdingDirections(stepCount);
         if (holds == 0) {
             ++idle;
             continue;
         }
         drawIdleEntries(rng_, idle);
         idle = 0;
-        // A direction that holds ends the probing when it comes up, so it
-        // comes up before all four have: the entry draws until it does.
-        int doorDir = 0;
-        do doorDir = rng_.below(4) + 1;
-        while ((holds & (1U << doorDir)) == 0);
-        const int b = areas[cell + bordered::step(doorDir)];
-        m_.areaLinks[area][static_cast<std::size_t>(b)] = 1;
-        taken[area] |= areaBit(b);
-        if (!survey) {
-            const Direction& step = directions[static_cast<std::size_t>(doorDir)];
-            m_.mapLink(curX, curY) = static_cast<std::int16_t>(b);
-            m_.corridorUsed[static_cast<std::size_t>(b)] = 1;
-            linked |= areaBit(b);
-            roomcheck(m_, curX + step.dx, curY + step.dy, doorDir);
-        }
+        probe.take(stepCount, drawHolding(rng_, holds));
     }
     drawIdleEntries(rng_, idle);
 }
