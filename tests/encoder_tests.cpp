@@ -35,7 +35,7 @@ void addRoom(Labyrinth& m, int x, int y, int area, int doors, int mark = noMark,
 struct Pass {
     Bytes stream;
     WriterState writer;
-    EncodeStats stats;
+    RecordCounts stats;
 };
 
 // One pass; with `lottery` false every lottery room gets a plain record.

@@ -28,7 +28,7 @@ public:
     Encoder(Labyrinth& m, WriterState& w, Random& rng, std::vector<std::uint8_t>& out)
         : m_(m), w_(w), rng_(rng), out_(out) {}
 
-    EncodeStats run() {
+    RecordCounts run() {
         // Composed in a buffer long enough for any model and cut to length at
         // the end: no growing record by record, and a buffer that is used
         // again is not allocated again.
@@ -55,30 +55,25 @@ private:
             emit(RecordKind::Start, {a, format::startThird, format::startFourth});
         } else if (area == noArea) {
             emit(RecordKind::Empty, {});
-            ++stats_.empty;
         } else if (link < format::linkLimit) {
             assert(link >= 0);
             emit(RecordKind::Link, {a, static_cast<std::uint8_t>(format::linkBase + link)});
             m_.corridorUsed[static_cast<std::size_t>(link)] = 1;
-            ++stats_.links;
         } else if (mark != noMark && mark != 0 && mark != itemMark && mark != secondMark) {
             const auto m = mark == areaZeroMark ? format::areaZeroMarkByte
                                                 : static_cast<std::uint8_t>(format::areaMarkBase + area);
             emit(RecordKind::AreaMark, {a, m});
             w_.areaMarkWritten[areaIndex] = 1;
-            ++stats_.areaMarks;
         } else if (mark == itemMark) {
             assert(m_.itemCount >= 0);
             const std::uint8_t code = m_.itemList[static_cast<std::size_t>(m_.itemCount)];
             const auto r = drawRandomByte(x, y);
             --m_.itemCount;
             emit(RecordKind::Item, {d, area, code, r, format::itemTail1, format::itemTail2});
-            ++stats_.items;
         } else if (doorCount(w_.cellDoors) == 1) {  // a dead end: one door
             if (m_.markCount > markCountLimit) m_.markCount = markCountStart;
             emit(RecordKind::DeadEnd, {d, area, m_.markCount});
             ++m_.markCount;
-            ++stats_.deadEnds;
         } else {
             switch (lottery(areaIndex)) {
                 case 1: {
@@ -86,18 +81,15 @@ private:
                     emit(RecordKind::Sequence, {a, s, w_.seqNo});
                     ++w_.seqNo;
                     w_.seqGiven[areaIndex] = 1;
-                    ++stats_.sequences;
                     break;
                 }
                 case 2:
                     emit(RecordKind::Tag, {a, format::tagThird});
                     w_.tagGiven[areaIndex] = 1;
-                    ++stats_.tags;
                     break;
                 default: {
                     const auto r = drawRandomByte(x, y);
                     emit(RecordKind::Plain, {d, area, r});
-                    ++stats_.plain;
                     break;
                 }
             }
@@ -125,6 +117,7 @@ private:
 
     // The kind byte, then the rest of the record.
     void emit(RecordKind kind, std::initializer_list<std::uint8_t> rest) {
+        stats_.add(kind);
         const auto layout = format::layoutOf(kind);
         assert(rest.size() + 1 == layout.length);
         assert(length_ + layout.length < out_.size());  // the trailing 0 still fits
@@ -137,12 +130,12 @@ private:
     Random& rng_;
     std::vector<std::uint8_t>& out_;
     std::size_t length_ = 0;  // of the stream so far
-    EncodeStats stats_;
+    RecordCounts stats_;
 };
 
 }  // namespace
 
-EncodeStats encodeRooms(Labyrinth& model, WriterState& writer, Random& rng, std::vector<std::uint8_t>& stream) {
+RecordCounts encodeRooms(Labyrinth& model, WriterState& writer, Random& rng, std::vector<std::uint8_t>& stream) {
     return Encoder(model, writer, rng, stream).run();
 }
 

@@ -39,26 +39,12 @@ std::optional<CellPosition> linkTarget(const DecodedStream& stream, int x, int y
 }
 
 StreamSummary summarize(const DecodedStream& stream) {
-    using format::RecordKind;
     StreamSummary summary;
     for (const DecodedCell& cell : stream.cells) {
-        if (!cell.isRoom()) {
-            ++summary.empty;
-            continue;
-        }
+        summary.add(cell.kind);
+        if (!cell.isRoom()) continue;
         ++summary.rooms;
         if (cell.area < areaCount) ++summary.roomsPerArea[cell.area];
-        switch (cell.kind) {
-            case RecordKind::Link: ++summary.links; break;
-            case RecordKind::AreaMark: ++summary.areaMarks; break;
-            case RecordKind::Item: ++summary.items; break;
-            case RecordKind::DeadEnd: ++summary.deadEnds; break;
-            case RecordKind::Sequence: ++summary.sequences; break;
-            case RecordKind::Tag: ++summary.tags; break;
-            case RecordKind::Plain: ++summary.plain; break;
-            case RecordKind::Start:
-            case RecordKind::Empty: break;
-        }
     }
     summary.streamBytes = static_cast<int>(stream.end - format::roomDataPos + 1);
     return summary;

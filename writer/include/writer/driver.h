@@ -62,7 +62,7 @@ struct ClickResult {
     int attempts = 0;          ///< encoding passes
     int generations = 0;       ///< generation attempts, restarts included
     std::uint64_t seed = 0;    ///< master seed of the click; `write --seed` with it repeats the click
-    EncodeStats stats;         ///< records of the accepted stream
+    RecordCounts stats;        ///< records of the accepted stream
     std::vector<std::uint8_t> stream;  ///< the accepted stream, trailing 0 included
     std::int64_t longestStream = 0;    ///< bytes from `roomDataPos` that the click's attempts wrote, at most
 };

@@ -7,6 +7,7 @@
 
 #include "labyrinth/model.h"
 #include "labyrinth/random.h"
+#include "writer/record_format.h"
 
 namespace labyrinth {
 
@@ -30,18 +31,11 @@ struct WriterState {
     void startPass(Labyrinth& model);
 };
 
-/// How many records of each kind a pass wrote.
-struct EncodeStats {
-    int empty = 0, links = 0, areaMarks = 0, items = 0, deadEnds = 0;
-    int sequences = 0, tags = 0, plain = 0;
-    int streamBytes = 0;  ///< records and the trailing 0
-};
-
 /// Encodes every cell of the model, in rows, into `stream` (records and the
 /// trailing 0, to be written at `roomDataPos`), drawing R and the lottery from
-/// `rng`. `writer` must hold the start values of a pass. What `stream` held is
+/// `rng`, and counts the records it wrote. `writer` must hold the start values of a pass. What `stream` held is
 /// replaced; its buffer is reused, so passes after the first allocate nothing.
-EncodeStats encodeRooms(Labyrinth& model, WriterState& writer, Random& rng,
+RecordCounts encodeRooms(Labyrinth& model, WriterState& writer, Random& rng,
                         std::vector<std::uint8_t>& stream);
 
 /// The acceptance test: every link number 1..10 and every area mark 0..10

@@ -32,13 +32,11 @@ struct CellPosition {
 /// no link record or no such door exists (a damaged image).
 std::optional<CellPosition> linkTarget(const DecodedStream& stream, int x, int y);
 
-/// Records of each kind in a stream, and rooms per area 0..10 (rooms with
-/// any other area number, possible only in a damaged image, count in
+/// Records of each kind in a stream, rooms, and rooms per area 0..10 (rooms
+/// with any other area number, possible only in a damaged image, count in
 /// `rooms` alone).
-struct StreamSummary {
-    int rooms = 0, empty = 0;
-    int links = 0, areaMarks = 0, items = 0, deadEnds = 0, sequences = 0, tags = 0, plain = 0;
-    int streamBytes = 0;  ///< records and the trailing byte
+struct StreamSummary : RecordCounts {
+    int rooms = 0;
     std::array<int, areaCount> roomsPerArea{};
 };
 

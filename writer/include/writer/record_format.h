@@ -142,3 +142,32 @@ inline std::vector<std::uint8_t> blankImage() {
 std::string offsetText(std::int64_t offset);
 
 }  // namespace labyrinth::format
+
+namespace labyrinth {
+
+/// How many records of each kind a stream holds, and its length: what the
+/// encoder counts as it writes, and a reader counts in what it decoded.
+struct RecordCounts {
+    int empty = 0, links = 0, areaMarks = 0, items = 0, deadEnds = 0;
+    int sequences = 0, tags = 0, plain = 0;
+    int streamBytes = 0;  ///< records and the trailing 0
+
+    /// Counts one record (the start record is of no kind that is counted).
+    constexpr void add(format::RecordKind kind) {
+        using format::RecordKind;
+        switch (kind) {
+            case RecordKind::Empty: ++empty; break;
+            case RecordKind::Link: ++links; break;
+            case RecordKind::AreaMark: ++areaMarks; break;
+            case RecordKind::Item: ++items; break;
+            case RecordKind::DeadEnd: ++deadEnds; break;
+            case RecordKind::Sequence: ++sequences; break;
+            case RecordKind::Tag: ++tags; break;
+            case RecordKind::Plain: ++plain; break;
+            case RecordKind::Start: break;
+        }
+    }
+    bool operator==(const RecordCounts&) const = default;
+};
+
+}  // namespace labyrinth
