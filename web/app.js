@@ -353,12 +353,16 @@ async function write() {
     stale.hidden = true;
     result.hidden = false;
     shown = true;
+    history.replaceState(history.state, '', permalink);
+    // Placed before the new map is in the page (and with the old one gone),
+    // so that a map is laid out once, in the frame, rather than also here to
+    // find where the result is.
+    $('map').replaceChildren();
+    bringResultIntoView();
     const image = done.downloads.find((d) => d.kind === 'image');
     const mapped = call('mapOfImage', { image: image.bytes, imageName: image.name });
     if (mapped.ok) showMap($('map'), mapped.map);
     else $('map').textContent = sentence(mapped.message, [image.name]);
-    history.replaceState(history.state, '', permalink);
-    bringResultIntoView();
 
     // The patch and the spoiler (read back out of the new image, as
     // `labyrinth-cli show --json` reads it) once that frame is drawn.
