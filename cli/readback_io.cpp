@@ -8,6 +8,7 @@
 #include "map/offscreen_gui.h"
 #include "writer/driver.h"
 #include "writer/output_file.h"
+#include "writer/readback.h"
 #include "writer/record_format.h"
 
 namespace labyrinth::cli {
@@ -31,8 +32,7 @@ Result<ImageRegion> readImageRegion(const std::string& path, int waitSeconds) {
     if (!file) return file.error();
     if (auto locked = lockWaiting(*file.value(), FileLock::Shared, lockWait(path, waitSeconds)); !locked)
         return locked.error();
-    if (auto fit = checkImage(*file.value()); !fit) return fit.error();
-    auto bytes = readPrefix(*file.value(), format::readRegionEnd);
+    auto bytes = readRegion(*file.value());
     if (!bytes) return bytes.error();
     return ImageRegion{std::move(file.value()), std::move(bytes.value())};
 }

@@ -27,11 +27,10 @@ ExitCode runShow(const ShowOptions& options) {
 
     auto image = readImageRegion(options.image, options.waitSeconds);
     if (!image) return reportError(ExitCode::Usage, image.error().message);
-    auto decoded = decodeStream(image.value().bytes);
-    if (!decoded)
-        return reportError(ExitCode::Usage, options.image + ": holds no readable labyrinth: " + decoded.error().message);
-    const DecodedStream& stream = decoded.value();
-    const std::string code = seedCode(writtenStream(image.value().bytes, stream));
+    auto labyrinth = decodeLabyrinth(options.image, std::move(image.value().bytes));
+    if (!labyrinth) return reportError(ExitCode::Usage, labyrinth.error().message);
+    const DecodedStream& stream = labyrinth.value().stream;
+    const std::string& code = labyrinth.value().seedCode;
 
     if (!options.png.empty()) {
         auto png = mapPng(stream, code, options.scale);

@@ -72,15 +72,10 @@ ExitCode runVerify(const VerifyOptions& options) {
         std::cout << name << ": text block compared with " << printable(textPath) << '\n';
     if (options.seed)
         std::cout << name << ": compared byte for byte with the labyrinth of seed " << *options.seed << '\n';
-    if (!problems.empty()) {
-        const auto count = problems.size();
-        std::cout << name << ": " << count << (count == 1 ? " problem" : " problems") << '\n';
-        return ExitCode::Failed;
-    }
+    std::cout << verdictLine(name, problems.size()) << '\n';
+    if (!problems.empty()) return ExitCode::Failed;
     // No problem means the stream was read in full, so it decodes again here.
-    const auto decoded = decodeStream(bytes);
-    std::cout << name << ": the labyrinth is complete and consistent\n"
-              << "Seed code: " << seedCode(writtenStream(bytes, decoded.value())) << '\n';
+    std::cout << "Seed code: " << decodeLabyrinth(options.image, bytes).value().seedCode << '\n';
     return ExitCode::Ok;
 }
 

@@ -139,11 +139,10 @@ public:
         // readers read, decoded, must hold the very stream that was written.
         auto region = readPrefix(target(), format::readRegionEnd);
         if (!region) return reportError(ExitCode::Failed, region.error().message);
-        region_ = std::move(region.value());
-        auto decoded = decodeStream(region_);
-        if (!decoded || !std::ranges::equal(writtenStream(region_, decoded.value()), click_.stream))
+        auto labyrinth = decodeLabyrinth(written_, std::move(region.value()));
+        if (!labyrinth || !std::ranges::equal(labyrinth.value().written(), click_.stream))
             return reportError(ExitCode::Failed, written_ + ": the room records read back differ from those written");
-        decoded_ = decoded.value();
+        labyrinth_ = std::move(labyrinth.value());
         return ExitCode::Ok;
     }
 
@@ -168,16 +167,16 @@ public:
             if (!saved) return failedBeside(saved.error());
         }
         if (!options_.png.empty()) {
-            auto png = mapPng(decoded_, code(), map::defaultScale);
+            auto png = mapPng(labyrinth_.stream, code(), map::defaultScale);
             if (!png) return failedBeside(Error{options_.png + ": " + png.error().message});
             if (auto saved = writeOutput(options_.png, png.value(), options_.force); !saved)
                 return failedBeside(saved.error());
         }
         if (!options_.svg.empty())
-            if (auto saved = writeOutput(options_.svg, map::mapSvg(decoded_, code()), options_.force); !saved)
+            if (auto saved = writeOutput(options_.svg, map::mapSvg(labyrinth_.stream, code()), options_.force); !saved)
                 return failedBeside(saved.error());
         if (!options_.spoiler.empty())
-            if (auto saved = writeOutput(options_.spoiler, labyrinthJson(decoded_, code()).dump(2) + "\n",
+            if (auto saved = writeOutput(options_.spoiler, labyrinthJson(labyrinth_.stream, code()).dump(2) + "\n",
                                          options_.force);
                 !saved)
                 return failedBeside(saved.error());
@@ -231,8 +230,7 @@ private:
     std::optional<ImageSnapshot> before_;
     std::unique_ptr<NewFile> copy_;
     ClickResult click_;
-    std::vector<std::uint8_t> region_;
-    DecodedStream decoded_;
+    ReadBack labyrinth_;  // what the file holds after the write
 };
 
 }  // namespace

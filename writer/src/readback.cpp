@@ -1,5 +1,8 @@
 #include "writer/readback.h"
 
+#include "writer/driver.h"
+#include "writer/seed_code.h"
+
 namespace labyrinth {
 
 std::span<const std::uint8_t> writtenStream(std::span<const std::uint8_t> image, const DecodedStream& stream) {
@@ -48,6 +51,30 @@ StreamSummary summarize(const DecodedStream& stream) {
     }
     summary.streamBytes = static_cast<int>(stream.end - format::roomDataPos + 1);
     return summary;
+}
+
+Result<std::vector<std::uint8_t>> readRegion(RandomAccessFile& image) {
+    if (auto fit = checkImage(image); !fit) return fit.error();
+    return readPrefix(image, format::readRegionEnd);
+}
+
+Result<ReadBack> decodeLabyrinth(const std::string& name, std::vector<std::uint8_t> region) {
+    auto decoded = decodeStream(region);
+    if (!decoded) return Error{name + ": holds no readable labyrinth: " + decoded.error().message};
+    ReadBack back{std::move(region), decoded.value(), summarize(decoded.value()), {}};
+    back.seedCode = seedCode(back.written());
+    return back;
+}
+
+Result<ReadBack> readLabyrinth(RandomAccessFile& image) {
+    auto region = readRegion(image);
+    if (!region) return region.error();
+    return decodeLabyrinth(image.name(), std::move(region.value()));
+}
+
+std::string verdictLine(std::string_view name, std::size_t problems) {
+    if (problems == 0) return std::string(name) + ": the labyrinth is complete and consistent";
+    return std::string(name) + ": " + std::to_string(problems) + (problems == 1 ? " problem" : " problems");
 }
 
 }  // namespace labyrinth

@@ -1,14 +1,20 @@
 #pragma once
-// What the front ends need to show a labyrinth read back out of an image:
-// the doors of a cell, the written stream's bytes, where each link door
-// leads, and how many records of each kind the stream holds.
+// A labyrinth read back out of an image, as every front end reads it (show,
+// verify, the window's read-back, the page's "Look at an image"): the region
+// that holds it, the decoded records, their counts and seed code; and what
+// the views need of it: the written stream's bytes, where each link door
+// leads.
 
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "writer/decoder.h"
+#include "writer/image_file.h"
 
 namespace labyrinth {
 
@@ -41,5 +47,30 @@ struct StreamSummary : RecordCounts {
 };
 
 StreamSummary summarize(const DecodedStream& stream);
+
+/// The bytes of an image that the readers of its labyrinth need, from its
+/// start to `format::readRegionEnd` (or its end), once the image has passed
+/// the writer's own check; whatever the file's size.
+Result<std::vector<std::uint8_t>> readRegion(RandomAccessFile& image);
+
+/// A labyrinth read back out of an image.
+struct ReadBack {
+    std::vector<std::uint8_t> region;  ///< as `readRegion` gives it
+    DecodedStream stream;
+    StreamSummary summary;
+    std::string seedCode;
+    /// The records and their trailing byte, as written.
+    std::span<const std::uint8_t> written() const { return writtenStream(region, stream); }
+};
+
+/// Decodes the labyrinth in `region`, the bytes of the image `name`; fails
+/// with "NAME: holds no readable labyrinth: " and where and why.
+Result<ReadBack> decodeLabyrinth(const std::string& name, std::vector<std::uint8_t> region);
+/// `readRegion`, then `decodeLabyrinth`.
+Result<ReadBack> readLabyrinth(RandomAccessFile& image);
+
+/// The last line of a check of the image `name` that found `problems`:
+/// "NAME: the labyrinth is complete and consistent", or "NAME: 2 problems".
+std::string verdictLine(std::string_view name, std::size_t problems);
 
 }  // namespace labyrinth
