@@ -8,7 +8,7 @@
 #include <string>
 
 #include "arguments/arguments.h"
-#include "map/map_picture.h"
+#include "map/map_layout.h"
 
 namespace labyrinth::cli {
 

@@ -6,7 +6,6 @@
 
 #include "commands.h"
 #include "labyrinth_views.h"
-#include "map/map_picture.h"
 #include "map/map_svg.h"
 #include "readback_io.h"
 #include "writer/decoder.h"
