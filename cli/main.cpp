@@ -17,11 +17,27 @@
 #include "commands.h"
 #include "labyrinth/version.h"
 #include "writer/interruption.h"
+#include "writer/output_file.h"
 
 namespace labyrinth::cli {
 
+namespace {
+
+// The file layer says that an output exists; the command line says how to
+// replace it.
+std::string withHowToReplace(std::string message) {
+    const std::string exists = ": " + std::string(existsText);
+    for (auto at = message.find(exists); at != std::string::npos; at = message.find(exists, at + 1)) {
+        const auto end = at + exists.size();
+        if (end == message.size() || message[end] == ';') return message.insert(end, " (use --force to replace it)");
+    }
+    return message;
+}
+
+}  // namespace
+
 ExitCode reportError(ExitCode code, const std::string& message) {
-    std::cerr << "labyrinth-cli: " << printable(message) << '\n';
+    std::cerr << "labyrinth-cli: " << printable(withHowToReplace(message)) << '\n';
     return code;
 }
 

@@ -16,16 +16,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The folder a file's name leads into: "." for a bare name.
 std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string baseName(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    const fs::path folder = fs::path(path).parent_path();
+    return folder.empty() ? "." : folder.string();
 }
 
 // A name for the temporary file beside `target`: hidden, recognisable, and
@@ -39,8 +33,8 @@ std::string temporaryName(const std::string& folder, const std::string& target, 
     for (int i = 0; i < 8; ++i, salt /= 36) suffix += digits[salt % 36];
     suffix += ".tmp";
     const auto room = static_cast<std::size_t>(std::max<long>(nameMax - 1 - static_cast<long>(suffix.size()), 0));
-    const std::string name = "." + baseName(target).substr(0, room) + suffix;
-    return folder == "/" ? "/" + name : folder + "/" + name;
+    const std::string name = "." + fs::path(target).filename().string().substr(0, room) + suffix;
+    return (fs::path(folder) / name).string();
 }
 
 bool allZero(std::span<const std::uint8_t> bytes) {
@@ -75,7 +69,7 @@ Status checkOutputTarget(const std::string& path, bool replace) {
     if (S_ISDIR(info.st_mode)) return Error{path + ": is a folder, not a file"};
     if (!S_ISREG(info.st_mode))
         return Error{path + ": is " + fileTypeName(info.st_mode) + ", not a regular file; it is never replaced"};
-    if (!replace) return Error{path + ": exists (use --force to replace it)"};
+    if (!replace) return Error{path + ": " + std::string(existsText)};
     return {};
 }
 
@@ -233,7 +227,7 @@ Status NewFile::commit() {
     if (moved != 0) {
         ::unlink(temporary_.c_str());
         committed_ = true;
-        if (err == EEXIST) return Error{target + ": exists (use --force to replace it)"};
+        if (err == EEXIST) return Error{target + ": " + std::string(existsText)};
         return systemError(target, "cannot create", err);
     }
     committed_ = true;

@@ -21,6 +21,10 @@
 
 namespace labyrinth {
 
+/// The reason given for an output that exists and may not be replaced
+/// ("map.png: exists"); a front end adds how to replace it.
+inline constexpr std::string_view existsText = "exists";
+
 /// The name that stands for standard output, for the outputs that take it.
 inline constexpr std::string_view standardOutputName = "-";
 
