@@ -15,13 +15,9 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
-#include "test_support.h"
+#include "cli_support.h"
 #include "writer/decoder.h"
 #include "writer/record_format.h"
-
-#ifndef LABYRINTH_CLI
-#error "LABYRINTH_CLI must name the labyrinth-cli executable"
-#endif
 
 namespace labyrinth {
 namespace {
@@ -83,7 +79,7 @@ struct Folder {
     CommandRun run(const std::vector<std::string>& args, const std::string& redirect = "") const {
         std::vector<std::string> prefix{"timeout", "20"};
         if (!redirect.empty()) prefix = {"sh", "-c", "timeout 20 \"$0\" \"$@\" " + redirect};
-        return testing::runCommand(LABYRINTH_CLI, dir.path(), args, prefix);
+        return testing::cli(dir, args, prefix);
     }
     TempDir dir;
 };

@@ -8,13 +8,9 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "test_support.h"
+#include "cli_support.h"
 #include "writer/decoder.h"
 #include "writer/record_format.h"
-
-#ifndef LABYRINTH_CLI
-#error "LABYRINTH_CLI must name the labyrinth-cli executable"
-#endif
 
 namespace labyrinth {
 namespace {
@@ -28,10 +24,7 @@ using testing::CommandRun;
 using Bytes = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 
-CommandRun cli(const TempDir& dir, const std::vector<std::string>& args) {
-    return testing::runCommand(LABYRINTH_CLI, dir.path(), args);
-}
-
+using testing::cli;
 using Folder = testing::GameFolder;
 
 TEST(CliWrite, WritesInPlaceAndReportsSeedAttemptsAndDone) {
@@ -126,7 +119,7 @@ TEST(CliWrite, BadInputIsRefusedWithTheFileNamedAndNothingChanged) {
         const bool imageIsFile = fs::is_regular_file(f.dir / "game.nes");
         const Bytes before = imageIsFile ? readFile(f.dir / "game.nes") : Bytes{};
         const auto entriesBefore = std::distance(fs::directory_iterator(f.dir.path()), fs::directory_iterator());
-        const CommandRun run = testing::runCommand(LABYRINTH_CLI, f.dir.path(), {"write", "game.nes"},
+        const CommandRun run = cli(f.dir, {"write", "game.nes"},
                                                    row.asUnprivileged ? unprivileged.prefix : std::vector<std::string>{});
         EXPECT_EQ(run.exit, 2) << row.what;
         EXPECT_NE(run.err.find(row.says), std::string::npos) << row.what << ": " << run.err;

@@ -12,14 +12,10 @@
 #include <fstream>
 #include <thread>
 
+#include "cli_support.h"
 #include "patch_appliers.h"
-#include "test_support.h"
 #include "writer/driver.h"
 #include "writer/record_format.h"
-
-#ifndef LABYRINTH_CLI
-#error "LABYRINTH_CLI must name the labyrinth-cli executable"
-#endif
 
 namespace labyrinth {
 namespace {
@@ -151,7 +147,7 @@ TEST(Hardening, FullFileSystemIsReportedWithWhatTheImageHolds) {
     // The command line says the same, with exit status 1.
     files.rom.reset();
     files.textFile.reset();
-    const CommandRun run = testing::runCommand(LABYRINTH_CLI, small / "", {"write", "game.nes"});
+    const CommandRun run = testing::cli(small / "", {"write", "game.nes"});
     EXPECT_EQ(run.exit, 1) << run.err;
     EXPECT_NE(run.err.find("game.nes: cannot write"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("No space left on device"), std::string::npos) << run.err;
@@ -166,7 +162,7 @@ TEST(Hardening, APictureThatFailsAfterTheWriteLeavesTheSeedToRepeatIt) {
     writeFile(dir / "tgltext.tgl", syntheticText());
     small.fill();
     const CommandRun run =
-        testing::runCommand(LABYRINTH_CLI, dir.path(), {"write", "game.nes", "--png", (small / "map.png").string()});
+        testing::cli(dir.path(), {"write", "game.nes", "--png", (small / "map.png").string()});
     EXPECT_EQ(run.exit, 1) << run.err;
     EXPECT_NE(run.err.find("map.png"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("No space left on device"), std::string::npos) << run.err;
@@ -176,7 +172,7 @@ TEST(Hardening, APictureThatFailsAfterTheWriteLeavesTheSeedToRepeatIt) {
     ASSERT_NE(seedAt, std::string::npos) << run.out;
     const std::string seed = run.out.substr(seedAt + 6, run.out.find('\n', seedAt) - seedAt - 6);
     writeFile(dir / "again.nes", syntheticImage());
-    ASSERT_EQ(testing::runCommand(LABYRINTH_CLI, dir.path(), {"write", "again.nes", "--seed", seed}).exit, 0);
+    ASSERT_EQ(testing::cli(dir.path(), {"write", "again.nes", "--seed", seed}).exit, 0);
     EXPECT_EQ(readFile(dir / "again.nes"), readFile(dir / "game.nes"));
     EXPECT_FALSE(fs::exists(small / "map.png"));
 }
@@ -189,18 +185,18 @@ TEST(Hardening, AwkwardNamesWorkWhenTheFileExistsAndFailCleanlyWhenNot) {
         fs::create_directory(dir / "roms");
         writeFile(dir / "roms" / name, syntheticImage());
         writeFile(dir / "roms" / "tgltext.tgl", syntheticText());
-        const CommandRun ok = testing::runCommand(LABYRINTH_CLI, dir.path(), {"write", "roms/" + name, "--seed", "3"});
+        const CommandRun ok = testing::cli(dir.path(), {"write", "roms/" + name, "--seed", "3"});
         EXPECT_EQ(ok.exit, 0) << name << ": " << ok.err;
         EXPECT_NE(readFile(dir / "roms" / name), syntheticImage()) << name;
 
         fs::remove(dir / "roms" / name);
-        const CommandRun missing = testing::runCommand(LABYRINTH_CLI, dir.path(), {"write", "roms/" + name});
+        const CommandRun missing = testing::cli(dir.path(), {"write", "roms/" + name});
         EXPECT_EQ(missing.exit, 2) << name;
         EXPECT_NE(missing.err.find("roms/" + name + ": cannot open"), std::string::npos) << missing.err;
         EXPECT_FALSE(fs::exists(dir / "roms" / name));
     }
     TempDir dir;
-    const CommandRun tooLong = testing::runCommand(LABYRINTH_CLI, dir.path(), {"write", longName + "xx.nes"});
+    const CommandRun tooLong = testing::cli(dir.path(), {"write", longName + "xx.nes"});
     EXPECT_EQ(tooLong.exit, 2);
     EXPECT_NE(tooLong.err.find("File name too long"), std::string::npos) << tooLong.err;
 }
@@ -242,7 +238,7 @@ std::string seedOf(const std::string& report) {
 // The image that `write --seed` gives from `image`.
 Bytes writtenWithSeed(const fs::path& folder, const std::string& image, const std::string& seed) {
     fs::remove(folder / "expected.nes");
-    const CommandRun run = testing::runCommand(LABYRINTH_CLI, folder,
+    const CommandRun run = testing::cli(folder,
                                                {"write", image, "--text", "tgltext.tgl", "--seed", seed, "-o", "expected.nes"});
     EXPECT_EQ(run.exit, 0) << run.err;
     return readFile(folder / "expected.nes");
@@ -259,7 +255,7 @@ TEST(OneWriter, TwoCommandLinesOnOneImageTakeTurnsAndEachPatchCarriesWhatItsRepo
     // The first writer is held back 1.5 s in its sync, with the image locked.
     CommandRun first;
     std::thread held([&] {
-        first = testing::runCommand(LABYRINTH_CLI, dir.path(), {"write", "game.nes", "--seed", "1", "--patch", "a.ips"},
+        first = testing::cli(dir.path(), {"write", "game.nes", "--seed", "1", "--patch", "a.ips"},
                                     underStrace("fdatasync:delay_exit=1500000"));
     });
     // The second starts once the first is in its sync.
@@ -270,7 +266,7 @@ TEST(OneWriter, TwoCommandLinesOnOneImageTakeTurnsAndEachPatchCarriesWhatItsRepo
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
     const CommandRun second =
-        testing::runCommand(LABYRINTH_CLI, dir.path(), {"write", "game.nes", "--seed", "2", "--patch", "b.ips"});
+        testing::cli(dir.path(), {"write", "game.nes", "--seed", "2", "--patch", "b.ips"});
     held.join();
 
     EXPECT_EQ(statusOf(dir.path()), 0) << first.err;
@@ -292,19 +288,19 @@ TEST(OneWriter, TwoCommandLinesOnOneImageTakeTurnsAndEachPatchCarriesWhatItsRepo
     auto other = DiskFile::open((dir / "game.nes").string(), DiskFile::Mode::ReadWrite);
     ASSERT_TRUE(other.ok() && other.value()->lock(FileLock::Exclusive).value());
     const Bytes before = readFile(dir / "game.nes");
-    const CommandRun gaveUp = testing::runCommand(LABYRINTH_CLI, dir.path(), {"write", "game.nes", "--wait", "2"});
+    const CommandRun gaveUp = testing::cli(dir.path(), {"write", "game.nes", "--wait", "2"});
     EXPECT_EQ(gaveUp.exit, 2);
     EXPECT_NE(gaveUp.err.find("waiting for another program"), std::string::npos) << gaveUp.err;
     EXPECT_NE(gaveUp.err.find("game.nes: another program is using it, still after 2 s of waiting; nothing was written"),
               std::string::npos) << gaveUp.err;
     EXPECT_EQ(readFile(dir / "game.nes"), before);
     for (const char* command : {"show", "verify"}) {
-        const CommandRun reader = testing::runCommand(LABYRINTH_CLI, dir.path(), {command, "game.nes", "--wait", "0"});
+        const CommandRun reader = testing::cli(dir.path(), {command, "game.nes", "--wait", "0"});
         EXPECT_EQ(reader.exit, 2) << command;
         EXPECT_NE(reader.err.find("game.nes: another program is writing it"), std::string::npos) << reader.err;
     }
     ASSERT_TRUE(other.value()->lock(FileLock::Shared).value());
-    EXPECT_EQ(testing::runCommand(LABYRINTH_CLI, dir.path(), {"verify", "game.nes", "--wait", "0"}).exit, 0)
+    EXPECT_EQ(testing::cli(dir.path(), {"verify", "game.nes", "--wait", "0"}).exit, 0)
         << "readers share the image";
 }
 
@@ -312,17 +308,17 @@ TEST(EveryOutput, AClosedPipeStillGetsEveryFileWrittenAndTheSeedTold) {
     testing::GameFolder f;
     // The reader is gone before labyrinth-cli prints its first line.
     const std::vector<std::string> closedPipe{"sh", "-c", "(sleep 0.3; \"$0\" \"$@\"; echo $? > status) | true"};
-    const CommandRun run = testing::runCommand(
-        LABYRINTH_CLI, f.dir.path(), {"write", "game.nes", "--seed", "5", "--patch", "p.bps", "--spoiler", "s.json",
+    const CommandRun run = testing::cli(
+        f.dir.path(), {"write", "game.nes", "--seed", "5", "--patch", "p.bps", "--spoiler", "s.json",
                                       "--svg", "m.svg"},
         closedPipe);
     EXPECT_EQ(statusOf(f.dir.path()), 1) << run.err;
     EXPECT_NE(run.err.find("game.nes: the labyrinth's Seed: 5  Seed code: "), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("standard output: cannot write: Broken pipe"), std::string::npos) << run.err;
     for (const char* name : {"p.bps", "s.json", "m.svg"}) EXPECT_TRUE(fs::exists(f.dir / name)) << name;
-    EXPECT_EQ(testing::runCommand(LABYRINTH_CLI, f.dir.path(), {"verify", "game.nes", "--seed", "5"}).exit, 0);
+    EXPECT_EQ(testing::cli(f.dir.path(), {"verify", "game.nes", "--seed", "5"}).exit, 0);
 
-    const CommandRun many = testing::runCommand(LABYRINTH_CLI, f.dir.path(), {"generate", "-n", "100000"}, closedPipe);
+    const CommandRun many = testing::cli(f.dir.path(), {"generate", "-n", "100000"}, closedPipe);
     EXPECT_EQ(statusOf(f.dir.path()), 1);
     EXPECT_EQ(many.err, "labyrinth-cli: standard output: cannot write: Broken pipe\n");
 }
@@ -354,7 +350,7 @@ TEST(EveryOutput, SignalsLetAnInPlaceWriteFinishAndLeaveNoTemporaryFile) {
         SCOPED_TRACE(row.what);
         testing::GameFolder f;
         const CommandRun run =
-            testing::runCommand(LABYRINTH_CLI, f.dir.path(), row.args, underStrace(row.inject, row.signal));
+            testing::cli(f.dir.path(), row.args, underStrace(row.inject, row.signal));
         EXPECT_EQ(statusOf(f.dir.path()), row.status) << run.out << run.err;
         EXPECT_EQ(run.out.find("Done."), std::string::npos) << run.out;
         for (const auto& entry : fs::directory_iterator(f.dir.path()))
@@ -366,7 +362,7 @@ TEST(EveryOutput, SignalsLetAnInPlaceWriteFinishAndLeaveNoTemporaryFile) {
             EXPECT_EQ(seedOf(run.out + run.err), "7") << run.out << run.err;
             if (!row.signal.empty()) {
                 const CommandRun verified =
-                    testing::runCommand(LABYRINTH_CLI, f.dir.path(), {"verify", row.written, "--seed", "7"});
+                    testing::cli(f.dir.path(), {"verify", row.written, "--seed", "7"});
                 EXPECT_EQ(verified.exit, 0) << "the labyrinth is whole: " << verified.out;
             }
         }

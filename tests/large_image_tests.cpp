@@ -10,11 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "test_support.h"
-
-#ifndef LABYRINTH_CLI
-#error "LABYRINTH_CLI must name the labyrinth-cli executable"
-#endif
+#include "cli_support.h"
 
 namespace labyrinth {
 namespace {
@@ -100,7 +96,7 @@ TEST(LargeImage, ADenseImageIsComparedChunkByChunk) {
     const long peak = peakKiB(f.path(), {"verify", "after.nes", "--original", "before.nes"}, exit);
     EXPECT_EQ(exit, 1) << "the changed byte is found";
     EXPECT_LT(peak, 64 * 1024) << "peaked at " << peak << " KiB";
-    const auto report = testing::runCommand(LABYRINTH_CLI, f.path(), {"verify", "after.nes", "--original", "before.nes"});
+    const auto report = testing::cli(f.path(), {"verify", "after.nes", "--original", "before.nes"});
     EXPECT_NE(report.out.find("1 byte changed after the text block, first at offset 94371840"), std::string::npos)
         << report.out;
 }

@@ -7,13 +7,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli_support.h"
 #include "patch_appliers.h"
-#include "test_support.h"
 #include "writer/record_format.h"
-
-#ifndef LABYRINTH_CLI
-#error "LABYRINTH_CLI must name the labyrinth-cli executable"
-#endif
 
 namespace labyrinth {
 namespace {
@@ -28,19 +24,8 @@ using testing::writeFile;
 using Bytes = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 
-CommandRun cli(const TempDir& dir, const std::vector<std::string>& args) {
-    return testing::runCommand(LABYRINTH_CLI, dir.path(), args);
-}
-
+using testing::cli;
 using Folder = testing::GameFolder;
-
-// The value after "label: " on a line of `out`.
-std::string printed(const std::string& out, const std::string& label) {
-    const auto at = out.find(label + ": ");
-    if (at == std::string::npos) return {};
-    const auto from = at + label.size() + 2;
-    return out.substr(from, out.find('\n', from) - from);
-}
 
 // The JSON metadata of a BPS patch: after "BPS1" and two sizes, its length
 // and its bytes.
@@ -77,14 +62,14 @@ TEST(CliPatch, TwentySeedsPatchTheImageAsItWasIntoTheImageAsWritten) {
         if (!inPlace) args.insert(args.end(), {"-o", "out.nes"});
         const CommandRun run = cli(f.dir, args);
         ASSERT_EQ(run.exit, 0) << run.err;
-        EXPECT_EQ(printed(run.out, "Patch"), "run.bps") << run.out;
+        EXPECT_EQ(testing::reportField(run.out, "Patch"), "run.bps") << run.out;
 
         const auto applied = testing::applyBps(f.dir / "run.bps", f.dir / "before.nes", f.dir / "applied.nes");
         ASSERT_EQ(applied.exit, 0) << applied.err;
         EXPECT_EQ(firstDifference(readFile(f.dir / "applied.nes"), readFile(written)), "identical");
         const auto metadata = bpsMetadata(readFile(f.dir / "run.bps"));
         EXPECT_EQ(metadata.at("seed"), std::to_string(seed));
-        EXPECT_EQ(metadata.at("seedCode"), printed(run.out, "Seed code"));
+        EXPECT_EQ(metadata.at("seedCode"), testing::reportField(run.out, "Seed code"));
 
         // The same write as an IPS patch, from the same image as it was.
         const CommandRun ips =

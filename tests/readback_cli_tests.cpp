@@ -12,49 +12,26 @@
 #include <string>
 #include <vector>
 
-#include "test_support.h"
+#include "cli_support.h"
 #include "writer/record_format.h"
-
-#ifndef LABYRINTH_CLI
-#error "LABYRINTH_CLI must name the labyrinth-cli program"
-#endif
 
 namespace labyrinth {
 namespace {
 
+using testing::CommandRun;
 using testing::readFile;
 using testing::TempDir;
 using testing::writeFile;
-
-struct CliRun {
-    int exit = -1;
-    std::string out;
-    std::string err;
-};
 
 std::string text(const std::filesystem::path& path) {
     const auto bytes = readFile(path);
     return {bytes.begin(), bytes.end()};
 }
 
-// Runs labyrinth-cli with `args` (already quoted where needed) in `dir`.
-CliRun cli(const TempDir& dir, const std::string& args) {
-    const std::string command = "cd '" + dir.path().string() + "' && '" LABYRINTH_CLI "' " + args + " > out.txt 2> err.txt";
-    const int status = std::system(command.c_str());
-    CliRun run;
-    run.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = text(dir / "out.txt");
-    run.err = text(dir / "err.txt");
-    return run;
-}
+// Runs labyrinth-cli with the words of `args` in `dir`.
+CommandRun cli(const TempDir& dir, const std::string& args) { return testing::cli(dir, testing::words(args)); }
 
-// The value of a "Name: value" line.
-std::string field(const std::string& output, const std::string& name) {
-    const auto at = output.find(name + ": ");
-    if (at == std::string::npos) return {};
-    const auto start = at + name.size() + 2;
-    return output.substr(start, output.find('\n', start) - start);
-}
+std::string field(const std::string& output, const std::string& name) { return testing::reportField(output, name); }
 
 class ReadbackCli : public ::testing::Test {
 protected:
@@ -65,30 +42,30 @@ protected:
     }
     // Writes seed 42 into game.nes.
     void write() {
-        const CliRun run = cli(dir, "write game.nes --seed 42");
+        const CommandRun run = cli(dir, "write game.nes --seed 42");
         ASSERT_EQ(run.exit, 0) << run.err;
     }
     TempDir dir;
 };
 
 TEST_F(ReadbackCli, WriteShowAndVerifyAgreeOnTheSeedCode) {
-    const CliRun written = cli(dir, "write game.nes --seed 42 --png written.png --spoiler spoiler.json");
+    const CommandRun written = cli(dir, "write game.nes --seed 42 --png written.png --spoiler spoiler.json");
     ASSERT_EQ(written.exit, 0) << written.err;
     const std::string code = field(written.out, "Seed code");
     EXPECT_EQ(std::count(code.begin(), code.end(), ' '), 3) << written.out;
     EXPECT_LT(written.out.find("Seed: 42"), written.out.find("Seed code: ")) << written.out;
 
-    const CliRun shown = cli(dir, "show game.nes");
+    const CommandRun shown = cli(dir, "show game.nes");
     ASSERT_EQ(shown.exit, 0) << shown.err;
     EXPECT_EQ(field(shown.out, "Seed code"), code);
     EXPECT_EQ(shown.out.find('\x1b'), std::string::npos) << "no colour into a file";
 
-    const CliRun verified = cli(dir, "verify game.nes --text tgltext.tgl --original blank.nes");
+    const CommandRun verified = cli(dir, "verify game.nes --text tgltext.tgl --original blank.nes");
     EXPECT_EQ(verified.exit, 0) << verified.out << verified.err;
     EXPECT_EQ(field(verified.out, "Seed code"), code);
 
     // The spoiler written by `write` is the document `show --json` prints.
-    const CliRun json = cli(dir, "show game.nes --json");
+    const CommandRun json = cli(dir, "show game.nes --json");
     ASSERT_EQ(json.exit, 0) << json.err;
     const auto shownJson = nlohmann::json::parse(json.out);
     EXPECT_EQ(shownJson, nlohmann::json::parse(text(dir / "spoiler.json")));
@@ -110,7 +87,7 @@ std::pair<int, int> pngSize(const std::vector<std::uint8_t>& png) {
 
 TEST_F(ReadbackCli, ShowPngAtAScale) {
     write();
-    const CliRun run = cli(dir, "show game.nes --png map.png --scale 20");
+    const CommandRun run = cli(dir, "show game.nes --png map.png --scale 20");
     ASSERT_EQ(run.exit, 0) << run.err;
     EXPECT_EQ(run.err, "") << "no notes from the graphics library";
     const auto size = pngSize(readFile(dir / "map.png"));
@@ -118,7 +95,7 @@ TEST_F(ReadbackCli, ShowPngAtAScale) {
 }
 
 TEST_F(ReadbackCli, SvgMapFromShowAndWriteByTheOutputPolicy) {
-    const CliRun written = cli(dir, "write game.nes --seed 42 --svg - --png written.png");
+    const CommandRun written = cli(dir, "write game.nes --seed 42 --svg - --png written.png");
     ASSERT_EQ(written.exit, 0) << written.err;
     // Standard output holds the SVG alone; the report went to standard error.
     EXPECT_EQ(written.out.rfind("<?xml", 0), 0U) << written.out.substr(0, 80);
@@ -128,11 +105,11 @@ TEST_F(ReadbackCli, SvgMapFromShowAndWriteByTheOutputPolicy) {
     const std::string code = field(written.err, "Seed code");
     EXPECT_NE(written.out.find("seed code " + code), std::string::npos);
 
-    const CliRun shown = cli(dir, "show game.nes --svg map.svg");
+    const CommandRun shown = cli(dir, "show game.nes --svg map.svg");
     ASSERT_EQ(shown.exit, 0) << shown.err;
     EXPECT_EQ(text(dir / "map.svg"), written.out) << "show and write draw the same map";
     EXPECT_EQ(field(shown.out, "SVG"), "map.svg");
-    const CliRun toStdout = cli(dir, "show game.nes --svg -");
+    const CommandRun toStdout = cli(dir, "show game.nes --svg -");
     ASSERT_EQ(toStdout.exit, 0) << toStdout.err;
     EXPECT_EQ(toStdout.out, written.out);
 
@@ -154,7 +131,7 @@ TEST_F(ReadbackCli, SvgMapFromShowAndWriteByTheOutputPolicy) {
     };
     const auto image = readFile(dir / "game.nes");
     for (const Case& c : cases) {
-        const CliRun run = cli(dir, c.args);
+        const CommandRun run = cli(dir, c.args);
         EXPECT_EQ(run.exit, 2) << c.args << "\n" << run.out << run.err;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << c.args << "\n" << run.err;
         EXPECT_EQ(run.out, "") << c.args;
@@ -162,7 +139,7 @@ TEST_F(ReadbackCli, SvgMapFromShowAndWriteByTheOutputPolicy) {
     }
     EXPECT_EQ(readFile(dir / "map.svg"), before);
     EXPECT_FALSE(std::filesystem::exists(dir / "other.svg"));
-    const CliRun forced = cli(dir, "show blank.nes --svg map.svg --force");
+    const CommandRun forced = cli(dir, "show blank.nes --svg map.svg --force");
     EXPECT_EQ(forced.exit, 2) << "blank.nes holds no labyrinth";
     EXPECT_EQ(readFile(dir / "map.svg"), before);
     ASSERT_EQ(cli(dir, "write blank.nes --seed 5 --svg map.svg --force").exit, 0);
@@ -195,7 +172,7 @@ TEST_F(ReadbackCli, VerifyNamesEachDamage) {
         }
         bad[static_cast<std::size_t>(offset)] ^= 0x21;
         writeFile(dir / "bad.nes", bad);
-        const CliRun run = cli(dir, "verify bad.nes --text tgltext.tgl --original blank.nes");
+        const CommandRun run = cli(dir, "verify bad.nes --text tgltext.tgl --original blank.nes");
         EXPECT_EQ(run.exit, 1) << c.what;
         EXPECT_NE(run.out.find(c.reported), std::string::npos) << c.what << ":\n" << run.out;
         EXPECT_NE(run.out.find("bad.nes: 1 problem"), std::string::npos) << c.what << ":\n" << run.out;
@@ -234,7 +211,7 @@ TEST_F(ReadbackCli, BadInputGetsAClearErrorAndChangesNothing) {
         {"show game.nes --png x.png --scale 5", 2, "scale"},
     };
     for (const Case& c : cases) {
-        const CliRun run = cli(dir, c.args);
+        const CommandRun run = cli(dir, c.args);
         EXPECT_EQ(run.exit, c.exit) << c.args << "\n" << run.out << run.err;
         EXPECT_NE((run.out + run.err).find(c.message), std::string::npos) << c.args << "\n" << run.out << run.err;
         EXPECT_EQ(readFile(dir / "game.nes"), before) << c.args;
@@ -276,7 +253,7 @@ TEST_F(ReadbackCli, VerifyComparesWithTheTextBesideItASeedAndASeedCode) {
         {"verify game.nes --seed 42 --code 'acorn acorn acorn acorn'", 2, {"excludes"}},
     };
     for (const auto& c : cases) {
-        const CliRun run = cli(dir, c.args);
+        const CommandRun run = cli(dir, c.args);
         EXPECT_EQ(run.exit, c.exit) << c.args << "\n" << run.out << run.err;
         for (const std::string& said : c.says)
             EXPECT_NE((run.out + run.err).find(said), std::string::npos) << c.args << "\n" << run.out << run.err;
@@ -285,7 +262,7 @@ TEST_F(ReadbackCli, VerifyComparesWithTheTextBesideItASeedAndASeedCode) {
 
 TEST_F(ReadbackCli, PictureToAMissingFolderIsRefusedBeforeTheWrite) {
     const auto before = readFile(dir / "game.nes");
-    const CliRun run = cli(dir, "write game.nes --seed 3 --png nowhere/map.png");
+    const CommandRun run = cli(dir, "write game.nes --seed 3 --png nowhere/map.png");
     EXPECT_EQ(run.exit, 2) << run.out << run.err;
     EXPECT_NE(run.err.find("nowhere/map.png: cannot create: No such file or directory"), std::string::npos) << run.err;
     EXPECT_EQ(run.out.find("Done."), std::string::npos) << run.out;
