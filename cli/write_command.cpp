@@ -203,16 +203,16 @@ private:
     // The seed line, on the report; when standard output refuses it (a full
     // disk, a closed pipe), on standard error instead.
     void tellSeed() {
-        report_ << "Seed: " << click_.seed << '\n' << "Seed code: " << code() << '\n' << std::flush;
+        report_ << seedLine(click_.seed, code()) << '\n' << std::flush;
         if (!report_)
-            reportError(ExitCode::Failed, written_ + ": the labyrinth's Seed: " + std::to_string(click_.seed) +
-                                              "  Seed code: " + code() + " (standard output did not take that line)");
+            reportError(ExitCode::Failed,
+                        written_ + ": " + seedLine(click_.seed, code()) + " (standard output did not take that line)");
     }
 
     // What a signal says once the labyrinth is in the file it names.
     std::string farewell() const {
-        return "labyrinth-cli: " + printable(written_) + ": stopped by a signal after writing the labyrinth of Seed: " +
-               std::to_string(click_.seed) + "  Seed code: " + code() + "\n";
+        return "labyrinth-cli: " + printable(written_) + ": stopped by a signal after writing the labyrinth of " +
+               seedLine(click_.seed, code()) + "\n";
     }
 
     ExitCode failedBeside(const Error& error) {

@@ -31,7 +31,7 @@ TEST(CliWrite, WritesInPlaceAndReportsSeedAttemptsAndDone) {
     Folder f;
     const CommandRun run = cli(f.dir, {"write", "game.nes", "--seed", "42"});
     ASSERT_EQ(run.exit, 0) << run.err;
-    EXPECT_NE(run.out.find("Seed: 42\n"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("Seed: 42  Code: "), 0U) << run.out;
     EXPECT_NE(run.out.find("Attempts: "), std::string::npos) << run.out;
     EXPECT_EQ(run.out.substr(run.out.size() - 6), "Done.\n");
 

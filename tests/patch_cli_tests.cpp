@@ -69,7 +69,7 @@ TEST(CliPatch, TwentySeedsPatchTheImageAsItWasIntoTheImageAsWritten) {
         EXPECT_EQ(firstDifference(readFile(f.dir / "applied.nes"), readFile(written)), "identical");
         const auto metadata = bpsMetadata(readFile(f.dir / "run.bps"));
         EXPECT_EQ(metadata.at("seed"), std::to_string(seed));
-        EXPECT_EQ(metadata.at("seedCode"), testing::reportField(run.out, "Seed code"));
+        EXPECT_EQ(metadata.at("seedCode"), testing::reportedCode(run.out));
 
         // The same write as an IPS patch, from the same image as it was.
         const CommandRun ips =

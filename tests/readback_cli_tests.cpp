@@ -51,9 +51,9 @@ protected:
 TEST_F(ReadbackCli, WriteShowAndVerifyAgreeOnTheSeedCode) {
     const CommandRun written = cli(dir, "write game.nes --seed 42 --png written.png --spoiler spoiler.json");
     ASSERT_EQ(written.exit, 0) << written.err;
-    const std::string code = field(written.out, "Seed code");
+    const std::string code = testing::reportedCode(written.out);
     EXPECT_EQ(std::count(code.begin(), code.end(), ' '), 3) << written.out;
-    EXPECT_LT(written.out.find("Seed: 42"), written.out.find("Seed code: ")) << written.out;
+    EXPECT_EQ(written.out.find("Seed: 42  Code: " + code + "\n"), 0U) << "the seed comes first: " << written.out;
 
     const CommandRun shown = cli(dir, "show game.nes");
     ASSERT_EQ(shown.exit, 0) << shown.err;
@@ -102,7 +102,7 @@ TEST_F(ReadbackCli, SvgMapFromShowAndWriteByTheOutputPolicy) {
     EXPECT_NE(written.out.find("</svg>"), std::string::npos);
     EXPECT_NE(written.err.find("Seed: 42"), std::string::npos) << written.err;
     EXPECT_NE(written.err.find("Done."), std::string::npos) << written.err;
-    const std::string code = field(written.err, "Seed code");
+    const std::string code = testing::reportedCode(written.err);
     EXPECT_NE(written.out.find("seed code " + code), std::string::npos);
 
     const CommandRun shown = cli(dir, "show game.nes --svg map.svg");

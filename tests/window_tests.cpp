@@ -415,7 +415,8 @@ TEST_F(WindowTest, EveryWriteTellsItsSeedWhichTheCommandLineRepeatsByteForByte) 
                                              {"write", source, "--text", "tgltext.tgl", "--seed", lines[i].first,
                                               "-o", copy});
         ASSERT_EQ(run.exit, 0) << run.err;
-        EXPECT_NE(run.out.find("Seed code: " + lines[i].second + "\n"), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("Seed: " + lines[i].first + "  Code: " + lines[i].second + "\n"), std::string::npos)
+            << "the same line as the window: " << run.out;
         EXPECT_EQ(testing::firstDifference(readFile(dir / copy), images[i]), "identical") << "write " << i;
         source = copy;
     }
@@ -552,7 +553,7 @@ TEST_F(WindowTest, TheCommandLineWaitsForTheClickAndEachReportNamesWhatTheFileHe
     const auto now = readFile(imagePath);
     const auto held = decodeStream(now);
     ASSERT_TRUE(held.ok());
-    EXPECT_NE(cli.out.find("Seed code: " + seedCode(writtenStream(now, held.value())) + "\n"), std::string::npos)
+    EXPECT_NE(cli.out.find("  Code: " + seedCode(writtenStream(now, held.value())) + "\n"), std::string::npos)
         << cli.out;
     EXPECT_TRUE(imageProblems(imagePath, textPath).empty());
 }

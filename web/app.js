@@ -22,6 +22,7 @@ const result = $('result');
 const stale = $('stale');
 const lookSection = $('look-section');
 const lookInput = $('look');
+const lookSeed = $('look-seed');
 const lookResult = $('look-result');
 
 let labyrinth = null;  // the module, once loaded
@@ -386,15 +387,20 @@ async function write() {
   }
 }
 
-async function copyLink() {
+// Copies the permalink, or the seed line that every front end prints
+// ("Seed: N  Code: w w w w"), for a friend or a race.
+async function copy(text, done, instead) {
   const copied = $('copied');
   try {
-    await navigator.clipboard.writeText($('permalink').href);
-    copied.textContent = 'Link copied.';
+    await navigator.clipboard.writeText(text);
+    copied.textContent = done;
   } catch {
-    copied.textContent = 'This browser did not let the page copy; the address bar shows the link.';
+    copied.textContent = `This browser did not let the page copy; ${instead}`;
   }
 }
+const copyLink = () => copy($('permalink').href, 'Link copied.', 'the address bar shows the link.');
+const copySeed = () => copy(labyrinth.seedLine($('seed-used').textContent, $('seed-code').textContent),
+  'Seed and code copied.', 'they are shown above.');
 
 // ---- looking at an image --------------------------------------------------
 
@@ -414,8 +420,12 @@ async function look() {
     lookResult.append(p);
     return p;
   };
+  const seed = lookSeed.value.trim();
+  const seedProblem = labyrinth.seedProblem(seed);
+  lookSeed.toggleAttribute('aria-invalid', Boolean(seedProblem));
+  if (seedProblem) return paragraph(sentence(seedProblem), 'error');
   const read = await readFile(file, 'image');
-  const looked = read.ok ? call('lookAtImage', { image: read.bytes, imageName: file.name }) : read;
+  const looked = read.ok ? call('lookAtImage', { image: read.bytes, imageName: file.name, seed }) : read;
   if (!looked.ok) return paragraph(sentence(looked.message, [file.name]), 'error');
 
   paragraph(`Seed code: ${looked.seedCode}`);
@@ -610,9 +620,12 @@ seedInput.addEventListener('input', () => {
 remember.addEventListener('change', () => (remember.checked ? rememberFiles() : forgetFiles()));
 forget.addEventListener('click', forgetFiles);
 $('copy-link').addEventListener('click', copyLink);
-lookInput.addEventListener('change', () => look().catch((error) => {
+$('copy-seed').addEventListener('click', copySeed);
+const lookAgain = () => look().catch((error) => {
   lookResult.textContent = `Something went wrong in the page: ${error.message || error}.`;
-}));
+});
+lookInput.addEventListener('change', lookAgain);
+lookSeed.addEventListener('change', lookAgain);
 window.addEventListener('hashchange', seedFromAddress);
 
 // Files dropped on a file input go to it, as usual; on the Look section, to

@@ -6,13 +6,14 @@
 //     -> { ok: true, seed, seedCode, attempts, generations, downloads }
 //   patchOfWrite({ image, imageName, written, seed, seedCode })
 //     -> { ok: true, downloads }   (the BPS patch from image to written)
-//   lookAtImage({ image, imageName })
+//   lookAtImage({ image, imageName, seed })   (seed: "" or the seed it should hold)
 //     -> { ok: true, seedCode, map, complete, verdict, problems: [...], downloads }
 //   mapOfImage({ image, imageName }) -> { ok: true, seedCode, map }
 //   spoilerOfImage({ image, imageName }) -> { ok: true, downloads }  (the spoiler JSON)
 //   refuseLargeFile(name, size) -> "" or the message
 //   kindOfFile(name, firstBytes) -> "image", "text" or "unknown"
 //   seedProblem(seed) -> "" or the message (an empty seed is a random one)
+//   seedLine(seed, seedCode) -> "Seed: N  Code: w w w w", as every front end tells a write
 //   about() -> { version, revision, statusCreating, statusFailed, statusDone,
 //                fileKindBytes, textBytesRead }
 //
@@ -27,7 +28,9 @@
 #include "labyrinth/generator.h"
 #include "labyrinth/version.h"
 #include "page_actions.h"
+#include "arguments/arguments.h"
 #include "writer/driver.h"
+#include "writer/seed_code.h"
 
 namespace labyrinth::web {
 namespace {
@@ -111,7 +114,8 @@ val patchOfWriteJs(const val& request) {
 }
 
 val lookAtImageJs(const val& request) {
-    const auto looked = lookAtImage(fileOf(request, "image", "imageName"));
+    const std::string seed = isObject(request) && request["seed"].isString() ? request["seed"].as<std::string>() : "";
+    const auto looked = lookAtImage(fileOf(request, "image", "imageName"), seed);
     if (!looked) return failure(looked.error());
     const LookResult& r = looked.value();
     val out = val::object();
@@ -144,6 +148,11 @@ val spoilerOfImageJs(const val& request) {
     out.set("ok", true);
     out.set("downloads", downloadsOf({std::move(spoiler.value())}));
     return out;
+}
+
+std::string seedLineJs(const std::string& seed, const std::string& code) {
+    auto parsed = parseSeed(seed);
+    return parsed ? seedLine(parsed.value(), code) : std::string();
 }
 
 std::string refuseLargeFileJs(const std::string& name, double size) { return refuseLargeFile(name, size); }
@@ -186,5 +195,6 @@ EMSCRIPTEN_BINDINGS(labyrinth_page) {
     emscripten::function("refuseLargeFile", &labyrinth::web::refuseLargeFileJs);
     emscripten::function("kindOfFile", &labyrinth::web::kindOfFileJs);
     emscripten::function("seedProblem", &labyrinth::web::seedProblem);
+    emscripten::function("seedLine", &labyrinth::web::seedLineJs);
     emscripten::function("about", &labyrinth::web::about);
 }

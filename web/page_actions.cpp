@@ -1,6 +1,9 @@
 #include "page_actions.h"
 
 #include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <optional>
 #include <random>
 
 #include "arguments/arguments.h"
@@ -26,13 +29,11 @@ std::string nameOf(const InputFile& file, const char* fallback) {
 
 // "game" for "game.nes" (any case of the extension) or "path/game.nes".
 std::string downloadStem(const std::string& imageName) {
-    std::string stem = imageName.substr(imageName.find_last_of("/\\") + 1);
-    if (stem.size() > 4) {
-        std::string extension = stem.substr(stem.size() - 4);
-        std::transform(extension.begin(), extension.end(), extension.begin(),
-                       [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
-        if (extension == ".nes") stem.resize(stem.size() - 4);
-    }
+    const std::filesystem::path name = std::filesystem::path(imageName).filename();
+    std::string extension = name.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string stem = extension == ".nes" ? name.stem().string() : name.string();
     return stem.empty() ? std::string("labyrinth") : stem;
 }
 
@@ -55,21 +56,10 @@ bool endsWithIgnoringCase(const std::string& text, std::string_view suffix) {
                       });
 }
 
-// An image's labyrinth, read as `show` reads it: the checks of an image, the
-// region that holds the records, and the records decoded.
-struct ReadLabyrinth {
-    std::string name;
-    std::vector<std::uint8_t> region;
-    DecodedStream decoded;
-};
-
-Result<ReadLabyrinth> readLabyrinth(MemoryFile& file) {
-    if (auto fit = checkImage(file); !fit) return fit.error();
-    auto region = readPrefix(file, format::readRegionEnd);
-    if (!region) return region.error();
-    auto decoded = decodeStream(region.value());
-    if (!decoded) return Error{file.name() + ": holds no readable labyrinth: " + decoded.error().message};
-    return ReadLabyrinth{file.name(), std::move(region.value()), std::move(decoded.value())};
+// An image's labyrinth, read as `show` reads it.
+Result<ReadBack> readLabyrinthOf(const InputFile& image, const std::string& name) {
+    MemoryFile file(name, image.bytes);
+    return readLabyrinth(file);
 }
 
 // The checks that come before an image is read: given at all, not too large.
@@ -80,9 +70,9 @@ Status checkGivenImage(const InputFile& image, const std::string& name) {
     return {};
 }
 
-Download spoilerOf(const ReadLabyrinth& labyrinth, const std::string& code) {
-    return {"spoiler", downloadStem(labyrinth.name) + "-spoiler.json", "application/json",
-            bytesOf(map::labyrinthJson(labyrinth.decoded, code).dump(2) + "\n")};
+Download spoilerOf(const std::string& name, const ReadBack& labyrinth) {
+    return {"spoiler", downloadStem(name) + "-spoiler.json", "application/json",
+            bytesOf(map::labyrinthJson(labyrinth.stream, labyrinth.seedCode).dump(2) + "\n")};
 }
 
 }  // namespace
@@ -165,43 +155,46 @@ Result<Download> patchOfWrite(const PatchRequest& request) {
 Result<MapResult> mapOfImage(const InputFile& image) {
     const std::string name = nameOf(image, "image.nes");
     if (auto given = checkGivenImage(image, name); !given) return given.error();
-    MemoryFile file(name, image.bytes);
-    auto labyrinth = readLabyrinth(file);
+    auto labyrinth = readLabyrinthOf(image, name);
     if (!labyrinth) return labyrinth.error();
-    MapResult result;
-    result.seedCode = seedCode(writtenStream(labyrinth.value().region, labyrinth.value().decoded));
-    result.mapSvg = map::mapSvg(labyrinth.value().decoded, result.seedCode);
-    return result;
+    return MapResult{labyrinth.value().seedCode, map::mapSvg(labyrinth.value().stream, labyrinth.value().seedCode)};
 }
 
 Result<Download> spoilerOfImage(const InputFile& image) {
     const std::string name = nameOf(image, "image.nes");
     if (auto given = checkGivenImage(image, name); !given) return given.error();
-    MemoryFile file(name, image.bytes);
-    auto labyrinth = readLabyrinth(file);
+    auto labyrinth = readLabyrinthOf(image, name);
     if (!labyrinth) return labyrinth.error();
-    return spoilerOf(labyrinth.value(), seedCode(writtenStream(labyrinth.value().region, labyrinth.value().decoded)));
+    return spoilerOf(name, labyrinth.value());
 }
 
-Result<LookResult> lookAtImage(const InputFile& image) {
+Result<LookResult> lookAtImage(const InputFile& image, const std::string& seed) {
     const std::string name = nameOf(image, "image.nes");
     if (auto given = checkGivenImage(image, name); !given) return given.error();
+    std::optional<std::uint64_t> expected;
+    if (!seed.empty()) {
+        auto parsed = parseSeed(seed);
+        if (!parsed) return parsed.error();
+        expected = parsed.value();
+    }
     MemoryFile file(name, image.bytes);
     auto read = readLabyrinth(file);
     if (!read) return read.error();
-    const ReadLabyrinth& labyrinth = read.value();
+    const ReadBack& labyrinth = read.value();
 
     LookResult result;
-    result.seedCode = seedCode(writtenStream(labyrinth.region, labyrinth.decoded));
-    result.mapSvg = map::mapSvg(labyrinth.decoded, result.seedCode);
+    result.seedCode = labyrinth.seedCode;
+    result.mapSvg = map::mapSvg(labyrinth.stream, result.seedCode);
     auto problems = verifyImageFile(file, std::nullopt, nullptr);
     if (!problems) return problems.error();
+    // With a seed, the one check that sees every byte: is it that seed's labyrinth?
+    if (expected)
+        for (Problem& problem : checkSeed(labyrinth.region, *expected)) problems.value().push_back(std::move(problem));
     for (const Problem& problem : problems.value()) result.problems.push_back(name + ": " + problem.message);
-    result.downloads.push_back(spoilerOf(labyrinth, result.seedCode));
+    result.downloads.push_back(spoilerOf(name, labyrinth));
     result.complete = result.problems.empty();
-    const auto count = result.problems.size();
-    result.verdict = result.complete ? name + ": the labyrinth is complete and consistent"
-                                     : name + ": " + std::to_string(count) + (count == 1 ? " problem" : " problems");
+    result.verdict = verdictLine(name, result.problems.size());
+    if (expected && result.complete) result.verdict += "; it is exactly the labyrinth of seed " + seed;
     return result;
 }
 

@@ -117,7 +117,9 @@ Result<Download> spoilerOfImage(const InputFile& image);
 
 /// What `show`, `show --json` and `verify` say of an image: its map, seed
 /// code and description, and whether the labyrinth in it is complete and
-/// consistent. An image whose records cannot be read is an error, as for `show`.
-Result<LookResult> lookAtImage(const InputFile& image);
+/// consistent; with a `seed` (decimal, or empty for none), also whether it is
+/// exactly that seed's labyrinth, as `verify --seed` checks. An image whose
+/// records cannot be read is an error, as for `show`; so is a bad seed.
+Result<LookResult> lookAtImage(const InputFile& image, const std::string& seed = {});
 
 }  // namespace labyrinth::web

@@ -59,4 +59,11 @@ inline std::string reportField(const std::string& report, const std::string& nam
     return {};
 }
 
+/// The seed code that a write reported on its seed line ("Seed: N  Code: C").
+inline std::string reportedCode(const std::string& report) {
+    const std::string seedLine = reportField(report, "Seed");
+    const auto at = seedLine.find("  Code: ");
+    return at == std::string::npos ? std::string() : seedLine.substr(at + 8);
+}
+
 }  // namespace labyrinth::testing

@@ -13,7 +13,7 @@ import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
 import { servePage } from '../../scripts/serve-web.mjs';
-import { cli, field, launchChromium, nativeWrite, pageDir, requireBuilt, root, syntheticImage, syntheticText, tempDir }
+import { cli, codeOf, field, launchChromium, nativeWrite, pageDir, requireBuilt, root, syntheticImage, syntheticText, tempDir }
   from './support.mjs';
 
 let served;
@@ -157,7 +157,7 @@ describe('the page', () => {
     await patch.saveAs(file('from-page.bps'));
     assert.deepEqual(new Uint8Array(fs.readFileSync(file('from-page.bps'))), native.patch);
 
-    assert.equal(await page.textContent('#seed-code'), field(native.report, 'Seed code'));
+    assert.equal(await page.textContent('#seed-code'), codeOf(native.report));
     assert.equal(await page.textContent('#seed-used'), '42');
     assert.equal(new URL(await page.getAttribute('#permalink', 'href')).hash, '#seed=42');
     // The address bar shows the permalink, and "Copy link" copies it.
@@ -165,6 +165,10 @@ describe('the page', () => {
     await page.click('#copy-link');
     await page.waitForFunction(() => document.getElementById('copied').textContent === 'Link copied.');
     assert.equal(await page.evaluate(() => navigator.clipboard.readText()), page.url());
+    // "Copy seed and code" copies the seed line that labyrinth-cli prints.
+    await page.click('#copy-seed');
+    await page.waitForFunction(() => document.getElementById('copied').textContent === 'Seed and code copied.');
+    assert.equal(await page.evaluate(() => navigator.clipboard.readText()), `Seed: ${field(native.report, 'Seed')}`);
     // The footer names the version that the command line prints, and the generator's revision.
     const version = cli(['--version'], work.dir).out.toString().split(' ')[1];
     assert.equal((await page.textContent('#version')).split(' ')[0], version);
@@ -248,10 +252,21 @@ describe('the page', () => {
     await page.setInputFiles('#look', file(native.path));
     await page.waitForSelector('#look-result svg');
     const shown = await page.textContent('#look-result');
-    assert.ok(shown.includes(`Seed code: ${field(native.report, 'Seed code')}`), shown);
+    assert.ok(shown.includes(`Seed code: ${codeOf(native.report)}`), shown);
     assert.ok(shown.includes(`${native.path}: the labyrinth is complete and consistent`), shown);
     const rooms = await page.locator('#look-result svg rect.room').count();
     assert.equal(rooms, JSON.parse(cli(['show', native.path, '--json'], work.dir).out.toString()).summary.rooms);
+
+    // With a seed, every byte of its labyrinth is compared, as verify --seed compares it.
+    await page.fill('#look-seed', '99');
+    await page.press('#look-seed', 'Enter');
+    await page.waitForFunction(() => document.getElementById('look-result').textContent.includes('exactly the labyrinth of seed 99'));
+    await page.fill('#look-seed', '98');
+    await page.press('#look-seed', 'Tab');
+    await page.waitForFunction(() => document.getElementById('look-result').textContent
+      .includes('the room records differ from the labyrinth that seed 98 writes'));
+    await page.fill('#look-seed', '');
+    await page.press('#look-seed', 'Tab');
 
     // An image without a labyrinth: show's message, no map.
     await page.setInputFiles('#look', file('game.nes'));

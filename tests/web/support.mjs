@@ -55,6 +55,12 @@ export function field(text, name) {
   return match ? match[1] : undefined;
 }
 
+/// The seed code that a write reported on its seed line ("Seed: N  Code: w w w w").
+export function codeOf(report) {
+  const line = field(report, 'Seed');
+  return line === undefined ? undefined : line.split('  Code: ')[1];
+}
+
 /// The module, loaded as the page loads it but handed its .wasm bytes
 /// (Node's fetch does not read files).
 export async function loadModule() {

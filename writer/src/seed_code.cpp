@@ -52,4 +52,8 @@ std::string seedCode(std::span<const std::uint8_t> stream) {
     return code;
 }
 
+std::string seedLine(std::uint64_t seed, std::string_view code) {
+    return "Seed: " + std::to_string(seed) + "  Code: " + std::string(code);
+}
+
 }  // namespace labyrinth

@@ -73,12 +73,6 @@ QIcon labyrinthIcon() {
     return picture;
 }
 
-// What the window tells of a write, so that `labyrinth-cli write --seed N`
-// can repeat it: the click's master seed and the code of what was written.
-std::string seedLine(const ClickResult& click) {
-    return "Seed: " + std::to_string(click.seed) + "  Code: " + seedCode(click.stream);
-}
-
 // Enter and Return, from the main keys or the keypad, without a modifier.
 bool isEnterKey(const QKeyEvent& key) {
     const bool enter = key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter;
@@ -270,7 +264,7 @@ void Form2::savebut_Click() {
     if (lastClick_.status) {
         // One line per write on standard output, for players who share seeds;
         // a window without a terminal loses nothing when nobody reads it.
-        const std::string line = seedLine(lastClick_);
+        const std::string line = seedLine(lastClick_.seed, seedCode(lastClick_.stream));
         std::fprintf(stdout, "%s\n", line.c_str());
         std::fflush(stdout);
         std::clearerr(stdout);

@@ -27,4 +27,9 @@ std::uint64_t streamHash(std::span<const std::uint8_t> stream);
 /// different streams share a code with a chance of about one in four billion.
 std::string seedCode(std::span<const std::uint8_t> stream);
 
+/// How every front end tells a write: "Seed: 42  Code: island bread peach
+/// cloud", the click's master seed (which `write --seed` repeats) and the
+/// seed code of what it wrote.
+std::string seedLine(std::uint64_t seed, std::string_view code);
+
 }  // namespace labyrinth

@@ -1,8 +1,8 @@
 // The one function of zlib that the patches use, for the WebAssembly build:
 // Debian's Emscripten ships no zlib, so the module takes CRC32 from pako, the
-// JavaScript port of zlib (Debian's node-pako), through crc32_pako.js.
-#ifndef LABYRINTH_WEB_ZLIB_H
-#define LABYRINTH_WEB_ZLIB_H
+// JavaScript port of zlib (Debian's node-pako), through web/crc32_pako.js.
+#ifndef LABYRINTH_WASM_ZLIB_H
+#define LABYRINTH_WASM_ZLIB_H
 
 #include <stddef.h>
 
