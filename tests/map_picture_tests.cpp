@@ -34,23 +34,33 @@ DecodedStream decoded(std::uint64_t seed) {
     return s.value();
 }
 
+// The picture's size and colours are the layout's, which every drawing shares.
+QSize pictureSize(int scale) {
+    const map::PixelSize size = map::mapSize(scale);
+    return {size.width, size.height};
+}
+QColor areaColor(int area) {
+    const map::Colour c = map::areaColour(area);
+    return {c.red, c.green, c.blue};
+}
+
 TEST(MapPicture, SizeFollowsTheScaleAndIsClamped) {
     // A margin of one cell, 24 cells, half a cell, nine cells of legend;
     // one cell, 24 cells and half a cell down.
-    EXPECT_EQ(map::mapPictureSize(32), QSize(1104, 816));
-    EXPECT_EQ(map::mapPictureSize(20), QSize(690, 510));
-    EXPECT_EQ(map::mapPictureSize(1), map::mapPictureSize(map::minScale));
-    EXPECT_EQ(map::mapPictureSize(100000), map::mapPictureSize(map::maxScale));
+    EXPECT_EQ(pictureSize(32), QSize(1104, 816));
+    EXPECT_EQ(pictureSize(20), QSize(690, 510));
+    EXPECT_EQ(pictureSize(1), pictureSize(map::minScale));
+    EXPECT_EQ(pictureSize(100000), pictureSize(map::maxScale));
     const auto s = decoded(1);
     for (const int scale : {map::minScale, 20, 33, map::defaultScale, 64})
-        EXPECT_EQ(map::drawMap(s, "a b c d", scale).size(), map::mapPictureSize(scale)) << scale;
+        EXPECT_EQ(map::drawMap(s, "a b c d", scale).size(), pictureSize(scale)) << scale;
 }
 
 TEST(MapPicture, AreaColoursAreDistinct) {
     std::set<QRgb> colours;
-    for (int area = 0; area < areaCount; ++area) colours.insert(map::areaColor(area).rgb());
+    for (int area = 0; area < areaCount; ++area) colours.insert(areaColor(area).rgb());
     EXPECT_EQ(colours.size(), static_cast<std::size_t>(areaCount));
-    EXPECT_EQ(colours.count(map::areaColor(12).rgb()), 0U);
+    EXPECT_EQ(colours.count(areaColor(12).rgb()), 0U);
 }
 
 // Near a room's top-left corner nothing but the room's fill is drawn: walls
@@ -68,14 +78,14 @@ TEST(MapPicture, EveryRoomInItsAreaColourAndEmptyCellsInNone) {
         const auto s = decoded(seed);
         const QImage picture = map::drawMap(s, "a b c d", scale);
         std::set<QRgb> areaColours;
-        for (int area = 0; area < areaCount; ++area) areaColours.insert(map::areaColor(area).rgb());
+        for (int area = 0; area < areaCount; ++area) areaColours.insert(areaColor(area).rgb());
         for (int y = 0; y < mazeSize; ++y)
             for (int x = 0; x < mazeSize; ++x) {
                 const QPoint corner(scale + x * scale + scale * 15 / 100, scale + y * scale + scale * 15 / 100);
                 const QRgb pixel = picture.pixel(corner);
                 const DecodedCell& c = s.at(x, y);
                 if (c.isRoom()) {
-                    EXPECT_TRUE(near(pixel, map::areaColor(c.area).rgb()))
+                    EXPECT_TRUE(near(pixel, areaColor(c.area).rgb()))
                         << "seed " << seed << " room " << x << "," << y << ": " << std::hex << pixel;
                 } else {
                     for (const QRgb colour : areaColours)
@@ -84,7 +94,7 @@ TEST(MapPicture, EveryRoomInItsAreaColourAndEmptyCellsInNone) {
             }
         // The start marker covers the centre of the start cell.
         const QPoint start(scale + startX * scale + scale / 2, scale + startY * scale + scale / 2);
-        EXPECT_NE(picture.pixel(start), map::areaColor(s.at(startX, startY).area).rgb());
+        EXPECT_NE(picture.pixel(start), areaColor(s.at(startX, startY).area).rgb());
     }
 }
 
@@ -118,7 +128,7 @@ TEST(MapPicture, PaintsTheLayout) {
 TEST(MapPicture, AreaNumbersAreTheirFillMuchDarker) {
     for (int area = -1; area <= areaCount; ++area) {
         const map::Colour label = map::areaLabelColour(area);
-        EXPECT_EQ(qRgb(label.red, label.green, label.blue), map::areaColor(area).darker(230).rgb()) << area;
+        EXPECT_EQ(qRgb(label.red, label.green, label.blue), areaColor(area).darker(230).rgb()) << area;
     }
 }
 
@@ -155,7 +165,7 @@ TEST(MapPicture, DamagedStreamsAreDrawnWithoutTrouble) {
     s.cells[0].kind = format::RecordKind::Link;
     s.cells[0].link = 99;
     const QImage picture = map::drawMap(s, "", map::minScale);
-    EXPECT_EQ(picture.size(), map::mapPictureSize(map::minScale));
+    EXPECT_EQ(picture.size(), pictureSize(map::minScale));
 }
 
 }  // namespace

@@ -89,13 +89,6 @@ private:
 
 }  // namespace
 
-QSize mapPictureSize(int scale) {
-    const PixelSize size = mapSize(scale);
-    return {size.width, size.height};
-}
-
-QColor areaColor(int area) { return qt(areaColour(area)); }
-
 QImage drawMap(const MapLayout& layout) {
     QImage image(layout.width, layout.height, QImage::Format_RGB32);
     Painter(image).paint(layout);

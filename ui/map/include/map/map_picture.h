@@ -7,22 +7,12 @@
 #include <string>
 #include <vector>
 
-#include <QColor>
 #include <QImage>
-#include <QSize>
 
 #include "map/map_layout.h"
 #include "writer/decoder.h"
 
 namespace labyrinth::map {
-
-/// The picture's size for a scale: a margin with coordinates, the 24 x 24
-/// grid, and the legend to its right.
-QSize mapPictureSize(int scale);
-
-/// Fill colour of the rooms of an area 0..10; a neutral grey for any other
-/// number (only a damaged image has one).
-QColor areaColor(int area);
 
 /// Draws a laid-out map, at the layout's size.
 QImage drawMap(const MapLayout& layout);
