@@ -25,7 +25,7 @@
 DIR ?= .
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps deps-web deps-package deps-test run test fuzz asan bench package check-package demo clean \
+.PHONY: all deps deps-web deps-package deps-bench deps-test run test fuzz asan bench package check-package demo clean \
         web web-serve test-web bench-web
 
 all: deps
@@ -70,7 +70,10 @@ package: deps-package all
 check-package: deps-test package
 	scripts/check-package build/release
 
-bench: deps
+deps-bench:
+	scripts/install-deps --bench
+
+bench: deps-bench
 	cmake --preset bench
 	cmake --build --preset bench
 	build/bench/bench/labyrinth-bench --benchmark_counters_tabular=true

@@ -2,7 +2,7 @@
 // unless given) in one session, on an image in memory. Instructions and
 // simulated branch misses per stage, from callgrind's inclusive costs:
 //   valgrind --tool=callgrind --branch-sim=yes --callgrind-out-file=clicks.cg
-//       build/release/bench/labyrinth-click-profile 1000
+//       build/bench/bench/labyrinth-click-profile 1000
 //   callgrind_annotate --inclusive=yes clicks.cg
 // The compiler folds stages that run once into their caller; build with
 // -fno-inline-functions-called-once to see each of them on its own line.

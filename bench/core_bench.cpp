@@ -2,7 +2,7 @@
 // over 20,000 master seeds (mean, median, 99th percentile and worst), each
 // click set against the bare random draws it took and checked for heap
 // allocations.
-//   build/release/bench/labyrinth-bench --benchmark_counters_tabular=true
+//   build/bench/bench/labyrinth-bench --benchmark_counters_tabular=true
 
 #include <benchmark/benchmark.h>
 
