@@ -51,6 +51,7 @@ struct ShowOptions {
     int scale = map::defaultScale;
     bool force = false;
     int waitSeconds = defaultWaitSeconds;
+    std::optional<AreaSelection> areas;  ///< only these areas, the rest in fog; all when empty
 };
 
 struct VerifyOptions {

@@ -125,6 +125,9 @@ Command addShow(CLI::App& parent, ShowOptions& options) {
     auto* png = addFile(*app, "--png", options.png, "Write a picture of the labyrinth to FILE (PNG)");
     addFile(*app, "--svg", options.svg, "Write the map of the labyrinth to FILE (SVG); - for standard output");
     app->add_flag("--json", options.json, "Print one JSON document with every room and the summary counts");
+    addParsed(*app, "--areas", "LIST", options.areas, parseAreas,
+              "Show only these areas, such as 0,3-5 (0 to " + std::to_string(areaCount - 1) +
+                  "), and the rest as fog: a partial spoiler");
     const auto scale = [](std::string_view text) { return parseScale(text, map::minScale, map::maxScale); };
     addParsed(*app, "--scale", "PIXELS", options.scale, scale,
               "Pixels per cell of the picture, " + std::to_string(map::minScale) + " to " +
@@ -135,7 +138,8 @@ Command addShow(CLI::App& parent, ShowOptions& options) {
     app->footer("Examples: labyrinth-cli show game.nes\n"
                 "          labyrinth-cli show game.nes --png map.png --scale 40\n"
                 "          labyrinth-cli show game.nes --svg map.svg\n"
-                "          labyrinth-cli show game.nes --json > spoiler.json");
+                "          labyrinth-cli show game.nes --json > spoiler.json\n"
+                "          labyrinth-cli show game.nes --areas 0,1 --png early.png");
     return {app, [&options] { return runShow(options); }};
 }
 

@@ -119,6 +119,29 @@ Result<std::string> parseSeedCode(std::string_view text) {
     return code;
 }
 
+Result<AreaSelection> parseAreas(std::string_view text) {
+    const auto refuse = [&] {
+        const std::string given = text.size() > longestEchoed ? "a text of " + groupedNumber(text.size()) + " characters"
+                                                              : "\"" + printable(text) + "\"";
+        return Error{"the areas must be numbers from 0 to " + std::to_string(areaCount - 1) +
+                     " or ranges of them such as 3-5, separated by commas, not " + given};
+    };
+    AreaSelection areas;
+    std::string_view rest = text;
+    while (true) {
+        const auto comma = rest.find(',');
+        const std::string_view item = rest.substr(0, comma);
+        const auto dash = item.find('-');
+        auto first = parseWhole(item.substr(0, dash), 0, areaCount - 1, "area");
+        auto last = dash == std::string_view::npos ? first : parseWhole(item.substr(dash + 1), 0, areaCount - 1, "area");
+        if (!first || !last || last.value() < first.value()) return refuse();
+        for (std::uint64_t area = first.value(); area <= last.value(); ++area) areas.set(area);
+        if (comma == std::string_view::npos) break;
+        rest.remove_prefix(comma + 1);
+    }
+    return areas;
+}
+
 std::string printable(std::string_view text) {
     std::string out;
     out.reserve(text.size());

@@ -4,10 +4,12 @@
 // and each error says the range that would have been taken. Names are made
 // printable, so that no file name can break a message or a terminal.
 
+#include <bitset>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "labyrinth/model.h"
 #include "writer/result.h"
 
 namespace labyrinth {
@@ -29,6 +31,11 @@ Result<int> parseWaitSeconds(std::string_view text, int maxSeconds);
 /// A seed code: four words of the seed-code list, in any case, separated by
 /// blanks; given back as `seedCode` spells codes (lower case, one space).
 Result<std::string> parseSeedCode(std::string_view text);
+
+/// Which areas a partial map shows: numbers from 0 to 10 and ranges of them,
+/// separated by commas ("0,3-5").
+using AreaSelection = std::bitset<areaCount>;
+Result<AreaSelection> parseAreas(std::string_view text);
 
 /// `text` with its control characters written as escapes (\n, \t, \r, \xHH)
 /// and every byte that is not part of valid UTF-8 as \xHH, so that a file
