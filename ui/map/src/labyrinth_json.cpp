@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "labyrinth/generator.h"
 #include "writer/readback.h"
 
 namespace labyrinth::map {
@@ -77,7 +78,8 @@ nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::str
                          {"numberedRoom", numbered[i]},
                          {"entrance", entrance[i]}});
     }
-    return {{"seedCode", seedCode},
+    return {{"revision", generatorRevision},
+            {"seedCode", seedCode},
             {"start", point(startX, startY)},
             {"summary",
              {{"rooms", summary.rooms},
