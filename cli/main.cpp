@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "commands.h"
-#include "labyrinth/version.h"
 #include "writer/interruption.h"
 #include "writer/output_file.h"
 
@@ -175,7 +174,7 @@ int run(int argc, char** argv) {
     app.failure_message([](const CLI::App*, const CLI::Error& e) {
         return "labyrinth-cli: " + printable(e.what()) + "\nRun with --help for more information.\n";
     });
-    app.set_version_flag("--version", std::string("labyrinth-cli ") + versionText);
+    app.set_version_flag("--version", versionLine("labyrinth-cli"));
     app.footer("Exit status: 0 success, 1 a failed check or write, 2 bad usage or unreadable input.\n"
                "Run 'labyrinth-cli COMMAND --help' for the options of a command.");
 

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "arguments/arguments.h"
+#include "labyrinth/generator.h"
 
 namespace {
 
@@ -45,7 +46,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace labyrinth;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const auto value = decimal(text);
-    expectTaken(parseSeed(text), value, 0, std::numeric_limits<std::uint64_t>::max());
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos || colon > 32) {
+        expectTaken(parseSeed(text), value, 0, std::numeric_limits<std::uint64_t>::max());
+    } else {
+        // REVISION:SEED is taken for this generator's revision alone.
+        const auto revision = decimal(text.substr(0, colon));
+        const auto seed = decimal(text.substr(colon + 1));
+        const bool taken = revision == static_cast<std::uint64_t>(labyrinth::generatorRevision) && seed;
+        const auto parsed = parseSeed(text);
+        if (parsed.ok() != taken || (taken && parsed.value() != *seed)) __builtin_trap();
+    }
     expectTaken(parseCount(text), value, 1, maxCount);
     expectTaken(parseScale(text, 16, 128), value, 16, 128);
     const std::string shown = printable(text);

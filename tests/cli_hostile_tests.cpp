@@ -224,7 +224,9 @@ TEST(CliHostile, OutputsNeverClobberAndInputsNeverBlock) {
         {"a count of 0", {}, {"generate", "--count", "0"}, 2, "must be a whole number from 1 to 2147483647", {}},
         {"a count that is no number", {}, {"generate", "--count", "abc"}, 2,
          "must be a whole number from 1 to 2147483647", {}},
-        {"--version", {}, {"--version"}, 0, "labyrinth-cli 0.", {}},
+        {"--version", {}, {"--version"}, 0, ", generator revision 1\n", {}},
+        {"a seed of another generator revision", {}, {"write", "game.nes", "--seed", "2:42"}, 2,
+         "the seed 2:42 is for labyrinths of generator revision 2; this program writes revision 1", {}},
         // Standard output that cannot be written.
         {"generate into a full disk", {}, {"generate", "-n", "10"}, 1,
          "standard output: cannot write: No space left on device", {}, false, "> /dev/full"},

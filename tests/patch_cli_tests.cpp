@@ -70,6 +70,7 @@ TEST(CliPatch, TwentySeedsPatchTheImageAsItWasIntoTheImageAsWritten) {
         const auto metadata = bpsMetadata(readFile(f.dir / "run.bps"));
         EXPECT_EQ(metadata.at("seed"), std::to_string(seed));
         EXPECT_EQ(metadata.at("seedCode"), testing::reportedCode(run.out));
+        EXPECT_EQ(metadata.at("revision"), 1);
 
         // The same write as an IPS patch, from the same image as it was.
         const CommandRun ips =

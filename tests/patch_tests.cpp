@@ -83,10 +83,11 @@ TEST(PatchFormat, IpsOnlyForNamesEndingInDotIps) {
     for (const auto& [name, format] : table) EXPECT_EQ(patchFormatFor(name), format) << name;
 }
 
-TEST(PatchMetadata, HoldsTheSeedAsDigitsAndTheCodeAsJsonText) {
+TEST(PatchMetadata, HoldsTheSeedAsDigitsTheCodeAsJsonTextAndTheRevision) {
     EXPECT_EQ(patchMetadata(18446744073709551615ULL, "island bread peach cloud"),
-              R"({"seed":"18446744073709551615","seedCode":"island bread peach cloud"})");
-    EXPECT_EQ(patchMetadata(0, "a\"b\\c\n"), R"({"seed":"0","seedCode":"a\"b\\c\u000a"})");
+              R"({"seed":"18446744073709551615","seedCode":"island bread peach cloud","revision":1})");
+    EXPECT_EQ(patchMetadata(0, "a\"b\\c\n"), R"({"seed":"0","seedCode":"a\"b\\c\u000a","revision":1})");
+    EXPECT_EQ(patchMetadata(std::nullopt, "a b c d"), R"({"seedCode":"a b c d","revision":1})") << "a layout has no seed";
 }
 
 TEST(IpsPatch, RecordsGiveTheWrittenBytes) {

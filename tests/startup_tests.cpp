@@ -426,6 +426,7 @@ TEST(StartupCommandLine, VersionAndHelpAreAnsweredAndToolkitOptionsLeftAlone) {
     ASSERT_TRUE(v);
     EXPECT_EQ(v->exitCode, 0);
     EXPECT_EQ(v->text.rfind("labyrinth-writer ", 0), 0U) << v->text;
+    EXPECT_TRUE(v->text.ends_with(", generator revision 1\n")) << v->text;
     EXPECT_EQ(v->text.back(), '\n');
     const char* help[] = {"labyrinth-writer", "--help"};
     const auto h = answerCommandLine(2, help);

@@ -15,6 +15,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "labyrinth/generator.h"
 #include "test_support.h"
 #include "writer/driver.h"
 #include "writer/record_format.h"
@@ -62,18 +63,27 @@ std::string digestLine(std::uint64_t seed) {
     return line;
 }
 
+// The first line of a fixture: the generator revision whose labyrinths it pins.
+std::string revisionLine() { return "revision " + std::to_string(generatorRevision); }
+
 // Compares the lines of `digest` for seeds 0, 1, ... with the fixture `name`
-// (rewritten first when LABYRINTH_UPDATE_DIGESTS is set).
+// (rewritten first when LABYRINTH_UPDATE_DIGESTS is set), which must pin the
+// labyrinths of this generator revision: a change of what a seed gives is a
+// new revision, so that seeds shared before are refused, not reinterpreted.
 void expectPinned(const std::string& name, std::uint64_t seeds, std::string (*digest)(std::uint64_t)) {
     const std::string fixture = std::string(LABYRINTH_GOLDEN_DIR) + "/" + name;
     if (std::getenv("LABYRINTH_UPDATE_DIGESTS") != nullptr) {
         std::ofstream out(fixture, std::ios::trunc);
+        out << revisionLine() << '\n';
         for (std::uint64_t seed = 0; seed < seeds; ++seed) out << digest(seed) << '\n';
         ASSERT_TRUE(out.good()) << "cannot write " << fixture;
     }
     std::ifstream in(fixture);
     ASSERT_TRUE(in.good()) << "cannot read " << fixture;
     std::string expected;
+    std::getline(in, expected);
+    ASSERT_EQ(expected, revisionLine()) << name << " pins the labyrinths of another generator revision than this "
+                                           "code's (labyrinth/include/labyrinth/generator.h)";
     std::uint64_t seed = 0;
     int differing = 0;
     while (std::getline(in, expected)) {

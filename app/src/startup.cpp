@@ -8,7 +8,7 @@
 #include "window/form2.h"
 #include "writer/driver.h"
 #include "writer/record_format.h"
-#include "labyrinth/version.h"
+#include "arguments/arguments.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -106,7 +106,7 @@ bool deliverGuarded(const std::function<bool()>& deliver, const QString& title, 
 std::optional<CommandLineAnswer> answerCommandLine(int argc, const char* const* argv) {
     if (argc <= 1) return std::nullopt;
     const std::string argument = argv[1];
-    if (argument == "--version") return CommandLineAnswer{std::string("labyrinth-writer ") + versionText + "\n", 0};
+    if (argument == "--version") return CommandLineAnswer{versionLine("labyrinth-writer") + "\n", 0};
     const std::string usage =
         "Usage: labyrinth-writer\n"
         "Start it in the folder that holds your cartridge image (.nes) and tgltext.tgl. It asks for the\n"

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "labyrinth/generator.h"
+#include "labyrinth/version.h"
 #include "writer/seed_code.h"
 
 namespace labyrinth {
@@ -74,7 +76,27 @@ void appendEscape(std::string& out, unsigned char byte) {
 }  // namespace
 
 Result<std::uint64_t> parseSeed(std::string_view text) {
-    return parseWhole(text, 0, std::numeric_limits<std::uint64_t>::max(), "seed");
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos || colon > longestEchoed)
+        return parseWhole(text, 0, std::numeric_limits<std::uint64_t>::max(), "seed");
+    // REVISION:SEED names the generator revision it was shared under: only
+    // this revision's seeds are taken, never turned into another labyrinth.
+    auto revision = parseWhole(text.substr(0, colon), 1, std::numeric_limits<std::uint32_t>::max(), "revision");
+    if (!revision)
+        return Error{"a seed with a revision is written REVISION:SEED, such as " + std::to_string(generatorRevision) +
+                     ":42; not " + (text.size() > longestEchoed ? "a text of " + groupedNumber(text.size()) + " characters"
+                                                                : "\"" + printable(text) + "\"")};
+    auto seed = parseWhole(text.substr(colon + 1), 0, std::numeric_limits<std::uint64_t>::max(), "seed");
+    if (!seed) return seed.error();
+    if (auto other = revisionProblem(revision.value(), "the seed " + printable(text)); !other.empty())
+        return Error{other};
+    return seed.value();
+}
+
+std::string revisionProblem(std::uint64_t revision, const std::string& what) {
+    if (revision == static_cast<std::uint64_t>(generatorRevision)) return {};
+    return what + " is for labyrinths of generator revision " + std::to_string(revision) +
+           "; this program writes revision " + std::to_string(generatorRevision);
 }
 
 Result<int> parseCount(std::string_view text) {
@@ -170,6 +192,10 @@ std::string printable(std::string_view text) {
         text.remove_prefix(1);
     }
     return out;
+}
+
+std::string versionLine(std::string_view program) {
+    return std::string(program) + " " + versionText + ", generator revision " + std::to_string(generatorRevision);
 }
 
 std::string groupedNumber(std::uint64_t value) {

@@ -1,5 +1,7 @@
 #include "writer/patch.h"
 
+#include "labyrinth/generator.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -128,7 +130,7 @@ PatchFormat patchFormatFor(std::string_view path) {
     return ips ? PatchFormat::Ips : PatchFormat::Bps;
 }
 
-std::string patchMetadata(std::uint64_t seed, std::string_view seedCode) {
+std::string patchMetadata(std::optional<std::uint64_t> seed, std::string_view seedCode) {
     std::string code;
     for (const char c : seedCode) {
         const auto byte = static_cast<unsigned char>(c);
@@ -144,7 +146,8 @@ std::string patchMetadata(std::uint64_t seed, std::string_view seedCode) {
             code += c;
         }
     }
-    return "{\"seed\":\"" + std::to_string(seed) + "\",\"seedCode\":\"" + code + "\"}";
+    const std::string seedField = seed ? "\"seed\":\"" + std::to_string(*seed) + "\"," : std::string();
+    return "{" + seedField + "\"seedCode\":\"" + code + "\",\"revision\":" + std::to_string(generatorRevision) + "}";
 }
 
 Result<Bytes> makeBpsPatch(const PatchInput& input, std::string_view metadata) {
@@ -290,7 +293,7 @@ Result<PatchInput> compareSnapshots(const ImageSnapshot& source, const ImageSnap
 }
 
 Result<std::vector<std::uint8_t>> makeWritePatch(PatchFormat format, const ImageSnapshot& before,
-                                                 RandomAccessFile& written, std::uint64_t seed,
+                                                 RandomAccessFile& written, std::optional<std::uint64_t> seed,
                                                  std::string_view seedCode) {
     auto after = snapshotImage(written, before.regions);
     if (!after) return after.error();

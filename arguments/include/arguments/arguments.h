@@ -19,8 +19,13 @@ inline constexpr std::int64_t maxCount = 2147483647;
 /// `generate`'s count when none is given.
 inline constexpr int defaultCount = 1;
 
-/// A master seed: 0 to 18446744073709551615.
+/// A master seed: 0 to 18446744073709551615, alone or as REVISION:SEED, the
+/// form that names the generator revision it belongs to ("1:42"). A seed of
+/// another revision is refused with both revisions named.
 Result<std::uint64_t> parseSeed(std::string_view text);
+/// Why a seed of generator revision `revision` cannot be taken, starting
+/// with `what` ("the seed 2:42", "this link"); empty for this revision.
+std::string revisionProblem(std::uint64_t revision, const std::string& what);
 /// A count of clicks: 1 to `maxCount`.
 Result<int> parseCount(std::string_view text);
 /// Pixels per cell of the map picture: `minScale` to `maxScale`.
@@ -41,6 +46,11 @@ Result<AreaSelection> parseAreas(std::string_view text);
 /// and every byte that is not part of valid UTF-8 as \xHH, so that a file
 /// name can never break a message into two lines or garble a terminal.
 std::string printable(std::string_view text);
+
+/// What `--version` prints for `program`: its version, the git revision it
+/// was built from, and the generator revision, which names the labyrinth
+/// that a seed gives ("labyrinth-cli 0.1.0 (git ...), generator revision 1").
+std::string versionLine(std::string_view program);
 
 /// A whole number with its digits grouped by threes: "16,777,217".
 std::string groupedNumber(std::uint64_t value);

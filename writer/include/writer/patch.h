@@ -9,6 +9,7 @@
 // it holds (a MemoryFile, or the regions, sizes and CRCs directly).
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -48,10 +49,13 @@ enum class PatchFormat { Bps, Ips };
 /// IPS for a file name that ends in ".ips" (in any case), BPS for any other.
 PatchFormat patchFormatFor(std::string_view path);
 
-/// The metadata a BPS patch carries: {"seed":"N","seedCode":"w w w w"}. The
-/// seed is a string of decimal digits, since readers that hold every JSON
-/// number as a double (JavaScript's among them) would round seeds above 2^53.
-std::string patchMetadata(std::uint64_t seed, std::string_view seedCode);
+/// The metadata a BPS patch carries:
+/// {"seed":"N","seedCode":"w w w w","revision":1}, without the seed for a
+/// labyrinth that no seed made (a layout). The seed is a string of decimal
+/// digits, since readers that hold every JSON number as a double
+/// (JavaScript's among them) would round seeds above 2^53; the revision is
+/// the generator revision under which the seed names the labyrinth.
+std::string patchMetadata(std::optional<std::uint64_t> seed, std::string_view seedCode);
 
 /// The BPS patch: "BPS1", the sizes, `metadata`, the actions (source reads for
 /// what is unchanged, target reads for what changed) and the three CRC32s.
@@ -102,7 +106,7 @@ Result<PatchInput> compareSnapshots(const ImageSnapshot& source, const ImageSnap
 /// with the seed and seed code of the click as metadata. What the command
 /// line's `write --patch` and the browser page both offer.
 Result<std::vector<std::uint8_t>> makeWritePatch(PatchFormat format, const ImageSnapshot& before,
-                                                 RandomAccessFile& written, std::uint64_t seed,
+                                                 RandomAccessFile& written, std::optional<std::uint64_t> seed,
                                                  std::string_view seedCode);
 
 }  // namespace labyrinth
