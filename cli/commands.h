@@ -28,6 +28,7 @@ struct WriteOptions {
     std::string image;
     std::string text;
     std::optional<std::uint64_t> seed;
+    std::optional<CalendarDate> daily;  ///< the daily labyrinth of this date (UTC)
     std::string output;
     bool force = false;
     std::string png;

@@ -85,8 +85,24 @@ Command addWrite(CLI::App& parent, WriteOptions& options) {
         "write", "Write a new labyrinth into IMAGE in place (or into a copy with --output), as the window's button does");
     addFile(*app, "IMAGE", options.image, "The cartridge image (.nes) to write into")->required();
     addFile(*app, "--text", options.text, "The text block file (default: tgltext.tgl beside IMAGE)");
-    addParsed(*app, "--seed", "N", options.seed, parseSeed,
-              "Seed for a reproducible labyrinth, 0 to 18446744073709551615 (default: from the clock)");
+    auto* seed = addParsed(*app, "--seed", "N", options.seed, parseSeed,
+                           "Seed for a reproducible labyrinth, 0 to 18446744073709551615, or REVISION:SEED "
+                           "such as " + std::to_string(generatorRevision) + ":42 (default: from the clock)");
+    app->add_option_function<std::string>(
+           "--daily",
+           [&options](const std::string& text) {
+               if (text.empty()) {
+                   options.daily = todayUtc();
+                   return;
+               }
+               auto date = parseDate(text);
+               if (!date) throw CLI::ValidationError("--daily", date.error().message);
+               options.daily = date.value();
+           },
+           "The daily labyrinth: the same seed for everyone on that day (UTC; default: today), YYYY-MM-DD")
+        ->expected(0, 1)
+        ->type_name("[DATE]")
+        ->excludes(seed);
     addFile(*app, "--output,-o", options.output, "Write into a copy OUT and leave IMAGE untouched");
     addFile(*app, "--png", options.png, "After a successful write, draw the labyrinth into FILE (PNG)");
     addFile(*app, "--svg", options.svg,
@@ -99,6 +115,7 @@ Command addWrite(CLI::App& parent, WriteOptions& options) {
     app->add_flag("--force,-f", options.force, "Replace output files that exist (never a folder, device or link)");
     addWait(*app, options.waitSeconds);
     app->footer("Examples: labyrinth-cli write game.nes --seed 42 --output game-42.nes\n"
+                "          labyrinth-cli write game.nes --daily --output today.nes\n"
                 "          labyrinth-cli write game.nes --seed 42 --output game-42.nes --patch game-42.bps");
     return {app, [&options] { return runWrite(options); }};
 }

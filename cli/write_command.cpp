@@ -121,7 +121,9 @@ public:
     // The click, then the check that the file holds it; the seed goes out
     // first, so that this labyrinth can always be written again.
     ExitCode write() {
-        FixedSeedSource seed(options_.seed ? *options_.seed : ClockSeedSource().nextSeed());
+        FixedSeedSource seed(options_.daily   ? dailySeed(*options_.daily)
+                             : options_.seed ? *options_.seed
+                                             : ClockSeedSource().nextSeed());
         Session session(target(), *text_, seed);
         SilentDriverHost host;
         {
@@ -203,6 +205,7 @@ private:
     // The seed line, on the report; when standard output refuses it (a full
     // disk, a closed pipe), on standard error instead.
     void tellSeed() {
+        if (options_.daily) report_ << "Daily labyrinth of " << dateText(*options_.daily) << " (UTC)\n";
         report_ << seedLine(click_.seed, code()) << '\n' << std::flush;
         if (!report_)
             reportError(ExitCode::Failed,

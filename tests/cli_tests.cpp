@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 
 #include <nlohmann/json.hpp>
+#include <chrono>
+#include <cstdio>
 #include <sstream>
 
 #include "cli_support.h"
@@ -62,6 +64,24 @@ TEST(CliWrite, SameSeedSameBytesAndOutputLeavesTheImageAlone) {
     EXPECT_EQ(readFile(f.dir / "a.nes"), a);
     EXPECT_EQ(cli(f.dir, {"write", "game.nes", "--seed", "8", "--output", "a.nes", "--force"}).exit, 0);
     EXPECT_NE(readFile(f.dir / "a.nes"), a);
+}
+
+// --daily without a date is today's labyrinth by UTC: the same bytes as
+// --daily with today's date, and as --seed with the seed it reports.
+TEST(CliWrite, TheDailyLabyrinthIsTodaysByUtcAndNamesItsDate) {
+    Folder f;
+    const auto today = std::chrono::year_month_day(std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now()));
+    char date[16];
+    std::snprintf(date, sizeof date, "%04d-%02u-%02u", static_cast<int>(today.year()),
+                  static_cast<unsigned>(today.month()), static_cast<unsigned>(today.day()));
+    const CommandRun daily = cli(f.dir, {"write", "game.nes", "--daily", "-o", "a.nes"});
+    ASSERT_EQ(daily.exit, 0) << daily.err;
+    EXPECT_EQ(daily.out.find(std::string("Daily labyrinth of ") + date + " (UTC)\nSeed: "), 0U) << daily.out;
+    ASSERT_EQ(cli(f.dir, {"write", "game.nes", "--daily", date, "-o", "b.nes"}).exit, 0);
+    const std::string seed = testing::reportField(daily.out, "Seed").substr(0, testing::reportField(daily.out, "Seed").find(' '));
+    ASSERT_EQ(cli(f.dir, {"write", "game.nes", "--seed", seed, "-o", "c.nes"}).exit, 0);
+    EXPECT_EQ(readFile(f.dir / "a.nes"), readFile(f.dir / "b.nes"));
+    EXPECT_EQ(readFile(f.dir / "a.nes"), readFile(f.dir / "c.nes"));
 }
 
 TEST(CliWrite, TextFileDefaultsToTheImagesFolderAndCanBeNamed) {

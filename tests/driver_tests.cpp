@@ -301,5 +301,14 @@ TEST(Seeds, ClockSeedsNeverRepeat) {
     for (int i = 0; i < 1000; ++i) ASSERT_TRUE(sameTick.insert(frozen.nextSeed()).second) << "attempt " << i;
 }
 
+// The daily labyrinth's seed is one documented function of the date and the
+// revision, the same in every front end: pinned here for one date.
+TEST(Seeds, TheDailySeedIsTheRevisionsSeedOfTheDatesDigits) {
+    EXPECT_EQ(dailySeed({2026, 12, 8}), 7166512511697589649ULL);
+    EXPECT_EQ(dailySeed({2026, 12, 8}), deriveSeed(generatorRevision, 20261208));
+    EXPECT_NE(dailySeed({2026, 12, 9}), dailySeed({2026, 12, 8}));
+    EXPECT_NE(dailySeed({2026, 12, 8}, generatorRevision + 1), dailySeed({2026, 12, 8}));
+}
+
 }  // namespace
 }  // namespace labyrinth

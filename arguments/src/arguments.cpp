@@ -1,6 +1,8 @@
 #include "arguments/arguments.h"
 
 #include <algorithm>
+#include <array>
+#include <chrono>
 #include <charconv>
 #include <cstdio>
 #include <limits>
@@ -139,6 +141,51 @@ Result<std::string> parseSeedCode(std::string_view text) {
     std::string code;
     for (const std::string& w : words) code += (code.empty() ? "" : " ") + w;
     return code;
+}
+
+namespace {
+
+constexpr bool leapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+constexpr int daysInMonth(int year, int month) {
+    constexpr std::array<int, 12> days{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && leapYear(year) ? 29 : days[static_cast<std::size_t>(month - 1)];
+}
+
+}  // namespace
+
+Result<CalendarDate> parseDate(std::string_view text) {
+    const auto refuse = [&] {
+        const std::string given = text.size() > longestEchoed ? "a text of " + groupedNumber(text.size()) + " characters"
+                                                              : "\"" + printable(text) + "\"";
+        return Error{"the date must be a day from 1970-01-01 to 9999-12-31 written YYYY-MM-DD, not " + given};
+    };
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return refuse();
+    auto year = parseWhole(text.substr(0, 4), 1970, 9999, "year");
+    auto month = parseWhole(text.substr(5, 2), 1, 12, "month");
+    auto day = parseWhole(text.substr(8, 2), 1, 31, "day");
+    if (!year || !month || !day) return refuse();
+    const CalendarDate date{static_cast<int>(year.value()), static_cast<int>(month.value()), static_cast<int>(day.value())};
+    if (date.day > daysInMonth(date.year, date.month)) return refuse();
+    return date;
+}
+
+std::string dateText(CalendarDate date) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year, date.month, date.day);
+    return text;
+}
+
+CalendarDate todayUtc() {
+    // Days since 1970-01-01 to the civil date (the proleptic Gregorian
+    // calendar, as UTC counts days).
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    long long days = std::chrono::duration_cast<std::chrono::seconds>(now).count() / 86400;
+    CalendarDate date;
+    while (days >= (leapYear(date.year) ? 366 : 365)) days -= leapYear(date.year++) ? 366 : 365;
+    while (days >= daysInMonth(date.year, date.month)) days -= daysInMonth(date.year, date.month++);
+    date.day = static_cast<int>(days) + 1;
+    return date;
 }
 
 Result<AreaSelection> parseAreas(std::string_view text) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "labyrinth/generator.h"
 #include "labyrinth/model.h"
 #include "writer/result.h"
 
@@ -36,6 +37,13 @@ Result<int> parseWaitSeconds(std::string_view text, int maxSeconds);
 /// A seed code: four words of the seed-code list, in any case, separated by
 /// blanks; given back as `seedCode` spells codes (lower case, one space).
 Result<std::string> parseSeedCode(std::string_view text);
+
+/// A date as YYYY-MM-DD (a day that exists, from 1970 to 9999).
+Result<CalendarDate> parseDate(std::string_view text);
+/// The date as YYYY-MM-DD.
+std::string dateText(CalendarDate date);
+/// Today's date by UTC, from the system clock.
+CalendarDate todayUtc();
 
 /// Which areas a partial map shows: numbers from 0 to 10 and ranges of them,
 /// separated by commas ("0,3-5").

@@ -16,6 +16,23 @@ namespace labyrinth {
 /// loudly by a later revision instead of silently giving another labyrinth.
 inline constexpr int generatorRevision = 1;
 
+/// A day of the calendar, as UTC counts it.
+struct CalendarDate {
+    int year = 1970;
+    int month = 1;  ///< 1..12
+    int day = 1;    ///< 1..31
+    bool operator==(const CalendarDate&) const = default;
+};
+
+/// The master seed of the daily labyrinth of `date`: the same for everyone
+/// on that day, under this generator revision. It is deriveSeed(revision,
+/// YYYYMMDD), the date's digits read as one decimal number (20261208).
+constexpr std::uint64_t dailySeed(CalendarDate date, int revision = generatorRevision) {
+    const auto digits = static_cast<std::uint64_t>(date.year) * 10000 + static_cast<std::uint64_t>(date.month) * 100 +
+                        static_cast<std::uint64_t>(date.day);
+    return deriveSeed(static_cast<std::uint64_t>(revision), digits);
+}
+
 /// A line of the link list: areas (a, b) and their survey record. It is
 /// handed over as numbers and spelt only when asked, so that a host that
 /// shows no list pays nothing for the 121 lines of every attempt.
