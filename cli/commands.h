@@ -29,6 +29,7 @@ struct WriteOptions {
     std::string text;
     std::optional<std::uint64_t> seed;
     std::optional<CalendarDate> daily;  ///< the daily labyrinth of this date (UTC)
+    std::string layout;                 ///< a labyrinth described as show --json describes one
     std::string output;
     bool force = false;
     std::string png;

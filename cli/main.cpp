@@ -103,6 +103,11 @@ Command addWrite(CLI::App& parent, WriteOptions& options) {
         ->expected(0, 1)
         ->type_name("[DATE]")
         ->excludes(seed);
+    addFile(*app, "--layout", options.layout,
+            "Write the labyrinth that FILE describes, in the form of 'show --json' (a spoiler, or your own "
+            "design), once it passes every check of verify")
+        ->excludes(seed)
+        ->excludes("--daily");
     addFile(*app, "--output,-o", options.output, "Write into a copy OUT and leave IMAGE untouched");
     addFile(*app, "--png", options.png, "After a successful write, draw the labyrinth into FILE (PNG)");
     addFile(*app, "--svg", options.svg,
@@ -116,6 +121,7 @@ Command addWrite(CLI::App& parent, WriteOptions& options) {
     addWait(*app, options.waitSeconds);
     app->footer("Examples: labyrinth-cli write game.nes --seed 42 --output game-42.nes\n"
                 "          labyrinth-cli write game.nes --daily --output today.nes\n"
+                "          labyrinth-cli write game.nes --layout my-labyrinth.json --output mine.nes\n"
                 "          labyrinth-cli write game.nes --seed 42 --output game-42.nes --patch game-42.bps");
     return {app, [&options] { return runWrite(options); }};
 }

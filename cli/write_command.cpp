@@ -9,6 +9,7 @@
 
 #include "commands.h"
 #include "labyrinth_views.h"
+#include "map/layout_reader.h"
 #include "map/map_svg.h"
 #include "readback_io.h"
 #include "writer/decoder.h"
@@ -20,6 +21,7 @@
 #include "writer/readback.h"
 #include "writer/record_format.h"
 #include "writer/seed_code.h"
+#include "writer/verify.h"
 
 namespace labyrinth::cli {
 namespace {
@@ -74,7 +76,7 @@ public:
             {"--spoiler", options_.spoiler, true},
             {"--patch", options_.patch, false},
         }};
-        const std::array<std::string, 2> inputs{options_.image, textPath_};
+        const std::array<std::string, 3> inputs{options_.image, textPath_, options_.layout};
         if (auto allowed = checkOutputs(outputs, inputs, options_.force); !allowed)
             return reportError(ExitCode::Usage, allowed.error().message);
         return ExitCode::Ok;
@@ -83,6 +85,8 @@ public:
     // Opens and locks the files, takes what a patch starts from, and makes the
     // copy of `-o`. Nothing is written to the image here.
     ExitCode prepareTarget() {
+        if (!options_.layout.empty())
+            if (const ExitCode code = readLayoutFile(); code != ExitCode::Ok) return code;
         // In place the image is opened for reading and writing and locked
         // against every other program that locks; for a copy it is only read,
         // and other readers may read it meanwhile.
@@ -124,13 +128,13 @@ public:
         FixedSeedSource seed(options_.daily   ? dailySeed(*options_.daily)
                              : options_.seed ? *options_.seed
                                              : ClockSeedSource().nextSeed());
-        Session session(target(), *text_, seed);
+        auto session = std::make_unique<Session>(target(), *text_, seed);
         SilentDriverHost host;
         {
             // A signal waits until the labyrinth is whole in the file, and
             // then tells its seed as it ends the program.
             const interruption::Deferred held;
-            click_ = savebutClick(session, host);
+            click_ = layout_ ? writeLayout(target(), *text_, *layout_, host) : savebutClick(*session, host);
             if (click_.imageChanged && !toCopy_) interruption::setFarewell(farewell());
         }
         if (click_.imageChanged && (!toCopy_ || click_.status)) tellSeed();
@@ -153,7 +157,8 @@ public:
     ExitCode saveExtras() {
         Result<std::vector<std::uint8_t>> patch = std::vector<std::uint8_t>{};
         if (!options_.patch.empty()) {
-            patch = makeWritePatch(patchFormatFor(options_.patch), *before_, target(), click_.seed, code());
+            const std::optional<std::uint64_t> seed = layout_ ? std::nullopt : std::optional(click_.seed);
+            patch = makeWritePatch(patchFormatFor(options_.patch), *before_, target(), seed, code());
             if (!patch) patch = Error{options_.patch + ": " + patch.error().message};
         }
         if (toCopy_) {
@@ -186,8 +191,9 @@ public:
     }
 
     ExitCode reportDone() {
-        report_ << "Attempts: " << click_.attempts << " (generation attempts: " << click_.generations << ")\n"
-                << "Wrote: " << printable(written_) << '\n';
+        if (!layout_)
+            report_ << "Attempts: " << click_.attempts << " (generation attempts: " << click_.generations << ")\n";
+        report_ << "Wrote: " << printable(written_) << '\n';
         if (!options_.patch.empty()) report_ << "Patch: " << printable(options_.patch) << '\n';
         if (!options_.png.empty()) report_ << "Picture: " << printable(options_.png) << '\n';
         if (!options_.svg.empty() && options_.svg != standardOutputName)
@@ -199,6 +205,36 @@ public:
     }
 
 private:
+    // A labyrinth given as its description: read and checked by every rule
+    // of verify before anything is opened for writing; every problem named.
+    ExitCode readLayoutFile() {
+        const std::string& path = options_.layout;
+        auto file = DiskFile::open(path, DiskFile::Mode::ReadOnly);
+        if (!file) return reportError(ExitCode::Usage, file.error().message);
+        auto size = file.value()->size();
+        if (!size) return reportError(ExitCode::Usage, size.error().message);
+        if (size.value() > maxLayoutSize)
+            return reportError(ExitCode::Usage, path + ": is " + groupedNumber(static_cast<std::uint64_t>(size.value())) +
+                                                    " bytes; a labyrinth's description is far smaller");
+        auto bytes = readPrefix(*file.value(), maxLayoutSize);
+        if (!bytes) return reportError(ExitCode::Usage, bytes.error().message);
+        auto cells = map::readLayout(std::string_view(reinterpret_cast<const char*>(bytes.value().data()),
+                                                      bytes.value().size()),
+                                     path);
+        if (!cells) return reportError(ExitCode::Usage, cells.error().message + "; nothing was written");
+        const auto problems = verifyStream(cells.value());
+        for (const Problem& problem : problems) reportError(ExitCode::Usage, path + ": " + problem.message);
+        if (!problems.empty())
+            return reportError(ExitCode::Usage, path + ": " + std::to_string(problems.size()) +
+                                                    (problems.size() == 1 ? " problem" : " problems") +
+                                                    " in the labyrinth it describes; nothing was written");
+        layout_ = std::move(cells.value());
+        return ExitCode::Ok;
+    }
+
+    // Large enough for any description that show --json prints.
+    static constexpr std::int64_t maxLayoutSize = std::int64_t{4} << 20;
+
     RandomAccessFile& target() { return toCopy_ ? static_cast<RandomAccessFile&>(*copy_) : *image_; }
     std::string code() const { return seedCode(click_.stream); }
 
@@ -206,16 +242,22 @@ private:
     // disk, a closed pipe), on standard error instead.
     void tellSeed() {
         if (options_.daily) report_ << "Daily labyrinth of " << dateText(*options_.daily) << " (UTC)\n";
-        report_ << seedLine(click_.seed, code()) << '\n' << std::flush;
+        report_ << identity() << '\n' << std::flush;
         if (!report_)
-            reportError(ExitCode::Failed,
-                        written_ + ": " + seedLine(click_.seed, code()) + " (standard output did not take that line)");
+            reportError(ExitCode::Failed, written_ + ": " + identity() + " (standard output did not take that line)");
+    }
+
+    // What names the labyrinth written: its seed line, or for a layout the
+    // file it came from and its seed code.
+    std::string identity() const {
+        if (layout_) return "Layout: " + printable(options_.layout) + "  Code: " + code();
+        return seedLine(click_.seed, code());
     }
 
     // What a signal says once the labyrinth is in the file it names.
     std::string farewell() const {
         return "labyrinth-cli: " + printable(written_) + ": stopped by a signal after writing the labyrinth of " +
-               seedLine(click_.seed, code()) + "\n";
+               identity() + "\n";
     }
 
     ExitCode failedBeside(const Error& error) {
@@ -233,7 +275,8 @@ private:
     std::optional<ImageSnapshot> before_;
     std::unique_ptr<NewFile> copy_;
     ClickResult click_;
-    ReadBack labyrinth_;  // what the file holds after the write
+    std::optional<DecodedStream> layout_;  // the labyrinth of --layout
+    ReadBack labyrinth_;                   // what the file holds after the write
 };
 
 }  // namespace

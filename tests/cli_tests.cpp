@@ -84,6 +84,36 @@ TEST(CliWrite, TheDailyLabyrinthIsTodaysByUtcAndNamesItsDate) {
     EXPECT_EQ(readFile(f.dir / "a.nes"), readFile(f.dir / "c.nes"));
 }
 
+// A labyrinth written from its description (show --json) is the image's
+// labyrinth again, byte for byte; a description that breaks a rule of verify
+// is refused with every problem named, and nothing is written.
+TEST(CliWrite, ALayoutWritesTheLabyrinthItDescribesOnceEveryCheckPasses) {
+    Folder f;
+    ASSERT_EQ(cli(f.dir, {"write", "game.nes", "--seed", "12"}).exit, 0);
+    const CommandRun shown = cli(f.dir, {"show", "game.nes", "--json"});
+    writeFile(f.dir / "spoiler.json", Bytes(shown.out.begin(), shown.out.end()));
+    const CommandRun copied = cli(f.dir, {"write", "game.nes", "--layout", "spoiler.json", "-o", "copy.nes"});
+    ASSERT_EQ(copied.exit, 0) << copied.err;
+    EXPECT_EQ(testing::firstDifference(readFile(f.dir / "copy.nes"), readFile(f.dir / "game.nes")), "identical");
+    EXPECT_EQ(copied.out.find("Layout: spoiler.json  Code: " + nlohmann::json::parse(shown.out)["seedCode"].get<std::string>()),
+              0U) << copied.out;
+
+    auto broken = nlohmann::json::parse(shown.out);
+    for (auto& room : broken["rooms"])
+        if (room["record"] == "plain") room["random"] = 99;
+    broken["rooms"].erase(broken["rooms"].begin() + 40);
+    const std::string text = broken.dump();
+    writeFile(f.dir / "broken.json", Bytes(text.begin(), text.end()));
+    const Bytes before = readFile(f.dir / "game.nes");
+    const CommandRun refused = cli(f.dir, {"write", "game.nes", "--layout", "broken.json"});
+    EXPECT_EQ(refused.exit, 2);
+    EXPECT_NE(refused.err.find("broken.json: the random byte of room"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("into the empty cell"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find(" problems in the labyrinth it describes; nothing was written"), std::string::npos)
+        << refused.err;
+    EXPECT_EQ(readFile(f.dir / "game.nes"), before);
+}
+
 TEST(CliWrite, TextFileDefaultsToTheImagesFolderAndCanBeNamed) {
     Folder f;
     fs::create_directory(f.dir / "roms");

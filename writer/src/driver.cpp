@@ -138,25 +138,64 @@ Status readBack(RandomAccessFile& rom, const std::vector<std::uint8_t>& stream,
                               "it now holds " + describeHeld(rom, records, textName)};
 }
 
+// Everything that can be checked before the first write: the lock, both
+// files, that the image may still be written; the text block is read.
+Status prepareWrite(const ClickLock& lock, RandomAccessFile& rom, RandomAccessFile& text,
+                    std::span<std::uint8_t, format::textSize> textBlock) {
+    Status ready = lock.status();
+    if (ready) ready = checkImage(rom);
+    if (ready) ready = rom.checkWritable();
+    if (ready) ready = checkTextFile(text);
+    if (ready) ready = text.readAt(0, textBlock);
+    return ready;
+}
+
+// Writes a stream at the labyrinth's offset, and says what the image holds
+// when that fails.
+Status writeStream(ClickResult& result, RandomAccessFile& rom) {
+    result.imageChanged = true;
+    result.longestStream = std::max(result.longestStream, static_cast<std::int64_t>(result.stream.size()));
+    if (auto written = rom.writeAt(format::roomDataPos, result.stream); !written)
+        return Error{written.error().message + ". " + rom.name() +
+                     " may now hold a partly written labyrinth; its other bytes are unchanged. Write again to get a "
+                     "complete one."};
+    return {};
+}
+
+// After the accepted stream: the text block, the sync and the read-back,
+// then "Done.".
+const ClickResult& finishWrite(ClickResult& result, DriverHost& host, RandomAccessFile& rom,
+                               std::span<const std::uint8_t> textBlock, const std::string& textName,
+                               std::vector<std::uint8_t>& readBackBuffer) {
+    if (auto written = rom.writeAt(format::textBase, textBlock); !written)
+        return failed(result, host, written.error(),
+                      "The labyrinth was written to " + rom.name() +
+                          ", but its text block may be incomplete. Write again to repair it.");
+    if (auto saved = rom.flush(); !saved)
+        return failed(result, host, saved.error(),
+                      "The labyrinth may not have reached the disk completely. Write again.");
+    if (auto landed = readBack(rom, result.stream, textBlock, textName, readBackBuffer); !landed)
+        return failed(result, host, landed.error(), "Write again to get a complete labyrinth.");
+    host.setBusy(false);
+    host.setStatus(statusDone);
+    return result;
+}
+
+const ClickResult& refusedWrite(ClickResult& result, DriverHost& host, RandomAccessFile& rom, const Error& why) {
+    result.refused = true;
+    return failed(result, host, why, "Nothing was written to " + rom.name() + ".");
+}
+
 }  // namespace
 
 const ClickResult& savebutClick(Session& session, DriverHost& host) {
     ClickResult& result = startOutcome(session.lastClick_);
     RandomAccessFile& rom = session.rom_;
     host.setBusy(true);
-
-    // Everything that can be checked is checked before the first write.
     const ClickLock lock(rom);
     std::array<std::uint8_t, format::textSize> textBlock{};
-    Status ready = lock.status();
-    if (ready) ready = checkImage(rom);
-    if (ready) ready = rom.checkWritable();
-    if (ready) ready = checkTextFile(session.text_);
-    if (ready) ready = session.text_.readAt(0, textBlock);
-    if (!ready) {
-        result.refused = true;
-        return failed(result, host, ready.error(), "Nothing was written to " + rom.name() + ".");
-    }
+    if (auto ready = prepareWrite(lock, rom, session.text_, textBlock); !ready)
+        return refusedWrite(result, host, rom, ready.error());
 
     result.seed = session.masterSeeds_.nextSeed();
     DerivedSeedSource attemptSeeds(result.seed);
@@ -167,28 +206,39 @@ const ClickResult& savebutClick(Session& session, DriverHost& host) {
         session.writer_.startPass(session.model_);
         result.stats = encodeRooms(session.model_, session.writer_, session.rng_, result.stream);
         ++result.attempts;
-        result.imageChanged = true;
-        result.longestStream = std::max(result.longestStream, static_cast<std::int64_t>(result.stream.size()));
-        if (auto written = rom.writeAt(format::roomDataPos, result.stream); !written)
-            return failed(result, host, written.error(),
-                          rom.name() + " may now hold a partly written labyrinth; its other bytes are unchanged. "
-                                       "Write again to get a complete one.");
+        if (auto written = writeStream(result, rom); !written) {
+            host.setBusy(false);
+            host.setStatus(statusFailed);
+            result.status = written.error();
+            return result;
+        }
         if (streamComplete(session.model_, session.writer_)) break;
         host.setStatus(statusFailed);
     }
+    return finishWrite(result, host, rom, textBlock, session.text_.name(), session.readBack_);
+}
 
-    if (auto written = rom.writeAt(format::textBase, textBlock); !written)
-        return failed(result, host, written.error(),
-                      "The labyrinth was written to " + rom.name() +
-                          ", but its text block may be incomplete. Write again to repair it.");
-    if (auto saved = rom.flush(); !saved)
-        return failed(result, host, saved.error(),
-                      "The labyrinth may not have reached the disk completely. Write again.");
-    if (auto landed = readBack(rom, result.stream, textBlock, session.text_.name(), session.readBack_); !landed)
-        return failed(result, host, landed.error(), "Write again to get a complete labyrinth.");
-
-    host.setBusy(false);
-    host.setStatus(statusDone);
+ClickResult writeLayout(RandomAccessFile& rom, RandomAccessFile& text, const DecodedStream& cells,
+                        DriverHost& host) {
+    ClickResult result;
+    host.setBusy(true);
+    const ClickLock lock(rom);
+    std::array<std::uint8_t, format::textSize> textBlock{};
+    if (auto ready = prepareWrite(lock, rom, text, textBlock); !ready) return refusedWrite(result, host, rom, ready.error());
+    auto stream = encodeCells(cells);
+    if (!stream) return refusedWrite(result, host, rom, stream.error());
+    host.setStatus(statusCreating);
+    result.stream = std::move(stream.value());
+    result.stats = summarize(cells);
+    result.attempts = 1;
+    if (auto written = writeStream(result, rom); !written) {
+        host.setBusy(false);
+        host.setStatus(statusFailed);
+        result.status = written.error();
+        return result;
+    }
+    std::vector<std::uint8_t> readBackBuffer;
+    finishWrite(result, host, rom, textBlock, text.name(), readBackBuffer);
     return result;
 }
 

@@ -4,6 +4,7 @@
 #include <cassert>
 #include <initializer_list>
 
+#include "writer/readback.h"
 #include "writer/record_format.h"
 
 namespace labyrinth {
@@ -146,6 +147,57 @@ bool streamComplete(const Labyrinth& model, const WriterState& writer) {
     int sum = 0;
     for (std::size_t i = 0; i < areaCount; ++i) sum += model.corridorUsed[i] + writer.areaMarkWritten[i];
     return sum >= allPresent;
+}
+
+Result<std::vector<std::uint8_t>> encodeCells(const DecodedStream& cells) {
+    std::vector<std::uint8_t> stream;
+    stream.reserve(static_cast<std::size_t>(format::maxStreamSize));
+    const auto byteOf = [](int value) { return static_cast<std::uint8_t>(value); };
+    for (int y = 0; y < mazeSize; ++y)
+        for (int x = 0; x < mazeSize; ++x) {
+            const DecodedCell& c = cells.at(x, y);
+            const std::uint8_t a = format::packedA(c.area, c.doors);
+            const std::uint8_t d = format::packedD(c.doors);
+            const std::uint8_t kind = format::layoutOf(c.kind).kindByte;
+            switch (c.kind) {
+                case RecordKind::Empty: stream.insert(stream.end(), {kind}); break;
+                case RecordKind::Start: stream.insert(stream.end(), {kind, a, format::startThird, format::startFourth}); break;
+                case RecordKind::Sequence: stream.insert(stream.end(), {kind, a, byteOf(c.sequenceS), byteOf(c.sequence)}); break;
+                case RecordKind::Link: stream.insert(stream.end(), {kind, a, byteOf(format::linkBase + c.link)}); break;
+                case RecordKind::AreaMark: {
+                    const int m = c.areaMark == 0 ? format::areaZeroMarkByte : format::areaMarkBase + c.areaMark;
+                    stream.insert(stream.end(), {kind, a, byteOf(m)});
+                    break;
+                }
+                case RecordKind::Tag: stream.insert(stream.end(), {kind, a, format::tagThird}); break;
+                case RecordKind::Item:
+                    stream.insert(stream.end(), {kind, d, c.area, byteOf(c.itemCode), byteOf(c.random), format::itemTail1,
+                                                 format::itemTail2});
+                    break;
+                case RecordKind::DeadEnd: stream.insert(stream.end(), {kind, d, c.area, byteOf(c.deadEnd)}); break;
+                case RecordKind::Plain: stream.insert(stream.end(), {kind, d, c.area, byteOf(c.random)}); break;
+            }
+        }
+    stream.push_back(0);
+
+    // Whatever does not fit its record would read back as another value:
+    // the bytes must give the very cells again.
+    std::vector<std::uint8_t> image(static_cast<std::size_t>(format::roomDataPos), 0);
+    image.insert(image.end(), stream.begin(), stream.end());
+    const PartialStream back = decodeAsFarAsPossible(image);
+    for (int i = 0; i < format::recordCount; ++i) {
+        const DecodedCell& want = cells.cells[static_cast<std::size_t>(i)];
+        const DecodedCell& got = back.stream.cells[static_cast<std::size_t>(i)];
+        const bool same = i < back.records && got.kind == want.kind && got.area == want.area &&
+                          got.doors == want.doors && (want.kind != RecordKind::Link || got.link == want.link) &&
+                          (want.kind != RecordKind::AreaMark || got.areaMark == want.areaMark) &&
+                          got.itemCode == want.itemCode && got.random == want.random && got.deadEnd == want.deadEnd &&
+                          got.sequence == want.sequence && got.sequenceS == want.sequenceS;
+        if (!same)
+            return Error{"room (" + std::to_string(i % mazeSize) + ", " + std::to_string(i / mazeSize) +
+                         ") holds a value that its " + recordKindName(want.kind) + " record cannot carry"};
+    }
+    return stream;
 }
 
 }  // namespace labyrinth

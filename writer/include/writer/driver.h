@@ -11,6 +11,7 @@
 #include "labyrinth/generator.h"
 #include "labyrinth/model.h"
 #include "labyrinth/random.h"
+#include "writer/decoder.h"
 #include "writer/encoder.h"
 #include "writer/image_file.h"
 #include "writer/result.h"
@@ -118,6 +119,11 @@ private:
 /// from click to click, so a click allocates nothing after the first
 /// (unless it fails, for the message).
 const ClickResult& savebutClick(Session& session, DriverHost& host);
+
+/// Writes a labyrinth made elsewhere (a layout) as a click writes its
+/// accepted one: the same lock and checks, its records (see `encodeCells`)
+/// in one write, the text block, the sync and the read-back. It has no seed.
+ClickResult writeLayout(RandomAccessFile& rom, RandomAccessFile& text, const DecodedStream& cells, DriverHost& host);
 
 /// What a click with master seed `seed` leaves in any image from
 /// `roomDataPos` on, byte for byte: the streams of its attempts laid over

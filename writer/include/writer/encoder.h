@@ -7,7 +7,9 @@
 
 #include "labyrinth/model.h"
 #include "labyrinth/random.h"
+#include "writer/decoder.h"
 #include "writer/record_format.h"
+#include "writer/result.h"
 
 namespace labyrinth {
 
@@ -37,6 +39,14 @@ struct WriterState {
 /// replaced; its buffer is reused, so passes after the first allocate nothing.
 RecordCounts encodeRooms(Labyrinth& model, WriterState& writer, Random& rng,
                         std::vector<std::uint8_t>& stream);
+
+/// The records of cells already decided (a labyrinth made elsewhere, such as
+/// a layout read from a description): the bytes that the decoder reads back
+/// as exactly these cells, and the trailing 0. The start record and the
+/// item records get their fixed bytes. Fails, naming the cell, when a value
+/// does not fit its record (an area beyond a nibble, a link number beyond
+/// the record's range).
+Result<std::vector<std::uint8_t>> encodeCells(const DecodedStream& cells);
 
 /// The acceptance test: every link number 1..10 and every area mark 0..10
 /// present in the stream just written.

@@ -1,0 +1,75 @@
+// A labyrinth read from its description: the description of every written
+// labyrinth reads back as the very records that were written, and what is
+// not a description is refused with the place named.
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "map/labyrinth_json.h"
+#include "map/layout_reader.h"
+#include "readback_support.h"
+#include "writer/encoder.h"
+#include "writer/seed_code.h"
+#include "writer/verify.h"
+
+namespace labyrinth {
+namespace {
+
+TEST(LayoutReader, EveryWrittenLabyrinthsDescriptionGivesItsRecordsAgain) {
+    for (std::uint64_t seed = 1; seed <= 50; ++seed) {
+        const auto written = testing::writtenImage(seed);
+        const auto decoded = decodeStream(written.image);
+        ASSERT_TRUE(decoded.ok()) << "seed " << seed;
+        const std::string description = map::labyrinthJson(decoded.value(), seedCode(written.click.stream)).dump(2);
+        const auto cells = map::readLayout(description, "spoiler.json");
+        ASSERT_TRUE(cells.ok()) << "seed " << seed << ": " << cells.error().message;
+        EXPECT_TRUE(verifyStream(cells.value()).empty()) << "seed " << seed;
+        const auto stream = encodeCells(cells.value());
+        ASSERT_TRUE(stream.ok()) << "seed " << seed << ": " << stream.error().message;
+        EXPECT_EQ(stream.value(), written.click.stream) << "seed " << seed;
+    }
+}
+
+TEST(LayoutReader, WhatIsNoDescriptionIsRefusedWithThePlaceNamed) {
+    const auto written = testing::writtenImage(3);
+    const auto decoded = decodeStream(written.image);
+    ASSERT_TRUE(decoded.ok());
+    const nlohmann::json good = nlohmann::json::parse(map::labyrinthJson(decoded.value(), "a b c d").dump());
+    const struct {
+        const char* what;
+        std::function<void(nlohmann::json&)> change;
+        const char* says;
+    } rows[] = {
+        {"no rooms", [](nlohmann::json& d) { d.erase("rooms"); }, "spoiler.json: it has no list of \"rooms\""},
+        {"a cell beyond the grid", [](nlohmann::json& d) { d["rooms"][0]["x"] = 24; }, "room 0: \"x\" is 24; it must be 0 to 23"},
+        {"a cell twice", [](nlohmann::json& d) { d["rooms"][1]["x"] = d["rooms"][0]["x"]; d["rooms"][1]["y"] = d["rooms"][0]["y"]; },
+         "room 1 at"},
+        {"an unknown record", [](nlohmann::json& d) { d["rooms"][2]["record"] = "treasure"; }, "has the record \"treasure\""},
+        {"doors beyond a mask", [](nlohmann::json& d) { d["rooms"][2]["doors"] = 16; }, "\"doors\" is 16; it must be 0 to 15"},
+        {"an area beyond a nibble in a packed record", [](nlohmann::json& d) {
+             for (auto& room : d["rooms"]) if (room["record"] == "tag") { room["area"] = 16; break; } },
+         "\"area\" is 16; it must be 0 to 15"},
+        {"a value that is no whole number", [](nlohmann::json& d) {
+             for (auto& room : d["rooms"]) if (room["record"] == "plain") { room["random"] = "x"; break; } },
+         "has no whole number \"random\""},
+    };
+    for (const auto& row : rows) {
+        nlohmann::json document = good;
+        row.change(document);
+        const auto cells = map::readLayout(document.dump(), "spoiler.json");
+        ASSERT_FALSE(cells.ok()) << row.what;
+        EXPECT_NE(cells.error().message.find(row.says), std::string::npos) << row.what << ": " << cells.error().message;
+    }
+    EXPECT_FALSE(map::readLayout("not json", "spoiler.json").ok());
+
+    // A link number that its record cannot carry is refused when encoded.
+    auto cells = map::readLayout(good.dump(), "spoiler.json").value();
+    for (DecodedCell& c : cells.cells)
+        if (c.kind == format::RecordKind::AreaMark) c.areaMark = 11;
+    ASSERT_FALSE(encodeCells(cells).ok());
+    EXPECT_NE(encodeCells(cells).error().message.find("area-mark record cannot carry"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace labyrinth

@@ -1,0 +1,22 @@
+#pragma once
+// A labyrinth read from its description, in the form that `show --json` and
+// the spoilers write: a player's own layout, to be checked and written.
+
+#include <string>
+#include <string_view>
+
+#include "writer/decoder.h"
+#include "writer/result.h"
+
+namespace labyrinth::map {
+
+/// The cells that the JSON document `text` describes. Only what writing
+/// needs is read: each room's cell, area, doors, record kind and the values
+/// of its record; counts, areas, links and offsets follow from the rooms and
+/// are not read. Cells without a room are empty. Fails, naming `name` and
+/// the place in the document, on what is not such a description; whether
+/// the labyrinth it describes is complete and consistent is `verifyStream`'s
+/// to say.
+Result<DecodedStream> readLayout(std::string_view text, const std::string& name);
+
+}  // namespace labyrinth::map

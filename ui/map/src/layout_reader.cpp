@@ -1,0 +1,159 @@
+#include "map/layout_reader.h"
+
+#include <array>
+#include <limits>
+#include <optional>
+
+#include <nlohmann/json.hpp>
+
+#include "writer/readback.h"
+
+namespace labyrinth::map {
+namespace {
+
+using format::RecordKind;
+using nlohmann::json;
+
+constexpr std::array<RecordKind, 8> roomKinds{RecordKind::Start,  RecordKind::Link,     RecordKind::AreaMark,
+                                              RecordKind::Item,   RecordKind::DeadEnd,  RecordKind::Sequence,
+                                              RecordKind::Tag,    RecordKind::Plain};
+
+std::optional<RecordKind> kindNamed(const std::string& name) {
+    for (const RecordKind kind : roomKinds)
+        if (name == recordKindName(kind)) return kind;
+    return std::nullopt;
+}
+
+std::string kindNames() {
+    std::string names;
+    for (const RecordKind kind : roomKinds) names += std::string(names.empty() ? "" : ", ") + recordKindName(kind);
+    return names;
+}
+
+// Reads the rooms of a document, one field at a time, and says where the
+// first thing that does not fit is.
+class Reader {
+public:
+    explicit Reader(const std::string& name) : name_(name) {}
+
+    Result<DecodedStream> run(const json& document) {
+        if (!document.is_object() || !document.contains("rooms") || !document["rooms"].is_array())
+            return fail("it has no list of \"rooms\"; it is not a labyrinth as show --json describes one");
+        DecodedStream cells;
+        std::array<bool, format::recordCount> taken{};
+        std::size_t index = 0;
+        for (const json& room : document["rooms"]) {
+            where_ = "room " + std::to_string(index++);
+            if (!room.is_object()) return fail("is not an object");
+            auto x = whole(room, "x", 0, mazeSize - 1);
+            auto y = whole(room, "y", 0, mazeSize - 1);
+            if (!x || !y) return error_;
+            where_ += " at (" + std::to_string(*x) + ", " + std::to_string(*y) + ")";
+            const auto cell = static_cast<std::size_t>(*y * mazeSize + *x);
+            if (taken[cell]) return fail("describes a cell that an earlier room already took");
+            taken[cell] = true;
+            auto read = readRoom(room);
+            if (!read) return read.error();
+            cells.cells[cell] = read.value();
+        }
+        // Each record where it will be written, so that problems point there.
+        std::int64_t offset = format::roomDataPos;
+        for (DecodedCell& c : cells.cells) {
+            c.offset = offset;
+            offset += format::layoutOf(c.kind).length;
+        }
+        cells.end = offset;
+        return cells;
+    }
+
+private:
+    Result<DecodedCell> readRoom(const json& room) {
+        DecodedCell c;
+        if (!room.contains("record") || !room["record"].is_string())
+            return fail("has no \"record\" (one of " + kindNames() + ")");
+        const auto kind = kindNamed(room["record"].get<std::string>());
+        if (!kind) return fail("has the record \"" + room["record"].get<std::string>() + "\"; it must be one of " + kindNames());
+        c.kind = *kind;
+        const bool packedArea = c.kind == RecordKind::Start || c.kind == RecordKind::Sequence ||
+                                c.kind == RecordKind::Link || c.kind == RecordKind::AreaMark || c.kind == RecordKind::Tag;
+        // An area travels in a nibble of the records that pack it, in a byte of the others.
+        auto area = whole(room, "area", 0, packedArea ? 15 : 255);
+        auto doors = whole(room, "doors", 0, 15);
+        if (!area || !doors) return error_;
+        c.area = static_cast<std::uint8_t>(*area);
+        c.doors = static_cast<std::uint8_t>(*doors);
+        switch (c.kind) {
+            case RecordKind::Start:
+                c.fixedA = format::startThird;
+                c.fixedB = format::startFourth;
+                break;
+            case RecordKind::Link:
+                if (!take(room, "link", 0, format::linkLimit - 1, c.link)) return error_;
+                break;
+            case RecordKind::AreaMark:
+                if (!take(room, "areaMark", 0, areaCount - 1, c.areaMark)) return error_;
+                break;
+            case RecordKind::Item:
+                if (!take(room, "itemCode", 0, 255, c.itemCode) || !take(room, "random", 0, 255, c.random))
+                    return error_;
+                c.fixedA = format::itemTail1;
+                c.fixedB = format::itemTail2;
+                break;
+            case RecordKind::DeadEnd:
+                if (!take(room, "deadEnd", 0, 255, c.deadEnd)) return error_;
+                break;
+            case RecordKind::Sequence:
+                if (!take(room, "sequence", 0, 255, c.sequence) || !take(room, "sequenceS", 0, 255, c.sequenceS))
+                    return error_;
+                break;
+            case RecordKind::Plain:
+                if (!take(room, "random", 0, 255, c.random)) return error_;
+                break;
+            case RecordKind::Tag:
+            case RecordKind::Empty:
+                break;
+        }
+        return c;
+    }
+
+    // The whole number under `key`, from `low` to `high`; empty (with the
+    // error kept) when it is missing or out of range.
+    std::optional<int> whole(const json& room, const char* key, int low, int high) {
+        if (!room.contains(key) || !room[key].is_number_integer()) {
+            error_ = Error{name_ + ": " + where_ + " has no whole number \"" + key + "\""};
+            return std::nullopt;
+        }
+        const auto value = room[key].get<long long>();
+        if (value < low || value > high) {
+            error_ = Error{name_ + ": " + where_ + ": \"" + key + "\" is " + std::to_string(value) + "; it must be " +
+                           std::to_string(low) + " to " + std::to_string(high)};
+            return std::nullopt;
+        }
+        return static_cast<int>(value);
+    }
+
+    bool take(const json& room, const char* key, int low, int high, int& target) {
+        auto value = whole(room, key, low, high);
+        if (value) target = *value;
+        return value.has_value();
+    }
+
+    Error fail(const std::string& what) {
+        error_ = Error{name_ + ": " + (where_.empty() ? what : where_ + " " + what)};
+        return error_;
+    }
+
+    const std::string& name_;
+    std::string where_;
+    Error error_;
+};
+
+}  // namespace
+
+Result<DecodedStream> readLayout(std::string_view text, const std::string& name) {
+    const json document = json::parse(text, nullptr, false);
+    if (document.is_discarded()) return Error{name + ": is not a JSON document"};
+    return Reader(name).run(document);
+}
+
+}  // namespace labyrinth::map
