@@ -72,6 +72,9 @@ CLI::Option* addFile(CLI::App& app, const std::string& name, std::string& target
                                "FILE"));
 }
 
+// A seed as the command line takes it: alone, or as REVISION:SEED.
+Result<std::uint64_t> seedOption(std::string_view text) { return parseSeed(text); }
+
 // How long to wait for another program that holds the image.
 CLI::Option* addWait(CLI::App& app, int& target) {
     const auto parse = [](std::string_view text) { return parseWaitSeconds(text, maxWaitSeconds); };
@@ -85,7 +88,7 @@ Command addWrite(CLI::App& parent, WriteOptions& options) {
         "write", "Write a new labyrinth into IMAGE in place (or into a copy with --output), as the window's button does");
     addFile(*app, "IMAGE", options.image, "The cartridge image (.nes) to write into")->required();
     addFile(*app, "--text", options.text, "The text block file (default: tgltext.tgl beside IMAGE)");
-    auto* seed = addParsed(*app, "--seed", "N", options.seed, parseSeed,
+    auto* seed = addParsed(*app, "--seed", "N", options.seed, seedOption,
                            "Seed for a reproducible labyrinth, 0 to 18446744073709551615, or REVISION:SEED "
                            "such as " + std::to_string(generatorRevision) + ":42 (default: from the clock)");
     app->add_option_function<std::string>(
@@ -132,7 +135,7 @@ Command addGenerate(CLI::App& parent, GenerateOptions& options) {
     addParsed(*app, "--count,-n", "COUNT", options.count, parseCount,
               "Number of clicks, 1 to " + std::to_string(maxCount) + " (default: " + std::to_string(defaultCount) +
                   ")");
-    addParsed(*app, "--seed", "N", options.seed, parseSeed,
+    addParsed(*app, "--seed", "N", options.seed, seedOption,
               "Master seed; click i uses a seed derived from it, printed so that 'write --seed' repeats it");
     app->add_flag("--json", options.json, "One JSON object per click and line");
     app->footer("Example: labyrinth-cli generate --count 1000 --seed 7 --json > runs.jsonl");
@@ -175,7 +178,7 @@ Command addVerify(CLI::App& parent, VerifyOptions& options) {
     addFile(*app, "--original", options.original,
             "Also check that nothing outside the labyrinth and the text block differs from FILE, "
             "the image before it was written");
-    auto* seed = addParsed(*app, "--seed", "N", options.seed, parseSeed,
+    auto* seed = addParsed(*app, "--seed", "N", options.seed, seedOption,
                            "Also check that IMAGE holds exactly the labyrinth that 'write --seed N' writes, "
                            "byte for byte");
     addParsed(*app, "--code", "WORDS", options.code, parseSeedCode,

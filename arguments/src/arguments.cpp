@@ -77,7 +77,7 @@ void appendEscape(std::string& out, unsigned char byte) {
 
 }  // namespace
 
-Result<std::uint64_t> parseSeed(std::string_view text) {
+Result<std::uint64_t> parseSeed(std::string_view text, std::string_view writer) {
     const auto colon = text.find(':');
     if (colon == std::string_view::npos || colon > longestEchoed)
         return parseWhole(text, 0, std::numeric_limits<std::uint64_t>::max(), "seed");
@@ -90,15 +90,15 @@ Result<std::uint64_t> parseSeed(std::string_view text) {
                                                                 : "\"" + printable(text) + "\"")};
     auto seed = parseWhole(text.substr(colon + 1), 0, std::numeric_limits<std::uint64_t>::max(), "seed");
     if (!seed) return seed.error();
-    if (auto other = revisionProblem(revision.value(), "the seed " + printable(text)); !other.empty())
+    if (auto other = revisionProblem(revision.value(), "the seed " + printable(text), writer); !other.empty())
         return Error{other};
     return seed.value();
 }
 
-std::string revisionProblem(std::uint64_t revision, const std::string& what) {
+std::string revisionProblem(std::uint64_t revision, const std::string& what, std::string_view writer) {
     if (revision == static_cast<std::uint64_t>(generatorRevision)) return {};
-    return what + " is for labyrinths of generator revision " + std::to_string(revision) +
-           "; this program writes revision " + std::to_string(generatorRevision);
+    return what + " is for labyrinths of generator revision " + std::to_string(revision) + "; " + std::string(writer) +
+           " writes revision " + std::to_string(generatorRevision);
 }
 
 Result<int> parseCount(std::string_view text) {

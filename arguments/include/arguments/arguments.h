@@ -22,11 +22,14 @@ inline constexpr int defaultCount = 1;
 
 /// A master seed: 0 to 18446744073709551615, alone or as REVISION:SEED, the
 /// form that names the generator revision it belongs to ("1:42"). A seed of
-/// another revision is refused with both revisions named.
-Result<std::uint64_t> parseSeed(std::string_view text);
+/// another revision is refused with both revisions named; `writer` is how
+/// the message calls the front end ("this program", "this page").
+Result<std::uint64_t> parseSeed(std::string_view text, std::string_view writer = "this program");
 /// Why a seed of generator revision `revision` cannot be taken, starting
-/// with `what` ("the seed 2:42", "this link"); empty for this revision.
-std::string revisionProblem(std::uint64_t revision, const std::string& what);
+/// with `what` ("the seed 2:42", "this link"): "... is for labyrinths of
+/// generator revision 2; this page writes revision 1". Empty for this revision.
+std::string revisionProblem(std::uint64_t revision, const std::string& what,
+                            std::string_view writer = "this program");
 /// A count of clicks: 1 to `maxCount`.
 Result<int> parseCount(std::string_view text);
 /// Pixels per cell of the map picture: `minScale` to `maxScale`.
