@@ -9,6 +9,7 @@
 #include <string>
 
 #include "map/map_layout.h"
+#include "map/map_svg.h"
 #include "readback_support.h"
 #include "writer/decoder.h"
 #include "writer/readback.h"
@@ -168,6 +169,85 @@ TEST(MapLayout, ScaleIsClampedAndDamagedStreamsAreLaidOut) {
     ASSERT_NE(badge, m.links.end());
     EXPECT_FALSE(badge->to.has_value());
     EXPECT_TRUE(same(badge->badge.box.centre(), m.rooms[0].box.centre()));
+}
+
+// Under fog the map holds the shown rooms and nothing of the others: no
+// square, wall, marker or link badge, no area in the legend and no count of
+// what is hidden; a door of a shown room into a hidden one is an opening,
+// marked as leading into the fog. With every room shown there is no fog.
+TEST(MapLayout, FogShowsTheChosenRoomsAndNothingOfTheRest) {
+    struct Case {
+        std::uint64_t seed;
+        map::AreaSet areas;
+    };
+    const Case cases[] = {{2, map::AreaSet("00000001001")}, {5, map::AreaSet("10000100000")}, {11, map::AreaSet()}};
+    for (const Case& c : cases) {
+        const DecodedStream s = decoded(c.seed);
+        const map::ShownCells shown = map::cellsOfAreas(s, c.areas);
+        const map::MapLayout m = map::layOutMap(s, "a b c d", 20, shown);
+        const std::string where = "seed " + std::to_string(c.seed) + " areas " + c.areas.to_string();
+        auto isShown = [&](int x, int y) {
+            return insideMaze(x, y) && s.at(x, y).isRoom() && s.at(x, y).area < areaCount && c.areas.test(s.at(x, y).area);
+        };
+        auto hidden = [&](int x, int y) { return insideMaze(x, y) && s.at(x, y).isRoom() && !isShown(x, y); };
+        EXPECT_TRUE(m.fog) << where;
+
+        std::size_t rooms = 0;
+        std::size_t doorsIntoFog = 0;
+        for (int y = 0; y < mazeSize; ++y)
+            for (int x = 0; x < mazeSize; ++x) {
+                if (!isShown(x, y)) continue;
+                ++rooms;
+                for (const Direction& side : doorSides)
+                    if ((s.at(x, y).doors & side.bit) != 0 && hidden(x + side.dx, y + side.dy)) ++doorsIntoFog;
+            }
+        ASSERT_EQ(m.rooms.size(), rooms) << where;
+        EXPECT_EQ(m.summary.rooms, static_cast<int>(rooms)) << where;
+        for (const map::Room& r : m.rooms) EXPECT_TRUE(isShown(r.x, r.y)) << where << " room " << r.x << "," << r.y;
+        for (const map::Marker& k : m.markers) EXPECT_TRUE(isShown(k.x, k.y)) << where << " marker " << k.x << "," << k.y;
+        for (const map::Wall& w : m.walls) EXPECT_TRUE(isShown(w.x, w.y)) << where << " wall " << w.x << "," << w.y;
+        for (const map::LinkBadge& l : m.links) EXPECT_TRUE(isShown(l.from.x, l.from.y)) << where << " link " << l.number;
+        std::size_t marked = 0;
+        for (const map::Door& d : m.doors) {
+            const Direction& side = *std::find_if(doorSides.begin(), doorSides.end(), [&](auto& e) { return e.bit == d.side; });
+            EXPECT_EQ(d.intoFog, hidden(d.x + side.dx, d.y + side.dy)) << where << " door " << d.x << "," << d.y;
+            marked += d.intoFog ? 1 : 0;
+        }
+        EXPECT_EQ(marked, doorsIntoFog) << where;
+
+        std::vector<std::string> lines;
+        for (const auto& item : m.legend) {
+            if (const auto* t = std::get_if<map::Text>(&item)) lines.push_back(t->text);
+            const auto* swatch = std::get_if<map::Shape>(&item);
+            for (int area = 0; swatch && area < areaCount; ++area) {
+                EXPECT_FALSE(!c.areas.test(static_cast<std::size_t>(area)) && swatch->fill == map::areaColour(area))
+                    << where << " swatch of hidden area " << area;
+            }
+        }
+        for (const std::string& line : lines) {
+            for (int area = 0; area < areaCount; ++area) {
+                if (c.areas.test(static_cast<std::size_t>(area))) continue;
+                EXPECT_NE(line.rfind("Area " + std::to_string(area) + " ", 0), 0U) << where << ": " << line;
+            }
+            EXPECT_EQ(line.find(" links, "), std::string::npos) << where << ": " << line;
+        }
+        EXPECT_NE(std::find(lines.begin(), lines.end(), std::to_string(rooms) + (rooms == 1 ? " room" : " rooms") +
+                                                             " shown, the rest in fog"),
+                  lines.end())
+            << where;
+    }
+
+    // Every room shown, by cells or by all the areas: the map without fog.
+    const DecodedStream s = decoded(4);
+    const std::string whole = map::mapSvg(map::layOutMap(s, "a b c d"));
+    for (const map::ShownCells& all : {map::allCells(), map::cellsOfAreas(s, map::AreaSet().set())}) {
+        const map::MapLayout m = map::layOutMap(s, "a b c d", map::defaultScale, all);
+        EXPECT_FALSE(m.fog);
+        EXPECT_EQ(map::mapSvg(m), whole);
+        EXPECT_TRUE(std::none_of(m.doors.begin(), m.doors.end(), [](const map::Door& d) { return d.intoFog; }));
+    }
+    EXPECT_EQ(map::areaListText(map::AreaSet("11110110101")), "0,2,4-5,7-10");
+    EXPECT_EQ(map::areaListText(map::AreaSet()), "");
 }
 
 }  // namespace

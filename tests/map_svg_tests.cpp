@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QXmlStreamReader>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
 #include <map>
 #include <set>
 #include <sstream>
@@ -89,6 +92,35 @@ std::vector<std::array<double, 4>> wallPieces(const std::string& d) {
     return pieces;
 }
 
+// The digits of a text element whose digits are placed one by one: each
+// digit with its x and y, rounded to hundredths.
+std::multiset<std::string> placedDigits(const Element& e) {
+    std::istringstream xs(e.attribute("x"));
+    std::istringstream ys(e.attribute("y"));
+    std::multiset<std::string> out;
+    for (const char digit : e.text) {
+        double x = 0;
+        double y = 0;
+        xs >> x;
+        ys >> y;
+        out.insert(std::string(1, digit) + "@" + std::to_string(std::lround(x * 100)) + "," +
+                   std::to_string(std::lround(y * 100)));
+    }
+    return out;
+}
+
+// Where a label's digits go: centred in the label's box, or against its
+// right edge, at 0.636 em apiece.
+void expectDigits(std::multiset<std::string>& out, const map::Text& t) {
+    const double advance = 0.636 * t.font.pixelSize;
+    const double width = advance * static_cast<double>(t.text.size());
+    const double left = t.align == map::Text::Align::Right ? t.box.x + t.box.width - width : t.box.centre().x - width / 2;
+    for (std::size_t i = 0; i < t.text.size(); ++i)
+        out.insert(std::string(1, t.text[i]) + "@" +
+                   std::to_string(std::lround((left + advance * (static_cast<double>(i) + 0.5)) * 100)) + "," +
+                   std::to_string(std::lround(t.box.centre().y * 100)));
+}
+
 TEST(MapSvg, WellFormedWithTheLayoutsRoomsDoorsAndSpecialRooms) {
     for (std::uint64_t seed = 1; seed <= 8; ++seed) {
         const DecodedStream s = decoded(seed);
@@ -105,7 +137,12 @@ TEST(MapSvg, WellFormedWithTheLayoutsRoomsDoorsAndSpecialRooms) {
         std::set<std::string> specials;
         std::set<std::string> links;
         const Element* walls = nullptr;
+        std::multiset<std::string> areaNumbers;
+        std::multiset<std::string> coordinates;
         for (const Element& e : svg.elements) {
+            if (e.hasClass("area-number")) areaNumbers.merge(placedDigits(e));
+            if (e.name == "text" && e.attribute("x").find(' ') != std::string::npos && !e.hasClass("area-number"))
+                coordinates.merge(placedDigits(e));
             if (e.hasClass("room")) rooms.push_back(&e);
             if (e.hasClass("marker") && !e.hasClass("area-number"))
                 specials.insert(e.attribute("class") + " " + cell(std::stoi(e.attribute("data-x")), std::stoi(e.attribute("data-y"))));
@@ -119,6 +156,7 @@ TEST(MapSvg, WellFormedWithTheLayoutsRoomsDoorsAndSpecialRooms) {
             const Element& e = *rooms[i];
             EXPECT_EQ(e.name, "rect");
             EXPECT_EQ(cell(std::stoi(e.attribute("data-x")), std::stoi(e.attribute("data-y"))), cell(r.x, r.y));
+            EXPECT_EQ(e.attribute("data-room"), cell(r.x, r.y));
             EXPECT_EQ(e.attribute("data-area"), std::to_string(r.area));
             EXPECT_EQ(e.attribute("data-doors"), std::to_string(r.doors));
             EXPECT_EQ(e.attribute("data-record"), recordKindName(r.kind));
@@ -135,6 +173,15 @@ TEST(MapSvg, WellFormedWithTheLayoutsRoomsDoorsAndSpecialRooms) {
             expectedSpecials.insert(std::string(name) + " " + cell(m.x, m.y));
         }
         EXPECT_EQ(specials, expectedSpecials) << where;
+        // Every other room's area number, and the coordinates, digit by digit
+        // where the layout centres them.
+        std::multiset<std::string> expectedNumbers;
+        for (const map::Marker& m : layout.markers)
+            if (!m.special()) expectDigits(expectedNumbers, *m.label);
+        EXPECT_EQ(areaNumbers, expectedNumbers) << where;
+        std::multiset<std::string> expectedCoordinates;
+        for (const map::Text& t : layout.coordinates) expectDigits(expectedCoordinates, t);
+        EXPECT_EQ(coordinates, expectedCoordinates) << where;
         std::set<std::string> expectedLinks;
         for (const map::LinkBadge& l : layout.links)
             expectedLinks.insert(std::to_string(l.number) + " " + cell(l.from.x, l.from.y) + ">" + cell(l.to->x, l.to->y));
@@ -164,6 +211,67 @@ TEST(MapSvg, TextIsEscapedAndTheLegendReadsAsOnThePicture) {
     EXPECT_NE(std::find(texts.begin(), texts.end(), "<b>&\"odd\""), texts.end());
     EXPECT_NE(std::find(texts.begin(), texts.end(), "Labyrinth map"), texts.end());
     EXPECT_NE(std::find(texts.begin(), texts.end(), "Labyrinth map, seed code <b>&\"odd\""), texts.end());
+}
+
+// The page's map paints each colour's rooms as one path: the same squares
+// as the layout's rooms, and no element per room.
+TEST(MapSvg, RoomsOfOneColourAsOnePath) {
+    const map::MapLayout layout = map::layOutMap(decoded(5), "a b c d");
+    const Parsed svg = parse(map::mapSvg(layout, map::RoomShapes::PerArea));
+    ASSERT_EQ(svg.error, "");
+    std::multiset<std::string> squares;
+    for (const Element& e : svg.elements) {
+        EXPECT_FALSE(e.hasClass("room")) << e.attribute("data-room");
+        if (!e.hasClass("rooms") || e.name != "path") continue;
+        std::string d = e.attribute("d");
+        for (char& c : d) c = std::isalpha(static_cast<unsigned char>(c)) ? ' ' : c;
+        std::istringstream in(d);
+        for (double x, y, w, h, back; in >> x >> y >> w >> h >> back;) {
+            EXPECT_EQ(back, -w);
+            squares.insert(e.attribute("fill") + " " + std::to_string(x) + " " + std::to_string(y) + " " +
+                           std::to_string(w) + " " + std::to_string(h));
+        }
+    }
+    std::multiset<std::string> expected;
+    for (const map::Room& r : layout.rooms) {
+        char fill[8];
+        std::snprintf(fill, sizeof fill, "#%02x%02x%02x", r.fill.red, r.fill.green, r.fill.blue);
+        expected.insert(std::string(fill) + " " + std::to_string(r.box.x) + " " + std::to_string(r.box.y) + " " +
+                        std::to_string(r.box.width) + " " + std::to_string(r.box.height));
+    }
+    EXPECT_EQ(squares, expected);
+}
+
+// Under fog the SVG holds the shown rooms alone: no colour, number, marker
+// or link of a hidden room, and the title says how much is shown.
+TEST(MapSvg, FogHidesEverythingOfTheHiddenRooms) {
+    const DecodedStream s = decoded(6);
+    const map::AreaSet areas("00001000010");  // areas 1 and 6
+    const map::MapLayout layout = map::layOutMap(s, "a b c d", map::defaultScale, map::cellsOfAreas(s, areas));
+    for (const auto shapes : {map::RoomShapes::PerRoom, map::RoomShapes::PerArea}) {
+        const std::string text = map::mapSvg(layout, shapes);
+        const Parsed svg = parse(text);
+        ASSERT_EQ(svg.error, "");
+        std::set<std::string> rooms;
+        std::set<std::string> expected;
+        for (const map::Room& r : layout.rooms) expected.insert(cell(r.x, r.y));
+        for (const Element& e : svg.elements) {
+            if (!e.attribute("data-room").empty()) rooms.insert(e.attribute("data-room"));
+            const std::string at = e.attribute("data-x").empty() ? e.attribute("data-from")
+                                                                  : e.attribute("data-x") + "," + e.attribute("data-y");
+            if (!at.empty()) { EXPECT_EQ(expected.count(at), 1U) << e.name << " " << e.attribute("class") << " " << at; }
+        }
+        if (shapes == map::RoomShapes::PerRoom) { EXPECT_EQ(rooms, expected); }
+        for (int area = 0; area < areaCount; ++area) {
+            if (areas.test(static_cast<std::size_t>(area))) continue;
+            for (const map::Colour c : {map::areaColour(area), map::areaLabelColour(area)}) {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "#%02x%02x%02x", c.red, c.green, c.blue);
+                EXPECT_EQ(text.find(hex), std::string::npos) << "area " << area << " " << hex;
+            }
+        }
+        EXPECT_NE(text.find(", " + std::to_string(layout.rooms.size()) + " rooms shown</title>"), std::string::npos);
+    }
 }
 
 }  // namespace

@@ -40,8 +40,8 @@ constexpr Colour black = rgb(0x000000);
 
 class Layout {
 public:
-    Layout(const DecodedStream& stream, int scale)
-        : s_(stream), scale_(scale), left_(marginCells * scale), top_(marginCells * scale) {}
+    Layout(const DecodedStream& stream, int scale, const ShownCells& shown)
+        : s_(stream), shown_(shown), scale_(scale), left_(marginCells * scale), top_(marginCells * scale) {}
 
     MapLayout build(const std::string& seedCode) {
         const PixelSize size = mapSize(scale_);
@@ -53,7 +53,8 @@ public:
         m_.emptyCell = emptyCell;
         m_.wallStroke = {wall, std::max(2.0, scale_ / 8.0)};
         m_.seedCode = seedCode;
-        m_.summary = summarize(s_);
+        m_.summary = summarizeShown(s_, shown_);
+        m_.fog = m_.summary.rooms < summarize(s_).rooms;
         coordinates();
         for (int y = 0; y < mazeSize; ++y)
             for (int x = 0; x < mazeSize; ++x) room(x, y);
@@ -66,6 +67,8 @@ public:
     }
 
 private:
+    bool shown(int x, int y) const { return shownRoom(s_, shown_, x, y); }
+
     Box cell(int x, int y) const { return {left_ + x * scale_, top_ + y * scale_, double(scale_), double(scale_)}; }
 
     Font font(double cells, bool bold = false) const {
@@ -87,8 +90,8 @@ private:
     // The room's square, then its four sides: a wall where there is no door;
     // a door is an opening in the middle half of the side.
     void room(int x, int y) {
+        if (!shown(x, y)) return;
         const DecodedCell& c = s_.at(x, y);
-        if (!c.isRoom()) return;
         const Box r = cell(x, y);
         m_.rooms.push_back({x, y, c.area, c.doors, c.kind, r, areaColour(c.area)});
         const Point topLeft{r.x, r.y};
@@ -112,13 +115,17 @@ private:
             const Point nearB{b.x + (a.x - b.x) * 0.25, b.y + (a.y - b.y) * 0.25};
             m_.walls.push_back({x, y, side, {a, nearA}});
             m_.walls.push_back({x, y, side, {b, nearB}});
-            m_.doors.push_back({x, y, side, {nearA, nearB}});
+            // A door into a room in fog is where the player can go next.
+            const int nx = x + doorSides[i].dx;
+            const int ny = y + doorSides[i].dy;
+            const bool intoFog = insideMaze(nx, ny) && s_.at(nx, ny).isRoom() && !shown(nx, ny);
+            m_.doors.push_back({x, y, side, {nearA, nearB}, intoFog});
         }
     }
 
     void marker(int x, int y) {
+        if (!shown(x, y)) return;
         const DecodedCell& c = s_.at(x, y);
-        if (!c.isRoom()) return;
         const Box r = cell(x, y);
         const Point centre = r.centre();
         const Stroke thin{wall, std::max(1.0, scale_ / 16.0)};
@@ -144,10 +151,11 @@ private:
     }
 
     // The number of a link sits on the door it names, between the room it
-    // leaves from and the room it leads into.
+    // leaves from and the room it leads into. It belongs to the room it
+    // leaves from, and shows with it.
     void linkBadge(int x, int y) {
         const DecodedCell& c = s_.at(x, y);
-        if (c.kind != RecordKind::Link) return;
+        if (c.kind != RecordKind::Link || !shown(x, y)) return;
         Point at = cell(x, y).centre();
         const auto target = linkTarget(s_, x, y);
         if (target) {
@@ -180,10 +188,13 @@ private:
         row(m_.seedCode, font(0.36, true), white);
         y += line / 2;
 
+        // Under fog the counts are of what is shown, and an area shows in the
+        // legend once one of its rooms does, so that nothing is given away.
         const StreamSummary& summary = m_.summary;
-        row("Areas (rooms)", font(0.4, true), white);
+        row(m_.fog ? "Areas (rooms shown)" : "Areas (rooms)", font(0.4, true), white);
         const double swatch = 0.6 * scale_;
         for (int area = 0; area < areaCount; ++area) {
+            if (m_.fog && summary.roomsPerArea[static_cast<std::size_t>(area)] == 0) continue;
             out.emplace_back(Shape{Shape::Kind::Rectangle, {x0, y + (line - swatch) / 2, swatch, swatch}, 0,
                                    areaColour(area), Stroke{wall, 1}});
             row("Area " + std::to_string(area) + " (" +
@@ -234,12 +245,17 @@ private:
             },
             "Door (gap in a wall)");
         y += line / 2;
-        row(std::to_string(summary.rooms) + " rooms, " + std::to_string(summary.links) + " links, " +
-                std::to_string(summary.deadEnds) + " dead ends",
-            font(0.34), labelText);
+        if (m_.fog)
+            row(std::to_string(summary.rooms) + (summary.rooms == 1 ? " room" : " rooms") + " shown, the rest in fog",
+                font(0.34), labelText);
+        else
+            row(std::to_string(summary.rooms) + " rooms, " + std::to_string(summary.links) + " links, " +
+                    std::to_string(summary.deadEnds) + " dead ends",
+                font(0.34), labelText);
     }
 
     const DecodedStream& s_;
+    const ShownCells& shown_;
     int scale_;
     double left_;
     double top_;
@@ -258,6 +274,39 @@ Colour areaLabelColour(int area) {
     return rgb(areaLabelPalette[static_cast<std::size_t>(area)]);
 }
 
+ShownCells cellsOfAreas(const DecodedStream& stream, const AreaSet& areas) {
+    ShownCells cells;
+    for (std::size_t i = 0; i < stream.cells.size(); ++i) {
+        const DecodedCell& c = stream.cells[i];
+        if (c.isRoom() && c.area < areaCount && areas.test(c.area)) cells.set(i);
+    }
+    return cells;
+}
+
+bool shownRoom(const DecodedStream& stream, const ShownCells& shown, int x, int y) {
+    return insideMaze(x, y) && stream.at(x, y).isRoom() && shown.test(static_cast<std::size_t>(y * mazeSize + x));
+}
+
+StreamSummary summarizeShown(const DecodedStream& stream, const ShownCells& shown) {
+    DecodedStream fogged = stream;
+    for (std::size_t i = 0; i < fogged.cells.size(); ++i)
+        if (!shown.test(i)) fogged.cells[i].kind = RecordKind::Empty;
+    return summarize(fogged);
+}
+
+std::string areaListText(const AreaSet& areas) {
+    std::string out;
+    for (int area = 0; area < areaCount; ++area) {
+        if (!areas.test(static_cast<std::size_t>(area))) continue;
+        int last = area;
+        while (last + 1 < areaCount && areas.test(static_cast<std::size_t>(last + 1))) ++last;
+        out += (out.empty() ? "" : ",") + std::to_string(area);
+        if (last > area) out += "-" + std::to_string(last);
+        area = last;
+    }
+    return out;
+}
+
 PixelSize mapSize(int scale) {
     scale = std::clamp(scale, minScale, maxScale);
     const double width = marginCells + mazeSize + gapCells + legendCells;
@@ -265,8 +314,8 @@ PixelSize mapSize(int scale) {
     return {static_cast<int>(width * scale), static_cast<int>(height * scale)};
 }
 
-MapLayout layOutMap(const DecodedStream& stream, const std::string& seedCode, int scale) {
-    return Layout(stream, std::clamp(scale, minScale, maxScale)).build(seedCode);
+MapLayout layOutMap(const DecodedStream& stream, const std::string& seedCode, int scale, const ShownCells& shown) {
+    return Layout(stream, std::clamp(scale, minScale, maxScale), shown).build(seedCode);
 }
 
 }  // namespace labyrinth::map

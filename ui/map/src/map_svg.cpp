@@ -1,5 +1,6 @@
 #include "map/map_svg.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string_view>
@@ -7,12 +8,17 @@
 namespace labyrinth::map {
 namespace {
 
+// Every digit of DejaVu Sans advances 0.636 em, and so does every digit of
+// Verdana, its stand-in where it is missing; bold digits advance 0.696 em.
+constexpr double digitAdvance = 0.636;
+constexpr double boldDigitAdvance = 0.696;
+
 // A length in hundredths of a pixel, without a locale: "12.5", "-3", "0.25".
-std::string number(double value) {
+void appendNumber(std::string& out, double value) {
     const auto hundredths = static_cast<std::int64_t>(std::llround(value * 100));
     const std::uint64_t magnitude = hundredths < 0 ? static_cast<std::uint64_t>(-hundredths)
                                                    : static_cast<std::uint64_t>(hundredths);
-    std::string out = hundredths < 0 ? "-" : "";
+    if (hundredths < 0) out += '-';
     out += std::to_string(magnitude / 100);
     const auto fraction = magnitude % 100;
     if (fraction != 0) {
@@ -20,6 +26,11 @@ std::string number(double value) {
         out += static_cast<char>('0' + fraction / 10);
         if (fraction % 10 != 0) out += static_cast<char>('0' + fraction % 10);
     }
+}
+
+std::string number(double value) {
+    std::string out;
+    appendNumber(out, value);
     return out;
 }
 
@@ -63,47 +74,65 @@ std::string cellAttributes(int x, int y) {
     return " data-x=\"" + std::to_string(x) + "\" data-y=\"" + std::to_string(y) + "\"";
 }
 
+bool digitsOnly(const std::string& text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 class Writer {
 public:
+    explicit Writer(RoomShapes rooms) : rooms_(rooms) {}
+
     std::string write(const MapLayout& m) {
+        out_.reserve(rooms_ == RoomShapes::PerArea ? 96 * 1024 : 160 * 1024);
         const std::string w = std::to_string(m.width);
         const std::string h = std::to_string(m.height);
         out_ += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
         out_ += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + w + "\" height=\"" + h + "\" viewBox=\"0 0 " + w +
                 " " + h + "\" role=\"img\" font-family=\"'DejaVu Sans', Verdana, sans-serif\"" +
                 " stroke-linecap=\"square\" stroke-linejoin=\"bevel\">\n";
-        out_ += "<title>Labyrinth map, seed code " + escaped(m.seedCode) + "</title>\n";
+        out_ += "<title>Labyrinth map, seed code " + escaped(m.seedCode);
+        if (m.fog) out_ += ", " + std::to_string(m.summary.rooms) + (m.summary.rooms == 1 ? " room" : " rooms") + " shown";
+        out_ += "</title>\n";
         out_ += "<rect width=\"" + w + "\" height=\"" + h + "\" fill=\"" + colour(m.background) + "\"/>\n";
         out_ += "<rect class=\"grid\"" + box(m.grid) + " fill=\"" + colour(m.emptyCell) + "\"/>\n";
 
-        out_ += "<g class=\"coordinates\">\n";
-        for (const Text& t : m.coordinates) text(t, "");
-        out_ += "</g>\n<g class=\"rooms\">\n";
-        for (const Room& r : m.rooms)
-            out_ += "<rect class=\"room\"" + cellAttributes(r.x, r.y) + " data-area=\"" + std::to_string(r.area) +
-                    "\" data-doors=\"" + std::to_string(r.doors) + "\" data-record=\"" + recordKindName(r.kind) +
-                    "\"" + box(r.box) + " fill=\"" + colour(r.fill) + "\"/>\n";
+        out_ += "<g class=\"coordinates\" text-anchor=\"middle\" dominant-baseline=\"central\">\n";
+        std::vector<const Text*> coordinates;
+        for (const Text& t : m.coordinates) coordinates.push_back(&t);
+        digitLabels(coordinates, "");
         out_ += "</g>\n";
+
+        if (rooms_ == RoomShapes::PerRoom) roomElements(m);
+        else roomPaths(m);
 
         // All walls as one path: every piece is a move and a line.
         out_ += "<path class=\"walls\" fill=\"none\"" + stroke(m.wallStroke) + " d=\"";
-        for (const Wall& wall : m.walls) out_ += "M" + point(wall.line.from) + "L" + point(wall.line.to);
+        for (const Wall& wall : m.walls) {
+            out_ += 'M';
+            point(wall.line.from);
+            out_ += 'L';
+            point(wall.line.to);
+        }
         out_ += "\"/>\n";
 
+        // Special rooms: the shape carries the room's cell, its letter or
+        // number follows it. The area numbers of all other rooms, a few
+        // elements of many digits.
         out_ += "<g class=\"markers\">\n";
+        std::vector<const Text*> areaNumbers;
         for (const Marker& marker : m.markers) {
-            const std::string attributes =
-                std::string(" class=\"marker ") + markerClass(marker.kind) + "\"" + cellAttributes(marker.x, marker.y);
             if (!marker.shape) {
-                if (marker.label) text(*marker.label, attributes);
+                if (marker.label) areaNumbers.push_back(&*marker.label);
                 continue;
             }
-            out_ += "<g" + attributes + ">";
-            shape(*marker.shape, "");
+            shape(*marker.shape,
+                  std::string(" class=\"marker ") + markerClass(marker.kind) + "\"" + cellAttributes(marker.x, marker.y));
+            out_ += '\n';
             if (marker.label) text(*marker.label, "");
-            out_ += "</g>\n";
         }
-        out_ += "</g>\n<g class=\"links\">\n";
+        out_ += "<g class=\"area-numbers\" text-anchor=\"middle\" dominant-baseline=\"central\">\n";
+        digitLabels(areaNumbers, " class=\"area-number\"");
+        out_ += "</g>\n</g>\n<g class=\"links\">\n";
         for (const LinkBadge& link : m.links) {
             out_ += "<g class=\"link\" data-number=\"" + std::to_string(link.number) + "\" data-from=\"" +
                     std::to_string(link.from.x) + "," + std::to_string(link.from.y) + "\"";
@@ -126,7 +155,11 @@ public:
     }
 
 private:
-    static std::string point(Point p) { return number(p.x) + " " + number(p.y); }
+    void point(Point p) {
+        appendNumber(out_, p.x);
+        out_ += ' ';
+        appendNumber(out_, p.y);
+    }
 
     static std::string box(const Box& b) {
         return " x=\"" + number(b.x) + "\" y=\"" + number(b.y) + "\" width=\"" + number(b.width) + "\" height=\"" +
@@ -135,6 +168,43 @@ private:
 
     static std::string stroke(const Stroke& s) {
         return " stroke=\"" + colour(s.colour) + "\" stroke-width=\"" + number(s.width) + "\"";
+    }
+
+    void roomElements(const MapLayout& m) {
+        out_ += "<g class=\"rooms\">\n";
+        for (const Room& r : m.rooms) {
+            const std::string at = std::to_string(r.x) + "," + std::to_string(r.y);
+            out_ += "<rect class=\"room\" data-room=\"" + at + "\"" + cellAttributes(r.x, r.y) + " data-area=\"" +
+                    std::to_string(r.area) + "\" data-doors=\"" + std::to_string(r.doors) + "\" data-record=\"" +
+                    recordKindName(r.kind) + "\"" + box(r.box) + " fill=\"" + colour(r.fill) + "\"/>\n";
+        }
+        out_ += "</g>\n";
+    }
+
+    // The squares of one colour as the subpaths of one path, colours in the
+    // order in which rooms first show them.
+    void roomPaths(const MapLayout& m) {
+        std::vector<Colour> fills;
+        for (const Room& r : m.rooms)
+            if (std::find(fills.begin(), fills.end(), r.fill) == fills.end()) fills.push_back(r.fill);
+        out_ += "<g class=\"rooms\">\n";
+        for (const Colour fill : fills) {
+            out_ += "<path class=\"rooms\" fill=\"" + colour(fill) + "\" d=\"";
+            for (const Room& r : m.rooms) {
+                if (!(r.fill == fill)) continue;
+                out_ += 'M';
+                point({r.box.x, r.box.y});
+                out_ += 'h';
+                appendNumber(out_, r.box.width);
+                out_ += 'v';
+                appendNumber(out_, r.box.height);
+                out_ += 'h';
+                appendNumber(out_, -r.box.width);
+                out_ += 'z';
+            }
+            out_ += "\"/>\n";
+        }
+        out_ += "</g>\n";
     }
 
     void shape(const Shape& s, const std::string& attributes) {
@@ -152,12 +222,22 @@ private:
                 break;
             case Shape::Kind::Diamond: {
                 const double half = s.box.width / 2;
-                out_ += "<polygon" + attributes + " points=\"" + point({c.x, c.y - half}) + " " +
-                        point({c.x + half, c.y}) + " " + point({c.x, c.y + half}) + " " + point({c.x - half, c.y}) +
-                        "\"" + paint + "/>";
+                out_ += "<polygon" + attributes + " points=\"";
+                point({c.x, c.y - half});
+                out_ += ' ';
+                point({c.x + half, c.y});
+                out_ += ' ';
+                point({c.x, c.y + half});
+                out_ += ' ';
+                point({c.x - half, c.y});
+                out_ += "\"" + paint + "/>";
                 break;
             }
         }
+    }
+
+    static std::string fontAttributes(const Font& f) {
+        return " font-size=\"" + std::to_string(f.pixelSize) + "\"" + (f.bold ? " font-weight=\"bold\"" : "");
     }
 
     void text(const Text& t, const std::string& attributes) {
@@ -171,20 +251,65 @@ private:
             anchor = "end";
         }
         out_ += "<text" + attributes + " x=\"" + number(x) + "\" y=\"" + number(t.box.centre().y) +
-                "\" text-anchor=\"" + anchor + "\" dominant-baseline=\"central\" font-size=\"" +
-                std::to_string(t.font.pixelSize) + "\"" + (t.font.bold ? " font-weight=\"bold\"" : "") + " fill=\"" +
-                colour(t.colour) + "\">" + escaped(t.text) + "</text>\n";
+                "\" text-anchor=\"" + anchor + "\" dominant-baseline=\"central\"" + fontAttributes(t.font) +
+                " fill=\"" + colour(t.colour) + "\">" + escaped(t.text) + "</text>\n";
     }
 
+    // Labels of digits alone (coordinates, area numbers) that share a font
+    // and a colour, as one text element with every digit placed on its own,
+    // centred where it falls in its label: a browser takes in one element of
+    // many digits far faster than as many elements. Inside a group that
+    // centres text on its line. Any other label is written on its own.
+    void digitLabels(const std::vector<const Text*>& labels, const std::string& attributes) {
+        std::vector<std::vector<const Text*>> runs;
+        for (const Text* t : labels) {
+            if (!digitsOnly(t->text)) {
+                text(*t, attributes);
+                continue;
+            }
+            auto run = std::find_if(runs.begin(), runs.end(), [&](const auto& r) {
+                return r.front()->font.pixelSize == t->font.pixelSize && r.front()->font.bold == t->font.bold &&
+                       r.front()->colour == t->colour;
+            });
+            if (run == runs.end()) runs.push_back({t});
+            else run->push_back(t);
+        }
+        for (const auto& run : runs) {
+            const Text& first = *run.front();
+            const double advance = (first.font.bold ? boldDigitAdvance : digitAdvance) * first.font.pixelSize;
+            std::string xs;
+            std::string ys;
+            std::string digits;
+            for (const Text* t : run) {
+                const double width = advance * static_cast<double>(t->text.size());
+                double left = t->box.centre().x - width / 2;
+                if (t->align == Text::Align::Left) left = t->box.x;
+                if (t->align == Text::Align::Right) left = t->box.x + t->box.width - width;
+                for (std::size_t i = 0; i < t->text.size(); ++i) {
+                    if (!xs.empty()) {
+                        xs += ' ';
+                        ys += ' ';
+                    }
+                    appendNumber(xs, left + advance * (static_cast<double>(i) + 0.5));
+                    appendNumber(ys, t->box.centre().y);
+                }
+                digits += t->text;
+            }
+            out_ += "<text" + attributes + fontAttributes(first.font) + " fill=\"" + colour(first.colour) + "\" x=\"" +
+                    xs + "\" y=\"" + ys + "\">" + digits + "</text>\n";
+        }
+    }
+
+    RoomShapes rooms_;
     std::string out_;
 };
 
 }  // namespace
 
-std::string mapSvg(const MapLayout& layout) { return Writer().write(layout); }
+std::string mapSvg(const MapLayout& layout, RoomShapes rooms) { return Writer(rooms).write(layout); }
 
-std::string mapSvg(const DecodedStream& stream, const std::string& seedCode) {
-    return mapSvg(layOutMap(stream, seedCode, defaultScale));
+std::string mapSvg(const DecodedStream& stream, const std::string& seedCode, RoomShapes rooms) {
+    return mapSvg(layOutMap(stream, seedCode, defaultScale), rooms);
 }
 
 }  // namespace labyrinth::map

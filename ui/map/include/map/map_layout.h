@@ -6,6 +6,7 @@
 // Standard C++ only: the browser build uses it too.
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,6 +17,24 @@
 #include "writer/readback.h"
 
 namespace labyrinth::map {
+
+/// The cells a map shows, by index 24 y + x (the order of the stream's
+/// cells). A room outside them is fog: drawn as an empty cell, with nothing
+/// of its own, so that the map gives away neither it nor its shape.
+using ShownCells = std::bitset<cellCount>;
+/// Every cell: the whole map, no fog.
+inline ShownCells allCells() { return ShownCells().set(); }
+/// Areas by number, 0 to 10.
+using AreaSet = std::bitset<areaCount>;
+/// The cells of the rooms whose area is in `areas`.
+ShownCells cellsOfAreas(const DecodedStream& stream, const AreaSet& areas);
+/// Whether the room at (x, y) is shown: a room, and one of `shown`.
+bool shownRoom(const DecodedStream& stream, const ShownCells& shown, int x, int y);
+/// The counts of `summarize` over the shown rooms alone: the rooms in fog
+/// count as empty cells, as they look. `streamBytes` is the whole stream's.
+StreamSummary summarizeShown(const DecodedStream& stream, const ShownCells& shown);
+/// Areas as a list of numbers and ranges: "0,3-5"; empty for none.
+std::string areaListText(const AreaSet& areas);
 
 /// Pixels per cell: the default, and the range that stays legible and sane.
 inline constexpr int defaultScale = 32;
@@ -120,6 +139,7 @@ struct Door {
     int y = 0;
     std::uint8_t side = 0;
     Line opening;
+    bool intoFog = false;  ///< it leads into a room that the map does not show
 };
 
 /// What is drawn on a room: the start, an item, the area's numbered room, or
@@ -154,7 +174,9 @@ struct LegendLine {
 using LegendItem = std::variant<Shape, Text, LegendLine>;
 
 /// The whole map in paint order: background, grid, coordinates, rooms,
-/// walls, markers, link badges, legend.
+/// walls, markers, link badges, legend. Under fog only the shown rooms have
+/// a square, walls, a marker and link badges; the legend then counts what
+/// is shown, never what is hidden.
 struct MapLayout {
     int scale = defaultScale;
     int width = 0;   ///< pixels
@@ -171,7 +193,8 @@ struct MapLayout {
     std::vector<LinkBadge> links; ///< in scan order
     std::vector<LegendItem> legend;
     std::string seedCode;
-    StreamSummary summary;
+    StreamSummary summary;  ///< of the shown rooms (`summarizeShown`)
+    bool fog = false;       ///< some room is not shown
 };
 
 /// The map's size in pixels for a scale: a margin with coordinates, the
@@ -183,8 +206,11 @@ struct PixelSize {
 };
 PixelSize mapSize(int scale);
 
-/// Lays out the map of `stream` with `seedCode` in the legend. `scale` is
-/// clamped to minScale..maxScale. Any stream is laid out, a damaged one too.
-MapLayout layOutMap(const DecodedStream& stream, const std::string& seedCode, int scale = defaultScale);
+/// Lays out the map of `stream` with `seedCode` in the legend, showing the
+/// rooms of `shown` and the rest as fog. `scale` is clamped to
+/// minScale..maxScale. Any stream is laid out, a damaged one too. With every
+/// room shown the layout is the same as without fog.
+MapLayout layOutMap(const DecodedStream& stream, const std::string& seedCode, int scale = defaultScale,
+                    const ShownCells& shown = allCells());
 
 }  // namespace labyrinth::map
