@@ -7,6 +7,7 @@
 #include <string>
 
 #include "map/labyrinth_json.h"
+#include "map/map_layout.h"
 #include "writer/decoder.h"
 
 namespace labyrinth::cli {
@@ -14,7 +15,11 @@ namespace labyrinth::cli {
 /// The terminal map: the 24 x 24 grid with walls and doors, each room's area
 /// and marker, link doors, then a legend and the link list; at most 80
 /// columns wide. With `colour`, ANSI colours mark the areas and markers.
-std::string terminalMap(const DecodedStream& stream, const std::string& seedCode, bool colour);
+/// Only the rooms of `shown` are drawn, the rest as fog: blank like an
+/// empty cell, with a gap in a shown room's wall where a door leads into it;
+/// the counts and links below are then of the shown rooms.
+std::string terminalMap(const DecodedStream& stream, const std::string& seedCode, bool colour,
+                        const map::ShownCells& shown = map::allCells());
 
 /// Whether standard output takes colour: a terminal, and NO_COLOR unset or empty.
 bool colourWanted();

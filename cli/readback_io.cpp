@@ -49,9 +49,10 @@ Status writeOutput(const std::string& path, const std::string& text, bool force)
     return writeOutput(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), force);
 }
 
-Result<std::vector<std::uint8_t>> mapPng(const DecodedStream& stream, const std::string& seedCode, int scale) {
+Result<std::vector<std::uint8_t>> mapPng(const DecodedStream& stream, const std::string& seedCode, int scale,
+                                         const map::ShownCells& shown) {
     map::OffscreenGui gui;
-    auto bytes = map::pngBytes(map::drawMap(stream, seedCode, scale));
+    auto bytes = map::pngBytes(map::drawMap(map::layOutMap(stream, seedCode, scale, shown)));
     if (bytes.empty()) return Error{"the picture could not be encoded as PNG"};
     return bytes;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "map/map_layout.h"
 #include "writer/decoder.h"
 #include "writer/image_file.h"
 #include "writer/result.h"
@@ -37,7 +38,9 @@ Result<ImageRegion> readImageRegion(const std::string& path, int waitSeconds);
 Status writeOutput(const std::string& path, std::span<const std::uint8_t> bytes, bool force);
 Status writeOutput(const std::string& path, const std::string& text, bool force);
 
-/// The picture of a decoded labyrinth as PNG bytes (needs no display).
-Result<std::vector<std::uint8_t>> mapPng(const DecodedStream& stream, const std::string& seedCode, int scale);
+/// The picture of a decoded labyrinth as PNG bytes (needs no display), the
+/// rooms outside `shown` in fog.
+Result<std::vector<std::uint8_t>> mapPng(const DecodedStream& stream, const std::string& seedCode, int scale,
+                                         const map::ShownCells& shown = map::allCells());
 
 }  // namespace labyrinth::cli

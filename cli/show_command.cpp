@@ -6,6 +6,7 @@
 
 #include "commands.h"
 #include "labyrinth_views.h"
+#include "map/map_layout.h"
 #include "map/map_svg.h"
 #include "readback_io.h"
 #include "writer/decoder.h"
@@ -31,25 +32,43 @@ ExitCode runShow(const ShowOptions& options) {
     const DecodedStream& stream = labyrinth.value().stream;
     const std::string& code = labyrinth.value().seedCode;
 
+    // A partial spoiler: the rooms of the chosen areas, the rest in fog. A
+    // choice of areas that have no room would show nothing at all.
+    const map::AreaSet areas = options.areas.value_or(map::AreaSet().set());
+    const map::ShownCells shown = options.areas ? map::cellsOfAreas(stream, areas) : map::allCells();
+    if (options.areas && shown.none()) {
+        map::AreaSet withRooms;
+        for (int area = 0; area < areaCount; ++area)
+            withRooms.set(static_cast<std::size_t>(area), labyrinth.value().summary.roomsPerArea[static_cast<std::size_t>(area)] > 0);
+        return reportError(ExitCode::Usage,
+                           options.image + ": --areas " + map::areaListText(areas) +
+                               ": no room is in these areas; the areas are numbers from 0 to " +
+                               std::to_string(areaCount - 1) + ", and this labyrinth has rooms in " +
+                               (withRooms.any() ? map::areaListText(withRooms) : std::string("none")));
+    }
+
     if (!options.png.empty()) {
-        auto png = mapPng(stream, code, options.scale);
+        auto png = mapPng(stream, code, options.scale, shown);
         if (!png) return reportError(ExitCode::Failed, options.png + ": " + png.error().message);
         if (auto saved = writeOutput(options.png, png.value(), options.force); !saved)
             return reportError(ExitCode::Failed, saved.error().message);
     }
     if (!options.svg.empty())
-        if (auto saved = writeOutput(options.svg, map::mapSvg(stream, code), options.force); !saved)
+        if (auto saved = writeOutput(options.svg, map::mapSvg(map::layOutMap(stream, code, map::defaultScale, shown)),
+                                     options.force);
+            !saved)
             return reportError(ExitCode::Failed, saved.error().message);
     if (options.json) {
-        std::cout << labyrinthJson(stream, code).dump(2) << '\n';
+        std::cout << (options.areas ? labyrinthJson(stream, code, areas) : labyrinthJson(stream, code)).dump(2) << '\n';
     } else if (!options.png.empty() || !options.svg.empty()) {
         // With the SVG on standard output, the report goes to standard error.
         std::ostream& report = svgToStandardOutput ? std::cerr : std::cout;
         report << "Seed code: " << code << '\n';
+        if (options.areas) report << "Shown: areas " << map::areaListText(areas) << ", the rest in fog\n";
         if (!options.png.empty()) report << "Picture: " << printable(options.png) << '\n';
         if (!options.svg.empty() && !svgToStandardOutput) report << "SVG: " << printable(options.svg) << '\n';
     } else {
-        std::cout << terminalMap(stream, code, colourWanted());
+        std::cout << terminalMap(stream, code, colourWanted(), shown);
     }
     return ExitCode::Ok;
 }

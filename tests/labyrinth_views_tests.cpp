@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "labyrinth_views.h"
+#include "map/map_layout.h"
 #include "readback_support.h"
 #include "writer/decoder.h"
 #include "writer/readback.h"
@@ -98,13 +100,24 @@ TEST(LabyrinthJson, AgreesWithTheModel) {
 
 // Row y of the grid is line 2 + 2y; cell x's two characters start at column
 // 4 + 3x, with the wall or door to its west at 3 + 3x. The wall line above
-// row y is line 1 + 2y, with cell x's stretch at 4 + 3x.
+// row y is line 1 + 2y, with cell x's stretch at 4 + 3x. The odd seeds show
+// two areas alone, the rest in fog: blank, and a gap in a shown room's wall
+// where its door leads into it.
 TEST(TerminalMap, WallsDoorsAreasAndMarkersMatchTheModel) {
     for (std::uint64_t seed = 1; seed <= 10; ++seed) {
         const Read r = readBack(seed);
         const Labyrinth& m = r.written.model;
-        const auto text = lines(cli::terminalMap(r.stream, r.code, false));
+        const bool fog = seed % 2 == 1;
+        map::AreaSet areas;
+        areas.set(seed % areaCount).set((seed + 5) % areaCount);
+        const auto shown = [&](int x, int y) {
+            return insideMaze(x, y) && m.isRoom(x, y) && (!fog || areas.test(static_cast<std::size_t>(m.mapArea(x, y))));
+        };
+        const auto text = lines(cli::terminalMap(r.stream, r.code, false,
+                                                 fog ? map::cellsOfAreas(r.stream, areas) : map::allCells()));
         ASSERT_GT(text.size(), static_cast<std::size_t>(2 * mazeSize + 2));
+        EXPECT_EQ(std::find(text.begin(), text.end(), "Fog: only the rooms shown are drawn and counted.") != text.end(),
+                  fog);
         auto symbol = [](int area) { return area == 10 ? 'A' : static_cast<char>('0' + area); };
         for (int y = 0; y < mazeSize; ++y) {
             const std::string& row = text[static_cast<std::size_t>(2 + 2 * y)];
@@ -113,8 +126,17 @@ TEST(TerminalMap, WallsDoorsAreasAndMarkersMatchTheModel) {
                 const std::string where = "seed " + std::to_string(seed) + " cell " + std::to_string(x) + "," +
                                           std::to_string(y);
                 const auto col = static_cast<std::size_t>(4 + 3 * x);
-                if (!m.isRoom(x, y)) {
+                if (!shown(x, y)) {
                     EXPECT_EQ(row.substr(col, 2), "  ") << where;
+                    // Seen from a shown neighbour: its wall, or the gap of its door.
+                    if (shown(x - 1, y)) {
+                        EXPECT_EQ(row[col - 1] == '|', (m.mapDoors(x - 1, y) & doorEast) == 0) << where << " west";
+                    }
+                    if (shown(x, y - 1)) {
+                        EXPECT_EQ(above.substr(col, 2) == "--", (m.mapDoors(x, y - 1) & doorSouth) == 0)
+                            << where << " north";
+                    }
+                    if (!shown(x - 1, y)) { EXPECT_EQ(row[col - 1], ' ') << where << " west of fog"; }
                     continue;
                 }
                 EXPECT_EQ(row[col], symbol(m.mapArea(x, y))) << where;

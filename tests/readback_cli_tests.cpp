@@ -260,6 +260,80 @@ TEST_F(ReadbackCli, VerifyComparesWithTheTextBesideItASeedAndASeedCode) {
     }
 }
 
+// A partial spoiler: the JSON of --areas is the full document's rooms, links
+// and area entries of those areas (and its summary counts those rooms); the
+// terminal map, the PNG and the SVG show them alone. A list of no area, or
+// of areas without rooms (a damaged image), is refused with the range.
+TEST_F(ReadbackCli, ShowAreasShowsThoseAreasAloneTheRestInFog) {
+    write();
+    const auto full = nlohmann::json::parse(cli(dir, "show game.nes --json").out);
+    const CommandRun partial = cli(dir, "show game.nes --areas 0,3-5 --json");
+    ASSERT_EQ(partial.exit, 0) << partial.err;
+    const auto json = nlohmann::json::parse(partial.out);
+    const auto chosen = [](const nlohmann::json& area) { return area == 0 || (area >= 3 && area <= 5); };
+    nlohmann::json rooms = nlohmann::json::array();
+    nlohmann::json links = nlohmann::json::array();
+    nlohmann::json areas = nlohmann::json::array();
+    for (const auto& room : full["rooms"])
+        if (chosen(room["area"])) rooms.push_back(room);
+    for (const auto& link : full["links"])
+        if (chosen(link["fromArea"])) links.push_back(link);
+    for (const auto& area : full["areas"])
+        if (chosen(area["area"])) areas.push_back(area);
+    EXPECT_EQ(json["rooms"], rooms);
+    EXPECT_EQ(json["links"], links);
+    EXPECT_EQ(json["areas"], areas);
+    EXPECT_EQ(json["summary"]["rooms"], rooms.size());
+    EXPECT_EQ(json["summary"]["emptyCells"], mazeSize * mazeSize - static_cast<int>(rooms.size()));
+    EXPECT_EQ(json["seedCode"], full["seedCode"]);
+
+    const CommandRun terminal = cli(dir, "show game.nes --areas 2");
+    ASSERT_EQ(terminal.exit, 0) << terminal.err;
+    EXPECT_NE(terminal.out.find("Fog: only the rooms shown are drawn and counted."), std::string::npos);
+    const CommandRun pictures = cli(dir, "show game.nes --areas 2 --png part.png --svg part.svg");
+    ASSERT_EQ(pictures.exit, 0) << pictures.err;
+    EXPECT_NE(pictures.out.find("Shown: areas 2, the rest in fog"), std::string::npos) << pictures.out;
+    EXPECT_EQ(pngSize(readFile(dir / "part.png")), std::make_pair(1104, 816));
+    const std::string svg = text(dir / "part.svg");
+    const auto inArea2 = std::count_if(full["rooms"].begin(), full["rooms"].end(),
+                                       [](const auto& room) { return room["area"] == 2; });
+    std::size_t shown = 0;
+    for (auto at = svg.find("class=\"room\""); at != std::string::npos; at = svg.find("class=\"room\"", at + 1)) {
+        ++shown;
+        EXPECT_EQ(svg.substr(svg.find("data-area=", at), 13), "data-area=\"2\"");
+    }
+    EXPECT_EQ(shown, static_cast<std::size_t>(inArea2));
+
+    // A damaged copy whose area 10 has no rooms: they all claim area 9.
+    auto damaged = readFile(dir / "game.nes");
+    for (const auto& room : full["rooms"]) {
+        if (room["area"] != 10) continue;
+        const auto offset = room["offset"].get<std::size_t>();
+        const std::string record = room["record"];
+        if (record == "item" || record == "dead-end" || record == "plain") damaged[offset + 2] = 9;
+        else damaged[offset + 1] = static_cast<std::uint8_t>((damaged[offset + 1] & 0xF0) | 9);
+    }
+    writeFile(dir / "damaged.nes", damaged);
+    const struct {
+        std::string args;
+        std::string message;
+    } refused[] = {
+        {"show game.nes --areas 11 --json", "the areas must be numbers from 0 to 10 or ranges of them"},
+        {"show game.nes --areas 3,,4", "the areas must be numbers from 0 to 10"},
+        {"show damaged.nes --areas 10 --png none.png",
+         "damaged.nes: --areas 10: no room is in these areas; the areas are numbers from 0 to 10, and this labyrinth "
+         "has rooms in 0-9"},
+    };
+    for (const auto& c : refused) {
+        const CommandRun run = cli(dir, c.args);
+        EXPECT_EQ(run.exit, 2) << c.args;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << c.args << "\n" << run.err;
+        EXPECT_EQ(run.out, "") << c.args;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "none.png"));
+    EXPECT_EQ(cli(dir, "show damaged.nes --areas 9,10 --json").exit, 0);
+}
+
 TEST_F(ReadbackCli, PictureToAMissingFolderIsRefusedBeforeTheWrite) {
     const auto before = readFile(dir / "game.nes");
     const CommandRun run = cli(dir, "write game.nes --seed 3 --png nowhere/map.png");

@@ -16,8 +16,14 @@ nlohmann::ordered_json point(int x, int y) { return {{"x", x}, {"y", y}}; }
 }  // namespace
 
 nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::string& seedCode) {
+    return labyrinthJson(stream, seedCode, AreaSet().set());
+}
+
+nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::string& seedCode, const AreaSet& areas) {
     using nlohmann::ordered_json;
-    const StreamSummary summary = summarize(stream);
+    // Every room when every area is chosen, a damaged one's of no area too.
+    const ShownCells shown = areas.all() ? allCells() : cellsOfAreas(stream, areas);
+    const StreamSummary summary = summarizeShown(stream, shown);
 
     ordered_json rooms = ordered_json::array();
     ordered_json links = ordered_json::array();
@@ -27,6 +33,9 @@ nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::str
         for (int x = 0; x < mazeSize; ++x) {
             const DecodedCell& c = stream.at(x, y);
             if (!c.isRoom()) continue;
+            // An area's entry names its numbered room and the door into it,
+            // wherever the room that the door leaves from is.
+            const bool inDocument = shownRoom(stream, shown, x, y);
             ordered_json exits = ordered_json::array();
             for (const Direction& side : doorSides)
                 if ((c.doors & side.bit) != 0) exits.push_back(side.name);
@@ -42,7 +51,8 @@ nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::str
                     room["link"] = c.link;
                     const auto target = linkTarget(stream, x, y);
                     ordered_json to = target ? point(target->x, target->y) : ordered_json(nullptr);
-                    links.push_back({{"number", c.link}, {"from", point(x, y)}, {"fromArea", c.area}, {"to", to}});
+                    if (inDocument)
+                        links.push_back({{"number", c.link}, {"from", point(x, y)}, {"fromArea", c.area}, {"to", to}});
                     if (c.link >= 0 && c.link < areaCount)
                         entrance[static_cast<std::size_t>(c.link)] = {{"link", c.link}, {"from", point(x, y)}, {"to", to}};
                     break;
@@ -65,15 +75,16 @@ nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::str
                 case RecordKind::Tag:
                 case RecordKind::Empty: break;
             }
-            rooms.push_back(std::move(room));
+            if (inDocument) rooms.push_back(std::move(room));
         }
     std::sort(links.begin(), links.end(),
               [](const ordered_json& a, const ordered_json& b) { return a["number"] < b["number"]; });
 
-    ordered_json areas = ordered_json::array();
+    ordered_json areaEntries = ordered_json::array();
     for (int area = 0; area < areaCount; ++area) {
         const auto i = static_cast<std::size_t>(area);
-        areas.push_back({{"area", area},
+        if (!areas.test(i)) continue;
+        areaEntries.push_back({{"area", area},
                          {"rooms", summary.roomsPerArea[i]},
                          {"numberedRoom", numbered[i]},
                          {"entrance", entrance[i]}});
@@ -92,7 +103,7 @@ nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::str
               {"tags", summary.tags},
               {"plain", summary.plain},
               {"streamBytes", summary.streamBytes}}},
-            {"areas", areas},
+            {"areas", areaEntries},
             {"links", links},
             {"rooms", rooms}};
 }

@@ -7,11 +7,17 @@
 
 #include <nlohmann/json.hpp>
 
+#include "map/map_layout.h"
 #include "writer/decoder.h"
 
 namespace labyrinth::map {
 
 /// The description (its format is in the README, "JSON"); keys keep their order.
 nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::string& seedCode);
+
+/// A partial description: the rooms of `areas` alone, the links that leave
+/// them, and those areas' entries; `summary` counts those rooms, every other
+/// cell as empty (the rest is fog).
+nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::string& seedCode, const AreaSet& areas);
 
 }  // namespace labyrinth::map
