@@ -213,14 +213,54 @@ TEST(MapSvg, TextIsEscapedAndTheLegendReadsAsOnThePicture) {
     EXPECT_NE(std::find(texts.begin(), texts.end(), "Labyrinth map, seed code <b>&\"odd\""), texts.end());
 }
 
+// Lines along the grid as the stretches they cover: for each horizontal
+// ("h y") or vertical ("v x") line, its covered intervals, joined where they
+// touch or overlap.
+using Cover = std::map<std::string, std::vector<std::pair<double, double>>>;
+void cover(Cover& c, bool vertical, double at, double a, double b) {
+    c[(vertical ? "v " : "h ") + std::to_string(std::lround(at * 100))].push_back({std::min(a, b), std::max(a, b)});
+}
+Cover joined(Cover c) {
+    for (auto& [line, stretches] : c) {
+        std::sort(stretches.begin(), stretches.end());
+        std::vector<std::pair<double, double>> out;
+        for (const auto& s : stretches)
+            if (!out.empty() && s.first <= out.back().second + 0.005) out.back().second = std::max(out.back().second, s.second);
+            else out.push_back(s);
+        stretches = out;
+    }
+    return c;
+}
+
 // The page's map paints each colour's rooms as one path: the same squares
-// as the layout's rooms, and no element per room.
-TEST(MapSvg, RoomsOfOneColourAsOnePath) {
+// as the layout's rooms, and no element per room; its walls cover the very
+// stretches of the layout's walls, each run of them as one line.
+TEST(MapSvg, CompactFormPaintsTheSameRoomsAndWalls) {
     const map::MapLayout layout = map::layOutMap(decoded(5), "a b c d");
-    const Parsed svg = parse(map::mapSvg(layout, map::RoomShapes::PerArea));
+    const Parsed svg = parse(map::mapSvg(layout, map::SvgForm::Compact));
     ASSERT_EQ(svg.error, "");
+    Cover walls;
+    Cover expectedWalls;
+    for (const map::Wall& w : layout.walls) {
+        const bool vertical = w.line.from.x == w.line.to.x;
+        cover(expectedWalls, vertical, vertical ? w.line.from.x : w.line.from.y, vertical ? w.line.from.y : w.line.from.x,
+              vertical ? w.line.to.y : w.line.to.x);
+    }
+    std::size_t runs = 0;
     std::multiset<std::string> squares;
     for (const Element& e : svg.elements) {
+        if (e.hasClass("walls")) {
+            std::string d = e.attribute("d");
+            for (char& c : d) c = (c == 'M' || c == 'H' || c == 'V') ? ' ' : c;
+            std::istringstream in(d);
+            const std::string letters = [&] {
+                std::string l;
+                for (const char c : e.attribute("d")) if (c == 'H' || c == 'V') l += c;
+                return l;
+            }();
+            for (double x, y, to; runs < letters.size() && in >> x >> y >> to; ++runs)
+                cover(walls, letters[runs] == 'V', letters[runs] == 'V' ? x : y, letters[runs] == 'V' ? y : x, to);
+        }
         EXPECT_FALSE(e.hasClass("room")) << e.attribute("data-room");
         if (!e.hasClass("rooms") || e.name != "path") continue;
         std::string d = e.attribute("d");
@@ -240,6 +280,11 @@ TEST(MapSvg, RoomsOfOneColourAsOnePath) {
                         std::to_string(r.box.width) + " " + std::to_string(r.box.height));
     }
     EXPECT_EQ(squares, expected);
+    EXPECT_EQ(joined(walls), joined(expectedWalls));
+    Cover asWritten = walls;
+    for (auto& [line, stretches] : asWritten) std::sort(stretches.begin(), stretches.end());
+    EXPECT_EQ(asWritten, joined(walls)) << "each run once, as one line";
+    EXPECT_LT(runs, layout.walls.size() / 3);
 }
 
 // Under fog the SVG holds the shown rooms alone: no colour, number, marker
@@ -248,7 +293,7 @@ TEST(MapSvg, FogHidesEverythingOfTheHiddenRooms) {
     const DecodedStream s = decoded(6);
     const map::AreaSet areas("00001000010");  // areas 1 and 6
     const map::MapLayout layout = map::layOutMap(s, "a b c d", map::defaultScale, map::cellsOfAreas(s, areas));
-    for (const auto shapes : {map::RoomShapes::PerRoom, map::RoomShapes::PerArea}) {
+    for (const auto shapes : {map::SvgForm::Detailed, map::SvgForm::Compact}) {
         const std::string text = map::mapSvg(layout, shapes);
         const Parsed svg = parse(text);
         ASSERT_EQ(svg.error, "");
@@ -261,7 +306,7 @@ TEST(MapSvg, FogHidesEverythingOfTheHiddenRooms) {
                                                                   : e.attribute("data-x") + "," + e.attribute("data-y");
             if (!at.empty()) { EXPECT_EQ(expected.count(at), 1U) << e.name << " " << e.attribute("class") << " " << at; }
         }
-        if (shapes == map::RoomShapes::PerRoom) { EXPECT_EQ(rooms, expected); }
+        if (shapes == map::SvgForm::Detailed) { EXPECT_EQ(rooms, expected); }
         for (int area = 0; area < areaCount; ++area) {
             if (areas.test(static_cast<std::size_t>(area))) continue;
             for (const map::Colour c : {map::areaColour(area), map::areaLabelColour(area)}) {

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 #include <string_view>
+#include <tuple>
+#include <vector>
 
 namespace labyrinth::map {
 namespace {
@@ -80,10 +82,10 @@ bool digitsOnly(const std::string& text) {
 
 class Writer {
 public:
-    explicit Writer(RoomShapes rooms) : rooms_(rooms) {}
+    explicit Writer(SvgForm form) : form_(form) {}
 
     std::string write(const MapLayout& m) {
-        out_.reserve(rooms_ == RoomShapes::PerArea ? 96 * 1024 : 160 * 1024);
+        out_.reserve(form_ == SvgForm::Compact ? 96 * 1024 : 160 * 1024);
         const std::string w = std::to_string(m.width);
         const std::string h = std::to_string(m.height);
         out_ += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
@@ -102,17 +104,20 @@ public:
         digitLabels(coordinates, "");
         out_ += "</g>\n";
 
-        if (rooms_ == RoomShapes::PerRoom) roomElements(m);
+        if (form_ == SvgForm::Detailed) roomElements(m);
         else roomPaths(m);
 
-        // All walls as one path: every piece is a move and a line.
+        // All walls as one path: every piece is a move and a line; or, in the
+        // page's map, each run of walls along a line of the grid as one line.
         out_ += "<path class=\"walls\" fill=\"none\"" + stroke(m.wallStroke) + " d=\"";
-        for (const Wall& wall : m.walls) {
-            out_ += 'M';
-            point(wall.line.from);
-            out_ += 'L';
-            point(wall.line.to);
-        }
+        if (form_ == SvgForm::Compact) wallRuns(m.walls);
+        else
+            for (const Wall& wall : m.walls) {
+                out_ += 'M';
+                point(wall.line.from);
+                out_ += 'L';
+                point(wall.line.to);
+            }
         out_ += "\"/>\n";
 
         // Special rooms: the shape carries the room's cell, its letter or
@@ -168,6 +173,47 @@ private:
 
     static std::string stroke(const Stroke& s) {
         return " stroke=\"" + colour(s.colour) + "\" stroke-width=\"" + number(s.width) + "\"";
+    }
+
+    // Walls that lie on one line and touch or overlap, as one line: the side
+    // two rooms share is drawn once, and a row of walls in one stroke. One
+    // path's strokes cover the same pixels whether they overlap or not, so
+    // the picture stays the same, in about a fifth of the text. Every wall
+    // runs along the grid; one that does not is written as it is.
+    void wallRuns(const std::vector<Wall>& walls) {
+        struct Run {
+            bool vertical;
+            double at;     // the line: y of a horizontal run, x of a vertical one
+            double begin;  // along it
+            double end;
+            bool operator<(const Run& o) const {
+                return std::tie(vertical, at, begin, end) < std::tie(o.vertical, o.at, o.begin, o.end);
+            }
+        };
+        std::vector<Run> runs;
+        for (const Wall& wall : walls) {
+            const Line& l = wall.line;
+            if (l.from.y == l.to.y) runs.push_back({false, l.from.y, std::min(l.from.x, l.to.x), std::max(l.from.x, l.to.x)});
+            else if (l.from.x == l.to.x) runs.push_back({true, l.from.x, std::min(l.from.y, l.to.y), std::max(l.from.y, l.to.y)});
+            else {
+                out_ += 'M';
+                point(l.from);
+                out_ += 'L';
+                point(l.to);
+            }
+        }
+        std::sort(runs.begin(), runs.end());
+        constexpr double touching = 1e-6;
+        for (std::size_t i = 0; i < runs.size();) {
+            Run run = runs[i++];
+            while (i < runs.size() && runs[i].vertical == run.vertical && runs[i].at == run.at &&
+                   runs[i].begin <= run.end + touching)
+                run.end = std::max(run.end, runs[i++].end);
+            out_ += 'M';
+            point(run.vertical ? Point{run.at, run.begin} : Point{run.begin, run.at});
+            out_ += run.vertical ? 'V' : 'H';
+            appendNumber(out_, run.end);
+        }
     }
 
     void roomElements(const MapLayout& m) {
@@ -300,16 +346,16 @@ private:
         }
     }
 
-    RoomShapes rooms_;
+    SvgForm form_;
     std::string out_;
 };
 
 }  // namespace
 
-std::string mapSvg(const MapLayout& layout, RoomShapes rooms) { return Writer(rooms).write(layout); }
+std::string mapSvg(const MapLayout& layout, SvgForm form) { return Writer(form).write(layout); }
 
-std::string mapSvg(const DecodedStream& stream, const std::string& seedCode, RoomShapes rooms) {
-    return mapSvg(layOutMap(stream, seedCode, defaultScale), rooms);
+std::string mapSvg(const DecodedStream& stream, const std::string& seedCode, SvgForm form) {
+    return mapSvg(layOutMap(stream, seedCode, defaultScale), form);
 }
 
 }  // namespace labyrinth::map
