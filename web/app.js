@@ -30,6 +30,9 @@ let about = null;      // its facts: version, revision, status texts, read sizes
 const offered = { write: [], look: [] };  // object URLs of the downloads on show, by section
 let written = null;    // what the result on show was written from: { image, text, seed }
 let writing = false;   // a write is under way; the button stays enabled, and keeps the focus
+// The labyrinths whose maps the page can show: the image of the last write,
+// and the image looked at last, each { bytes, name, seedCode }.
+const shownImages = { write: null, look: null };
 
 // ---- the module -----------------------------------------------------------
 
@@ -137,17 +140,22 @@ function offer(section, download, link) {
   link.href = url;
   link.download = download.name;
   link.hidden = false;
+  link.classList.remove('pending');
 }
 
 // After a write each download goes to the link made for its kind: #download
 // for the image, #patch for the patch, #spoiler for the description.
 const linkForKind = { image: 'download', patch: 'patch', spoiler: 'spoiler' };
 
-function offerAfterWrite(downloads) {
+// With `placeOnly`, a link takes its place and name but no file yet (it
+// stays invisible): handing the browser the file's bytes takes a good
+// millisecond, which the frame that says "Done." need not wait for.
+function offerAfterWrite(downloads, placeOnly = false) {
   for (const download of downloads) {
     const link = $(linkForKind[download.kind]);
     if (!link) continue;
-    offer('write', download, link);
+    if (placeOnly) Object.assign(link, { download: download.name, hidden: false }).classList.add('pending');
+    else offer('write', download, link);
     if (download.kind === 'image') link.textContent = `Download ${download.name}`;
     if (download.kind === 'patch') link.textContent = `Patch to share it (BPS): ${download.name}`;
   }
@@ -159,15 +167,80 @@ function showMap(container, svg) {
   if (picture) picture.setAttribute('aria-label', picture.querySelector('title')?.textContent || 'Labyrinth map');
 }
 
+// ---- the map only on request ------------------------------------------------
+
+// Whether the player wants to see maps: off until asked, and then kept in
+// the browser for the next writes and visits. One choice for the map after
+// a write and the map of an image looked at.
+const mapChoice = {
+  key: 'labyrinth-writer-show-map',
+  shown() {
+    try {
+      return localStorage.getItem(this.key) === 'shown';
+    } catch {
+      return false;  // no storage here: the map stays hidden until asked, each time
+    }
+  },
+  set(shown) {
+    try {
+      if (shown) localStorage.setItem(this.key, 'shown');
+      else localStorage.removeItem(this.key);
+    } catch {
+      // Not kept, but the choice holds for this page.
+    }
+    this.now = shown;
+  },
+  now: false,
+};
+
+// The map of one section: its toggle, the figure it shows or hides, the box
+// the map goes into, and the image it is drawn from.
+const mapViews = {
+  write: () => ({ toggle: $('spoiler-toggle'), figure: $('map-figure'), box: $('map') }),
+  look: () => ({ toggle: $('look-spoiler-toggle'), figure: $('look-map-figure'), box: $('look-map') }),
+};
+
+// Draws the map of a section's image into its box, unless it is there
+// already: the SVG of the map's one layout, from the module.
+function drawMap(section) {
+  const { box } = mapViews[section]();
+  const image = shownImages[section];
+  if (!box || !image || box.dataset.drawn === image.seedCode) return;
+  const mapped = image.svg ? { ok: true, map: image.svg } : call('mapOfImage', { image: image.bytes, imageName: image.name });
+  if (mapped.ok) showMap(box, mapped.map);
+  else box.textContent = sentence(mapped.message, [image.name]);
+  box.dataset.drawn = image.seedCode;
+}
+
+// Shows or hides a section's map as the choice says.
+function applyMapChoice(section) {
+  const { toggle, figure, box } = mapViews[section]();
+  if (!toggle) return;
+  const shown = mapChoice.now;
+  toggle.textContent = shown ? 'Hide the map' : 'Show the map (spoiler)';
+  toggle.setAttribute('aria-expanded', String(shown));
+  if (shown) drawMap(section);
+  figure.hidden = !shown || !box.firstChild;
+}
+
+function toggleMaps() {
+  mapChoice.set(!mapChoice.now);
+  for (const section of Object.keys(mapViews)) applyMapChoice(section);
+}
+
 function permalinkFor(seed) {
   const url = new URL(window.location.href);
   url.hash = `seed=${seed}`;
   return url.href;
 }
 
-// After the next frame is drawn: for work that must not hold up the frame
-// that shows the new labyrinth.
-const afterNextFrame = () => new Promise((resolve) => requestAnimationFrame(() => setTimeout(resolve)));
+// After the next frame is drawn, once the browser has nothing more urgent to
+// do: for work that must not hold up the frame that shows the new labyrinth,
+// nor what the browser does right after it (within half a second at most).
+const afterNextFrame = () => new Promise((resolve) => requestAnimationFrame(() => {
+  if ('requestIdleCallback' in window) requestIdleCallback(() => resolve(), { timeout: 500 });
+  else setTimeout(resolve);
+}));
 
 // ---- the files the write will use -----------------------------------------
 
@@ -338,13 +411,13 @@ async function write() {
     if (!done.ok) return setStatus(sentence(done.message, names), 'error');
 
     // The labyrinth is written (in memory): "Done.", as the window says it
-    // when its click returns, with the download, the facts and the map read
-    // back out of the new image, all in this task, so that the frame after
-    // the click shows them together.
+    // when its click returns, with the download in its place, the facts and
+    // (when the player wants it) the map read back out of the new image, all
+    // in this task, so that the frame after the click shows them together.
     setStatus(about.statusDone, 'ok');
     performance.clearMarks('labyrinth-done');  // one mark, however many writes
     performance.mark('labyrinth-done');
-    offerAfterWrite(done.downloads);
+    offerAfterWrite(done.downloads, true);
     $('seed-used').textContent = done.seed;
     $('seed-code').textContent = done.seedCode;
     const permalink = permalinkFor(done.seed);
@@ -354,20 +427,24 @@ async function write() {
     stale.hidden = true;
     result.hidden = false;
     shown = true;
-    history.replaceState(history.state, '', permalink);
-    // Placed before the new map is in the page (and with the old one gone),
-    // so that a map is laid out once, in the frame, rather than also here to
-    // find where the result is.
+    // The map only when the player wants to see it.
     $('map').replaceChildren();
-    bringResultIntoView();
+    delete $('map').dataset.drawn;
+    $('map-figure').hidden = true;
     const image = done.downloads.find((d) => d.kind === 'image');
-    const mapped = call('mapOfImage', { image: image.bytes, imageName: image.name });
-    if (mapped.ok) showMap($('map'), mapped.map);
-    else $('map').textContent = sentence(mapped.message, [image.name]);
+    shownImages.write = { bytes: image.bytes, name: image.name, seedCode: done.seedCode };
+    applyMapChoice('write');
+    offerTracking(shownImages.write);
 
-    // The patch and the spoiler (read back out of the new image, as
-    // `labyrinth-cli show --json` reads it) once that frame is drawn.
+    // Once that frame is drawn: the new image to download, the result in
+    // view (looked for once, with the map laid out in that frame), the
+    // address bar (a new address has the browser look at the page's icon
+    // again), then the patch and the spoiler (read back out of the new
+    // image, as `labyrinth-cli show --json` reads it).
     await afterNextFrame();
+    offerAfterWrite([image]);
+    bringResultIntoView();
+    history.replaceState(history.state, '', permalink);
     const patched = call('patchOfWrite',
       { image: request.image, imageName: request.imageName, written: image.bytes, seed: done.seed,
         seedCode: done.seedCode });
@@ -407,6 +484,7 @@ const copySeed = () => copy(labyrinth.seedLine($('seed-used').textContent, $('se
 async function look() {
   withdrawDownloads('look');
   lookResult.replaceChildren();
+  shownImages.look = null;
   const file = chosen(lookInput);
   if (!file) return;
   if (!labyrinth) {
@@ -442,14 +520,196 @@ async function look() {
     paragraph('').append(link);
     offer('look', download, link);
   }
-  const map = document.createElement('div');
-  map.className = 'map';
+  // The map, as after a write, only when the player wants to see it.
+  const toggle = Object.assign(document.createElement('button'),
+    { id: 'look-spoiler-toggle', type: 'button', className: 'plain' });
+  toggle.setAttribute('aria-controls', 'look-map-figure');
+  toggle.addEventListener('click', toggleMaps);
+  paragraph('').append(toggle);
+  const figure = Object.assign(document.createElement('figure'), { id: 'look-map-figure', hidden: true });
+  const map = Object.assign(document.createElement('div'), { id: 'look-map', className: 'map' });
   // Scrolls sideways on a narrow screen: the keyboard reaches it by its name.
   Object.assign(map, { tabIndex: 0 });
   map.setAttribute('role', 'region');
   map.setAttribute('aria-label', `Map of ${file.name}`);
-  showMap(map, looked.map);
-  lookResult.append(map);
+  figure.append(map);
+  lookResult.append(figure);
+  shownImages.look = { bytes: read.bytes, name: file.name, seedCode: looked.seedCode, svg: looked.map };
+  applyMapChoice('look');
+  offerTracking(shownImages.look);
+}
+
+// ---- tracking a run -------------------------------------------------------
+
+// The tracker shows a labyrinth under fog: the start room, and every room
+// the player has revealed by choosing a door, an area or everything. The
+// module draws the map and says which doors lead into the fog; the page
+// keeps only what was revealed, step by step for undo, in the browser's
+// storage under the labyrinth's seed code, so that a run survives a reload
+// and every labyrinth keeps a run of its own.
+const tracker = $('tracker');
+const trackerBoard = $('tracker-board');
+const trackerBox = $('tracker-map');
+const trackerStatus = $('tracker-status');
+let trackable = null;  // the labyrinth that "Track my run" opens: the last one written or looked at
+let run = null;        // the run on show: { image, steps, shown, doors }
+
+const runStore = {
+  key: (seedCode) => `labyrinth-writer-run ${seedCode}`,
+  // The steps of a run: each a list of rooms ("x,y") revealed together,
+  // or "reset", after which only the start room is shown again.
+  load(seedCode) {
+    try {
+      const kept = JSON.parse(localStorage.getItem(this.key(seedCode)) || '{}');
+      const step = (s) => s === 'reset' || (Array.isArray(s) && s.every((cell) => typeof cell === 'string'));
+      return Array.isArray(kept.steps) ? kept.steps.filter(step) : [];
+    } catch {
+      return [];  // nothing kept, or kept by something else: a run from the start
+    }
+  },
+  save(seedCode, steps) {
+    try {
+      if (steps.length) localStorage.setItem(this.key(seedCode), JSON.stringify({ steps }));
+      else localStorage.removeItem(this.key(seedCode));
+      return true;
+    } catch {
+      return false;
+    }
+  },
+};
+
+// The rooms revealed by a run's steps, the start room aside.
+function revealedBy(steps) {
+  const revealed = new Set();
+  for (const step of steps) {
+    if (step === 'reset') revealed.clear();
+    else step.forEach((cell) => revealed.add(cell));
+  }
+  return [...revealed];
+}
+
+const cellName = (cell) => `(${cell.replace(',', ', ')})`;
+const sideName = (side) => side[0].toUpperCase() + side.slice(1);
+
+function offerTracking(image) {
+  trackable = image;
+  $('track-what').textContent = `"Track my run" tracks the labyrinth of ${image.name}, seed code ${image.seedCode}.`;
+  $('track-section').hidden = false;
+}
+
+function openTracker() {
+  if (!trackable) return;
+  run = { image: trackable, steps: runStore.load(trackable.seedCode) };
+  tracker.hidden = false;
+  $('tracker-heading').textContent = `Your run in ${run.image.name} (seed code ${run.image.seedCode})`;
+  drawRun();
+  trackerBox.focus({ preventScroll: true });
+  tracker.scrollIntoView({ block: 'start' });
+}
+
+// Draws the run as its steps say, tells how far it has come, and keeps the
+// steps; `revealed` names the rooms the last step revealed, to bring into view.
+function drawRun(said = '', revealed = []) {
+  const tracked = call('trackRun', { image: run.image.bytes, imageName: run.image.name, revealed: revealedBy(run.steps) });
+  if (!tracked.ok) {
+    trackerBoard.replaceChildren();
+    trackerStatus.textContent = sentence(tracked.message, [run.image.name]);
+    return;
+  }
+  run.shown = new Set(tracked.shown);
+  run.doors = tracked.doors;
+  trackerBoard.innerHTML = tracked.map.slice(tracked.map.indexOf('<svg'));
+  const picture = trackerBoard.querySelector('svg');
+  picture?.setAttribute('aria-hidden', 'true');  // the status and the doors say what it shows
+  for (const door of tracked.doors) {
+    const name = `${sideName(door.side)} of ${cellName(door.from)} to ${cellName(door.to)}`;
+    const button = Object.assign(document.createElement('button'), { type: 'button', className: 'door', title: name });
+    button.dataset.door = door.to;
+    button.dataset.from = door.from;
+    button.setAttribute('aria-label', name);
+    button.style.left = `${door.x}px`;
+    button.style.top = `${door.y}px`;
+    trackerBoard.append(button);
+  }
+  const rooms = tracked.shown.length;
+  const doors = tracked.doors.length;
+  const kept = runStore.save(run.image.seedCode, run.steps);
+  trackerStatus.textContent = `${said}${rooms} ${rooms === 1 ? 'room' : 'rooms'} shown; ${doors} `
+    + `${doors === 1 ? 'door leads' : 'doors lead'} into the fog.${kept ? '' : ' This browser does not keep the run.'}`;
+  $('tracker-undo').disabled = !run.steps.length;
+  $('tracker-reset').disabled = rooms === 1;
+  bringIntoTrackerView(revealed.length ? revealed : [tracked.shown.includes(about.start) ? about.start : tracked.shown[0]]);
+}
+
+// Scrolls the tracker's box so that the first of `cells` is in view, when
+// it is not.
+function bringIntoTrackerView(cells) {
+  const room = cells[0] && trackerBoard.querySelector(`[data-room="${cells[0]}"]`);
+  if (!room) return;
+  const box = trackerBox.getBoundingClientRect();
+  const at = room.getBoundingClientRect();
+  if (at.left < box.left || at.right > box.right) trackerBox.scrollLeft += at.left - box.left - (box.width - at.width) / 2;
+  if (at.top < box.top || at.bottom > box.bottom) trackerBox.scrollTop += at.top - box.top - (box.height - at.height) / 2;
+}
+
+// Adds a step of the rooms of `cells` not shown yet; nothing when none is new.
+function reveal(cells, said) {
+  const fresh = cells.filter((cell) => !run.shown.has(cell));
+  if (!fresh.length) {
+    trackerStatus.textContent = 'Those rooms are shown already.';
+    return false;
+  }
+  run.steps.push(fresh);
+  drawRun(said(fresh), fresh);
+  return true;
+}
+
+// A door chosen: the room behind it is revealed, and the keyboard goes on
+// from there, to a door of that room when it has one.
+function chooseDoor(button) {
+  const to = button.dataset.door;
+  reveal([to], () => `Revealed ${cellName(to)}. `);
+  const next = trackerBoard.querySelector(`.door[data-from="${to}"]`) || trackerBoard.querySelector('.door');
+  (next || trackerBox).focus();
+}
+
+function revealArea(areas, what) {
+  const rooms = call('roomsOfAreas', { image: run.image.bytes, imageName: run.image.name, areas });
+  if (!rooms.ok) {
+    trackerStatus.textContent = sentence(rooms.message, [run.image.name]);
+    return;
+  }
+  reveal(rooms.rooms, (fresh) => `Revealed ${what}: ${fresh.length} ${fresh.length === 1 ? 'room' : 'rooms'}. `);
+}
+
+function undoStep() {
+  if (!run.steps.length) return;
+  const step = run.steps.pop();
+  drawRun(step === 'reset' ? 'The run is back as it was before the reset. ' : 'Undone. ');
+  if (document.activeElement === document.body) trackerBox.focus();
+}
+
+function resetRun() {
+  run.steps.push('reset');
+  drawRun('Reset to the start room; Undo brings the run back. ');
+  $('tracker-undo').focus();
+}
+
+function setUpTracker() {
+  const areas = $('tracker-area');
+  for (let area = 0; area < about.areaCount; ++area)
+    areas.append(Object.assign(document.createElement('option'), { value: String(area), textContent: `Area ${area}` }));
+  $('track').addEventListener('click', openTracker);
+  trackerBoard.addEventListener('click', (event) => {
+    const door = event.target.closest('.door');
+    if (door) chooseDoor(door);
+  });
+  $('tracker-reveal-area').addEventListener('click',
+    () => revealArea([Number(areas.value)], `area ${areas.value}`));
+  $('tracker-reveal-all').addEventListener('click',
+    () => revealArea(Array.from({ length: about.areaCount }, (_, area) => area), 'every area'));
+  $('tracker-undo').addEventListener('click', undoStep);
+  $('tracker-reset').addEventListener('click', resetRun);
 }
 
 // ---- remembered files -----------------------------------------------------
@@ -620,6 +880,7 @@ seedInput.addEventListener('input', () => {
 remember.addEventListener('change', () => (remember.checked ? rememberFiles() : forgetFiles()));
 forget.addEventListener('click', forgetFiles);
 $('copy-link').addEventListener('click', copyLink);
+$('spoiler-toggle').addEventListener('click', toggleMaps);
 $('copy-seed').addEventListener('click', copySeed);
 const lookAgain = () => look().catch((error) => {
   lookResult.textContent = `Something went wrong in the page: ${error.message || error}.`;
@@ -657,6 +918,7 @@ document.addEventListener('drop', (event) => {
 
 seedFromAddress();
 showFilesUsed();
+mapChoice.now = mapChoice.shown();
 const moduleReady = loadModule();
 // Remembered files come back while the module loads.
 const restoring = restoreFiles();
@@ -664,6 +926,7 @@ try {
   await moduleReady;
   await restoring;
   writeButton.disabled = false;
+  setUpTracker();
   $('version').textContent = about.version;
   $('revision').textContent = String(about.revision);
   $('about').hidden = false;

@@ -10,12 +10,18 @@
 //     -> { ok: true, seedCode, map, complete, verdict, problems: [...], downloads }
 //   mapOfImage({ image, imageName }) -> { ok: true, seedCode, map }
 //   spoilerOfImage({ image, imageName }) -> { ok: true, downloads }  (the spoiler JSON)
+//   trackRun({ image, imageName, revealed: ["x,y", ...] })
+//     -> { ok: true, seedCode, map, shown: ["x,y", ...],
+//          doors: [{ from: "x,y", to: "x,y", side, x, y }, ...] }
+//        (the map under fog: the start room and the revealed ones; the doors
+//        that lead into the fog, placed in the map's pixels)
+//   roomsOfAreas({ image, imageName, areas: [n, ...] }) -> { ok: true, rooms: ["x,y", ...] }
 //   refuseLargeFile(name, size) -> "" or the message
 //   kindOfFile(name, firstBytes) -> "image", "text" or "unknown"
 //   seedProblem(seed) -> "" or the message (an empty seed is a random one)
 //   seedLine(seed, seedCode) -> "Seed: N  Code: w w w w", as every front end tells a write
 //   about() -> { version, revision, statusCreating, statusFailed, statusDone,
-//                fileKindBytes, textBytesRead }
+//                fileKindBytes, textBytesRead, areaCount, start: "x,y" }
 //
 // Files are Uint8Arrays; seeds are decimal strings (64 bits do not fit in a
 // JavaScript number); `map` is the SVG document. `downloads` lists the files
@@ -150,6 +156,62 @@ val spoilerOfImageJs(const val& request) {
     return out;
 }
 
+// The strings of a JavaScript array under `key`; anything else in it is left out.
+std::vector<std::string> stringsOf(const val& request, const char* key) {
+    std::vector<std::string> out;
+    if (!isObject(request) || !request[key].isArray()) return out;
+    const val list = request[key];
+    const auto length = list["length"].as<std::size_t>();
+    for (std::size_t i = 0; i < length; ++i)
+        if (list[i].isString()) out.push_back(list[i].as<std::string>());
+    return out;
+}
+
+val cellsOf(const std::vector<CellPosition>& cells) {
+    val out = val::array();
+    for (const CellPosition& cell : cells) out.call<void>("push", cellText(cell));
+    return out;
+}
+
+val trackRunJs(const val& request) {
+    const auto tracked = trackRun({fileOf(request, "image", "imageName"), stringsOf(request, "revealed")});
+    if (!tracked) return failure(tracked.error());
+    const TrackResult& r = tracked.value();
+    val out = val::object();
+    out.set("ok", true);
+    out.set("seedCode", r.seedCode);
+    out.set("map", r.mapSvg);
+    out.set("shown", cellsOf(r.shown));
+    val doors = val::array();
+    for (const FogDoor& door : r.doors) {
+        val entry = val::object();
+        entry.set("from", cellText(door.from));
+        entry.set("to", cellText(door.to));
+        entry.set("side", door.side);
+        entry.set("x", door.x);
+        entry.set("y", door.y);
+        doors.call<void>("push", entry);
+    }
+    out.set("doors", doors);
+    return out;
+}
+
+val roomsOfAreasJs(const val& request) {
+    std::vector<int> areas;
+    if (isObject(request) && request["areas"].isArray()) {
+        const val list = request["areas"];
+        const auto length = list["length"].as<std::size_t>();
+        for (std::size_t i = 0; i < length; ++i)
+            if (list[i].isNumber()) areas.push_back(list[i].as<int>());
+    }
+    const auto rooms = roomsOfAreas(fileOf(request, "image", "imageName"), areas);
+    if (!rooms) return failure(rooms.error());
+    val out = val::object();
+    out.set("ok", true);
+    out.set("rooms", cellsOf(rooms.value()));
+    return out;
+}
+
 std::string seedLineJs(const std::string& seed, const std::string& code) {
     auto parsed = parseSeed(seed);
     return parsed ? seedLine(parsed.value(), code) : std::string();
@@ -180,6 +242,8 @@ val about() {
     out.set("statusDone", std::string(statusDone));
     out.set("fileKindBytes", static_cast<double>(fileKindBytes));
     out.set("textBytesRead", static_cast<double>(textBytesRead));
+    out.set("areaCount", areaCount);
+    out.set("start", cellText({startX, startY}));
     return out;
 }
 
@@ -192,6 +256,8 @@ EMSCRIPTEN_BINDINGS(labyrinth_page) {
     emscripten::function("lookAtImage", &labyrinth::web::lookAtImageJs);
     emscripten::function("mapOfImage", &labyrinth::web::mapOfImageJs);
     emscripten::function("spoilerOfImage", &labyrinth::web::spoilerOfImageJs);
+    emscripten::function("trackRun", &labyrinth::web::trackRunJs);
+    emscripten::function("roomsOfAreas", &labyrinth::web::roomsOfAreasJs);
     emscripten::function("refuseLargeFile", &labyrinth::web::refuseLargeFileJs);
     emscripten::function("kindOfFile", &labyrinth::web::kindOfFileJs);
     emscripten::function("seedProblem", &labyrinth::web::seedProblem);

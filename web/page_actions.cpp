@@ -8,6 +8,7 @@
 
 #include "arguments/arguments.h"
 #include "map/labyrinth_json.h"
+#include "map/map_layout.h"
 #include "map/map_svg.h"
 #include "writer/decoder.h"
 #include "writer/driver.h"
@@ -157,7 +158,8 @@ Result<MapResult> mapOfImage(const InputFile& image) {
     if (auto given = checkGivenImage(image, name); !given) return given.error();
     auto labyrinth = readLabyrinthOf(image, name);
     if (!labyrinth) return labyrinth.error();
-    return MapResult{labyrinth.value().seedCode, map::mapSvg(labyrinth.value().stream, labyrinth.value().seedCode)};
+    return MapResult{labyrinth.value().seedCode,
+                     map::mapSvg(labyrinth.value().stream, labyrinth.value().seedCode, map::SvgForm::Compact)};
 }
 
 Result<Download> spoilerOfImage(const InputFile& image) {
@@ -184,7 +186,7 @@ Result<LookResult> lookAtImage(const InputFile& image, const std::string& seed) 
 
     LookResult result;
     result.seedCode = labyrinth.seedCode;
-    result.mapSvg = map::mapSvg(labyrinth.stream, result.seedCode);
+    result.mapSvg = map::mapSvg(labyrinth.stream, result.seedCode, map::SvgForm::Compact);
     auto problems = verifyImageFile(file, std::nullopt, nullptr);
     if (!problems) return problems.error();
     // With a seed, the one check that sees every byte: is it that seed's labyrinth?
@@ -196,6 +198,70 @@ Result<LookResult> lookAtImage(const InputFile& image, const std::string& seed) 
     result.verdict = verdictLine(name, result.problems.size());
     if (expected && result.complete) result.verdict += "; it is exactly the labyrinth of seed " + seed;
     return result;
+}
+
+std::optional<CellPosition> cellOf(std::string_view text) {
+    const auto comma = text.find(',');
+    if (comma == std::string_view::npos) return std::nullopt;
+    auto coordinate = [](std::string_view digits) -> std::optional<int> {
+        if (digits.empty() || digits.size() > 2) return std::nullopt;
+        int value = 0;
+        for (const char c : digits) {
+            if (c < '0' || c > '9') return std::nullopt;
+            value = value * 10 + (c - '0');
+        }
+        return value;
+    };
+    const auto x = coordinate(text.substr(0, comma));
+    const auto y = coordinate(text.substr(comma + 1));
+    if (!x || !y || !insideMaze(*x, *y)) return std::nullopt;
+    return CellPosition{*x, *y};
+}
+
+std::string cellText(CellPosition cell) { return std::to_string(cell.x) + "," + std::to_string(cell.y); }
+
+Result<TrackResult> trackRun(const TrackRequest& request) {
+    const std::string name = nameOf(request.image, "image.nes");
+    if (auto given = checkGivenImage(request.image, name); !given) return given.error();
+    auto read = readLabyrinthOf(request.image, name);
+    if (!read) return read.error();
+    const DecodedStream& stream = read.value().stream;
+
+    // The start room is where every run begins, so it is always shown.
+    map::ShownCells shown;
+    shown.set(static_cast<std::size_t>(startY * mazeSize + startX));
+    for (const std::string& text : request.revealed)
+        if (const auto cell = cellOf(text)) shown.set(static_cast<std::size_t>(cell->y * mazeSize + cell->x));
+
+    const map::MapLayout layout = map::layOutMap(stream, read.value().seedCode, trackerScale, shown);
+    TrackResult result;
+    result.seedCode = read.value().seedCode;
+    result.mapSvg = map::mapSvg(layout, map::SvgForm::Detailed);
+    for (const map::Room& room : layout.rooms) result.shown.push_back({room.x, room.y});
+    for (const map::Door& door : layout.doors) {
+        if (!door.intoFog) continue;
+        const auto side = std::find_if(doorSides.begin(), doorSides.end(), [&](const Direction& d) { return d.bit == door.side; });
+        const map::Point middle{(door.opening.from.x + door.opening.to.x) / 2, (door.opening.from.y + door.opening.to.y) / 2};
+        result.doors.push_back(
+            {{door.x, door.y}, {door.x + side->dx, door.y + side->dy}, side->name, middle.x, middle.y});
+    }
+    return result;
+}
+
+Result<std::vector<CellPosition>> roomsOfAreas(const InputFile& image, const std::vector<int>& areas) {
+    const std::string name = nameOf(image, "image.nes");
+    if (auto given = checkGivenImage(image, name); !given) return given.error();
+    auto read = readLabyrinthOf(image, name);
+    if (!read) return read.error();
+    map::AreaSet wanted;
+    for (const int area : areas)
+        if (area >= 0 && area < areaCount) wanted.set(static_cast<std::size_t>(area));
+    const map::ShownCells cells = map::cellsOfAreas(read.value().stream, wanted);
+    std::vector<CellPosition> rooms;
+    for (int y = 0; y < mazeSize; ++y)
+        for (int x = 0; x < mazeSize; ++x)
+            if (cells.test(static_cast<std::size_t>(y * mazeSize + x))) rooms.push_back({x, y});
+    return rooms;
 }
 
 }  // namespace labyrinth::web

@@ -10,10 +10,13 @@
 // message the command line gives.
 
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string_view>
 #include <string>
 #include <vector>
 
+#include "writer/readback.h"
 #include "writer/record_format.h"
 #include "writer/result.h"
 
@@ -103,12 +106,12 @@ struct LookResult {
 
 struct MapResult {
     std::string seedCode;
-    std::string mapSvg;  ///< the document of `show --svg`
+    std::string mapSvg;  ///< the map of `show --svg`, each area's rooms painted as one shape
 };
 
 /// The map and seed code of an image that holds a labyrinth, and nothing
-/// more: what the page shows at once after a write, read back out of the
-/// written image. Fails as `lookAtImage` does.
+/// more: what the page shows after a write, read back out of the written
+/// image, when the player asks for it. Fails as `lookAtImage` does.
 Result<MapResult> mapOfImage(const InputFile& image);
 
 /// The spoiler of an image that holds a labyrinth: the document of
@@ -121,5 +124,49 @@ Result<Download> spoilerOfImage(const InputFile& image);
 /// exactly that seed's labyrinth, as `verify --seed` checks. An image whose
 /// records cannot be read is an error, as for `show`; so is a bad seed.
 Result<LookResult> lookAtImage(const InputFile& image, const std::string& seed = {});
+
+/// Pixels per cell of the tracker's map, drawn at its own size: the middles
+/// of two doors are then at least 28 pixels apart, so that a control of 20
+/// pixels on each door keeps clear of the next one, for a finger too.
+inline constexpr int trackerScale = 40;
+
+/// A room as the page names it: "x,y", as in `data-room`; nothing for any
+/// other text or a cell outside the grid.
+std::optional<CellPosition> cellOf(std::string_view text);
+std::string cellText(CellPosition cell);
+
+/// A run being tracked: an image that holds a labyrinth, and the rooms that
+/// the player has revealed so far ("x,y"; a cell that holds no room, or is
+/// no cell, is left out).
+struct TrackRequest {
+    InputFile image;
+    std::vector<std::string> revealed;
+};
+
+/// A door of a shown room that leads into a room in fog: where the player
+/// can go next, and the room that choosing it reveals.
+struct FogDoor {
+    CellPosition from;
+    CellPosition to;
+    std::string side;  ///< "east", "west", "south" or "north", seen from `from`
+    double x = 0;      ///< the middle of the door on the map, in its pixels
+    double y = 0;
+};
+
+struct TrackResult {
+    std::string seedCode;
+    std::string mapSvg;               ///< the map under fog, one element per shown room
+    std::vector<CellPosition> shown;  ///< the rooms shown, in scan order: the start and those revealed
+    std::vector<FogDoor> doors;       ///< in scan order of their rooms, sides south, east, west, north
+};
+
+/// The map of a run as far as the player has revealed it: the start room
+/// always, and the revealed rooms; every other room is fog. Fails as
+/// `lookAtImage` does.
+Result<TrackResult> trackRun(const TrackRequest& request);
+
+/// The rooms of the areas `areas` (numbers 0 to 10; others name no room),
+/// in scan order: what revealing those areas reveals.
+Result<std::vector<CellPosition>> roomsOfAreas(const InputFile& image, const std::vector<int>& areas);
 
 }  // namespace labyrinth::web

@@ -38,6 +38,40 @@ function firstDifference(a, b) {
   return a.length === b.length ? 'identical' : `length ${a.length} vs ${b.length}`;
 }
 
+// A map's rooms, whether painted as one path per colour (the page's map) or
+// as one element each (show --svg): "fill x y" of every square, sorted; its
+// walls, whether runs or pieces, as the stretches of each line of the grid
+// that they cover; and the rest of the document, which is the same in both.
+function sameMap(svg) {
+  const squares = [];
+  const lines = new Map();
+  const cover = (line, a, b) => lines.set(line, [...(lines.get(line) || []), [Math.min(a, b), Math.max(a, b)]]);
+  const withoutWalls = svg.replace(/(<path class="walls"[^>]*) d="([^"]*)"/, (whole, element, d) => {
+    for (const [, x, y, how, a, b] of d.matchAll(/M([\d.]+) ([\d.]+)([LHV])([\d.]+)(?: ([\d.]+))?/g)) {
+      const [x1, y1] = [Number(x), Number(y)];
+      const [x2, y2] = how === 'L' ? [Number(a), Number(b)] : how === 'H' ? [Number(a), y1] : [x1, Number(a)];
+      if (y1 === y2) cover(`h ${y1}`, x1, x2);
+      else cover(`v ${x1}`, y1, y2);
+    }
+    return element;
+  });
+  const walls = [...lines].map(([line, stretches]) => {
+    const joined = [];
+    for (const [a, b] of stretches.sort((p, q) => p[0] - q[0] || p[1] - q[1]))
+      if (joined.length && a <= joined.at(-1)[1] + 0.005) joined.at(-1)[1] = Math.max(joined.at(-1)[1], b);
+      else joined.push([a, b]);
+    return `${line}: ${joined.map((s) => s.join('-')).join(' ')}`;
+  }).sort();
+  const rest = withoutWalls.replace(/<g class="rooms">\n([^]*?)<\/g>\n/, (whole, rooms) => {
+    for (const [, fill, d] of rooms.matchAll(/<path class="rooms" fill="(#[0-9a-f]{6})" d="([^"]*)"/g))
+      for (const [, x, y] of d.matchAll(/M([\d.]+) ([\d.]+)h/g)) squares.push(`${fill} ${x} ${y}`);
+    for (const [, x, y, fill] of rooms.matchAll(/<rect class="room"[^>]* x="([\d.]+)" y="([\d.]+)"[^>]* fill="(#[0-9a-f]{6})"/g))
+      squares.push(`${fill} ${x} ${y}`);
+    return '';
+  });
+  return { squares: squares.sort(), walls, rest };
+}
+
 describe('the module writes what labyrinth-cli writes', () => {
   // Small seeds, and large ones that do not fit a JavaScript number.
   const seeds = [...Array.from({ length: 45 }, (_, i) => String(i)),
@@ -98,11 +132,13 @@ describe('the module writes what labyrinth-cli writes', () => {
     assert.equal(looked.ok, true, looked.message);
     const show = (...args) => cli(['show', name, ...args], work.dir);
     assert.equal(looked.seedCode, field(show('--png', 'map.png', '--force').out.toString(), 'Seed code'));
-    assert.equal(looked.map, show('--svg', '-').out.toString());
+    assert.deepEqual(sameMap(looked.map), sameMap(show('--svg', '-').out.toString()));
     const [spoiler] = looked.downloads;
     assert.deepEqual([spoiler.kind, spoiler.name, spoiler.type], ['spoiler', 'native-77-spoiler.json', 'application/json']);
     const json = show('--json').out.toString();
     assert.equal(Buffer.from(spoiler.bytes).toString(), json);
+    assert.equal(sameMap(looked.map).squares.length, JSON.parse(json).summary.rooms);
+    assert.ok(sameMap(looked.map).walls.length > 40);
     assert.equal(looked.complete, true);
     // The page's read-back after a write: the same map and spoiler, each alone.
     const mapped = labyrinth.mapOfImage({ image: native.bytes, imageName: name });
@@ -126,6 +162,39 @@ describe('the module writes what labyrinth-cli writes', () => {
     assert.equal(seen.complete, false);
     assert.equal(seen.problems.length, 1);
     assert.deepEqual([...seen.problems, seen.verdict], verifySays('damaged.nes'));
+  });
+
+  test('a tracked run: the start room and the revealed rooms, the doors into the rest, the rooms of an area', () => {
+    const native = nativeWrite(work.dir, 'game.nes', 31);
+    const spoiler = JSON.parse(cli(['show', native.path, '--json'], work.dir).out.toString());
+    const request = { image: native.bytes, imageName: native.path };
+    const area3 = spoiler.rooms.filter((room) => room.area === 3).map((room) => `${room.x},${room.y}`);
+    assert.deepEqual(labyrinth.roomsOfAreas({ ...request, areas: [3, 'three', 11, -1] }).rooms, area3);
+
+    // Revealed cells that are no room, or no cell, are left out; the start room is always shown.
+    const empty = ['0,0', '23,23', '0,23', '23,0'].find((cell) => !spoiler.rooms.some((r) => `${r.x},${r.y}` === cell));
+    const run = labyrinth.trackRun({ ...request, revealed: [area3[0], 'junk', '24,1', '1,-1', empty, 7] });
+    assert.equal(run.ok, true, run.message);
+    assert.deepEqual(run.shown, [area3[0], `${spoiler.start.x},${spoiler.start.y}`].sort((a, b) => {
+      const [ax, ay] = a.split(',').map(Number);
+      const [bx, by] = b.split(',').map(Number);
+      return ay - by || ax - bx;
+    }));
+    assert.equal(run.map.match(/class="room"/g).length, 2);
+    // Each door into the fog leaves a shown room for its neighbour behind the side it names, a room not shown.
+    const step = { east: [1, 0], west: [-1, 0], south: [0, 1], north: [0, -1] };
+    assert.ok(run.doors.length > 0);
+    for (const door of run.doors) {
+      const [x, y] = door.from.split(',').map(Number);
+      assert.ok(run.shown.includes(door.from), door.from);
+      assert.equal(door.to, `${x + step[door.side][0]},${y + step[door.side][1]}`);
+      assert.ok(spoiler.rooms.some((r) => `${r.x},${r.y}` === door.to) && !run.shown.includes(door.to), door.to);
+      assert.ok(door.x > 40 * (x + 1) - 1 && door.x < 40 * (x + 2) + 1 && door.y > 40 * (y + 1) - 1 && door.y < 40 * (y + 2) + 1);
+    }
+    // Every room revealed: no fog, no door into it.
+    const all = labyrinth.trackRun({ ...request, revealed: spoiler.rooms.map((r) => `${r.x},${r.y}`) });
+    assert.deepEqual([all.shown.length, all.doors.length], [spoiler.summary.rooms, 0]);
+    assert.equal(labyrinth.trackRun({ image: syntheticImage(), imageName: 'blank.nes', revealed: [] }).ok, false);
   });
 });
 

@@ -76,6 +76,18 @@ async function drop(page, selector, files) {
 const fileBytes = (name) => fs.readFileSync(file(name));
 const inputFile = (page, id) => page.evaluate((i) => document.getElementById(i).files[0]?.name ?? null, id);
 
+// The squares of the rooms that a map paints: one subpath each in the
+// paths of the page's map, one element each in the tracker's.
+const paintedRooms = (page, map) => page.locator(`${map} svg path.rooms`)
+  .evaluateAll((paths) => paths.reduce((n, path) => n + path.getAttribute('d').split('M').length - 1, 0));
+
+// The page's choice of showing maps as on a first visit: off.
+async function forgetMapChoice(page) {
+  await page.evaluate(() => localStorage.removeItem('labyrinth-writer-show-map'));
+  await page.reload();
+  await page.waitForSelector('html[data-ready="true"]');
+}
+
 const axeSource = fs.readFileSync(path.join(root, 'node_modules/axe-core/axe.min.js'), 'utf8');
 
 // What a state of the page must hold for everyone: no axe-core violation
@@ -132,6 +144,7 @@ async function expectAccessible(page, state) {
 describe('the page', () => {
   test('writes with a seed: the download is the native write, and verify --original accepts it', async () => {
     const { page, strays, errors } = await openPage();
+    await forgetMapChoice(page);
     await chooseFiles(page);
     // Before writing, the page names the two files that the write will use.
     await page.waitForFunction(() => document.getElementById('files-used').textContent
@@ -174,15 +187,32 @@ describe('the page', () => {
     assert.equal((await page.textContent('#version')).split(' ')[0], version);
     assert.match(await page.textContent('#revision'), /^[1-9]\d*$/);
 
-    // The map read back out of the download, and the spoiler of show --json.
-    await page.waitForSelector('#map svg');
-    const rooms = await page.locator('#map svg rect.room').count();
-    const json = cli(['show', 'from-page.nes', '--json'], work.dir).out.toString();
-    assert.equal(rooms, JSON.parse(json).summary.rooms);
+    // The spoiler of show --json is offered; the map only on request: the
+    // map read back out of the download, all its rooms.
     const [spoiler] = await Promise.all([page.waitForEvent('download'), page.click('#spoiler')]);
     assert.equal(spoiler.suggestedFilename(), 'game-42-spoiler.json');
     await spoiler.saveAs(file('spoiler.json'));
+    const json = cli(['show', 'from-page.nes', '--json'], work.dir).out.toString();
     assert.equal(fs.readFileSync(file('spoiler.json'), 'utf8'), json);
+    assert.equal(await page.isVisible('#map'), false);
+    assert.equal(await page.locator('#map svg').count(), 0);
+    assert.deepEqual([await page.textContent('#spoiler-toggle'), await page.getAttribute('#spoiler-toggle', 'aria-expanded')],
+      ['Show the map (spoiler)', 'false']);
+    await page.click('#spoiler-toggle');
+    await page.waitForSelector('#map svg');
+    assert.equal(await paintedRooms(page, '#map'), JSON.parse(json).summary.rooms);
+    assert.deepEqual([await page.textContent('#spoiler-toggle'), await page.getAttribute('#spoiler-toggle', 'aria-expanded')],
+      ['Hide the map', 'true']);
+
+    // The choice is kept for the next write, in a reload too.
+    await page.reload();
+    await page.waitForSelector('html[data-ready="true"]');
+    await chooseFiles(page);
+    await page.fill('#seed', '43');
+    await page.click('#write');
+    await statusIs(page, 'Done.');
+    await page.waitForSelector('#map svg');
+    assert.equal(await page.textContent('#spoiler-toggle'), 'Hide the map');
 
     assert.deepEqual(strays, []);
     assert.deepEqual(errors, []);
@@ -249,13 +279,23 @@ describe('the page', () => {
   test('Look at an image shows the map, seed code and verdict of a written image', async () => {
     const native = nativeWrite(work.dir, 'game.nes', 99);
     const { page } = await openPage();
+    await forgetMapChoice(page);
     await page.setInputFiles('#look', file(native.path));
-    await page.waitForSelector('#look-result svg');
+    await page.waitForSelector('#look-spoiler-toggle');
     const shown = await page.textContent('#look-result');
     assert.ok(shown.includes(`Seed code: ${codeOf(native.report)}`), shown);
     assert.ok(shown.includes(`${native.path}: the labyrinth is complete and consistent`), shown);
-    const rooms = await page.locator('#look-result svg rect.room').count();
+    // Its map only on request, by the choice that the write's map follows too.
+    assert.equal(await page.locator('#look-result svg').count(), 0);
+    await page.click('#look-spoiler-toggle');
+    await page.waitForSelector('#look-result svg');
+    const rooms = await paintedRooms(page, '#look-result');
     assert.equal(rooms, JSON.parse(cli(['show', native.path, '--json'], work.dir).out.toString()).summary.rooms);
+    await page.reload();
+    await page.waitForSelector('html[data-ready="true"]');
+    await page.setInputFiles('#look', file(native.path));
+    await page.waitForSelector('#look-result svg');
+    assert.equal(await page.textContent('#look-spoiler-toggle'), 'Hide the map');
 
     // With a seed, every byte of its labyrinth is compared, as verify --seed compares it.
     await page.fill('#look-seed', '99');
@@ -272,6 +312,97 @@ describe('the page', () => {
     await page.setInputFiles('#look', file('game.nes'));
     await page.waitForFunction(() => document.getElementById('look-result').textContent.includes('holds no readable labyrinth'));
     assert.equal(await page.locator('#look-result svg').count(), 0);
+    await page.close();
+  });
+
+  test('the tracker reveals a run door by door, by area or all, with undo and reset, and keeps each run', async () => {
+    const { page, strays, errors } = await openPage();
+    const other = nativeWrite(work.dir, 'game.nes', 99);
+    const native = nativeWrite(work.dir, 'game.nes', 42);
+    const spoiler = JSON.parse(cli(['show', native.path, '--json'], work.dir).out.toString());
+    // The doors that lead from the shown rooms into the others, as show --json tells the labyrinth.
+    const rooms = new Map(spoiler.rooms.map((room) => [`${room.x},${room.y}`, room]));
+    const step = { east: [1, 0], west: [-1, 0], south: [0, 1], north: [0, -1] };
+    const doorsFrom = (shown) => shown.flatMap((cell) => rooms.get(cell).exits.map((exit) => {
+      const [x, y] = cell.split(',').map(Number);
+      const to = `${x + step[exit][0]},${y + step[exit][1]}`;
+      return rooms.has(to) && !shown.includes(to)
+        ? `${exit[0].toUpperCase()}${exit.slice(1)} of (${x}, ${y}) to (${to.replace(',', ', ')})` : null;
+    })).filter(Boolean).sort();
+    const shownRooms = () => page.locator('#tracker [data-room]').evaluateAll((all) => all.map((e) => e.dataset.room));
+    const doors = () => page.locator('#tracker button[data-door]').evaluateAll((all) => all.map((e) => e.getAttribute('aria-label')).sort());
+    const expectRun = async (shown, what) => {
+      await page.waitForFunction((n) => document.querySelectorAll('#tracker [data-room]').length === n, shown.length);
+      assert.deepEqual((await shownRooms()).sort(), [...shown].sort(), what);
+      assert.deepEqual(await doors(), doorsFrom(shown), what);
+    };
+    const track = async () => {
+      await page.click('#track');
+      await page.waitForSelector('#tracker:not([hidden]) svg');
+    };
+
+    await chooseFiles(page);
+    await page.fill('#seed', '42');
+    await page.click('#write');
+    await statusIs(page, 'Done.');
+    await track();
+    await expectRun(['11,12'], 'at first the start room alone');
+
+    // A door by the keyboard reveals the room behind it and only that; the
+    // focus goes on to a door of that room. Then one by a click.
+    const first = await page.getAttribute('#tracker button[data-door]', 'data-door');
+    await page.focus(`#tracker button[data-door="${first}"]`);
+    await page.keyboard.press('Enter');
+    await expectRun(['11,12', first], 'one door');
+    assert.equal(await page.evaluate(() => document.activeElement.matches('#tracker button[data-door]')),
+      doorsFrom(['11,12', first]).length > 0);
+    const second = await page.getAttribute('#tracker button[data-door]', 'data-door');
+    await page.click(`#tracker button[data-door="${second}"]`);
+    const walked = ['11,12', first, second];
+    await expectRun(walked, 'two doors');
+
+    // A whole area, and undo.
+    const area3 = spoiler.rooms.filter((room) => room.area === 3).map((room) => `${room.x},${room.y}`);
+    await page.selectOption('#tracker-area', '3');
+    await page.click('#tracker-reveal-area');
+    await expectRun([...new Set([...walked, ...area3])], 'area 3');
+    await page.click('#tracker-undo');
+    await expectRun(walked, 'undo');
+
+    // A reload keeps the run; another labyrinth has a run of its own.
+    await page.reload();
+    await page.waitForSelector('html[data-ready="true"]');
+    await page.setInputFiles('#look', file(other.path));
+    await page.waitForSelector('#look-spoiler-toggle');
+    await track();
+    await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 1);
+    await page.click('#tracker button[data-door]');
+    await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 2);
+    await chooseFiles(page);
+    await page.fill('#seed', '42');
+    await page.click('#write');
+    await statusIs(page, 'Done.');
+    await track();
+    await expectRun(walked, 'after a reload, beside another run');
+    await page.setInputFiles('#look', []);
+    await page.setInputFiles('#look', file(other.path));
+    await page.waitForSelector('#look-spoiler-toggle');
+    await track();
+    await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 2);
+
+    // Reset shows the start room alone, and undo brings the run back; all.
+    await page.setInputFiles('#look', file(native.path));
+    await page.waitForSelector('#look-spoiler-toggle');
+    await track();
+    await expectRun(walked, 'the same labyrinth looked at');
+    await page.click('#tracker-reset');
+    await expectRun(['11,12'], 'reset');
+    await page.click('#tracker-undo');
+    await expectRun(walked, 'undo of a reset');
+    await page.click('#tracker-reveal-all');
+    await expectRun([...rooms.keys()], 'all');
+    await page.click('#tracker-reset');
+    assert.deepEqual([strays, errors], [[], []]);
     await page.close();
   });
 
@@ -335,7 +466,7 @@ describe('the page', () => {
     // An image dropped on Look is looked at; the write's slots keep theirs.
     await page.setInputFiles('#rom', file('game.nes'));
     await drop(page, '#look-heading', [['native-42.nes', fileBytes('native-42.nes')]]);
-    await page.waitForSelector('#look-result svg');
+    await page.waitForSelector('#look-spoiler-toggle');
     assert.equal(await inputFile(page, 'rom'), 'game.nes');
     const [spoiler] = await Promise.all([page.waitForEvent('download'), page.click('#look-result a[download]')]);
     await spoiler.saveAs(file('look-spoiler.json'));
@@ -378,6 +509,7 @@ describe('the page', () => {
         for (const colorScheme of ['light', 'dark']) {
           const at = `${viewport.width} px, ${colorScheme}`;
           const { page } = await openPage('', { viewport, colorScheme });
+          await forgetMapChoice(page);
           await expectAccessible(page, `initial, ${at}`);
 
           await chooseFiles(page);
@@ -392,7 +524,19 @@ describe('the page', () => {
           });
           assert.equal(seen[0], true, `the download is out of view, ${at}`);
           if (viewport.width < 600) assert.equal(seen[1], 'result', `the result has no focus, ${at}`);
-          await expectAccessible(page, `after a write, ${at}`);
+          await page.click('#spoiler-toggle');
+          await page.waitForSelector('#map svg');
+          await page.focus('#write');
+          await expectAccessible(page, `after a write, the map shown, ${at}`);
+          await page.click('#spoiler-toggle');
+
+          // The tracker, a door revealed by a click or a tap.
+          await page.click('#track');
+          if (await page.isEnabled('#tracker-reset')) await page.click('#tracker-reset');
+          await page.click('#tracker button[data-door]');
+          await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length > 1);
+          await page.focus('#track');
+          await expectAccessible(page, `tracker, ${at}`);
 
           // A pasted page of digits: cut in the message, the field marked.
           await page.fill('#seed', '7'.repeat(5000));
@@ -403,7 +547,7 @@ describe('the page', () => {
           await expectAccessible(page, `error, ${at}`);
 
           await page.setInputFiles('#look', file(native.path));
-          await page.waitForSelector('#look-result svg');
+          await page.waitForSelector('#look-spoiler-toggle');
           await expectAccessible(page, `look, ${at}`);
           await page.close();
         }
