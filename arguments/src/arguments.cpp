@@ -204,7 +204,8 @@ Result<AreaSelection> parseAreas(std::string_view text) {
         auto first = parseWhole(item.substr(0, dash), 0, areaCount - 1, "area");
         auto last = dash == std::string_view::npos ? first : parseWhole(item.substr(dash + 1), 0, areaCount - 1, "area");
         if (!first || !last || last.value() < first.value()) return refuse();
-        for (std::uint64_t area = first.value(); area <= last.value(); ++area) areas.set(area);
+        for (std::uint64_t area = first.value(); area <= last.value(); ++area)
+            areas.set(static_cast<std::size_t>(area));
         if (comma == std::string_view::npos) break;
         rest.remove_prefix(comma + 1);
     }
