@@ -28,7 +28,8 @@ const lookResult = $('look-result');
 let labyrinth = null;  // the module, once loaded
 let about = null;      // its facts: version, revision, status texts, read sizes
 const offered = { write: [], look: [] };  // object URLs of the downloads on show, by section
-let written = null;    // what the result on show was written from: { image, text, seed }
+let written = null;    // what the result on show was written from: { image, text, seed, layout }
+let dailyOf = null;    // the daily labyrinth last asked for: { seed, date }
 let writing = false;   // a write is under way; the button stays enabled, and keeps the focus
 // The labyrinths whose maps the page can show: the image of the last write,
 // and the image looked at last, each { bytes, name, seedCode }.
@@ -228,9 +229,11 @@ function toggleMaps() {
   for (const section of Object.keys(mapViews)) applyMapChoice(section);
 }
 
+// The link to a labyrinth names the generator revision with its seed, so
+// that a later page that writes another revision refuses it.
 function permalinkFor(seed) {
   const url = new URL(window.location.href);
-  url.hash = `seed=${seed}`;
+  url.hash = `r=${about.revision}&seed=${seed}`;
   return url.href;
 }
 
@@ -380,9 +383,11 @@ function bringResultIntoView() {
   if (box.top < 0 || box.bottom > window.innerHeight) $('download').scrollIntoView({ block: 'nearest' });
 }
 
-async function write() {
+// Writes the labyrinth of the seed in the field, or with `layoutFile` the
+// labyrinth that a spoiler file describes.
+async function write(layoutFile = null) {
   if (!labyrinth) return setStatus('The page is still loading; try again in a moment.', 'error');
-  const seed = seedInput.value.trim();
+  const seed = layoutFile ? '' : seedInput.value.trim();
   const seedProblem = labyrinth.seedProblem(seed);
   if (seedProblem) return seedIsWrong(seedProblem);
   seedIsFine();
@@ -397,7 +402,7 @@ async function write() {
   let shown = false;  // the write's result is on show, downloads and all
   try {
     const request = { seed };
-    const names = namesInPlay();
+    const names = [...namesInPlay(), layoutFile?.name].filter(Boolean);
     for (const [input, slot, bytesKey, nameKey] of [[romInput, 'image', 'image', 'imageName'],
       [textInput, 'text', 'text', 'textName']]) {
       const file = chosen(input);
@@ -406,6 +411,12 @@ async function write() {
       if (!read.ok) return setStatus(sentence(read.message, names), 'error');
       request[bytesKey] = read.bytes;
       request[nameKey] = file.name;
+    }
+    if (layoutFile) {
+      const refusal = labyrinth.refuseLargeFile(layoutFile.name, layoutFile.size);
+      if (refusal) return setStatus(sentence(refusal, names), 'error');
+      request.layout = new Uint8Array(await layoutFile.arrayBuffer());
+      request.layoutName = layoutFile.name;
     }
     const done = call('writeLabyrinth', request);
     if (!done.ok) return setStatus(sentence(done.message, names), 'error');
@@ -418,12 +429,18 @@ async function write() {
     performance.clearMarks('labyrinth-done');  // one mark, however many writes
     performance.mark('labyrinth-done');
     offerAfterWrite(done.downloads, true);
-    $('seed-used').textContent = done.seed;
+    // A layout has no seed, so no link: the spoiler file is what to share.
+    const fromLayout = Boolean(done.layoutName);
+    $('seed-used').textContent = fromLayout ? `none: the labyrinth of ${done.layoutName}` : done.seed;
     $('seed-code').textContent = done.seedCode;
-    const permalink = permalinkFor(done.seed);
-    $('permalink').href = permalink;
+    const day = !fromLayout && dailyOf && dailyOf.seed === done.seed ? dailyOf.date : '';
+    $('daily-date').textContent = day;
+    $('daily-term').hidden = $('daily-date').hidden = !day;
+    const permalink = fromLayout ? null : permalinkFor(done.seed);
+    $('link-line').hidden = fromLayout;
+    if (permalink) $('permalink').href = permalink;
     $('copied').textContent = '';
-    written = { image: request.imageName, text: request.textName, seed };
+    written = { image: request.imageName, text: request.textName, seed, layout: done.layoutName };
     stale.hidden = true;
     result.hidden = false;
     shown = true;
@@ -444,10 +461,10 @@ async function write() {
     await afterNextFrame();
     offerAfterWrite([image]);
     bringResultIntoView();
-    history.replaceState(history.state, '', permalink);
+    if (permalink) history.replaceState(history.state, '', permalink);
     const patched = call('patchOfWrite',
       { image: request.image, imageName: request.imageName, written: image.bytes, seed: done.seed,
-        seedCode: done.seedCode });
+        seedCode: done.seedCode, layoutName: done.layoutName });
     if (patched.ok) offerAfterWrite(patched.downloads);
     const spoiled = call('spoilerOfImage', { image: image.bytes, imageName: image.name });
     if (spoiled.ok) offerAfterWrite(spoiled.downloads);
@@ -828,19 +845,50 @@ async function restoreFiles() {
 
 // ---- the permalink --------------------------------------------------------
 
+// "#r=1&seed=N" fills the seed field; "#seed=N" alone is a link of
+// revision 1, as every link was before links named their revision. A link
+// of another revision is refused with both revisions named: its seed goes
+// into the field with its revision, which a write refuses in turn, so that
+// it never becomes another labyrinth.
 function seedFromAddress() {
-  const match = /^#seed=(.*)$/.exec(window.location.hash);
-  if (!match) return;
+  const link = new URLSearchParams(window.location.hash.slice(1));
+  if (!link.has('seed') || !labyrinth) return;
+  const revision = link.get('r') ?? '1';
+  const problem = labyrinth.linkProblem(revision);
   const before = seedInput.value;
-  try {
-    seedInput.value = decodeURIComponent(match[1]);
-  } catch {
-    seedInput.value = match[1];  // not percent-encoded text: taken as it stands, and checked on writing
-  }
+  seedInput.value = problem ? `${revision}:${link.get('seed')}` : link.get('seed');
   if (seedInput.value !== before) {
     seedIsFine();
     inputsChanged();
   }
+  if (problem) {
+    seedInput.setAttribute('aria-invalid', 'true');
+    setStatus(sentence(problem), 'error');
+  }
+}
+
+// Today's labyrinth, by UTC: the seed of the date, filled in and written.
+function writeDaily() {
+  if (!labyrinth) return setStatus('The page is still loading; try again in a moment.', 'error');
+  const date = new Date().toISOString().slice(0, 10);
+  const daily = labyrinth.dailySeed(date);
+  if (!daily.ok) return setStatus(sentence(daily.message), 'error');
+  dailyOf = { seed: daily.seed, date };
+  if (seedInput.value !== daily.seed) {
+    seedInput.value = daily.seed;
+    inputsChanged();
+  }
+  return write();
+}
+
+function writeFromLayout() {
+  const file = chosen($('layout'));
+  if (!file) {
+    setStatus('Choose a spoiler file first: the spoiler download of a write, or what labyrinth-cli show --json '
+      + 'prints.', 'error');
+    return $('layout').focus();
+  }
+  return write(file);
 }
 
 // ---- offline --------------------------------------------------------------
@@ -872,6 +920,8 @@ form.addEventListener('submit', (event) => {
   event.preventDefault();
   write();
 });
+$('daily').addEventListener('click', writeDaily);
+$('write-layout').addEventListener('click', writeFromLayout);
 for (const input of [romInput, textInput]) input.addEventListener('change', () => picked(input));
 seedInput.addEventListener('input', () => {
   seedIsFine();
@@ -916,7 +966,6 @@ document.addEventListener('drop', (event) => {
   work.catch((error) => setStatus(`Something went wrong in the page: ${error.message || error}.`, 'error'));
 });
 
-seedFromAddress();
 showFilesUsed();
 mapChoice.now = mapChoice.shown();
 const moduleReady = loadModule();
@@ -931,6 +980,7 @@ try {
   $('revision').textContent = String(about.revision);
   $('about').hidden = false;
   setStatus('Ready.');
+  seedFromAddress();  // once the module can tell whether a link's revision is this page's
   document.documentElement.dataset.ready = 'true';
   performance.mark('labyrinth-ready');
   keepForOffline();

@@ -2,9 +2,10 @@
 // returns one. A failure is a value, { ok: false, message }, never an
 // exception, so the page can always show what went wrong.
 //
-//   writeLabyrinth({ image, imageName, text, textName, seed })
-//     -> { ok: true, seed, seedCode, attempts, generations, downloads }
-//   patchOfWrite({ image, imageName, written, seed, seedCode })
+//   writeLabyrinth({ image, imageName, text, textName, seed, layout, layoutName })
+//     -> { ok: true, seed, seedCode, attempts, generations, layoutName, downloads }
+//        (with a layout, the labyrinth it describes, and no seed)
+//   patchOfWrite({ image, imageName, written, seed, seedCode, layoutName })
 //     -> { ok: true, downloads }   (the BPS patch from image to written)
 //   lookAtImage({ image, imageName, seed })   (seed: "" or the seed it should hold)
 //     -> { ok: true, seedCode, map, complete, verdict, problems: [...], downloads }
@@ -20,6 +21,8 @@
 //   kindOfFile(name, firstBytes) -> "image", "text" or "unknown"
 //   seedProblem(seed) -> "" or the message (an empty seed is a random one)
 //   seedLine(seed, seedCode) -> "Seed: N  Code: w w w w", as every front end tells a write
+//   dailySeed("YYYY-MM-DD") -> { ok: true, seed }   (the daily labyrinth of that day)
+//   linkProblem(revision) -> "" or why a link of that generator revision is refused
 //   about() -> { version, revision, statusCreating, statusFailed, statusDone,
 //                fileKindBytes, textBytesRead, areaCount, start: "x,y" }
 //
@@ -92,7 +95,8 @@ val failure(const Error& error) {
 }
 
 val writeLabyrinthJs(const val& request) {
-    WriteRequest input{fileOf(request, "image", "imageName"), fileOf(request, "text", "textName"), {}};
+    WriteRequest input{fileOf(request, "image", "imageName"), fileOf(request, "text", "textName"), {},
+                       fileOf(request, "layout", "layoutName")};
     if (isObject(request) && request["seed"].isString()) input.seed = request["seed"].as<std::string>();
     const auto written = writeLabyrinth(input);
     if (!written) return failure(written.error());
@@ -103,14 +107,16 @@ val writeLabyrinthJs(const val& request) {
     out.set("seedCode", r.seedCode);
     out.set("attempts", r.attempts);
     out.set("generations", r.generations);
+    out.set("layoutName", r.layoutName);
     out.set("downloads", downloadsOf(r.downloads));
     return out;
 }
 
 val patchOfWriteJs(const val& request) {
-    PatchRequest input{fileOf(request, "image", "imageName"), fileOf(request, "written", "imageName"), {}, {}};
+    PatchRequest input{fileOf(request, "image", "imageName"), fileOf(request, "written", "imageName"), {}, {}, {}};
     if (isObject(request) && request["seed"].isString()) input.seed = request["seed"].as<std::string>();
     if (isObject(request) && request["seedCode"].isString()) input.seedCode = request["seedCode"].as<std::string>();
+    if (isObject(request) && request["layoutName"].isString()) input.layoutName = request["layoutName"].as<std::string>();
     auto patch = patchOfWrite(input);
     if (!patch) return failure(patch.error());
     val out = val::object();
@@ -212,6 +218,15 @@ val roomsOfAreasJs(const val& request) {
     return out;
 }
 
+val dailySeedJs(const std::string& date) {
+    auto seed = dailySeedOf(date);
+    if (!seed) return failure(seed.error());
+    val out = val::object();
+    out.set("ok", true);
+    out.set("seed", std::to_string(seed.value()));
+    return out;
+}
+
 std::string seedLineJs(const std::string& seed, const std::string& code) {
     auto parsed = parseSeed(seed);
     return parsed ? seedLine(parsed.value(), code) : std::string();
@@ -262,5 +277,7 @@ EMSCRIPTEN_BINDINGS(labyrinth_page) {
     emscripten::function("kindOfFile", &labyrinth::web::kindOfFileJs);
     emscripten::function("seedProblem", &labyrinth::web::seedProblem);
     emscripten::function("seedLine", &labyrinth::web::seedLineJs);
+    emscripten::function("dailySeed", &labyrinth::web::dailySeedJs);
+    emscripten::function("linkProblem", &labyrinth::web::linkProblem);
     emscripten::function("about", &labyrinth::web::about);
 }

@@ -1,6 +1,7 @@
 #include "page_actions.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cctype>
 #include <filesystem>
 #include <optional>
@@ -8,6 +9,7 @@
 
 #include "arguments/arguments.h"
 #include "map/labyrinth_json.h"
+#include "map/layout_reader.h"
 #include "map/map_layout.h"
 #include "map/map_svg.h"
 #include "writer/decoder.h"
@@ -28,13 +30,14 @@ std::string nameOf(const InputFile& file, const char* fallback) {
     return file.name.empty() ? std::string(fallback) : file.name;
 }
 
-// "game" for "game.nes" (any case of the extension) or "path/game.nes".
-std::string downloadStem(const std::string& imageName) {
-    const std::filesystem::path name = std::filesystem::path(imageName).filename();
+// "game" for "game.nes" (any case of the extension) or "path/game.nes";
+// another extension may be dropped instead (".json" of a layout).
+std::string downloadStem(const std::string& fileName, std::string_view dropped = ".nes") {
+    const std::filesystem::path name = std::filesystem::path(fileName).filename();
     std::string extension = name.extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    const std::string stem = extension == ".nes" ? name.stem().string() : name.string();
+    const std::string stem = extension == dropped ? name.stem().string() : name.string();
     return stem.empty() ? std::string("labyrinth") : stem;
 }
 
@@ -47,6 +50,9 @@ std::uint64_t randomSeed() {
 }
 
 std::vector<std::uint8_t> bytesOf(const std::string& text) { return {text.begin(), text.end()}; }
+
+// How a refusal of another revision calls the page.
+constexpr std::string_view pageName = "this page";
 
 bool endsWithIgnoringCase(const std::string& text, std::string_view suffix) {
     if (text.size() < suffix.size()) return false;
@@ -86,7 +92,7 @@ std::string refuseLargeFile(const std::string& name, double size) {
 
 std::string seedProblem(const std::string& seed) {
     if (seed.empty()) return {};
-    auto parsed = parseSeed(seed);
+    auto parsed = parseSeed(seed, pageName);
     return parsed ? std::string() : parsed.error().message;
 }
 
@@ -108,11 +114,30 @@ Result<WriteResult> writeLabyrinth(const WriteRequest& request) {
         if (auto refused = refuseLargeFile(file->name, static_cast<double>(file->bytes.size())); !refused.empty())
             return Error{refused};
 
+    const bool fromLayout = !request.layout.name.empty() || !request.layout.bytes.empty();
     std::uint64_t seed = 0;
-    if (request.seed.empty()) {
+    std::optional<DecodedStream> layout;
+    if (fromLayout) {
+        const std::string layoutName = nameOf(request.layout, "layout.json");
+        if (auto refused = refuseLargeFile(layoutName, static_cast<double>(request.layout.bytes.size())); !refused.empty())
+            return Error{refused};
+        auto cells = map::readLayout(std::string_view(reinterpret_cast<const char*>(request.layout.bytes.data()),
+                                                      request.layout.bytes.size()),
+                                     layoutName);
+        if (!cells) return cells.error();
+        const auto problems = verifyStream(cells.value());
+        if (!problems.empty()) {
+            std::string message = layoutName + ": " + std::to_string(problems.size()) +
+                                  (problems.size() == 1 ? " problem" : " problems") +
+                                  " in the labyrinth it describes, so nothing was written: ";
+            for (std::size_t i = 0; i < problems.size(); ++i) message += (i == 0 ? "" : "; ") + problems[i].message;
+            return Error{message};
+        }
+        layout = std::move(cells.value());
+    } else if (request.seed.empty()) {
         seed = randomSeed();
     } else {
-        auto parsed = parseSeed(request.seed);
+        auto parsed = parseSeed(request.seed, pageName);
         if (!parsed) return parsed.error();
         seed = parsed.value();
     }
@@ -124,9 +149,9 @@ Result<WriteResult> writeLabyrinth(const WriteRequest& request) {
         if (!fit) return fit.error();
 
     FixedSeedSource seeds(seed);
-    Session session(rom, text, seeds);
+    auto session = std::make_unique<Session>(rom, text, seeds);
     SilentDriverHost host;
-    const ClickResult click = savebutClick(session, host);
+    const ClickResult click = layout ? writeLayout(rom, text, *layout, host) : savebutClick(*session, host);
     if (!click.status) return click.status.error();
 
     WriteResult result;
@@ -134,23 +159,47 @@ Result<WriteResult> writeLabyrinth(const WriteRequest& request) {
     result.seedCode = seedCode(click.stream);
     result.attempts = click.attempts;
     result.generations = click.generations;
-    result.downloads.push_back({"image", downloadStem(imageName) + "-" + std::to_string(click.seed) + ".nes",
-                                "application/octet-stream", std::move(rom.bytes())});
+    if (layout) result.layoutName = nameOf(request.layout, "layout.json");
+    const std::string label = layout ? downloadStem(result.layoutName, ".json") : std::to_string(click.seed);
+    result.downloads.push_back({"image", downloadStem(imageName) + "-" + label + ".nes", "application/octet-stream",
+                                std::move(rom.bytes())});
     return result;
 }
 
+Result<std::uint64_t> dailySeedOf(const std::string& date) {
+    auto parsed = parseDate(date);
+    if (!parsed) return parsed.error();
+    return dailySeed(parsed.value());
+}
+
+std::string linkProblem(const std::string& revision) {
+    std::uint64_t number = 0;
+    const auto [end, error] = std::from_chars(revision.data(), revision.data() + revision.size(), number);
+    const bool digits = !revision.empty() && error == std::errc() && end == revision.data() + revision.size() &&
+                        std::all_of(revision.begin(), revision.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!digits || number == 0)
+        return "this link names no generator revision (its r= is \"" + printable(revision.substr(0, 20)) +
+               (revision.size() > 20 ? "...\")" : "\")");
+    return revisionProblem(number, "this link", pageName);
+}
+
 Result<Download> patchOfWrite(const PatchRequest& request) {
-    auto seed = parseSeed(request.seed);
-    if (!seed) return seed.error();
+    std::optional<std::uint64_t> seed;
+    if (request.layoutName.empty()) {
+        auto parsed = parseSeed(request.seed, pageName);
+        if (!parsed) return parsed.error();
+        seed = parsed.value();
+    }
     MemoryFile original(nameOf(request.original, "image.nes"), request.original.bytes);
     MemoryFile written(nameOf(request.written, "written.nes"), request.written.bytes);
     auto before = snapshotImage(original, clickRegions());
     if (!before) return before.error();
     // The same BPS patch as `labyrinth-cli write --patch NAME.bps`.
-    auto patch = makeWritePatch(PatchFormat::Bps, before.value(), written, seed.value(), request.seedCode);
+    auto patch = makeWritePatch(PatchFormat::Bps, before.value(), written, seed, request.seedCode);
     if (!patch) return patch.error();
-    return Download{"patch", downloadStem(original.name()) + "-" + std::to_string(seed.value()) + ".bps",
-                    "application/octet-stream", std::move(patch.value())};
+    const std::string label = seed ? std::to_string(*seed) : downloadStem(request.layoutName, ".json");
+    return Download{"patch", downloadStem(original.name()) + "-" + label + ".bps", "application/octet-stream",
+                    std::move(patch.value())};
 }
 
 Result<MapResult> mapOfImage(const InputFile& image) {

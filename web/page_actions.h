@@ -67,7 +67,8 @@ struct Download {
 struct WriteRequest {
     InputFile image;
     InputFile text;
-    std::string seed;  ///< decimal master seed; empty for a random one
+    std::string seed;  ///< decimal master seed, or REVISION:SEED; empty for a random one
+    InputFile layout;  ///< a labyrinth described as `show --json` describes one, written instead of a seed's
 };
 
 struct WriteResult {
@@ -76,17 +77,31 @@ struct WriteResult {
     int attempts = 0;
     int generations = 0;
     std::vector<Download> downloads;  ///< the written image, named NAME-SEED.nes after the given one
+    std::string layoutName;           ///< the description written, when the labyrinth came from one
 };
 
 /// The button's whole job on a copy of the image: the same checks, the same
-/// driver and the same bytes as `labyrinth-cli write IMAGE --seed N -o OUT`.
+/// driver and the same bytes as `labyrinth-cli write IMAGE --seed N -o OUT`,
+/// or with a layout those of `write IMAGE --layout FILE -o OUT` (checked by
+/// every rule of verify first, every problem named). The image is then
+/// named NAME-LAYOUT.nes.
 Result<WriteResult> writeLabyrinth(const WriteRequest& request);
+
+/// The seed of the daily labyrinth of `date` (YYYY-MM-DD), as
+/// `labyrinth-cli write --daily DATE` takes it.
+Result<std::uint64_t> dailySeedOf(const std::string& date);
+
+/// Why a link of generator revision `revision` (its r=, as text) cannot be
+/// followed, or empty: "this link is for labyrinths of generator revision 2;
+/// this page writes revision 1".
+std::string linkProblem(const std::string& revision);
 
 struct PatchRequest {
     InputFile original;  ///< the image as the user gave it
     InputFile written;   ///< the image that `writeLabyrinth` offered
     std::string seed;    ///< the master seed of that write, in decimal
     std::string seedCode;  ///< and its seed code, for the patch's metadata
+    std::string layoutName;  ///< instead of the seed: the description that the write came from
 };
 
 /// The BPS patch from the given image to the written one, NAME-SEED.bps:

@@ -315,6 +315,16 @@ describe('the facts the page shows come from the core', () => {
     assert.equal(about.textBytesRead, 446);
   });
 
+  test('the daily seed and the revision of links, as the command line has them', () => {
+    assert.deepEqual({ ...labyrinth.dailySeed('2026-12-08') }, { ok: true, seed: '7166512511697589649' });
+    assert.match(labyrinth.dailySeed('2026-13-01').message, /the date must be a day from 1970-01-01/);
+    assert.equal(labyrinth.linkProblem('1'), '');
+    assert.equal(labyrinth.linkProblem('3'), 'this link is for labyrinths of generator revision 3; this page writes revision 1');
+    assert.equal(labyrinth.linkProblem('x'), 'this link names no generator revision (its r= is "x")');
+    assert.equal(labyrinth.seedProblem('1:42'), '');
+    assert.match(labyrinth.seedProblem('3:42'), /the seed 3:42 is for labyrinths of generator revision 3; this page writes/);
+  });
+
   test('the page\'s icons are the window\'s icon as it is drawn now (else: scripts/web-icons)', () => {
     const drawn = path.join(work.dir, 'icons');
     execFileSync(path.join(root, 'scripts/web-icons'), ['--renderer', renderIconsPath, '--into', drawn], { stdio: 'pipe' });

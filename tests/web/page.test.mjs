@@ -41,10 +41,11 @@ after(async () => {
 });
 
 // A fresh page, ready to write; any request that leaves this machine fails the test.
-async function openPage(hash = '', { viewport, colorScheme } = {}) {
+async function openPage(hash = '', { viewport, colorScheme, time } = {}) {
   const page = await chromium.context.newPage();
   if (viewport) await page.setViewportSize(viewport);
   if (colorScheme) await page.emulateMedia({ colorScheme });
+  if (time) await page.clock.setFixedTime(new Date(time));
   const strays = [];
   page.on('request', (request) => {
     const url = new URL(request.url());
@@ -63,6 +64,13 @@ async function chooseFiles(page, image = 'game.nes', text = 'tgltext.tgl') {
 }
 
 const statusIs = (page, text) => page.waitForFunction((t) => document.getElementById('status').textContent === t, text);
+
+// The bytes of the image that the page offers after a write.
+async function downloadedImage(page, name) {
+  const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
+  await download.saveAs(file(name));
+  return new Uint8Array(fs.readFileSync(file(name)));
+}
 
 // Files dropped on `selector` at once, as from a file manager: [name, bytes].
 async function drop(page, selector, files) {
@@ -172,7 +180,7 @@ describe('the page', () => {
 
     assert.equal(await page.textContent('#seed-code'), codeOf(native.report));
     assert.equal(await page.textContent('#seed-used'), '42');
-    assert.equal(new URL(await page.getAttribute('#permalink', 'href')).hash, '#seed=42');
+    assert.equal(new URL(await page.getAttribute('#permalink', 'href')).hash, '#r=1&seed=42');
     // The address bar shows the permalink, and "Copy link" copies it.
     assert.equal(page.url(), await page.getAttribute('#permalink', 'href'));
     await page.click('#copy-link');
@@ -230,11 +238,77 @@ describe('the page', () => {
     await page.close();
   });
 
-  test('the permalink fills the seed field', async () => {
-    const { page } = await openPage('#seed=12345678901234567890');
+  test('the permalink fills the seed field: its old and new form give the native bytes, another revision none', async () => {
+    let { page } = await openPage('#seed=12345678901234567890');
     assert.equal(await page.inputValue('#seed'), '12345678901234567890');
     await page.evaluate(() => { window.location.hash = 'seed=7'; });
     await page.waitForFunction(() => document.getElementById('seed').value === '7');
+    await page.close();
+
+    const native = nativeWrite(work.dir, 'game.nes', 7).bytes;
+    for (const hash of ['#seed=7', '#r=1&seed=7']) {
+      ({ page } = await openPage(hash));
+      assert.equal(await page.inputValue('#seed'), '7', hash);
+      await chooseFiles(page);
+      await page.click('#write');
+      await statusIs(page, 'Done.');
+      assert.deepEqual(await downloadedImage(page, 'linked.nes'), native, hash);
+      await page.close();
+    }
+
+    // A link of another revision is refused, and nothing is written from it.
+    ({ page } = await openPage('#r=2&seed=7'));
+    const refusal = 'This link is for labyrinths of generator revision 2; this page writes revision 1.';
+    assert.equal(await page.textContent('#status'), refusal);
+    await chooseFiles(page);
+    await page.click('#write');
+    await statusIs(page, 'The seed 2:7 is for labyrinths of generator revision 2; this page writes revision 1.');
+    assert.equal(await page.isVisible('#result'), false);
+    await page.close();
+  });
+
+  test('today\'s labyrinth is the command line\'s --daily of the same day', async () => {
+    const { page } = await openPage('', { time: '2026-12-08T23:30:00Z' });
+    await chooseFiles(page);
+    await page.click('#daily');
+    await statusIs(page, 'Done.');
+    assert.equal(await page.textContent('#daily-date'), '2026-12-08');
+    assert.equal(await page.inputValue('#seed'), await page.textContent('#seed-used'));
+    fs.rmSync(file('daily-native.nes'), { force: true });
+    const run = cli(['write', 'game.nes', '--daily', '2026-12-08', '-o', 'daily-native.nes'], work.dir);
+    assert.equal(run.exit, 0, run.err);
+    assert.equal(field(run.out.toString(), 'Seed').split(' ')[0], await page.textContent('#seed-used'));
+    assert.deepEqual(await downloadedImage(page, 'daily-page.nes'), new Uint8Array(fs.readFileSync(file('daily-native.nes'))));
+    assert.equal(new URL(page.url()).hash, `#r=1&seed=${await page.textContent('#seed-used')}`);
+    await page.close();
+  });
+
+  test('a spoiler file writes its labyrinth as write --layout does, and a broken one nothing', async () => {
+    const native = nativeWrite(work.dir, 'game.nes', 12);
+    fs.writeFileSync(file('mine.json'), cli(['show', native.path, '--json'], work.dir).out);
+    const { page } = await openPage();
+    await chooseFiles(page);
+    await page.click('#layout-details summary');
+    await page.setInputFiles('#layout', file('mine.json'));
+    await page.click('#write-layout');
+    await statusIs(page, 'Done.');
+    assert.equal(await page.getAttribute('#download', 'download'), 'game-mine.nes');
+    fs.rmSync(file('layout-native.nes'), { force: true });
+    const run = cli(['write', 'game.nes', '--layout', 'mine.json', '-o', 'layout-native.nes'], work.dir);
+    assert.equal(run.exit, 0, run.err);
+    assert.deepEqual(await downloadedImage(page, 'layout-page.nes'), new Uint8Array(fs.readFileSync(file('layout-native.nes'))));
+    // Its records are those of the image that the spoiler file describes.
+    assert.equal(cli(['verify', 'layout-page.nes', '--code', codeOf(native.report)], work.dir).exit, 0);
+    assert.equal(await page.isVisible('#link-line'), false);
+
+    const broken = JSON.parse(fs.readFileSync(file('mine.json'), 'utf8'));
+    broken.rooms.find((room) => room.record === 'plain').random = 99;
+    fs.writeFileSync(file('broken.json'), JSON.stringify(broken));
+    await page.setInputFiles('#layout', file('broken.json'));
+    await page.click('#write-layout');
+    await page.waitForFunction(() => document.getElementById('status').textContent
+      .startsWith('broken.json: 1 problem in the labyrinth it describes, so nothing was written: the random byte of room'));
+    assert.equal(await page.isVisible('#result'), false);
     await page.close();
   });
 
