@@ -1,7 +1,7 @@
 #!/usr/bin/env node
 // Takes the README's picture of the page: headless Chromium, a write with
 // seed 2024 on a synthetic image (never a real cartridge), the page as it
-// looks after "Done.".
+// looks after "Done." with the map shown (it is hidden until asked).
 //   node scripts/web-screenshot.mjs [OUT.png] [WIDTHxHEIGHT] [light|dark]
 
 import fs from 'node:fs';
@@ -29,6 +29,8 @@ try {
   await page.setInputFiles('#text', path.join(work.dir, 'tgltext.tgl'));
   await page.fill('#seed', '2024');
   await page.click('#write');
+  await page.waitForFunction(() => document.getElementById('status').textContent === 'Done.');
+  await page.click('#spoiler-toggle');
   await page.waitForSelector('#map svg');
   await page.mouse.move(0, 0);  // the button as it rests, not as hovered
   await page.screenshot({ path: out, fullPage: true });
