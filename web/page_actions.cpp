@@ -1,7 +1,6 @@
 #include "page_actions.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cctype>
 #include <filesystem>
 #include <optional>
@@ -173,14 +172,9 @@ Result<std::uint64_t> dailySeedOf(const std::string& date) {
 }
 
 std::string linkProblem(const std::string& revision) {
-    std::uint64_t number = 0;
-    const auto [end, error] = std::from_chars(revision.data(), revision.data() + revision.size(), number);
-    const bool digits = !revision.empty() && error == std::errc() && end == revision.data() + revision.size() &&
-                        std::all_of(revision.begin(), revision.end(), [](char c) { return c >= '0' && c <= '9'; });
-    if (!digits || number == 0)
-        return "this link names no generator revision (its r= is \"" + printable(revision.substr(0, 20)) +
-               (revision.size() > 20 ? "...\")" : "\")");
-    return revisionProblem(number, "this link", pageName);
+    auto number = parseRevision(revision);
+    if (!number) return "this link names no generator revision (its r= is " + shownInMessage(revision) + ")";
+    return revisionProblem(number.value(), "this link", pageName);
 }
 
 Result<Download> patchOfWrite(const PatchRequest& request) {

@@ -24,11 +24,8 @@ constexpr std::size_t longestEchoed = 32;
 // `noun` names the number ("seed"), for the message.
 Result<std::uint64_t> parseWhole(std::string_view text, std::uint64_t low, std::uint64_t high, const char* noun) {
     const auto refuse = [&] {
-        const std::string given = text.size() > longestEchoed
-                                      ? std::string("a ") + noun + " of " + groupedNumber(text.size()) + " characters"
-                                      : "\"" + printable(text) + "\"";
         return Error{std::string("the ") + noun + " must be a whole number from " + std::to_string(low) + " to " +
-                     std::to_string(high) + ", not " + given};
+                     std::to_string(high) + ", not " + shownInMessage(text, noun)};
     };
     const bool digitsOnly =
         !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -83,16 +80,19 @@ Result<std::uint64_t> parseSeed(std::string_view text, std::string_view writer) 
         return parseWhole(text, 0, std::numeric_limits<std::uint64_t>::max(), "seed");
     // REVISION:SEED names the generator revision it was shared under: only
     // this revision's seeds are taken, never turned into another labyrinth.
-    auto revision = parseWhole(text.substr(0, colon), 1, std::numeric_limits<std::uint32_t>::max(), "revision");
+    auto revision = parseRevision(text.substr(0, colon));
     if (!revision)
         return Error{"a seed with a revision is written REVISION:SEED, such as " + std::to_string(generatorRevision) +
-                     ":42; not " + (text.size() > longestEchoed ? "a text of " + groupedNumber(text.size()) + " characters"
-                                                                : "\"" + printable(text) + "\"")};
+                     ":42; not " + shownInMessage(text)};
     auto seed = parseWhole(text.substr(colon + 1), 0, std::numeric_limits<std::uint64_t>::max(), "seed");
     if (!seed) return seed.error();
     if (auto other = revisionProblem(revision.value(), "the seed " + printable(text), writer); !other.empty())
         return Error{other};
     return seed.value();
+}
+
+Result<std::uint64_t> parseRevision(std::string_view text) {
+    return parseWhole(text, 1, std::numeric_limits<std::uint32_t>::max(), "revision");
 }
 
 std::string revisionProblem(std::uint64_t revision, const std::string& what, std::string_view writer) {
@@ -132,12 +132,9 @@ Result<std::string> parseSeedCode(std::string_view text) {
     const auto known = [](const std::string& w) {
         return std::find(seedCodeWords.begin(), seedCodeWords.end(), w) != seedCodeWords.end();
     };
-    if (words.size() != static_cast<std::size_t>(seedCodeLength) || !std::all_of(words.begin(), words.end(), known)) {
-        const std::string given = text.size() > longestEchoed ? "a text of " + groupedNumber(text.size()) + " characters"
-                                                              : "\"" + printable(text) + "\"";
+    if (words.size() != static_cast<std::size_t>(seedCodeLength) || !std::all_of(words.begin(), words.end(), known))
         return Error{"the seed code must be " + std::to_string(seedCodeLength) +
-                     " words of the seed-code list, such as \"island bread peach cloud\", not " + given};
-    }
+                     " words of the seed-code list, such as \"island bread peach cloud\", not " + shownInMessage(text)};
     std::string code;
     for (const std::string& w : words) code += (code.empty() ? "" : " ") + w;
     return code;
@@ -156,9 +153,8 @@ constexpr int daysInMonth(int year, int month) {
 
 Result<CalendarDate> parseDate(std::string_view text) {
     const auto refuse = [&] {
-        const std::string given = text.size() > longestEchoed ? "a text of " + groupedNumber(text.size()) + " characters"
-                                                              : "\"" + printable(text) + "\"";
-        return Error{"the date must be a day from 1970-01-01 to 9999-12-31 written YYYY-MM-DD, not " + given};
+        return Error{"the date must be a day from 1970-01-01 to 9999-12-31 written YYYY-MM-DD, not " +
+                     shownInMessage(text)};
     };
     if (text.size() != 10 || text[4] != '-' || text[7] != '-') return refuse();
     auto year = parseWhole(text.substr(0, 4), 1970, 9999, "year");
@@ -190,10 +186,8 @@ CalendarDate todayUtc() {
 
 Result<AreaSelection> parseAreas(std::string_view text) {
     const auto refuse = [&] {
-        const std::string given = text.size() > longestEchoed ? "a text of " + groupedNumber(text.size()) + " characters"
-                                                              : "\"" + printable(text) + "\"";
         return Error{"the areas must be numbers from 0 to " + std::to_string(areaCount - 1) +
-                     " or ranges of them such as 3-5, separated by commas, not " + given};
+                     " or ranges of them such as 3-5, separated by commas, not " + shownInMessage(text)};
     };
     AreaSelection areas;
     std::string_view rest = text;
@@ -244,6 +238,11 @@ std::string printable(std::string_view text) {
 
 std::string versionLine(std::string_view program) {
     return std::string(program) + " " + versionText + ", generator revision " + std::to_string(generatorRevision);
+}
+
+std::string shownInMessage(std::string_view text, std::string_view noun) {
+    if (text.size() > longestEchoed) return "a " + std::string(noun) + " of " + groupedNumber(text.size()) + " characters";
+    return "\"" + printable(text) + "\"";
 }
 
 std::string groupedNumber(std::uint64_t value) {

@@ -25,6 +25,8 @@ inline constexpr int defaultCount = 1;
 /// another revision is refused with both revisions named; `writer` is how
 /// the message calls the front end ("this program", "this page").
 Result<std::uint64_t> parseSeed(std::string_view text, std::string_view writer = "this program");
+/// A generator revision: 1 to 4294967295.
+Result<std::uint64_t> parseRevision(std::string_view text);
 /// Why a seed of generator revision `revision` cannot be taken, starting
 /// with `what` ("the seed 2:42", "this link"): "... is for labyrinths of
 /// generator revision 2; this page writes revision 1". Empty for this revision.
@@ -62,6 +64,11 @@ std::string printable(std::string_view text);
 /// was built from, and the generator revision, which names the labyrinth
 /// that a seed gives ("labyrinth-cli 0.1.0 (git ...), generator revision 1").
 std::string versionLine(std::string_view program);
+
+/// How a message shows what the user gave: quoted and printable, or, when
+/// it is long, only measured ("a seed of 5,000 characters"), so that a pasted
+/// page does not become a page of error.
+std::string shownInMessage(std::string_view text, std::string_view noun = "text");
 
 /// A whole number with its digits grouped by threes: "16,777,217".
 std::string groupedNumber(std::uint64_t value);
