@@ -7,7 +7,6 @@
 #include "writer/decoder.h"
 #include "writer/readback.h"
 #include "writer/record_format.h"
-#include "writer/seed_code.h"
 
 namespace labyrinth {
 
@@ -114,9 +113,9 @@ private:
 std::string describeHeld(RandomAccessFile& rom, bool recordsLanded, const std::string& textName) {
     auto region = readPrefix(rom, format::readRegionEnd);
     if (!region) return "nothing that can be read back (" + region.error().message + ")";
-    auto decoded = decodeStream(region.value());
-    if (!decoded) return "no readable labyrinth";
-    const std::string code = seedCode(writtenStream(region.value(), decoded.value()));
+    auto held = decodeLabyrinth(rom.name(), std::move(region.value()));
+    if (!held) return "no readable labyrinth";
+    const std::string& code = held.value().seedCode;
     if (recordsLanded)
         return "this labyrinth (seed code " + code + "), but a text block other than the first " +
                std::to_string(format::textSize) + " bytes of " + textName;

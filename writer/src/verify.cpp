@@ -8,7 +8,6 @@
 
 #include "writer/driver.h"
 #include "writer/readback.h"
-#include "writer/seed_code.h"
 #include "writer/record_format.h"
 
 namespace labyrinth {
@@ -478,9 +477,9 @@ std::vector<Problem> checkSeed(std::span<const std::uint8_t> image, std::uint64_
 }
 
 std::vector<Problem> checkSeedCode(std::span<const std::uint8_t> image, std::string_view code) {
-    auto decoded = decodeStream(image);
+    auto decoded = decodeLabyrinth("image", {image.begin(), image.end()});
     if (!decoded) return {{Check::Seed, "the labyrinth cannot be read, so it cannot have the seed code " + std::string(code)}};
-    const std::string held = seedCode(writtenStream(image, decoded.value()));
+    const std::string& held = decoded.value().seedCode;
     if (held == code) return {};
     return {{Check::Seed, "the labyrinth has the seed code " + held + ", not " + std::string(code)}};
 }
