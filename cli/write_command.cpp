@@ -21,7 +21,6 @@
 #include "writer/readback.h"
 #include "writer/record_format.h"
 #include "writer/seed_code.h"
-#include "writer/verify.h"
 
 namespace labyrinth::cli {
 namespace {
@@ -218,17 +217,12 @@ private:
                                                     " bytes; a labyrinth's description is far smaller");
         auto bytes = readPrefix(*file.value(), maxLayoutSize);
         if (!bytes) return reportError(ExitCode::Usage, bytes.error().message);
-        auto cells = map::readLayout(std::string_view(reinterpret_cast<const char*>(bytes.value().data()),
-                                                      bytes.value().size()),
-                                     path);
-        if (!cells) return reportError(ExitCode::Usage, cells.error().message + "; nothing was written");
-        const auto problems = verifyStream(cells.value());
-        for (const Problem& problem : problems) reportError(ExitCode::Usage, path + ": " + problem.message);
-        if (!problems.empty())
-            return reportError(ExitCode::Usage, path + ": " + std::to_string(problems.size()) +
-                                                    (problems.size() == 1 ? " problem" : " problems") +
-                                                    " in the labyrinth it describes; nothing was written");
-        layout_ = std::move(cells.value());
+        auto checked = map::checkLayout(std::string_view(reinterpret_cast<const char*>(bytes.value().data()),
+                                                         bytes.value().size()),
+                                        path);
+        for (const std::string& problem : checked.problems) reportError(ExitCode::Usage, path + ": " + problem);
+        if (!checked.cells) return reportError(ExitCode::Usage, checked.refusal + "; nothing was written");
+        layout_ = std::move(*checked.cells);
         return ExitCode::Ok;
     }
 

@@ -120,19 +120,16 @@ Result<WriteResult> writeLabyrinth(const WriteRequest& request) {
         const std::string layoutName = nameOf(request.layout, "layout.json");
         if (auto refused = refuseLargeFile(layoutName, static_cast<double>(request.layout.bytes.size())); !refused.empty())
             return Error{refused};
-        auto cells = map::readLayout(std::string_view(reinterpret_cast<const char*>(request.layout.bytes.data()),
-                                                      request.layout.bytes.size()),
-                                     layoutName);
-        if (!cells) return cells.error();
-        const auto problems = verifyStream(cells.value());
-        if (!problems.empty()) {
-            std::string message = layoutName + ": " + std::to_string(problems.size()) +
-                                  (problems.size() == 1 ? " problem" : " problems") +
-                                  " in the labyrinth it describes, so nothing was written: ";
-            for (std::size_t i = 0; i < problems.size(); ++i) message += (i == 0 ? "" : "; ") + problems[i].message;
+        auto checked = map::checkLayout(std::string_view(reinterpret_cast<const char*>(request.layout.bytes.data()),
+                                                         request.layout.bytes.size()),
+                                        layoutName);
+        if (!checked.cells) {
+            std::string message = checked.refusal;
+            for (std::size_t i = 0; i < checked.problems.size(); ++i)
+                message += (i == 0 ? ", so nothing was written: " : "; ") + checked.problems[i];
             return Error{message};
         }
-        layout = std::move(cells.value());
+        layout = std::move(*checked.cells);
     } else if (request.seed.empty()) {
         seed = randomSeed();
     } else {

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "writer/readback.h"
+#include "writer/verify.h"
 
 namespace labyrinth::map {
 namespace {
@@ -154,6 +155,24 @@ Result<DecodedStream> readLayout(std::string_view text, const std::string& name)
     const json document = json::parse(text, nullptr, false);
     if (document.is_discarded()) return Error{name + ": is not a JSON document"};
     return Reader(name).run(document);
+}
+
+CheckedLayout checkLayout(std::string_view text, const std::string& name) {
+    CheckedLayout checked;
+    auto cells = readLayout(text, name);
+    if (!cells) {
+        checked.refusal = cells.error().message;
+        return checked;
+    }
+    for (const Problem& problem : verifyStream(cells.value())) checked.problems.push_back(problem.message);
+    if (checked.problems.empty()) {
+        checked.cells = std::move(cells.value());
+        return checked;
+    }
+    const auto count = checked.problems.size();
+    checked.refusal = name + ": " + std::to_string(count) + (count == 1 ? " problem" : " problems") +
+                      " in the labyrinth it describes";
+    return checked;
 }
 
 }  // namespace labyrinth::map

@@ -2,8 +2,10 @@
 // A labyrinth read from its description, in the form that `show --json` and
 // the spoilers write: a player's own layout, to be checked and written.
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "writer/decoder.h"
 #include "writer/result.h"
@@ -18,5 +20,15 @@ namespace labyrinth::map {
 /// the labyrinth it describes is complete and consistent is `verifyStream`'s
 /// to say.
 Result<DecodedStream> readLayout(std::string_view text, const std::string& name);
+
+/// A layout fit to write, or why not: `readLayout`, then every rule of
+/// `verifyStream`, as every front end checks one before writing it.
+struct CheckedLayout {
+    std::optional<DecodedStream> cells;  ///< the labyrinth, when it passes every check
+    std::vector<std::string> problems;   ///< each problem verify finds in it, one line each
+    std::string refusal;                 ///< otherwise why not, naming the file: the reader's reason, or
+                                         ///< "NAME: 2 problems in the labyrinth it describes"
+};
+CheckedLayout checkLayout(std::string_view text, const std::string& name);
 
 }  // namespace labyrinth::map
