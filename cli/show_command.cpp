@@ -34,10 +34,10 @@ ExitCode runShow(const ShowOptions& options) {
 
     // A partial spoiler: the rooms of the chosen areas, the rest in fog. A
     // choice of areas that have no room would show nothing at all.
-    const map::AreaSet areas = options.areas.value_or(map::AreaSet().set());
+    const AreaSelection areas = options.areas.value_or(AreaSelection().set());
     const map::ShownCells shown = options.areas ? map::cellsOfAreas(stream, areas) : map::allCells();
     if (options.areas && shown.none()) {
-        map::AreaSet withRooms;
+        AreaSelection withRooms;
         for (int area = 0; area < areaCount; ++area)
             withRooms.set(static_cast<std::size_t>(area), labyrinth.value().summary.roomsPerArea[static_cast<std::size_t>(area)] > 0);
         return reportError(ExitCode::Usage,

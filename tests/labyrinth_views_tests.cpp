@@ -108,7 +108,7 @@ TEST(TerminalMap, WallsDoorsAreasAndMarkersMatchTheModel) {
         const Read r = readBack(seed);
         const Labyrinth& m = r.written.model;
         const bool fog = seed % 2 == 1;
-        map::AreaSet areas;
+        AreaSelection areas;
         areas.set(seed % areaCount).set((seed + 5) % areaCount);
         const auto shown = [&](int x, int y) {
             return insideMaze(x, y) && m.isRoom(x, y) && (!fog || areas.test(static_cast<std::size_t>(m.mapArea(x, y))));

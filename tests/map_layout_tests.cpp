@@ -178,9 +178,9 @@ TEST(MapLayout, ScaleIsClampedAndDamagedStreamsAreLaidOut) {
 TEST(MapLayout, FogShowsTheChosenRoomsAndNothingOfTheRest) {
     struct Case {
         std::uint64_t seed;
-        map::AreaSet areas;
+        AreaSelection areas;
     };
-    const Case cases[] = {{2, map::AreaSet("00000001001")}, {5, map::AreaSet("10000100000")}, {11, map::AreaSet()}};
+    const Case cases[] = {{2, AreaSelection("00000001001")}, {5, AreaSelection("10000100000")}, {11, AreaSelection()}};
     for (const Case& c : cases) {
         const DecodedStream s = decoded(c.seed);
         const map::ShownCells shown = map::cellsOfAreas(s, c.areas);
@@ -240,14 +240,14 @@ TEST(MapLayout, FogShowsTheChosenRoomsAndNothingOfTheRest) {
     // Every room shown, by cells or by all the areas: the map without fog.
     const DecodedStream s = decoded(4);
     const std::string whole = map::mapSvg(map::layOutMap(s, "a b c d"));
-    for (const map::ShownCells& all : {map::allCells(), map::cellsOfAreas(s, map::AreaSet().set())}) {
+    for (const map::ShownCells& all : {map::allCells(), map::cellsOfAreas(s, AreaSelection().set())}) {
         const map::MapLayout m = map::layOutMap(s, "a b c d", map::defaultScale, all);
         EXPECT_FALSE(m.fog);
         EXPECT_EQ(map::mapSvg(m), whole);
         EXPECT_TRUE(std::none_of(m.doors.begin(), m.doors.end(), [](const map::Door& d) { return d.intoFog; }));
     }
-    EXPECT_EQ(map::areaListText(map::AreaSet("11110110101")), "0,2,4-5,7-10");
-    EXPECT_EQ(map::areaListText(map::AreaSet()), "");
+    EXPECT_EQ(map::areaListText(AreaSelection("11110110101")), "0,2,4-5,7-10");
+    EXPECT_EQ(map::areaListText(AreaSelection()), "");
 }
 
 }  // namespace

@@ -76,8 +76,8 @@ bool near(QRgb a, QRgb b) {
 // like an empty cell, the start room too.
 TEST(MapPicture, EveryRoomInItsAreaColourAndEmptyCellsInNone) {
     constexpr int scale = 40;
-    const std::pair<std::uint64_t, map::AreaSet> cases[] = {
-        {1, map::AreaSet().set()}, {2, map::AreaSet().set()}, {3, map::AreaSet().set()}, {3, map::AreaSet("00010010000")}};
+    const std::pair<std::uint64_t, AreaSelection> cases[] = {
+        {1, AreaSelection().set()}, {2, AreaSelection().set()}, {3, AreaSelection().set()}, {3, AreaSelection("00010010000")}};
     for (const auto& [seed, areas] : cases) {
         const auto s = decoded(seed);
         const QImage picture = map::drawMap(map::layOutMap(s, "a b c d", scale, map::cellsOfAreas(s, areas)));

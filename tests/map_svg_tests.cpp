@@ -291,7 +291,7 @@ TEST(MapSvg, CompactFormPaintsTheSameRoomsAndWalls) {
 // or link of a hidden room, and the title says how much is shown.
 TEST(MapSvg, FogHidesEverythingOfTheHiddenRooms) {
     const DecodedStream s = decoded(6);
-    const map::AreaSet areas("00001000010");  // areas 1 and 6
+    const AreaSelection areas("00001000010");  // areas 1 and 6
     const map::MapLayout layout = map::layOutMap(s, "a b c d", map::defaultScale, map::cellsOfAreas(s, areas));
     for (const auto shapes : {map::SvgForm::Detailed, map::SvgForm::Compact}) {
         const std::string text = map::mapSvg(layout, shapes);

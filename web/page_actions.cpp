@@ -293,7 +293,7 @@ Result<std::vector<CellPosition>> roomsOfAreas(const InputFile& image, const std
     if (auto given = checkGivenImage(image, name); !given) return given.error();
     auto read = readLabyrinthOf(image, name);
     if (!read) return read.error();
-    map::AreaSet wanted;
+    AreaSelection wanted;
     for (const int area : areas)
         if (area >= 0 && area < areaCount) wanted.set(static_cast<std::size_t>(area));
     const map::ShownCells cells = map::cellsOfAreas(read.value().stream, wanted);

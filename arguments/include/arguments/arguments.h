@@ -4,7 +4,6 @@
 // and each error says the range that would have been taken. Names are made
 // printable, so that no file name can break a message or a terminal.
 
-#include <bitset>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -52,7 +51,6 @@ CalendarDate todayUtc();
 
 /// Which areas a partial map shows: numbers from 0 to 10 and ranges of them,
 /// separated by commas ("0,3-5").
-using AreaSelection = std::bitset<areaCount>;
 Result<AreaSelection> parseAreas(std::string_view text);
 
 /// `text` with its control characters written as escapes (\n, \t, \r, \xHH)

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <bit>
+#include <bitset>
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
@@ -21,6 +22,8 @@ inline constexpr int entryListSize = 581;
 inline constexpr int entryCount = 371;
 /// Entries 0..10 are the anchors of areas 0..10.
 inline constexpr int areaCount = 11;
+/// A set of areas 0..10, a bit each: which areas a partial map shows.
+using AreaSelection = std::bitset<areaCount>;
 inline constexpr int lastEntry = entryCount - 1;
 
 /// Area 0 always starts at this cell; the writer gives it the start record.

@@ -16,10 +16,10 @@ nlohmann::ordered_json point(int x, int y) { return {{"x", x}, {"y", y}}; }
 }  // namespace
 
 nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::string& seedCode) {
-    return labyrinthJson(stream, seedCode, AreaSet().set());
+    return labyrinthJson(stream, seedCode, AreaSelection().set());
 }
 
-nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::string& seedCode, const AreaSet& areas) {
+nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::string& seedCode, const AreaSelection& areas) {
     using nlohmann::ordered_json;
     // Every room when every area is chosen, a damaged one's of no area too.
     const ShownCells shown = areas.all() ? allCells() : cellsOfAreas(stream, areas);

@@ -274,7 +274,7 @@ Colour areaLabelColour(int area) {
     return rgb(areaLabelPalette[static_cast<std::size_t>(area)]);
 }
 
-ShownCells cellsOfAreas(const DecodedStream& stream, const AreaSet& areas) {
+ShownCells cellsOfAreas(const DecodedStream& stream, const AreaSelection& areas) {
     ShownCells cells;
     for (std::size_t i = 0; i < stream.cells.size(); ++i) {
         const DecodedCell& c = stream.cells[i];
@@ -294,7 +294,7 @@ StreamSummary summarizeShown(const DecodedStream& stream, const ShownCells& show
     return summarize(fogged);
 }
 
-std::string areaListText(const AreaSet& areas) {
+std::string areaListText(const AreaSelection& areas) {
     std::string out;
     for (int area = 0; area < areaCount; ++area) {
         if (!areas.test(static_cast<std::size_t>(area))) continue;

@@ -18,6 +18,6 @@ nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::str
 /// A partial description: the rooms of `areas` alone, the links that leave
 /// them, and those areas' entries; `summary` counts those rooms, every other
 /// cell as empty (the rest is fog).
-nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::string& seedCode, const AreaSet& areas);
+nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::string& seedCode, const AreaSelection& areas);
 
 }  // namespace labyrinth::map

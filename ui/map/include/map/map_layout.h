@@ -24,17 +24,15 @@ namespace labyrinth::map {
 using ShownCells = std::bitset<cellCount>;
 /// Every cell: the whole map, no fog.
 inline ShownCells allCells() { return ShownCells().set(); }
-/// Areas by number, 0 to 10.
-using AreaSet = std::bitset<areaCount>;
 /// The cells of the rooms whose area is in `areas`.
-ShownCells cellsOfAreas(const DecodedStream& stream, const AreaSet& areas);
+ShownCells cellsOfAreas(const DecodedStream& stream, const AreaSelection& areas);
 /// Whether the room at (x, y) is shown: a room, and one of `shown`.
 bool shownRoom(const DecodedStream& stream, const ShownCells& shown, int x, int y);
 /// The counts of `summarize` over the shown rooms alone: the rooms in fog
 /// count as empty cells, as they look. `streamBytes` is the whole stream's.
 StreamSummary summarizeShown(const DecodedStream& stream, const ShownCells& shown);
 /// Areas as a list of numbers and ranges: "0,3-5"; empty for none.
-std::string areaListText(const AreaSet& areas);
+std::string areaListText(const AreaSelection& areas);
 
 /// Pixels per cell: the default, and the range that stays legible and sane.
 inline constexpr int defaultScale = 32;
