@@ -124,16 +124,12 @@ public:
     // The click, then the check that the file holds it; the seed goes out
     // first, so that this labyrinth can always be written again.
     ExitCode write() {
-        FixedSeedSource seed(options_.daily   ? dailySeed(*options_.daily)
-                             : options_.seed ? *options_.seed
-                                             : ClockSeedSource().nextSeed());
-        auto session = std::make_unique<Session>(target(), *text_, seed);
         SilentDriverHost host;
         {
             // A signal waits until the labyrinth is whole in the file, and
             // then tells its seed as it ends the program.
             const interruption::Deferred held;
-            click_ = layout_ ? writeLayout(target(), *text_, *layout_, host) : savebutClick(*session, host);
+            click_ = layout_ ? writeLayout(target(), *text_, *layout_, host) : generatedClick(host);
             if (click_.imageChanged && !toCopy_) interruption::setFarewell(farewell());
         }
         if (click_.imageChanged && (!toCopy_ || click_.status)) tellSeed();
@@ -149,6 +145,16 @@ public:
             return reportError(ExitCode::Failed, written_ + ": the room records read back differ from those written");
         labyrinth_ = std::move(labyrinth.value());
         return ExitCode::Ok;
+    }
+
+    // A click of the generator with the seed asked for: given, of the day,
+    // or from the clock.
+    ClickResult generatedClick(DriverHost& host) {
+        FixedSeedSource seed(options_.daily   ? dailySeed(*options_.daily)
+                             : options_.seed ? *options_.seed
+                                             : ClockSeedSource().nextSeed());
+        auto session = std::make_unique<Session>(target(), *text_, seed);
+        return savebutClick(*session, host);
     }
 
     // The patch (made from the very bytes the labyrinth went into, before a
