@@ -230,6 +230,8 @@ TEST(CliHostile, OutputsNeverClobberAndInputsNeverBlock) {
         {"the daily labyrinth and a seed", {}, {"write", "game.nes", "--daily", "--seed", "4"}, 2, "excludes", {}},
         {"a seed of another generator revision", {}, {"write", "game.nes", "--seed", "2:42"}, 2,
          "the seed 2:42 is for labyrinths of generator revision 2; this program writes revision 1", {}},
+        {"a revision with no seed after it", {}, {"write", "game.nes", "--seed", "1:"}, 2,
+         "a seed with a revision is written REVISION:SEED, such as 1:42; not \"1:\"", {}},
         // Standard output that cannot be written.
         {"generate into a full disk", {}, {"generate", "-n", "10"}, 1,
          "standard output: cannot write: No space left on device", {}, false, "> /dev/full"},

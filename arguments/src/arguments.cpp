@@ -80,12 +80,12 @@ Result<std::uint64_t> parseSeed(std::string_view text, std::string_view writer) 
         return parseWhole(text, 0, std::numeric_limits<std::uint64_t>::max(), "seed");
     // REVISION:SEED names the generator revision it was shared under: only
     // this revision's seeds are taken, never turned into another labyrinth.
+    // A fault in either part names the whole argument, as the user wrote it.
     auto revision = parseRevision(text.substr(0, colon));
-    if (!revision)
+    auto seed = parseWhole(text.substr(colon + 1), 0, std::numeric_limits<std::uint64_t>::max(), "seed");
+    if (!revision || !seed)
         return Error{"a seed with a revision is written REVISION:SEED, such as " + std::to_string(generatorRevision) +
                      ":42; not " + shownInMessage(text)};
-    auto seed = parseWhole(text.substr(colon + 1), 0, std::numeric_limits<std::uint64_t>::max(), "seed");
-    if (!seed) return seed.error();
     if (auto other = revisionProblem(revision.value(), "the seed " + printable(text), writer); !other.empty())
         return Error{other};
     return seed.value();
