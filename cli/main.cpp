@@ -94,7 +94,9 @@ Command addWrite(CLI::App& parent, WriteOptions& options) {
     app->add_option_function<std::string>(
            "--daily",
            [&options](const std::string& text) {
-               if (text.empty()) {
+               // --daily alone is today; an empty date (an unset variable in a
+               // script, say) is refused rather than taken for today.
+               if (text == "today") {
                    options.daily = todayUtc();
                    return;
                }
@@ -104,6 +106,7 @@ Command addWrite(CLI::App& parent, WriteOptions& options) {
            },
            "The daily labyrinth: the same seed for everyone on that day (UTC; default: today), YYYY-MM-DD")
         ->expected(0, 1)
+        ->default_str("today")
         ->type_name("[DATE]")
         ->excludes(seed);
     addFile(*app, "--layout", options.layout,

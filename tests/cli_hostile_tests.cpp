@@ -227,6 +227,8 @@ TEST(CliHostile, OutputsNeverClobberAndInputsNeverBlock) {
         {"--version", {}, {"--version"}, 0, ", generator revision 1\n", {}},
         {"a daily labyrinth of a day that does not exist", {}, {"write", "game.nes", "--daily", "2027-02-29"}, 2,
          "the date must be a day from 1970-01-01 to 9999-12-31 written YYYY-MM-DD, not \"2027-02-29\"", {}},
+        {"an empty date for the daily labyrinth", {}, {"write", "game.nes", "--daily", ""}, 2,
+         "written YYYY-MM-DD, not \"\"", {}},
         {"the daily labyrinth and a seed", {}, {"write", "game.nes", "--daily", "--seed", "4"}, 2, "excludes", {}},
         {"a seed of another generator revision", {}, {"write", "game.nes", "--seed", "2:42"}, 2,
          "the seed 2:42 is for labyrinths of generator revision 2; this program writes revision 1", {}},
