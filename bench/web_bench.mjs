@@ -11,7 +11,9 @@
 //     a player's clicks fall;
 //   - how long after navigation the page is ready to write: on a cold load
 //     (a fresh profile each time: no cache, no service worker) and on a
-//     repeat visit (the service worker's copy), 20 loads each;
+//     repeat visit (the service worker's copy), 20 loads each; for the cold
+//     loads also the medians of the steps on the way (the page received,
+//     its files received, its script running, the module compiled);
 //   - every byte the page transfers on a cold load, uncompressed.
 // Figures, not pass or fail: the machine is shared and noisy.
 
@@ -55,9 +57,26 @@ function serve() {
 
 // Loads the page and resolves to its time from navigation to ready.
 async function readyAfterLoad(page, url) {
+  return (await loadPhases(page, url)).ready;
+}
+
+// Loads the page and resolves to the times from navigation to each step on
+// the way to ready: the page's own file received, the last of the files it
+// asks for received, its script running, the module compiled, ready.
+async function loadPhases(page, url) {
   await page.goto(url, { waitUntil: 'load' });
   await page.waitForSelector('html[data-ready="true"]');
-  return page.evaluate(() => performance.getEntriesByName('labyrinth-ready')[0].startTime);
+  return page.evaluate(() => {
+    const at = (name) => performance.getEntriesByName(name)[0].startTime;
+    return {
+      page: performance.getEntriesByType('navigation')[0].responseEnd,
+      files: Math.max(...performance.getEntriesByType('resource')
+        .filter((entry) => entry.startTime < at('labyrinth-script')).map((entry) => entry.responseEnd)),
+      script: at('labyrinth-script'),
+      compiled: at('labyrinth-compiled'),
+      ready: at('labyrinth-ready'),
+    };
+  });
 }
 
 requireBuilt();
@@ -74,6 +93,7 @@ try {
 
   // Cold loads, each in a fresh profile, and what the first of them transfers.
   const coldMs = [];
+  const coldPhases = [];
   let transferred = 0;
   const files = new Map();
   for (let i = 0; i < loads; ++i) {
@@ -84,7 +104,8 @@ try {
       files.set(new URL(response.url()).pathname, body.length);
       return body.length;
     }, () => 0)));
-    coldMs.push(await readyAfterLoad(page, served.url));
+    coldPhases.push(await loadPhases(page, served.url));
+    coldMs.push(coldPhases.at(-1).ready);
     if (i === 0) transferred = (await Promise.all(bodies)).reduce((a, b) => a + b, 0);
     await context.close();
   }
@@ -196,6 +217,9 @@ try {
   row('page: button to the new map painted, median / 95th pct', `${median(timings.painted).toFixed(1)} / ${quantile(timings.painted, 0.95).toFixed(1)} ms`);
   row('page ready after a cold load, median / worst', `${median(coldMs).toFixed(1)} / ${Math.max(...coldMs).toFixed(1)} ms`);
   row('  each load', coldMs.map((ms) => ms.toFixed(0)).join(' '));
+  const phase = (name) => median(coldPhases.map((phases) => phases[name])).toFixed(0);
+  row('  medians of its steps', `page received ${phase('page')}, its files ${phase('files')}, script running `
+    + `${phase('script')}, module compiled ${phase('compiled')}, ready ${phase('ready')} ms`);
   row('page ready on a repeat visit (service worker), median / worst', `${median(repeatMs).toFixed(1)} / ${Math.max(...repeatMs).toFixed(1)} ms`);
   row('everything the page transfers on a cold load, uncompressed', `${transferred} bytes (${(transferred / 1048576).toFixed(3)} MiB)`);
   for (const [name, size] of [...files].sort()) row(`  ${name}`, `${size} bytes`);

@@ -6,6 +6,10 @@
 
 import createLabyrinthModule from './labyrinth.js';
 
+// Marks of how far a load has come, which make bench-web reads: this script
+// running, the module compiled, and (below) the page ready.
+performance.mark('labyrinth-script');
+
 const $ = (id) => document.getElementById(id);
 const form = $('write-form');
 const writeSection = $('write-section');
@@ -46,6 +50,7 @@ const wasmCode = WebAssembly.compileStreaming(fetch('labyrinth.wasm')).catch(
 
 async function loadModule() {
   const code = await wasmCode;
+  performance.mark('labyrinth-compiled');
   labyrinth = await new Promise((resolve, reject) => {
     createLabyrinthModule({
       instantiateWasm(imports, receive) {
