@@ -74,16 +74,34 @@ InputFile fileOf(const val& request, const char* bytesKey, const char* nameKey) 
     return file;
 }
 
-val downloadsOf(const std::vector<Download>& downloads) {
+// The string under `key`; missing or of another type, "".
+std::string stringOf(const val& request, const char* key) {
+    return isObject(request) && request[key].isString() ? request[key].as<std::string>() : std::string();
+}
+
+// A JavaScript array of `items`, each turned into a value by `toJs`.
+template <class Items, class ToJs>
+val listOf(const Items& items, ToJs toJs) {
     val out = val::array();
-    for (const Download& d : downloads) {
+    for (const auto& item : items) out.call<void>("push", toJs(item));
+    return out;
+}
+
+val downloadsOf(const std::vector<Download>& downloads) {
+    return listOf(downloads, [](const Download& d) {
         val entry = val::object();
         entry.set("kind", d.kind);
         entry.set("name", d.name);
         entry.set("type", d.type);
         entry.set("bytes", arrayOf(d.bytes));
-        out.call<void>("push", entry);
-    }
+        return entry;
+    });
+}
+
+// The answer of an action that worked: { ok: true }, for its results to be added to.
+val success() {
+    val out = val::object();
+    out.set("ok", true);
     return out;
 }
 
@@ -97,12 +115,11 @@ val failure(const Error& error) {
 val writeLabyrinthJs(const val& request) {
     WriteRequest input{fileOf(request, "image", "imageName"), fileOf(request, "text", "textName"), {},
                        fileOf(request, "layout", "layoutName")};
-    if (isObject(request) && request["seed"].isString()) input.seed = request["seed"].as<std::string>();
+    input.seed = stringOf(request, "seed");
     const auto written = writeLabyrinth(input);
     if (!written) return failure(written.error());
     const WriteResult& r = written.value();
-    val out = val::object();
-    out.set("ok", true);
+    val out = success();
     out.set("seed", std::to_string(r.seed));
     out.set("seedCode", r.seedCode);
     out.set("attempts", r.attempts);
@@ -114,31 +131,26 @@ val writeLabyrinthJs(const val& request) {
 
 val patchOfWriteJs(const val& request) {
     PatchRequest input{fileOf(request, "image", "imageName"), fileOf(request, "written", "imageName"), {}, {}, {}};
-    if (isObject(request) && request["seed"].isString()) input.seed = request["seed"].as<std::string>();
-    if (isObject(request) && request["seedCode"].isString()) input.seedCode = request["seedCode"].as<std::string>();
-    if (isObject(request) && request["layoutName"].isString()) input.layoutName = request["layoutName"].as<std::string>();
+    input.seed = stringOf(request, "seed");
+    input.seedCode = stringOf(request, "seedCode");
+    input.layoutName = stringOf(request, "layoutName");
     auto patch = patchOfWrite(input);
     if (!patch) return failure(patch.error());
-    val out = val::object();
-    out.set("ok", true);
+    val out = success();
     out.set("downloads", downloadsOf({std::move(patch.value())}));
     return out;
 }
 
 val lookAtImageJs(const val& request) {
-    const std::string seed = isObject(request) && request["seed"].isString() ? request["seed"].as<std::string>() : "";
-    const auto looked = lookAtImage(fileOf(request, "image", "imageName"), seed);
+    const auto looked = lookAtImage(fileOf(request, "image", "imageName"), stringOf(request, "seed"));
     if (!looked) return failure(looked.error());
     const LookResult& r = looked.value();
-    val out = val::object();
-    out.set("ok", true);
+    val out = success();
     out.set("seedCode", r.seedCode);
     out.set("map", r.mapSvg);
     out.set("complete", r.complete);
     out.set("verdict", r.verdict);
-    val problems = val::array();
-    for (const std::string& problem : r.problems) problems.call<void>("push", problem);
-    out.set("problems", problems);
+    out.set("problems", listOf(r.problems, [](const std::string& problem) { return val(problem); }));
     out.set("downloads", downloadsOf(r.downloads));
     return out;
 }
@@ -146,8 +158,7 @@ val lookAtImageJs(const val& request) {
 val mapOfImageJs(const val& request) {
     const auto mapped = mapOfImage(fileOf(request, "image", "imageName"));
     if (!mapped) return failure(mapped.error());
-    val out = val::object();
-    out.set("ok", true);
+    val out = success();
     out.set("seedCode", mapped.value().seedCode);
     out.set("map", mapped.value().mapSvg);
     return out;
@@ -156,8 +167,7 @@ val mapOfImageJs(const val& request) {
 val spoilerOfImageJs(const val& request) {
     auto spoiler = spoilerOfImage(fileOf(request, "image", "imageName"));
     if (!spoiler) return failure(spoiler.error());
-    val out = val::object();
-    out.set("ok", true);
+    val out = success();
     out.set("downloads", downloadsOf({std::move(spoiler.value())}));
     return out;
 }
@@ -174,31 +184,26 @@ std::vector<std::string> stringsOf(const val& request, const char* key) {
 }
 
 val cellsOf(const std::vector<CellPosition>& cells) {
-    val out = val::array();
-    for (const CellPosition& cell : cells) out.call<void>("push", cellText(cell));
-    return out;
+    return listOf(cells, [](const CellPosition& cell) { return val(cellText(cell)); });
 }
 
 val trackRunJs(const val& request) {
     const auto tracked = trackRun({fileOf(request, "image", "imageName"), stringsOf(request, "revealed")});
     if (!tracked) return failure(tracked.error());
     const TrackResult& r = tracked.value();
-    val out = val::object();
-    out.set("ok", true);
+    val out = success();
     out.set("seedCode", r.seedCode);
     out.set("map", r.mapSvg);
     out.set("shown", cellsOf(r.shown));
-    val doors = val::array();
-    for (const FogDoor& door : r.doors) {
+    out.set("doors", listOf(r.doors, [](const FogDoor& door) {
         val entry = val::object();
         entry.set("from", cellText(door.from));
         entry.set("to", cellText(door.to));
         entry.set("side", door.side);
         entry.set("x", door.x);
         entry.set("y", door.y);
-        doors.call<void>("push", entry);
-    }
-    out.set("doors", doors);
+        return entry;
+    }));
     return out;
 }
 
@@ -212,8 +217,7 @@ val roomsOfAreasJs(const val& request) {
     }
     const auto rooms = roomsOfAreas(fileOf(request, "image", "imageName"), areas);
     if (!rooms) return failure(rooms.error());
-    val out = val::object();
-    out.set("ok", true);
+    val out = success();
     out.set("rooms", cellsOf(rooms.value()));
     return out;
 }
@@ -221,8 +225,7 @@ val roomsOfAreasJs(const val& request) {
 val dailySeedJs(const std::string& date) {
     auto seed = dailySeedOf(date);
     if (!seed) return failure(seed.error());
-    val out = val::object();
-    out.set("ok", true);
+    val out = success();
     out.set("seed", std::to_string(seed.value()));
     return out;
 }
