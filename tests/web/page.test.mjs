@@ -65,6 +65,14 @@ async function chooseFiles(page, image = 'game.nes', text = 'tgltext.tgl') {
 
 const statusIs = (page, text) => page.waitForFunction((t) => document.getElementById('status').textContent === t, text);
 
+// The two files chosen and a write with `seed`, to "Done.".
+async function writeSeed(page, seed) {
+  await chooseFiles(page);
+  await page.fill('#seed', seed);
+  await page.click('#write');
+  await statusIs(page, 'Done.');
+}
+
 // The bytes of the image that the page offers after a write.
 async function downloadedImage(page, name) {
   const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
@@ -215,10 +223,7 @@ describe('the page', () => {
     // The choice is kept for the next write, in a reload too.
     await page.reload();
     await page.waitForSelector('html[data-ready="true"]');
-    await chooseFiles(page);
-    await page.fill('#seed', '43');
-    await page.click('#write');
-    await statusIs(page, 'Done.');
+    await writeSeed(page, '43');
     await page.waitForSelector('#map svg');
     assert.equal(await page.textContent('#spoiler-toggle'), 'Hide the map');
 
@@ -315,10 +320,7 @@ describe('the page', () => {
   test('a wrong file shows its message and offers no download', async () => {
     const { page } = await openPage();
     // First a good write, so that a download would be there to withdraw.
-    await chooseFiles(page);
-    await page.fill('#seed', '1');
-    await page.click('#write');
-    await statusIs(page, 'Done.');
+    await writeSeed(page, '1');
 
     await page.setInputFiles('#rom', file('archive.nes'));
     await page.click('#write');
@@ -415,10 +417,7 @@ describe('the page', () => {
       await page.waitForSelector('#tracker:not([hidden]) svg');
     };
 
-    await chooseFiles(page);
-    await page.fill('#seed', '42');
-    await page.click('#write');
-    await statusIs(page, 'Done.');
+    await writeSeed(page, '42');
     await track();
     await expectRun(['11,12'], 'at first the start room alone');
 
@@ -452,10 +451,7 @@ describe('the page', () => {
     await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 1);
     await page.click('#tracker button[data-door]');
     await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 2);
-    await chooseFiles(page);
-    await page.fill('#seed', '42');
-    await page.click('#write');
-    await statusIs(page, 'Done.');
+    await writeSeed(page, '42');
     await track();
     await expectRun(walked, 'after a reload, beside another run');
     await page.setInputFiles('#look', []);
@@ -551,10 +547,7 @@ describe('the page', () => {
 
   test('a result never outlives its inputs: a change clears "Done." and says what the result is of', async () => {
     const { page } = await openPage();
-    await chooseFiles(page);
-    await page.fill('#seed', '42');
-    await page.click('#write');
-    await statusIs(page, 'Done.');
+    await writeSeed(page, '42');
     assert.equal(await page.isVisible('#stale'), false);
     const changes = [
       ['the seed', () => page.fill('#seed', '43'), 'with seed 42'],
@@ -586,10 +579,7 @@ describe('the page', () => {
           await forgetMapChoice(page);
           await expectAccessible(page, `initial, ${at}`);
 
-          await chooseFiles(page);
-          await page.fill('#seed', '42');
-          await page.click('#write');
-          await statusIs(page, 'Done.');
+          await writeSeed(page, '42');
           await page.waitForSelector('#spoiler:not([hidden])');
           // Below the fold the result comes into view and takes the focus.
           const seen = await page.evaluate(() => {
@@ -661,10 +651,7 @@ describe('the page', () => {
       await chromium.context.setOffline(true);
       await page.reload();
       await page.waitForSelector('html[data-ready="true"]');
-      await chooseFiles(page);
-      await page.fill('#seed', '42');
-      await page.click('#write');
-      await statusIs(page, 'Done.');
+      await writeSeed(page, '42');
       const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
       await download.saveAs(file('offline.nes'));
       assert.deepEqual(new Uint8Array(fs.readFileSync(file('offline.nes'))), nativeWrite(work.dir, 'game.nes', 42).bytes);
