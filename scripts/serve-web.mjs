@@ -1,8 +1,15 @@
 #!/usr/bin/env node
 // Serves the built page on 127.0.0.1, for `make web-serve` and the browser
 // tests: static files from one folder, nothing else, no network beyond this
-// machine.
-//   node scripts/serve-web.mjs [FOLDER]     (default build/web; PORT=N for a fixed port)
+// machine, with the headers a plain static host sends.
+//   node scripts/serve-web.mjs [--isolated] [FOLDER]
+//     (default build/web; PORT=N for a fixed port)
+//
+// --isolated makes the page cross-origin isolated, for make bench-web's
+// clicks: its clock then runs at full precision (5 microseconds, not 100).
+// Nothing of the page needs it, and a host rarely sends it: it costs a cold
+// load about 35 ms here, as the browser starts a process of its own for an
+// isolated page, so the loads are timed without it.
 
 import fs from 'node:fs/promises';
 import http from 'node:http';
@@ -22,7 +29,7 @@ const types = {
 
 // Starts serving `root`; resolves to the server and its address once it
 // listens. Port 0 takes a free one.
-export function servePage(root, { port = 0, host = '127.0.0.1' } = {}) {
+export function servePage(root, { port = 0, host = '127.0.0.1', isolated = false } = {}) {
   const folder = path.resolve(root);
   const server = http.createServer(async (request, response) => {
     const answer = (code, text) => {
@@ -45,10 +52,7 @@ export function servePage(root, { port = 0, host = '127.0.0.1' } = {}) {
         'content-type': types[path.extname(file)] || 'application/octet-stream',
         'content-length': body.length,
         'cache-control': 'no-cache',
-        // Cross-origin isolation: the page loads nothing from elsewhere
-        // anyway, and its clock then runs at full precision for the benchmark.
-        'cross-origin-opener-policy': 'same-origin',
-        'cross-origin-embedder-policy': 'require-corp',
+        ...(isolated && { 'cross-origin-opener-policy': 'same-origin', 'cross-origin-embedder-policy': 'require-corp' }),
       });
       response.end(request.method === 'HEAD' ? undefined : body);
     } catch {
@@ -62,13 +66,15 @@ export function servePage(root, { port = 0, host = '127.0.0.1' } = {}) {
 }
 
 if (process.argv[1] && path.resolve(process.argv[1]) === fileURLToPath(import.meta.url)) {
-  const root = process.argv[2] || 'build/web';
+  const options = process.argv.slice(2);
+  const isolated = options.includes('--isolated');
+  const root = options.find((option) => option !== '--isolated') || 'build/web';
   try {
     await fs.access(path.join(root, 'index.html'));
   } catch {
     console.error(`serve-web: ${root}/index.html is missing; build the page first (make web)`);
     process.exit(2);
   }
-  const { url } = await servePage(root, { port: Number(process.env.PORT || 0) });
+  const { url } = await servePage(root, { port: Number(process.env.PORT || 0), isolated });
   console.log(`Serving ${root} at ${url}  (Ctrl+C stops)`);
 }
