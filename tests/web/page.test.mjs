@@ -51,8 +51,11 @@ async function openPage(hash = '', { viewport, colorScheme, time } = {}) {
     const url = new URL(request.url());
     if (!['blob:', 'data:'].includes(url.protocol) && url.origin !== new URL(served.url).origin) strays.push(url.href);
   });
+  // Uncaught errors, and what the browser reports on the console as an
+  // error: a style or script that the page's policy refuses, above all.
   const errors = [];
   page.on('pageerror', (error) => errors.push(error.message));
+  page.on('console', (message) => message.type() === 'error' && errors.push(message.text()));
   await page.goto(served.url + hash);
   await page.waitForSelector('html[data-ready="true"]');
   return { page, strays, errors };
@@ -161,6 +164,11 @@ describe('the page', () => {
   test('writes with a seed: the download is the native write, and verify --original accepts it', async () => {
     const { page, strays, errors } = await openPage();
     await forgetMapChoice(page);
+    // The page's own style and script run by their digests alone: no other
+    // inline code, no eval.
+    const policy = await page.getAttribute('meta[http-equiv="Content-Security-Policy"]', 'content');
+    assert.match(policy, /script-src 'self' 'sha256-[^']+' 'wasm-unsafe-eval';.* style-src 'self' 'sha256-[^']+';/);
+    assert.doesNotMatch(policy, /'unsafe-inline'|'unsafe-eval'|'nonce-/);
     await chooseFiles(page);
     // Before writing, the page names the two files that the write will use.
     await page.waitForFunction(() => document.getElementById('files-used').textContent
