@@ -144,10 +144,13 @@ Result<WriteResult> writeLabyrinth(const WriteRequest& request) {
     for (const Status& fit : {checkImage(rom), checkTextFile(text)})
         if (!fit) return fit.error();
 
-    FixedSeedSource seeds(seed);
-    auto session = std::make_unique<Session>(rom, text, seeds);
+    // A layout is written as it stands: no seed drawn, no generator session.
     SilentDriverHost host;
-    const ClickResult click = layout ? writeLayout(rom, text, *layout, host) : savebutClick(*session, host);
+    const ClickResult click = layout ? writeLayout(rom, text, *layout, host) : [&] {
+        FixedSeedSource seeds(seed);
+        auto session = std::make_unique<Session>(rom, text, seeds);
+        return savebutClick(*session, host);
+    }();
     if (!click.status) return click.status.error();
 
     WriteResult result;
