@@ -249,6 +249,58 @@ TEST(CliHostile, OutputsNeverClobberAndInputsNeverBlock) {
     for (const Row& row : rows) checkRow(row);
 }
 
+// Started with standard input, output or error closed (as cron and service
+// managers may start it), the program never lets the image take their place:
+// the header and every byte outside the labyrinth stay as they were, a
+// write holds the whole new labyrinth, its seed is told on a stream that is
+// open, and a closed stream that had to be written fails the command.
+TEST(CliHostile, ClosedStandardStreamsNeverLandInTheImage) {
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        const char* file;  // the file that holds the labyrinth afterwards
+        bool writes;
+    } commands[] = {
+        {"write in place", {"write", "game.nes", "--seed", "77"}, "game.nes", true},
+        {"write a copy", {"write", "game.nes", "--seed", "77", "-o", "copy.nes"}, "copy.nes", true},
+        {"write with a patch", {"write", "game.nes", "--seed", "77", "--patch", "p.bps"}, "game.nes", true},
+        {"show", {"show", "written.nes"}, "written.nes", false},
+        {"verify", {"verify", "written.nes"}, "written.nes", false},
+    };
+    const auto outside = [](Bytes image) {
+        std::fill(image.begin() + format::roomDataPos, image.begin() + format::textEnd, std::uint8_t{0});
+        return image;
+    };
+    for (int closed = 1; closed < 8; ++closed) {
+        const bool in = (closed & 1) != 0, out = (closed & 2) != 0, err = (closed & 4) != 0;
+        const std::string redirect = std::string(in ? " <&-" : "") + (out ? " >&-" : "") + (err ? " 2>&-" : "");
+        for (const auto& command : commands) {
+            SCOPED_TRACE(std::string(command.what) + redirect);
+            Folder f;
+            const Bytes before = readFile(f.dir / (command.writes ? "game.nes" : command.file));
+            const CommandRun run = f.run(command.args, redirect);
+            const Bytes after = readFile(f.dir / command.file);
+            EXPECT_EQ(outside(after), outside(before)) << "only the labyrinth's region may change";
+            if (command.writes) {
+                EXPECT_EQ(f.run({"verify", command.file, "--seed", "77"}).exit, 0) << "the whole new labyrinth";
+                if (!out) {
+                    EXPECT_NE(run.out.find("Seed: 77  Code: "), std::string::npos) << run.out;
+                } else if (!err) {
+                    EXPECT_NE(run.err.find("Seed: 77  Code: "), std::string::npos) << run.err;
+                }
+            } else {
+                EXPECT_EQ(after, before);
+            }
+            // Every command prints on standard output; only that stream's loss fails it.
+            EXPECT_EQ(run.exit, out ? 1 : 0) << run.out << run.err;
+            if (out && !err) {
+                EXPECT_NE(run.err.find("standard output: cannot write: it was closed when the program started"),
+                          std::string::npos) << run.err;
+            }
+        }
+    }
+}
+
 TEST(CliHostile, StandardOutputTakesTheSpoilerAndTheReportMovesAside) {
     Folder f;
     const CommandRun run = f.run({"write", "game.nes", "--seed", "9", "--spoiler", "-"});
