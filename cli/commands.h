@@ -50,6 +50,7 @@ struct ShowOptions {
     std::string png;
     std::string svg;
     bool json = false;
+    bool route = false;  ///< each area's shortest route from the start, as text
     int scale = map::defaultScale;
     bool force = false;
     int waitSeconds = defaultWaitSeconds;

@@ -151,7 +151,11 @@ Command addShow(CLI::App& parent, ShowOptions& options) {
     addFile(*app, "IMAGE", options.image, "The cartridge image (.nes) to read")->required();
     auto* png = addFile(*app, "--png", options.png, "Write a picture of the labyrinth to FILE (PNG)");
     addFile(*app, "--svg", options.svg, "Write the map of the labyrinth to FILE (SVG); - for standard output");
-    app->add_flag("--json", options.json, "Print one JSON document with every room and the summary counts");
+    auto* json = app->add_flag("--json", options.json,
+                               "Print one JSON document with every room, each area's route and the summary counts");
+    app->add_flag("--route", options.route,
+                  "Print the shortest route from the start room to each area's numbered room, door by door")
+        ->excludes(json);
     addParsed(*app, "--areas", "LIST", options.areas, parseAreas,
               "Show only these areas, such as 0,3-5 (0 to " + std::to_string(areaCount - 1) +
                   "), and the rest as fog: a partial spoiler");
@@ -166,6 +170,7 @@ Command addShow(CLI::App& parent, ShowOptions& options) {
                 "          labyrinth-cli show game.nes --png map.png --scale 40\n"
                 "          labyrinth-cli show game.nes --svg map.svg\n"
                 "          labyrinth-cli show game.nes --json > spoiler.json\n"
+                "          labyrinth-cli show game.nes --route --areas 3\n"
                 "          labyrinth-cli show game.nes --areas 0,1 --png early.png");
     return {app, [&options] { return runShow(options); }};
 }
