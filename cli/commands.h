@@ -30,6 +30,7 @@ struct WriteOptions {
     std::optional<std::uint64_t> seed;
     std::optional<CalendarDate> daily;  ///< the daily labyrinth of this date (UTC)
     std::string layout;                 ///< a labyrinth described as show --json describes one
+    bool sealed = false;                ///< a seed from the system, kept only in the spoiler file
     std::string output;
     bool force = false;
     std::string png;

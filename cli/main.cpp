@@ -117,14 +117,23 @@ Command addWrite(CLI::App& parent, WriteOptions& options) {
     addFile(*app, "--png", options.png, "After a successful write, draw the labyrinth into FILE (PNG)");
     addFile(*app, "--svg", options.svg,
             "After a successful write, draw the labyrinth into FILE (SVG); - for standard output");
-    addFile(*app, "--spoiler", options.spoiler,
-            "After a successful write, describe the labyrinth in FILE (JSON, as 'show --json'); - for standard output");
+    auto* spoiler = addFile(*app, "--spoiler", options.spoiler,
+                            "After a successful write, describe the labyrinth in FILE (JSON, as 'show --json'); - "
+                            "for standard output");
     addFile(*app, "--patch", options.patch,
             "After a successful write, save a patch from the image as it was to the image as written: "
             "BPS, or IPS when FILE ends in .ips");
+    app->add_flag("--sealed", options.sealed,
+                  "For a race: a seed drawn from the system's random source and kept only in the --spoiler FILE "
+                  "(written before the image), never printed; the report and the patch carry the seed code alone")
+        ->needs(spoiler)
+        ->excludes(seed)
+        ->excludes("--daily")
+        ->excludes("--layout");
     app->add_flag("--force,-f", options.force, "Replace output files that exist (never a folder, device or link)");
     addWait(*app, options.waitSeconds);
     app->footer("Examples: labyrinth-cli write game.nes --seed 42 --output game-42.nes\n"
+                "          labyrinth-cli write game.nes --sealed --spoiler race.json --patch race.bps -o race.nes\n"
                 "          labyrinth-cli write game.nes --daily --output today.nes\n"
                 "          labyrinth-cli write game.nes --layout my-labyrinth.json --output mine.nes\n"
                 "          labyrinth-cli write game.nes --seed 42 --output game-42.nes --patch game-42.bps");

@@ -1,14 +1,19 @@
 // `write`: the button's whole job on an image, in place or on a copy, in four
 // steps: plan the outputs, prepare the target, write, save what goes beside.
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <optional>
 
 #include "commands.h"
 #include "labyrinth_views.h"
+#include "map/labyrinth_json.h"
 #include "map/layout_reader.h"
 #include "map/map_svg.h"
 #include "readback_io.h"
@@ -65,6 +70,9 @@ public:
 
     // Every output is checked before anything is written.
     ExitCode planOutputs() {
+        if (options_.sealed && options_.spoiler == standardOutputName)
+            return reportError(ExitCode::Usage, "--sealed keeps the seed in a file and prints it nowhere; name a file "
+                                                "for --spoiler, not \"-\"");
         if (toCopy_ && sameFile(options_.image, options_.output))
             return reportError(ExitCode::Usage,
                                options_.output + ": is the image itself; leave out --output to write in place");
@@ -100,7 +108,7 @@ public:
             return reportError(ExitCode::Usage, locked.error().message + "; nothing was written");
 
         const bool wantsPatch = !options_.patch.empty();
-        if (toCopy_ || wantsPatch) {
+        if (toCopy_ || wantsPatch || options_.sealed) {
             // Checked before the image is copied or read whole, so that bad input costs nothing.
             for (const Status& fit : {checkImage(*image_), checkTextFile(*text_)})
                 if (!fit) return reportError(ExitCode::Usage, fit.error().message + "; nothing was written");
@@ -122,7 +130,37 @@ public:
                 return reportError(ExitCode::Failed, made.error().message + "; " + options_.image + " is unchanged");
             copy_ = std::move(made.value());
         }
+        if (options_.sealed) return sealSeed();
         return ExitCode::Ok;
+    }
+
+    // A sealed labyrinth: the seed comes from the system, and its spoiler is
+    // saved before the image changes, so that no write ever holds a labyrinth
+    // whose seed is kept nowhere.
+    ExitCode sealSeed() {
+        std::uint64_t seed = 0;
+        if (::getentropy(&seed, sizeof seed) != 0)
+            return reportError(ExitCode::Failed, std::string("cannot draw a seed from the system's random source: ") +
+                                                     std::strerror(errno) + "; nothing was written");
+        auto sealed = labyrinthOfSeed(seed);
+        if (!sealed) return reportError(ExitCode::Failed, sealed.error().message + "; nothing was written");
+        if (auto saved = writeOutput(options_.spoiler, sealedSpoiler(sealed.value(), seed), options_.force); !saved)
+            return reportError(ExitCode::Failed, saved.error().message + "; nothing was written");
+        sealedSeed_ = seed;
+        sealedStream_.assign(sealed.value().written().begin(), sealed.value().written().end());
+        return ExitCode::Ok;
+    }
+
+    // The spoiler of a sealed labyrinth: the description, with the seed (a
+    // string, as seeds travel everywhere) and its revision, to publish later.
+    static std::string sealedSpoiler(const ReadBack& labyrinth, std::uint64_t seed) {
+        const nlohmann::ordered_json description = labyrinthJson(labyrinth.stream, labyrinth.seedCode);
+        nlohmann::ordered_json spoiler = nlohmann::ordered_json::object();
+        for (const auto& [key, value] : description.items()) {
+            spoiler[key] = value;
+            if (key == "revision") spoiler["seed"] = std::to_string(seed);
+        }
+        return spoiler.dump(2) + "\n";
     }
 
     // The click, then the check that the file holds it; the seed goes out
@@ -150,7 +188,9 @@ public:
         auto region = readPrefix(target(), format::readRegionEnd);
         if (!region) return reportError(ExitCode::Failed, region.error().message);
         auto labyrinth = decodeLabyrinth(written_, std::move(region.value()));
-        if (!labyrinth || !std::ranges::equal(labyrinth.value().written(), click_.stream)) {
+        // A sealed write must hold the very labyrinth that its spoiler describes.
+        const bool asSealed = !sealedSeed_ || sealedStream_ == click_.stream;
+        if (!labyrinth || !std::ranges::equal(labyrinth.value().written(), click_.stream) || !asSealed) {
             reportError(ExitCode::Failed, written_ + ": the room records read back differ from those written");
             return noneBeside(ExitCode::Failed, false);
         }
@@ -161,9 +201,10 @@ public:
     // A click of the generator with the seed asked for: given, of the day,
     // or from the clock.
     ClickResult generatedClick(DriverHost& host) {
-        FixedSeedSource seed(options_.daily   ? dailySeed(*options_.daily)
-                             : options_.seed ? *options_.seed
-                                             : ClockSeedSource().nextSeed());
+        FixedSeedSource seed(sealedSeed_     ? *sealedSeed_
+                             : options_.daily ? dailySeed(*options_.daily)
+                             : options_.seed  ? *options_.seed
+                                              : ClockSeedSource().nextSeed());
         auto session = std::make_unique<Session>(target(), *text_, seed);
         return savebutClick(*session, host);
     }
@@ -175,7 +216,9 @@ public:
     ExitCode saveExtras() {
         Result<std::vector<std::uint8_t>> patch = std::vector<std::uint8_t>{};
         if (!options_.patch.empty()) {
-            const std::optional<std::uint64_t> seed = layout_ ? std::nullopt : std::optional(click_.seed);
+            // A layout has no seed, and a sealed one travels in its spoiler alone.
+            const std::optional<std::uint64_t> seed =
+                layout_ || sealedSeed_ ? std::nullopt : std::optional(click_.seed);
             patch = makeWritePatch(patchFormatFor(options_.patch), *before_, target(), seed, code());
             if (!patch) patch = Error{options_.patch + ": " + patch.error().message};
         }
@@ -212,7 +255,7 @@ public:
         if (!options_.svg.empty())
             saveOutcome("--svg", options_.svg,
                         writeOutput(options_.svg, map::mapSvg(labyrinth_.stream, code()), options_.force));
-        if (!options_.spoiler.empty())
+        if (!options_.spoiler.empty() && !sealedSeed_)
             saveOutcome("--spoiler", options_.spoiler,
                         writeOutput(options_.spoiler, labyrinthJson(labyrinth_.stream, code()).dump(2) + "\n",
                                     options_.force));
@@ -283,6 +326,7 @@ private:
     // file it came from and its seed code.
     std::string identity() const {
         if (layout_) return "Layout: " + printable(options_.layout) + "  Code: " + code();
+        if (sealedSeed_) return "Seed: sealed in " + printable(options_.spoiler) + "  Code: " + code();
         return seedLine(click_.seed, code());
     }
 
@@ -338,6 +382,8 @@ private:
     std::unique_ptr<NewFile> copy_;
     ClickResult click_;
     std::optional<DecodedStream> layout_;  // the labyrinth of --layout
+    std::optional<std::uint64_t> sealedSeed_;  // the seed of --sealed, kept in the spoiler alone
+    std::vector<std::uint8_t> sealedStream_;   // and the records its spoiler describes
     ReadBack labyrinth_;                   // what the file holds after the write
     std::vector<std::pair<std::string, std::string>> missing_;  // outputs asked for and not written: option, file
 };

@@ -276,4 +276,16 @@ std::vector<std::uint8_t> writtenBySeed(std::uint64_t seed) {
     return {first, first + static_cast<std::ptrdiff_t>(click.status ? click.longestStream : 0)};
 }
 
+Result<ReadBack> labyrinthOfSeed(std::uint64_t seed) {
+    MemoryFile rom("(labyrinth of a seed)", format::blankImage());
+    MemoryFile text("(text block)", std::vector<std::uint8_t>(static_cast<std::size_t>(format::textSize), 0));
+    FixedSeedSource seeds(seed);
+    auto session = std::make_unique<Session>(rom, text, seeds);
+    SilentDriverHost host;
+    if (const ClickResult& click = savebutClick(*session, host); !click.status) return click.status.error();
+    auto region = readPrefix(rom, format::readRegionEnd);
+    if (!region) return region.error();
+    return decodeLabyrinth(rom.name(), std::move(region.value()));
+}
+
 }  // namespace labyrinth
