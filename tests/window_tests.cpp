@@ -1,19 +1,28 @@
 // The main window in the offscreen platform: layout, the button's click,
 // room information, closing, and failures reported without "Done.".
 
+// The screen-reader recorder below is a static Qt plugin of this program.
+#define QT_STATICPLUGIN
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleBridgePlugin>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFontInfo>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QtPlugin>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -38,6 +47,34 @@
 #ifndef LABYRINTH_CLI
 #error "LABYRINTH_CLI must name the labyrinth-cli executable"
 #endif
+
+namespace labyrinth::window {
+
+// What a screen reader hears: Qt hands every accessibility event to the
+// platform's bridges (AT-SPI's on Linux desktops); this one, loaded in every
+// platform, offscreen too, keeps the name of each notification shown.
+QStringList announced;
+
+class AnnouncementRecorder final : public QAccessibleBridge {
+public:
+    void setRootObject(QAccessibleInterface*) override {}
+    void notifyAccessibilityUpdate(QAccessibleEvent* event) override {
+        QAccessibleInterface* source = event->accessibleInterface();
+        if (event->type() == QAccessible::ObjectShow && source != nullptr && source->role() == QAccessible::Notification)
+            announced << source->text(QAccessible::Name);
+    }
+};
+
+class AnnouncementRecorderPlugin final : public QAccessibleBridgePlugin {
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID "org.qt-project.Qt.QAccessibleBridgeFactoryInterface" FILE "window_tests_bridge.json")
+public:
+    QAccessibleBridge* create(const QString&) override { return new AnnouncementRecorder; }
+};
+
+}  // namespace labyrinth::window
+
+Q_IMPORT_PLUGIN(AnnouncementRecorderPlugin)
 
 namespace labyrinth::window {
 namespace {
@@ -109,9 +146,17 @@ std::vector<std::string> imageProblems(const fs::path& image, const fs::path& te
 struct ControlRow {
     const char* name;
     std::function<QWidget*(const Form2&)> control;
-    QRect pixels;  // left, top, width, height at 15 twips per pixel
+    QRect pixels;  // left, top, width, height at 96 DPI, 15 twips per pixel
     const char* text;
 };
+
+// A box of the 96-DPI layout on a screen of `dpi`, each edge to the nearest
+// pixel: the very box at 96.
+QRect atDpi(const QRect& box, int dpiX, int dpiY) {
+    const auto scale = [](int pixels, int dpi) { return (pixels * dpi + 48) / 96; };
+    const int left = scale(box.left(), dpiX), top = scale(box.top(), dpiY);
+    return {left, top, scale(box.left() + box.width(), dpiX) - left, scale(box.top() + box.height(), dpiY) - top};
+}
 
 TEST_F(WindowTest, EveryControlSitsAtItsFixedPlaceWithItsText) {
     const ControlRow table[] = {
@@ -126,11 +171,12 @@ TEST_F(WindowTest, EveryControlSitsAtItsFixedPlaceWithItsText) {
          {8, 144, 369, 17}, "Click on the button above to create a new Labyrinth."},
     };
     showForm();
+    const int dpiX = form->logicalDpiX(), dpiY = form->logicalDpiY();
     for (const auto& row : table) {
         QWidget* control = row.control(*form);
         ASSERT_NE(control, nullptr) << row.name;
         EXPECT_EQ(control->parentWidget(), form.get()) << row.name;
-        EXPECT_EQ(control->geometry(), row.pixels) << row.name;
+        EXPECT_EQ(control->geometry(), atDpi(row.pixels, dpiX, dpiY)) << row.name << " at " << dpiX << " DPI";
         EXPECT_TRUE(control->isVisible()) << row.name;
         EXPECT_TRUE(control->isEnabled()) << row.name;
         QString text;
@@ -212,6 +258,56 @@ TEST_F(WindowTest, TabOrderRunsFromTheListToTheButtonToTheRoomCells) {
     EXPECT_EQ(order, expected);
     EXPECT_EQ(form->Label1()->focusPolicy(), Qt::NoFocus);
     EXPECT_EQ(form->Label2()->focusPolicy(), Qt::NoFocus);
+}
+
+// Large text: at any logical DPI every text fits its box, and the status
+// line's texts stay clear of the credit drawn over the same row.
+TEST_F(WindowTest, EveryTextFitsItsBoxAtTheScreensDpi) {
+    showForm();
+    if (const int asked = qEnvironmentVariableIntValue("QT_FONT_DPI"); asked != 0) {
+        ASSERT_EQ(form->logicalDpiY(), asked) << "the screen must take the DPI asked for";
+    }
+    EXPECT_EQ(form->size(), atDpi(QRect(0, 0, 400, 160), form->logicalDpiX(), form->logicalDpiY()).size());
+
+    QPushButton& button = *form->savebut();
+    const QFontMetrics buttonText(button.font());
+    const int border = 2;  // the button's outset border, each side
+    EXPECT_LE(buttonText.horizontalAdvance(button.text()), button.width() - 2 * border) << "caption clipped";
+    EXPECT_LE(buttonText.height(), button.height() - 2 * border);
+
+    QLabel& status = *form->Label1();
+    QLabel& credit = *form->Label2();
+    const QFontMetrics creditText(credit.font());
+    const int creditLeft = credit.geometry().right() - credit.contentsMargins().right() -
+                           creditText.horizontalAdvance(credit.text());
+    EXPECT_LE(credit.geometry().right() - credit.contentsMargins().right(), form->width()) << "credit beyond the window";
+    EXPECT_LE(creditText.height(), credit.height());
+    const QString statuses[] = {QString::fromUtf8(initialStatus), QStringLiteral("Creating..."),
+                                QStringLiteral("Failed."), QStringLiteral("Done."), QStringLiteral(" 23  23 15")};
+    for (const QString& text : statuses) {
+        const QFontMetrics statusText(status.font());
+        EXPECT_LT(status.x() + statusText.horizontalAdvance(text), creditLeft) << text.toStdString() << " overlaps the credit";
+        EXPECT_LE(statusText.height(), status.height()) << text.toStdString();
+    }
+    // The row's box reaches 15 twips below the window; its centred text must not.
+    const QFontMetrics statusText(status.font());
+    EXPECT_LE(status.y() + (status.height() + statusText.height()) / 2, form->height()) << "status line cut off below";
+
+    // Set LABYRINTH_GRAB_DIR to keep the picture at this DPI for a look by eye.
+    if (const QByteArray keep = qgetenv("LABYRINTH_GRAB_DIR"); !keep.isEmpty())
+        form->grab().save(QStringLiteral("%1/form2-%2dpi.png").arg(QString::fromUtf8(keep)).arg(form->logicalDpiY()));
+}
+
+// A large-text setting doubles the logical DPI: the layout and the fit of
+// every text, again in a window test program of their own on such a screen.
+TEST(WindowLargeText, AtTwiceTheDpiTheLayoutGrowsAndEveryTextStillFits) {
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    const auto run = testing::runCommand(
+        self, fs::current_path(),
+        {"--gtest_filter=WindowTest.EveryControlSitsAtItsFixedPlaceWithItsText:WindowTest.EveryTextFitsItsBoxAtTheScreensDpi"},
+        {"env", "QT_FONT_DPI=192", "QT_ENABLE_HIGHDPI_SCALING=0", "QT_QPA_PLATFORM=offscreen"});
+    EXPECT_EQ(run.exit, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("[  PASSED  ] 2 tests."), std::string::npos) << run.out;
 }
 
 // --- What the window looks like ---------------------------------------------
@@ -454,13 +550,23 @@ TEST_F(WindowTest, AFailedWriteTellsNoSeedAndTakesTheLastOneBack) {
     ASSERT_FALSE(form->Label1()->toolTip().isEmpty());
 
     image.broken = true;
+    announced.clear();
     ::testing::internal::CaptureStdout();
     form->savebut()->click();
     const std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(out, "");
     EXPECT_EQ(errors.size(), 1);
     EXPECT_EQ(form->Label1()->text(), QStringLiteral("Failed."));
+    EXPECT_EQ(announced, QStringList{QStringLiteral("Failed.")}) << "the message box reads out the error itself";
     EXPECT_TRUE(form->Label1()->toolTip().isEmpty()) << "the image no longer holds the labyrinth of that seed";
+    EXPECT_TRUE(QAccessible::queryAccessibleInterface(form->Label1())->text(QAccessible::Description).isEmpty());
+
+    // Nor is that seed copied any more.
+    QApplication::clipboard()->setText(QStringLiteral("kept"));
+    announced.clear();
+    form->copySeed();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("kept"));
+    EXPECT_EQ(announced, QStringList{QString::fromUtf8(nothingToCopy)});
 }
 
 // Another program that holds the image's lock, as labyrinth-cli does while it writes.
@@ -611,6 +717,156 @@ TEST_F(WindowTest, RoomCellClickShowsItsEntryBeforeAndAfterAGeneration) {
     EXPECT_EQ(form->Label1()->text(), QStringLiteral(" 11  12 %1").arg(model.mapDoors(11, 12)));
 }
 
+// --- Screen readers and the keyboard ----------------------------------------------
+
+// What a screen reader is told of a control: its role, its name and (part of)
+// its description.
+struct AccessibleRow {
+    const char* what;
+    std::function<QObject*(Form2&)> control;
+    QAccessible::Role role;
+    const char* name;
+    const char* description;
+};
+
+TEST_F(WindowTest, EveryControlTellsScreenReadersWhatItIs) {
+    const AccessibleRow table[] = {
+        {"the window", [](Form2& f) { return &f; }, QAccessible::Window, windowCaption, ""},
+        {"Conlist", [](Form2& f) { return f.Conlist(); }, QAccessible::List, "Area links",
+         "outside the window to the right. Tab leads to the button Write to TGL"},
+        {"savebut", [](Form2& f) { return f.savebut(); }, QAccessible::Button, saveCaption, ""},
+        {"Room 575", [](Form2& f) { return f.Room(575); }, QAccessible::Button, "Room 575", "of room 575"},
+        {"Room 572", [](Form2& f) { return f.Room(572); }, QAccessible::Button, "Room 572", "of room 572"},
+        {"Label1", [](Form2& f) { return f.Label1(); }, QAccessible::StaticText, initialStatus, ""},
+    };
+    showForm();
+    for (const auto& row : table) {
+        QAccessibleInterface* control = QAccessible::queryAccessibleInterface(row.control(*form));
+        ASSERT_NE(control, nullptr) << row.what;
+        EXPECT_EQ(control->role(), row.role) << row.what;
+        EXPECT_EQ(control->text(QAccessible::Name).toStdString(), row.name) << row.what;
+        EXPECT_TRUE(control->text(QAccessible::Description).contains(QString::fromUtf8(row.description))) << row.what;
+    }
+    // A screen reader's press of a room cell is a click.
+    QAccessibleActionInterface* cell = QAccessible::queryAccessibleInterface(form->Room(573))->actionInterface();
+    ASSERT_NE(cell, nullptr);
+    QSignalSpy pressed(form->Room(573), &RoomCell::clicked);
+    cell->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(pressed.count(), 1);
+
+    // After each write the status line describes itself with the seed line,
+    // and every line of the list says its numbers in words, its text as it was.
+    for (int write = 0; write < 2; ++write) {
+        form->savebut()->click();
+        const QString description = QAccessible::queryAccessibleInterface(form->Label1())->text(QAccessible::Description);
+        EXPECT_TRUE(description.startsWith(QStringLiteral("Seed: "))) << description.toStdString();
+        EXPECT_EQ(description, form->Label1()->toolTip());
+        QAccessibleTableInterface* list = QAccessible::queryAccessibleInterface(form->Conlist())->tableInterface();
+        ASSERT_NE(list, nullptr);
+        ASSERT_EQ(list->rowCount(), 121);
+        for (int line = 0; line < list->rowCount(); ++line) {
+            const QString text = form->Conlist()->item(line)->text();
+            const QStringList numbers = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            ASSERT_EQ(numbers.size(), 3) << text.toStdString();
+            const QString words = QStringLiteral("area %1 to area %2, %3")
+                                      .arg(numbers[0], numbers[1],
+                                           numbers[2] == QStringLiteral("1") ? QStringLiteral("link recorded")
+                                                                             : QStringLiteral("no link"));
+            QAccessibleInterface* item = list->cellAt(line, 0);
+            ASSERT_NE(item, nullptr);
+            EXPECT_EQ(item->text(QAccessible::Name), text) << "write " << write << ", line " << line;
+            EXPECT_EQ(item->text(QAccessible::Description), words) << "write " << write << ", line " << line;
+        }
+    }
+}
+
+// One step of a keyboard-only player's use of the window, in order, with
+// what a screen reader then says and what the clipboard then holds.
+struct KeyboardRow {
+    const char* what;
+    std::function<void(Form2&)> act;
+    std::function<QStringList(const Form2&)> said;
+    std::function<QString(const Form2&)> clipboard;
+};
+
+TEST_F(WindowTest, AKeyboardAloneReachesEverythingAndEveryOutcomeIsAnnounced) {
+    const QString before = QStringLiteral("what the player copied before");
+    const auto untouched = [&](const Form2&) { return before; };
+    const auto seedLine = [](const Form2& f) { return f.Label1()->toolTip(); };
+    const auto room = [](int index) {
+        return [index](const Form2& f) {
+            return QStringList{QStringLiteral("room %1: column 0, row 0, door mask %2")
+                                   .arg(index)
+                                   .arg(f.session()->model().mapDoors(0, 0))};
+        };
+    };
+    const auto press = [](int index, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        return [=](Form2& f) {
+            f.Room(index)->setFocus();
+            QTest::keyClick(f.Room(index), key, modifiers);
+        };
+    };
+    const KeyboardRow table[] = {
+        {"Ctrl+C on the list, before any write",
+         [](Form2& f) { QTest::keyClick(f.Conlist(), Qt::Key_C, Qt::ControlModifier); },
+         [](const Form2&) { return QStringList{QString::fromUtf8(nothingToCopy)}; }, untouched},
+        {"Tab, then Space on the button",
+         [](Form2& f) {
+             QTest::keyClick(f.Conlist(), Qt::Key_Tab);
+             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+         },
+         [](const Form2&) { return QStringList{QStringLiteral("Done.")}; }, untouched},
+        {"Return on the button, a second Done.",
+         [](Form2& f) { QTest::keyClick(f.savebut(), Qt::Key_Return); },
+         [](const Form2&) { return QStringList{QStringLiteral("Done.")}; }, untouched},
+        {"Return on room 574", press(574, Qt::Key_Return), room(574), untouched},
+        {"Space on room 572", press(572, Qt::Key_Space), room(572), untouched},
+        {"Enter on the keypad on room 575", press(575, Qt::Key_Enter, Qt::KeypadModifier), room(575), untouched},
+        {"Ctrl+Return on room 573", press(573, Qt::Key_Return, Qt::ControlModifier),
+         [](const Form2&) { return QStringList{}; }, untouched},
+        {"Space held on room 573",
+         [](Form2& f) {
+             f.Room(573)->setFocus();
+             QTest::keyPress(f.Room(573), Qt::Key_Space);
+             QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), true);
+             QApplication::sendEvent(f.Room(573), &repeat);
+             QTest::keyRelease(f.Room(573), Qt::Key_Space);
+         },
+         room(573), untouched},
+        {"Ctrl+C on a room cell",
+         [](Form2& f) { QTest::keyClick(f.Room(573), Qt::Key_C, Qt::ControlModifier); },
+         [](const Form2& f) { return QStringList{QStringLiteral("Copied: ") + f.Label1()->toolTip()}; }, seedLine},
+        {"Copy Seed and Code from the context menu of the status line",
+         [](Form2& f) {
+             QApplication::clipboard()->clear();
+             const QPoint at(5, 5);
+             QContextMenuEvent event(QContextMenuEvent::Mouse, at, f.Label1()->mapToGlobal(at));
+             QApplication::sendEvent(f.Label1(), &event);
+             auto* menu = f.findChild<QMenu*>();
+             ASSERT_NE(menu, nullptr);
+             ASSERT_TRUE(menu->isVisible());
+             ASSERT_EQ(menu->actions().size(), 1);
+             EXPECT_EQ(menu->actions()[0]->text().toStdString(), copySeedCaption);
+             menu->actions()[0]->trigger();
+             menu->close();
+         },
+         [](const Form2& f) { return QStringList{QStringLiteral("Copied: ") + f.Label1()->toolTip()}; }, seedLine},
+    };
+    showForm();
+    enlarge();
+    QApplication::clipboard()->setText(before);
+    form->Conlist()->setFocus();
+    for (const auto& row : table) {
+        announced.clear();
+        row.act(*form);
+        EXPECT_EQ(announced.join(QLatin1Char('|')).toStdString(), row.said(*form).join(QLatin1Char('|')).toStdString())
+            << row.what;
+        EXPECT_EQ(QApplication::clipboard()->text().toStdString(), row.clipboard(*form).toStdString()) << row.what;
+    }
+    EXPECT_TRUE(seedLine(*form).startsWith(QStringLiteral("Seed: ")));
+    EXPECT_TRUE(errors.empty()) << errors.join(QLatin1Char('\n')).toStdString();
+}
+
 // --- Closing ----------------------------------------------------------------------
 
 TEST_F(WindowTest, ClosingOrDestroyingTheWindowClosesBothFiles) {
@@ -641,3 +897,5 @@ TEST_F(WindowTest, ClosingOrDestroyingTheWindowClosesBothFiles) {
 
 }  // namespace
 }  // namespace labyrinth::window
+
+#include "window_tests.moc"

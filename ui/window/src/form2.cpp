@@ -62,6 +62,7 @@ constexpr Twips clientArea{0, 0, 6000, 2400};
 constexpr Twips conlistBox{8400, 9240, 1695, 840};
 constexpr Twips savebutBox{1920, 840, 1935, 735};
 constexpr Twips label2Box{4200, 2160, 1815, 255};
+constexpr int label2Margin = 45;  // between the credit and its box's right edge
 constexpr Twips label1Box{120, 2160, 5535, 255};
 // Room cells: element i sits at 360 * (i mod 24) twips across, in one row.
 constexpr int roomPitch = 360;
@@ -248,16 +249,16 @@ Form2::Form2(std::unique_ptr<RandomAccessFile> rom, std::unique_ptr<RandomAccess
         rooms_[i] = cell;
     }
 
-    // The two labels share a row and overlap from 280 to 377 pixels. The
-    // status line keeps the toolkit's own colours on an opaque background; the
-    // credit is drawn over it as text alone, at the right end of its box, so
-    // it shows beside the status line without hiding any of it.
+    // The two labels share a row and overlap from 280 to 377 pixels at 96
+    // DPI. The status line keeps the toolkit's own colours on an opaque
+    // background; the credit is drawn over it as text alone, at the right end
+    // of its box, so it shows beside the status line without hiding any of it.
     label2_ = new QLabel(QString::fromUtf8(creditText), this);
     label2_->setObjectName(QStringLiteral("Label2"));
     label2_->setGeometry(pixels(label2Box, dpi));
     label2_->setTextFormat(Qt::PlainText);
     label2_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    label2_->setContentsMargins(0, 0, 3, 0);
+    label2_->setContentsMargins(0, 0, toPixels(label2Margin, dpi.x), 0);
     label2_->setPalette(QApplication::palette());
     label2_->setAutoFillBackground(false);
     label2_->setAttribute(Qt::WA_TransparentForMouseEvents);
