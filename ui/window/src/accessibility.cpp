@@ -57,13 +57,8 @@ QAccessibleInterface* interfaceFor(const QString& className, QObject* object) {
 
 }  // namespace
 
-void installAccessibleInterfaces() {
-    static const bool installed = [] {
-        QAccessible::installFactory(interfaceFor);
-        return true;
-    }();
-    (void)installed;
-}
+// Qt keeps a factory once, however often it is installed.
+void installAccessibleInterfaces() { QAccessible::installFactory(interfaceFor); }
 
 Announcer::Announcer(QObject* parent) : QObject(parent) { setObjectName(QStringLiteral("Announcer")); }
 

@@ -148,16 +148,15 @@ public:
         // Lines are set in order; should one ever be skipped, the gap is kept
         // blank so that line `index` still lands at `index`.
         while (list.count() < index) list.addItem(QString());
-        if (index < list.count()) {
-            QListWidgetItem* item = list.item(index);
-            if (item->text() == line) return;
-            item->setText(line);
-            item->setData(Qt::AccessibleDescriptionRole, linkInWords(link));
-        } else {
-            auto* item = new QListWidgetItem(line);
-            item->setData(Qt::AccessibleDescriptionRole, linkInWords(link));
+        QListWidgetItem* item = list.item(index);
+        if (item != nullptr && item->text() == line) return;
+        if (item == nullptr) {
+            item = new QListWidgetItem;
             list.addItem(item);
         }
+        item->setText(line);
+        // Screen readers read the numbers in words; the line shows them bare.
+        item->setData(Qt::AccessibleDescriptionRole, linkInWords(link));
         linesChanged_ = true;
     }
 
