@@ -95,6 +95,14 @@ int openDescriptors(const fs::path& path) {
     return count;
 }
 
+// A box of the 96-DPI layout on a screen of `dpi`, each edge to the nearest
+// pixel: the very box at 96.
+QRect atDpi(const QRect& box, int dpiX, int dpiY) {
+    const auto scale = [](int pixels, int dpi) { return (pixels * dpi + 48) / 96; };
+    const int left = scale(box.left(), dpiX), top = scale(box.top(), dpiY);
+    return {left, top, scale(box.left() + box.width(), dpiX) - left, scale(box.top() + box.height(), dpiY) - top};
+}
+
 // A window over a synthetic image and text file in a temporary folder, with
 // a fixed master seed and the failure messages collected instead of shown.
 class WindowTest : public ::testing::Test {
@@ -120,8 +128,8 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }
 
-    // Big enough to uncover the list and the room cells.
-    void enlarge() { form->resize(700, 1320); }
+    // Big enough to uncover the list and the room cells, at the screen's DPI.
+    void enlarge() { form->resize(atDpi(QRect(0, 0, 700, 1320), form->logicalDpiX(), form->logicalDpiY()).size()); }
 
     TempDir dir;
     fs::path imagePath = dir / "game.nes";
@@ -149,13 +157,6 @@ struct ControlRow {
     const char* text;
 };
 
-// A box of the 96-DPI layout on a screen of `dpi`, each edge to the nearest
-// pixel: the very box at 96.
-QRect atDpi(const QRect& box, int dpiX, int dpiY) {
-    const auto scale = [](int pixels, int dpi) { return (pixels * dpi + 48) / 96; };
-    const int left = scale(box.left(), dpiX), top = scale(box.top(), dpiY);
-    return {left, top, scale(box.left() + box.width(), dpiX) - left, scale(box.top() + box.height(), dpiY) - top};
-}
 
 TEST_F(WindowTest, EveryControlSitsAtItsFixedPlaceWithItsText) {
     const ControlRow table[] = {
@@ -283,22 +284,19 @@ TEST_F(WindowTest, EveryTextFitsItsBoxAtTheScreensDpi) {
         EXPECT_LT(status.x() + statusText.horizontalAdvance(QString::fromUtf8(text)), creditLeft) << text << " overlaps the credit";
     // The row's box reaches 15 twips below the window; its centred text must not.
     EXPECT_LE(status.y() + (status.height() + statusText.height()) / 2, form->height()) << "status line cut off below";
-
-    // Set LABYRINTH_GRAB_DIR to keep the picture at this DPI for a look by eye.
-    if (const QByteArray keep = qgetenv("LABYRINTH_GRAB_DIR"); !keep.isEmpty())
-        form->grab().save(QStringLiteral("%1/form2-%2dpi.png").arg(QString::fromUtf8(keep)).arg(form->logicalDpiY()));
 }
 
-// A large-text setting doubles the logical DPI: the layout and the fit of
-// every text, again in a window test program of their own on such a screen.
+// A large-text setting doubles the logical DPI: the layout, the fit of every
+// text and the picture, again in a window test program on such a screen.
 TEST(WindowLargeText, AtTwiceTheDpiTheLayoutGrowsAndEveryTextStillFits) {
     const std::string self = fs::read_symlink("/proc/self/exe").string();
     const auto run = testing::runCommand(
         self, fs::current_path(),
-        {"--gtest_filter=WindowTest.EveryControlSitsAtItsFixedPlaceWithItsText:WindowTest.EveryTextFitsItsBoxAtTheScreensDpi"},
+        {"--gtest_filter=WindowTest.EveryControlSitsAtItsFixedPlaceWithItsText:WindowTest.EveryTextFitsItsBoxAtTheScreensDpi:"
+         "WindowTest.GrabShowsTheGreenButtonTheBackgroundAndOliveCellsBeyondTheEdge"},
         {"env", "QT_FONT_DPI=192", "QT_ENABLE_HIGHDPI_SCALING=0", "QT_QPA_PLATFORM=offscreen"});
     EXPECT_EQ(run.exit, 0) << run.out << run.err;
-    EXPECT_NE(run.out.find("[  PASSED  ] 2 tests."), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("[  PASSED  ] 3 tests."), std::string::npos) << run.out;
 }
 
 // --- What the window looks like ---------------------------------------------
@@ -314,7 +312,8 @@ TEST_F(WindowTest, GrabShowsTheGreenButtonTheBackgroundAndOliveCellsBeyondTheEdg
     const fs::path png = dir / "form2.png";
     ASSERT_TRUE(form->grab().save(QString::fromStdString(png.string()), "PNG"));
     const QImage initial(QString::fromStdString(png.string()));
-    ASSERT_EQ(initial.size(), QSize(400, 160));
+    const int dpiX = form->logicalDpiX(), dpiY = form->logicalDpiY();
+    ASSERT_EQ(initial.size(), atDpi(QRect(0, 0, 400, 160), dpiX, dpiY).size());
     std::set<QRgb> colours;
     bool olive = false;
     for (int y = 0; y < initial.height(); ++y)
@@ -336,12 +335,13 @@ TEST_F(WindowTest, GrabShowsTheGreenButtonTheBackgroundAndOliveCellsBeyondTheEdg
         {"room 572", {480 + 12, 1288 + 12}, [] { return QColor(128, 128, 0); }},
         {"room 575", {552 + 12, 1288 + 12}, [] { return QColor(128, 128, 0); }},
     };
-    for (const auto& row : table) EXPECT_EQ(whole.pixelColor(row.at), row.colour()) << row.what;
+    for (const auto& row : table)
+        EXPECT_EQ(whole.pixelColor(atDpi(QRect(row.at, QSize(1, 1)), dpiX, dpiY).topLeft()), row.colour()) << row.what;
 
     // Set LABYRINTH_GRAB_DIR to keep the pictures for a look by eye.
     if (const QByteArray keep = qgetenv("LABYRINTH_GRAB_DIR"); !keep.isEmpty()) {
-        initial.save(QString::fromUtf8(keep) + QStringLiteral("/form2.png"));
-        whole.save(QString::fromUtf8(keep) + QStringLiteral("/form2-enlarged.png"));
+        initial.save(QStringLiteral("%1/form2-%2dpi.png").arg(QString::fromUtf8(keep)).arg(dpiY));
+        whole.save(QStringLiteral("%1/form2-enlarged-%2dpi.png").arg(QString::fromUtf8(keep)).arg(dpiY));
     }
 }
 
