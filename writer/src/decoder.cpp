@@ -1,17 +1,8 @@
 #include "writer/decoder.h"
 
-#include <cstdio>
 #include <string>
 
 namespace labyrinth {
-
-std::string format::offsetText(std::int64_t offset) {
-    char text[48];
-    std::snprintf(text, sizeof text, "offset %lld (0x%llX)", static_cast<long long>(offset),
-                  static_cast<unsigned long long>(offset));
-    return text;
-}
-
 namespace {
 
 using format::RecordKind;

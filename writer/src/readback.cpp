@@ -1,6 +1,6 @@
 #include "writer/readback.h"
 
-#include "writer/driver.h"
+#include "writer/image_check.h"
 #include "writer/seed_code.h"
 
 namespace labyrinth {

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "writer/driver.h"
+#include "writer/image_check.h"
 #include "writer/readback.h"
 #include "writer/record_format.h"
 
