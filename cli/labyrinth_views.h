@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "map/labyrinth_json.h"
+#include "layout/labyrinth_json.h"
 #include "map/map_layout.h"
 #include "writer/decoder.h"
 
@@ -19,12 +19,9 @@ namespace labyrinth::cli {
 /// empty cell, with a gap in a shown room's wall where a door leads into it;
 /// the counts and links below are then of the shown rooms.
 std::string terminalMap(const DecodedStream& stream, const std::string& seedCode, bool colour,
-                        const map::ShownCells& shown = map::allCells());
+                        const ShownCells& shown = allCells());
 
 /// Whether standard output takes colour: a terminal, and NO_COLOR unset or empty.
 bool colourWanted();
-
-/// The JSON description of the labyrinth, shared with the browser page.
-using map::labyrinthJson;
 
 }  // namespace labyrinth::cli

@@ -35,7 +35,7 @@ ExitCode runShow(const ShowOptions& options) {
     // A partial spoiler: the rooms of the chosen areas, the rest in fog. A
     // choice of areas that have no room would show nothing at all.
     const AreaSelection areas = options.areas.value_or(AreaSelection().set());
-    const map::ShownCells shown = options.areas ? map::cellsOfAreas(stream, areas) : map::allCells();
+    const ShownCells shown = options.areas ? cellsOfAreas(stream, areas) : allCells();
     if (options.areas && shown.none()) {
         AreaSelection withRooms;
         for (int area = 0; area < areaCount; ++area)

@@ -9,7 +9,7 @@
 
 #include "commands.h"
 #include "labyrinth_views.h"
-#include "map/layout_reader.h"
+#include "layout/layout_reader.h"
 #include "map/map_svg.h"
 #include "readback_io.h"
 #include "writer/decoder.h"
@@ -223,9 +223,9 @@ private:
                                                     " bytes; a labyrinth's description is far smaller");
         auto bytes = readPrefix(*file.value(), maxLayoutSize);
         if (!bytes) return reportError(ExitCode::Usage, bytes.error().message);
-        auto checked = map::checkLayout(std::string_view(reinterpret_cast<const char*>(bytes.value().data()),
-                                                         bytes.value().size()),
-                                        path);
+        auto checked = checkLayout(std::string_view(reinterpret_cast<const char*>(bytes.value().data()),
+                                                    bytes.value().size()),
+                                   path);
         for (const std::string& problem : checked.problems) reportError(ExitCode::Usage, path + ": " + problem);
         if (!checked.cells) return reportError(ExitCode::Usage, checked.refusal + "; nothing was written");
         layout_ = std::move(*checked.cells);

@@ -45,7 +45,7 @@ TEST(LabyrinthJson, AgreesWithTheModel) {
     for (std::uint64_t seed = 1; seed <= 30; ++seed) {
         const Read r = readBack(seed);
         const Labyrinth& m = r.written.model;
-        const auto json = nlohmann::json::parse(cli::labyrinthJson(r.stream, r.code).dump());
+        const auto json = nlohmann::json::parse(labyrinthJson(r.stream, r.code).dump());
         EXPECT_EQ(json["seedCode"], r.code);
         EXPECT_EQ(json["start"]["x"], startX);
 
@@ -74,6 +74,19 @@ TEST(LabyrinthJson, AgreesWithTheModel) {
             if (room["record"] == "link") { EXPECT_EQ(room["link"], m.mapLink(x, y)) << where; }
             if (room["record"] == "item") { EXPECT_EQ(m.mapMark(x, y), itemMark) << where; }
             if (room["record"] == "area-mark") { EXPECT_EQ(room["areaMark"], m.mapArea(x, y)) << where; }
+            // Each record's values under the names the README gives, as the
+            // record's bytes in the image hold them.
+            const auto byte = [&](std::size_t i) { return r.written.image[room["offset"].get<std::size_t>() + i]; };
+            if (room["record"] == "item") {
+                EXPECT_EQ(room.at("itemCode"), byte(3)) << where;
+                EXPECT_EQ(room.at("random"), byte(4)) << where;
+            }
+            if (room["record"] == "plain") { EXPECT_EQ(room.at("random"), byte(3)) << where; }
+            if (room["record"] == "dead-end") { EXPECT_EQ(room.at("deadEnd"), byte(3)) << where; }
+            if (room["record"] == "sequence") {
+                EXPECT_EQ(room.at("sequenceS"), byte(2)) << where;
+                EXPECT_EQ(room.at("sequence"), byte(3)) << where;
+            }
         }
 
         ASSERT_EQ(json["links"].size(), 10U) << "seed " << seed;
@@ -114,7 +127,7 @@ TEST(TerminalMap, WallsDoorsAreasAndMarkersMatchTheModel) {
             return insideMaze(x, y) && m.isRoom(x, y) && (!fog || areas.test(static_cast<std::size_t>(m.mapArea(x, y))));
         };
         const auto text = lines(cli::terminalMap(r.stream, r.code, false,
-                                                 fog ? map::cellsOfAreas(r.stream, areas) : map::allCells()));
+                                                 fog ? cellsOfAreas(r.stream, areas) : allCells()));
         ASSERT_GT(text.size(), static_cast<std::size_t>(2 * mazeSize + 2));
         EXPECT_EQ(std::find(text.begin(), text.end(), "Fog: only the rooms shown are drawn and counted.") != text.end(),
                   fog);

@@ -10,7 +10,7 @@
 #include "writer/decoder.h"
 #include "writer/result.h"
 
-namespace labyrinth::map {
+namespace labyrinth {
 
 /// The cells that the JSON document `text` describes. Only what writing
 /// needs is read: each room's cell, area, doors, record kind and the values
@@ -31,4 +31,4 @@ struct CheckedLayout {
 };
 CheckedLayout checkLayout(std::string_view text, const std::string& name);
 
-}  // namespace labyrinth::map
+}  // namespace labyrinth
