@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "writer/readback.h"
+#include "writer/seed_code.h"
 
 namespace labyrinth::cli {
 namespace {
@@ -161,8 +162,6 @@ private:
     std::ostringstream out_;
 };
 
-std::string position(int x, int y) { return "(" + std::to_string(x) + "," + std::to_string(y) + ")"; }
-
 }  // namespace
 
 std::string terminalMap(const DecodedStream& stream, const std::string& seedCode, bool colour,
@@ -172,34 +171,34 @@ std::string terminalMap(const DecodedStream& stream, const std::string& seedCode
     out << "\nEach room: its area (0-9, A = 10), then @ start, $ item, # the area's\n"
            "numbered room, or 1-9/A the number of the link leaving it. Walls | and --;\n"
            "a gap is a door; > < v ^ mark a link door, pointing into the area it opens.\n\n";
-    out << "Seed code: " << seedCode << '\n';
+    out << seedCodeLine(seedCode) << '\n';
     const StreamSummary summary = summarizeShown(stream, shown);
     if (summary.rooms < summarize(stream).rooms) out << "Fog: only the rooms shown are drawn and counted.\n";
     out << summary.rooms << " rooms: " << summary.links << " links, " << summary.areaMarks << " area marks, "
         << summary.items << " items, " << summary.deadEnds << " dead ends,\n"
         << "  " << summary.sequences << " sequences, " << summary.tags << " tags, " << summary.plain << " plain\n";
 
-    // Links in number order, four to a line: "1: (10,12)>(10,13)".
+    // Links in number order, "1: (10, 12)>(10, 13)", as many to a line as
+    // fit the width of a terminal.
     std::vector<std::pair<int, std::string>> links;
     for (int y = 0; y < mazeSize; ++y)
         for (int x = 0; x < mazeSize; ++x) {
             const DecodedCell& c = stream.at(x, y);
             if (c.kind != RecordKind::Link || !shownRoom(stream, shown, x, y)) continue;
             const auto target = linkTarget(stream, x, y);
-            links.emplace_back(c.link, std::to_string(c.link) + ": " + position(x, y) + ">" +
-                                           (target ? position(target->x, target->y) : std::string("?")));
+            links.emplace_back(c.link, std::to_string(c.link) + ": " + positionText({x, y}) + ">" +
+                                           (target ? positionText(*target) : std::string("?")));
         }
     std::stable_sort(links.begin(), links.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::string line = "Links:";
-    int onLine = 0;
+    const std::string head = "Links:";
+    std::string line = head;
     for (const auto& link : links) {
-        if (onLine == 4) {
+        const std::string entry = "  " + link.second;
+        if (line.size() > head.size() && line.size() + entry.size() > terminalWidth) {
             out << line << '\n';
-            line = "      ";
-            onLine = 0;
+            line = std::string(head.size(), ' ');
         }
-        line += "  " + link.second;
-        ++onLine;
+        line += entry;
     }
     out << line << '\n';
     return out.str();

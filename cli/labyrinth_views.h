@@ -2,6 +2,7 @@
 // Text and JSON views of a labyrinth read back out of an image, shared by
 // `show` and `write` and open to tests.
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -12,9 +13,12 @@
 
 namespace labyrinth::cli {
 
+/// The columns of a terminal: no line of the terminal map is wider.
+inline constexpr std::size_t terminalWidth = 80;
+
 /// The terminal map: the 24 x 24 grid with walls and doors, each room's area
-/// and marker, link doors, then a legend and the link list; at most 80
-/// columns wide. With `colour`, ANSI colours mark the areas and markers.
+/// and marker, link doors, then a legend and the link list, wrapped to
+/// `terminalWidth`. With `colour`, ANSI colours mark the areas and markers.
 /// Only the rooms of `shown` are drawn, the rest as fog: blank like an
 /// empty cell, with a gap in a shown room's wall where a door leads into it;
 /// the counts and links below are then of the shown rooms.

@@ -63,7 +63,7 @@ ExitCode runShow(const ShowOptions& options) {
     } else if (!options.png.empty() || !options.svg.empty()) {
         // With the SVG on standard output, the report goes to standard error.
         std::ostream& report = svgToStandardOutput ? std::cerr : std::cout;
-        report << "Seed code: " << code << '\n';
+        report << seedCodeLine(code) << '\n';
         if (options.areas) report << "Shown: areas " << map::areaListText(areas) << ", the rest in fog\n";
         if (!options.png.empty()) report << "Picture: " << printable(options.png) << '\n';
         if (!options.svg.empty() && !svgToStandardOutput) report << "SVG: " << printable(options.svg) << '\n';

@@ -170,27 +170,53 @@ TEST(TerminalMap, WallsDoorsAreasAndMarkersMatchTheModel) {
     }
 }
 
-TEST(TerminalMap, FitsEightyColumnsAndColoursOnlyWhenAsked) {
-    const Read r = readBack(8);
-    const std::string plain = cli::terminalMap(r.stream, r.code, false);
-    EXPECT_EQ(plain.find('\x1b'), std::string::npos);
-    for (const auto& line : lines(plain)) EXPECT_LE(line.size(), 80U) << line;
-    EXPECT_NE(plain.find("Seed code: " + r.code), std::string::npos);
-
-    const std::string coloured = cli::terminalMap(r.stream, r.code, true);
-    EXPECT_NE(coloured.find("\x1b["), std::string::npos);
-    for (auto line : lines(coloured)) {
-        // Width as seen: without the escape sequences.
-        std::string visible;
+// Every labyrinth, whole or in fog, fits 80 columns with its colours and
+// lists each of its shown links once. The seeds include link lists of every
+// width, so a wrap one column too late shows.
+TEST(TerminalMap, FitsEightyColumnsListsEveryLinkAndColoursOnlyWhenAsked) {
+    const auto visible = [](const std::string& line) {
+        std::string out;
         for (std::size_t i = 0; i < line.size(); ++i) {
             if (line[i] == '\x1b') {
                 while (i < line.size() && line[i] != 'm') ++i;
                 continue;
             }
-            visible += line[i];
+            out += line[i];
         }
-        EXPECT_LE(visible.size(), 80U) << visible;
+        return out;
+    };
+    std::size_t widest = 0;
+    for (std::uint64_t seed = 1; seed <= 300; ++seed) {
+        const Read r = readBack(seed);
+        AreaSelection areas;
+        areas.set(seed % areaCount).set((seed + 3) % areaCount).set((seed + 7) % areaCount);
+        for (const bool fog : {false, true}) {
+            const ShownCells shown = fog ? cellsOfAreas(r.stream, areas) : allCells();
+            const std::string where = "seed " + std::to_string(seed) + (fog ? " in fog" : "");
+            const std::string plain = cli::terminalMap(r.stream, r.code, false, shown);
+            EXPECT_EQ(plain.find('\x1b'), std::string::npos) << where;
+            for (const auto& line : lines(plain)) {
+                EXPECT_LE(line.size(), 80U) << where << ": " << line;
+                widest = std::max(widest, line.size());
+            }
+            EXPECT_NE(plain.find("\nSeed code: " + r.code + "\n"), std::string::npos) << where;
+            for (int y = 0; y < mazeSize; ++y)
+                for (int x = 0; x < mazeSize; ++x) {
+                    const DecodedCell& c = r.stream.at(x, y);
+                    if (c.kind != format::RecordKind::Link) continue;
+                    const std::string entry = "  " + std::to_string(c.link) + ": " + positionText({x, y}) + ">";
+                    const auto first = plain.find(entry);
+                    EXPECT_EQ(first != std::string::npos, shownRoom(r.stream, shown, x, y)) << where << entry;
+                    if (first != std::string::npos) { EXPECT_EQ(plain.find(entry, first + 1), std::string::npos) << where << entry; }
+                }
+
+            const std::string coloured = cli::terminalMap(r.stream, r.code, true, shown);
+            EXPECT_NE(coloured.find("\x1b["), std::string::npos) << where;
+            EXPECT_EQ(visible(coloured), plain) << where;
+            for (const auto& line : lines(coloured)) { EXPECT_LE(visible(line).size(), 80U) << where << ": " << line; }
+        }
     }
+    EXPECT_EQ(widest, 80U) << "some link list fills the line to the last column";
 }
 
 }  // namespace

@@ -261,7 +261,7 @@ std::optional<CellPosition> cellOf(std::string_view text) {
     return CellPosition{*x, *y};
 }
 
-std::string cellText(CellPosition cell) { return std::to_string(cell.x) + "," + std::to_string(cell.y); }
+std::string cellText(CellPosition cell) { return cellKey(cell); }
 
 Result<TrackResult> trackRun(const TrackRequest& request) {
     const std::string name = nameOf(request.image, "image.nes");

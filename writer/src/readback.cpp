@@ -27,6 +27,12 @@ const char* recordKindName(format::RecordKind kind) {
     return "unknown";
 }
 
+std::string positionText(CellPosition cell) {
+    return "(" + std::to_string(cell.x) + ", " + std::to_string(cell.y) + ")";
+}
+
+std::string cellKey(CellPosition cell) { return std::to_string(cell.x) + "," + std::to_string(cell.y); }
+
 std::optional<CellPosition> linkTarget(const DecodedStream& stream, int x, int y) {
     if (!insideMaze(x, y)) return std::nullopt;
     const DecodedCell& from = stream.at(x, y);

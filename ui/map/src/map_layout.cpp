@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "writer/seed_code.h"
+
 namespace labyrinth::map {
 namespace {
 
@@ -184,7 +186,7 @@ private:
             y += line;
         };
         row("Labyrinth map", font(0.5, true), white);
-        row("Seed code:", font(0.36), labelText);
+        row(std::string(seedCodeLabel), font(0.36), labelText);
         row(m_.seedCode, font(0.36, true), white);
         y += line / 2;
 
