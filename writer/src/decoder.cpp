@@ -68,7 +68,8 @@ private:
         cell.offset = pos;
         bool firstFixed = true;
         std::int64_t at = pos;
-        for (const format::RecordField& f : format::layoutOf(cell.kind).used()) {
+        const format::RecordLayout layout = format::layoutOf(cell.kind);
+        for (const format::RecordField& f : layout.used()) {
             const std::uint8_t b = byte(++at);
             switch (f.field) {
                 case format::Field::AreaAndDoors:
@@ -126,7 +127,8 @@ DecodedCell cellOfKind(format::RecordKind kind) {
     DecodedCell cell;
     cell.kind = kind;
     bool first = true;
-    for (const format::RecordField& f : format::layoutOf(kind).used())
+    const format::RecordLayout layout = format::layoutOf(kind);
+    for (const format::RecordField& f : layout.used())
         if (f.field == format::Field::Fixed) keepFixed(cell, f.fixed, first);
     return cell;
 }

@@ -101,8 +101,10 @@ struct RecordLayout {
         : kindByte(kind), length(static_cast<std::uint8_t>(1 + rest.size())) {
         std::copy(rest.begin(), rest.end(), fields.begin());
     }
-    /// The fields in record order.
-    constexpr std::span<const RecordField> used() const { return {fields.data(), static_cast<std::size_t>(length - 1)}; }
+    /// The fields in record order; asked of a layout that outlives the span
+    /// (a temporary's fields would be gone before a loop over them ran).
+    constexpr std::span<const RecordField> used() const& { return {fields.data(), static_cast<std::size_t>(length - 1)}; }
+    std::span<const RecordField> used() const&& = delete;
 };
 
 constexpr RecordLayout layoutOf(RecordKind kind) {
