@@ -64,11 +64,11 @@ CLI::Option* addParsed(CLI::App& app, const std::string& name, const std::string
 }
 
 // A file name option: an empty name is refused rather than taken for none.
+// Help shows an option's value as FILE; a positional is named (IMAGE) already.
 CLI::Option* addFile(CLI::App& app, const std::string& name, std::string& target, const std::string& help) {
     return app.add_option(name, target, help)
-        ->type_name("FILE")
-        ->check(CLI::Validator([](std::string& text) { return text.empty() ? "the file name is empty" : ""; },
-                               "FILE"));
+        ->type_name(name.starts_with('-') ? "FILE" : "")
+        ->check(CLI::Validator([](std::string& text) { return text.empty() ? "the file name is empty" : ""; }, ""));
 }
 
 // A seed as the command line takes it: alone, or as REVISION:SEED.
@@ -113,7 +113,7 @@ Command addWrite(CLI::App& parent, WriteOptions& options) {
             "design), once it passes every check of verify")
         ->excludes(seed)
         ->excludes("--daily");
-    addFile(*app, "--output,-o", options.output, "Write into a copy OUT and leave IMAGE untouched");
+    addFile(*app, "--output,-o", options.output, "Write into a copy, FILE, and leave IMAGE untouched");
     addFile(*app, "--png", options.png, "After a successful write, draw the labyrinth into FILE (PNG)");
     addFile(*app, "--svg", options.svg,
             "After a successful write, draw the labyrinth into FILE (SVG); - for standard output");
@@ -210,6 +210,8 @@ Command addVerify(CLI::App& parent, VerifyOptions& options) {
 int run(int argc, char** argv) {
     CLI::App app{"Writes a freshly randomized overworld labyrinth into a Guardian Legend cartridge image (.nes).",
                  "labyrinth-cli"};
+    // The usage line shows that IMAGE is required; help names values alone.
+    app.get_formatter()->label("REQUIRED", "");
     app.require_subcommand(1);
     // A parse error reads like every other error: one line, the program's
     // name first and any control character in an argument escaped.

@@ -57,7 +57,7 @@ Status writeOutput(const std::string& path, const std::string& text, bool force)
 }
 
 Result<std::vector<std::uint8_t>> mapPng(const DecodedStream& stream, const std::string& seedCode, int scale,
-                                         const map::ShownCells& shown) {
+                                         const ShownCells& shown) {
     map::OffscreenGui gui;
     auto bytes = map::pngBytes(map::drawMap(map::layOutMap(stream, seedCode, scale, shown)));
     if (bytes.empty()) return Error{"the picture could not be encoded as PNG"};

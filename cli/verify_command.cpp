@@ -76,7 +76,7 @@ ExitCode runVerify(const VerifyOptions& options) {
     std::cout << verdictLine(name, problems.size()) << '\n';
     if (!problems.empty()) return ExitCode::Failed;
     // No problem means the stream was read in full, so it decodes again here.
-    std::cout << "Seed code: " << decodeLabyrinth(options.image, bytes).value().seedCode << '\n';
+    std::cout << seedCodeLine(decodeLabyrinth(options.image, bytes).value().seedCode) << '\n';
     return ExitCode::Ok;
 }
 

@@ -13,8 +13,8 @@
 
 #include "commands.h"
 #include "labyrinth_views.h"
-#include "map/labyrinth_json.h"
-#include "map/layout_reader.h"
+#include "layout/labyrinth_json.h"
+#include "layout/layout_reader.h"
 #include "map/map_svg.h"
 #include "readback_io.h"
 #include "writer/decoder.h"
@@ -289,14 +289,14 @@ private:
         if (!file) return reportError(ExitCode::Usage, file.error().message);
         auto size = file.value()->size();
         if (!size) return reportError(ExitCode::Usage, size.error().message);
-        if (std::string tooLarge = map::refuseLargeLayout(path, static_cast<std::uint64_t>(size.value()));
+        if (std::string tooLarge = refuseLargeLayout(path, static_cast<std::uint64_t>(size.value()));
             !tooLarge.empty())
             return reportError(ExitCode::Usage, tooLarge + "; nothing was written");
-        auto bytes = readPrefix(*file.value(), map::maxLayoutSize);
+        auto bytes = readPrefix(*file.value(), maxLayoutSize);
         if (!bytes) return reportError(ExitCode::Usage, bytes.error().message);
-        auto checked = map::checkLayout(std::string_view(reinterpret_cast<const char*>(bytes.value().data()),
-                                                         bytes.value().size()),
-                                        path);
+        auto checked = checkLayout(std::string_view(reinterpret_cast<const char*>(bytes.value().data()),
+                                                    bytes.value().size()),
+                                   path);
         for (const std::string& problem : checked.problems) reportError(ExitCode::Usage, path + ": " + problem);
         if (!checked.cells) return reportError(ExitCode::Usage, checked.refusal + "; nothing was written");
         layout_ = std::move(*checked.cells);

@@ -107,7 +107,7 @@ TEST(LabyrinthJson, AgreesWithTheModel) {
     for (std::uint64_t seed = 1; seed <= 30; ++seed) {
         const Read r = readBack(seed);
         const Labyrinth& m = r.written.model;
-        const auto json = nlohmann::json::parse(cli::labyrinthJson(r.stream, r.code).dump());
+        const auto json = nlohmann::json::parse(labyrinthJson(r.stream, r.code).dump());
         EXPECT_EQ(json["seedCode"], r.code);
         EXPECT_EQ(json["start"]["x"], startX);
 
@@ -136,6 +136,19 @@ TEST(LabyrinthJson, AgreesWithTheModel) {
             if (room["record"] == "link") { EXPECT_EQ(room["link"], m.mapLink(x, y)) << where; }
             if (room["record"] == "item") { EXPECT_EQ(m.mapMark(x, y), itemMark) << where; }
             if (room["record"] == "area-mark") { EXPECT_EQ(room["areaMark"], m.mapArea(x, y)) << where; }
+            // Each record's values under the names the README gives, as the
+            // record's bytes in the image hold them.
+            const auto byte = [&](std::size_t i) { return r.written.image[room["offset"].get<std::size_t>() + i]; };
+            if (room["record"] == "item") {
+                EXPECT_EQ(room.at("itemCode"), byte(3)) << where;
+                EXPECT_EQ(room.at("random"), byte(4)) << where;
+            }
+            if (room["record"] == "plain") { EXPECT_EQ(room.at("random"), byte(3)) << where; }
+            if (room["record"] == "dead-end") { EXPECT_EQ(room.at("deadEnd"), byte(3)) << where; }
+            if (room["record"] == "sequence") {
+                EXPECT_EQ(room.at("sequenceS"), byte(2)) << where;
+                EXPECT_EQ(room.at("sequence"), byte(3)) << where;
+            }
         }
 
         ASSERT_EQ(json["links"].size(), 10U) << "seed " << seed;
@@ -177,7 +190,7 @@ TEST(TerminalMap, WallsDoorsAreasAndMarkersMatchTheModel) {
             return insideMaze(x, y) && m.isRoom(x, y) && (!fog || areas.test(static_cast<std::size_t>(m.mapArea(x, y))));
         };
         const auto text = lines(cli::terminalMap(r.stream, r.code, false,
-                                                 fog ? map::cellsOfAreas(r.stream, areas) : map::allCells()));
+                                                 fog ? cellsOfAreas(r.stream, areas) : allCells()));
         ASSERT_GT(text.size(), static_cast<std::size_t>(2 * mazeSize + 2));
         EXPECT_EQ(std::find(text.begin(), text.end(), "Fog: only the rooms shown are drawn and counted.") != text.end(),
                   fog);
@@ -220,27 +233,53 @@ TEST(TerminalMap, WallsDoorsAreasAndMarkersMatchTheModel) {
     }
 }
 
-TEST(TerminalMap, FitsEightyColumnsAndColoursOnlyWhenAsked) {
-    const Read r = readBack(8);
-    const std::string plain = cli::terminalMap(r.stream, r.code, false);
-    EXPECT_EQ(plain.find('\x1b'), std::string::npos);
-    for (const auto& line : lines(plain)) EXPECT_LE(line.size(), 80U) << line;
-    EXPECT_NE(plain.find("Seed code: " + r.code), std::string::npos);
-
-    const std::string coloured = cli::terminalMap(r.stream, r.code, true);
-    EXPECT_NE(coloured.find("\x1b["), std::string::npos);
-    for (auto line : lines(coloured)) {
-        // Width as seen: without the escape sequences.
-        std::string visible;
+// Every labyrinth, whole or in fog, fits 80 columns with its colours and
+// lists each of its shown links once. The seeds include link lists of every
+// width, so a wrap one column too late shows.
+TEST(TerminalMap, FitsEightyColumnsListsEveryLinkAndColoursOnlyWhenAsked) {
+    const auto visible = [](const std::string& line) {
+        std::string out;
         for (std::size_t i = 0; i < line.size(); ++i) {
             if (line[i] == '\x1b') {
                 while (i < line.size() && line[i] != 'm') ++i;
                 continue;
             }
-            visible += line[i];
+            out += line[i];
         }
-        EXPECT_LE(visible.size(), 80U) << visible;
+        return out;
+    };
+    std::size_t widest = 0;
+    for (std::uint64_t seed = 1; seed <= 300; ++seed) {
+        const Read r = readBack(seed);
+        AreaSelection areas;
+        areas.set(seed % areaCount).set((seed + 3) % areaCount).set((seed + 7) % areaCount);
+        for (const bool fog : {false, true}) {
+            const ShownCells shown = fog ? cellsOfAreas(r.stream, areas) : allCells();
+            const std::string where = "seed " + std::to_string(seed) + (fog ? " in fog" : "");
+            const std::string plain = cli::terminalMap(r.stream, r.code, false, shown);
+            EXPECT_EQ(plain.find('\x1b'), std::string::npos) << where;
+            for (const auto& line : lines(plain)) {
+                EXPECT_LE(line.size(), 80U) << where << ": " << line;
+                widest = std::max(widest, line.size());
+            }
+            EXPECT_NE(plain.find("\nSeed code: " + r.code + "\n"), std::string::npos) << where;
+            for (int y = 0; y < mazeSize; ++y)
+                for (int x = 0; x < mazeSize; ++x) {
+                    const DecodedCell& c = r.stream.at(x, y);
+                    if (c.kind != format::RecordKind::Link) continue;
+                    const std::string entry = "  " + std::to_string(c.link) + ": " + positionText({x, y}) + ">";
+                    const auto first = plain.find(entry);
+                    EXPECT_EQ(first != std::string::npos, shownRoom(r.stream, shown, x, y)) << where << entry;
+                    if (first != std::string::npos) { EXPECT_EQ(plain.find(entry, first + 1), std::string::npos) << where << entry; }
+                }
+
+            const std::string coloured = cli::terminalMap(r.stream, r.code, true, shown);
+            EXPECT_NE(coloured.find("\x1b["), std::string::npos) << where;
+            EXPECT_EQ(visible(coloured), plain) << where;
+            for (const auto& line : lines(coloured)) { EXPECT_LE(visible(line).size(), 80U) << where << ": " << line; }
+        }
     }
+    EXPECT_EQ(widest, 80U) << "some link list fills the line to the last column";
 }
 
 // `show --route` tells each area's route of the JSON as doors by compass
@@ -251,7 +290,7 @@ TEST(RouteText, WalksTheRouteOfTheJsonWithinEightyColumns) {
     for (std::uint64_t seed = 1; seed <= 10; ++seed) {
         Read r = readBack(seed);
         const std::string where = "seed " + std::to_string(seed);
-        const auto json = nlohmann::json::parse(cli::labyrinthJson(r.stream, r.code).dump());
+        const auto json = nlohmann::json::parse(labyrinthJson(r.stream, r.code).dump());
         const auto text = lines(cli::routesText(r.stream, AreaSelection().set()));
         for (const auto& line : text) EXPECT_LE(line.size(), 80U) << where << ": " << line;
         std::size_t at = 1;
@@ -290,7 +329,7 @@ TEST(RouteText, WalksTheRouteOfTheJsonWithinEightyColumns) {
             const int ny = numbered["y"].get<int>() + side.dy;
             if (insideMaze(nx, ny)) r.stream.cells[static_cast<std::size_t>(ny * mazeSize + nx)].doors &= ~side.back;
         }
-        EXPECT_TRUE(nlohmann::json::parse(cli::labyrinthJson(r.stream, r.code).dump())["areas"][5]["route"].is_null())
+        EXPECT_TRUE(nlohmann::json::parse(labyrinthJson(r.stream, r.code).dump())["areas"][5]["route"].is_null())
             << where;
         AreaSelection five;
         const std::string damaged = cli::routesText(r.stream, five.set(5));

@@ -7,8 +7,8 @@
 #include <random>
 
 #include "arguments/arguments.h"
-#include "map/labyrinth_json.h"
-#include "map/layout_reader.h"
+#include "layout/labyrinth_json.h"
+#include "layout/layout_reader.h"
 #include "map/map_layout.h"
 #include "map/map_svg.h"
 #include "writer/decoder.h"
@@ -78,7 +78,7 @@ Status checkGivenImage(const InputFile& image, const std::string& name) {
 
 Download spoilerOf(const std::string& name, const ReadBack& labyrinth) {
     return {"spoiler", downloadStem(name) + "-spoiler.json", "application/json",
-            bytesOf(map::labyrinthJson(labyrinth.stream, labyrinth.seedCode).dump(2) + "\n")};
+            bytesOf(labyrinthJson(labyrinth.stream, labyrinth.seedCode).dump(2) + "\n")};
 }
 
 }  // namespace
@@ -120,9 +120,9 @@ Result<WriteResult> writeLabyrinth(const WriteRequest& request) {
         const std::string layoutName = nameOf(request.layout, "layout.json");
         if (auto refused = refuseLargeFile(layoutName, static_cast<double>(request.layout.bytes.size())); !refused.empty())
             return Error{refused};
-        auto checked = map::checkLayout(std::string_view(reinterpret_cast<const char*>(request.layout.bytes.data()),
-                                                         request.layout.bytes.size()),
-                                        layoutName);
+        auto checked = checkLayout(std::string_view(reinterpret_cast<const char*>(request.layout.bytes.data()),
+                                                    request.layout.bytes.size()),
+                                   layoutName);
         if (!checked.cells) {
             std::string message = checked.refusal;
             for (std::size_t i = 0; i < checked.problems.size(); ++i)
@@ -261,7 +261,7 @@ std::optional<CellPosition> cellOf(std::string_view text) {
     return CellPosition{*x, *y};
 }
 
-std::string cellText(CellPosition cell) { return std::to_string(cell.x) + "," + std::to_string(cell.y); }
+std::string cellText(CellPosition cell) { return cellKey(cell); }
 
 Result<TrackResult> trackRun(const TrackRequest& request) {
     const std::string name = nameOf(request.image, "image.nes");
@@ -271,7 +271,7 @@ Result<TrackResult> trackRun(const TrackRequest& request) {
     const DecodedStream& stream = read.value().stream;
 
     // The start room is where every run begins, so it is always shown.
-    map::ShownCells shown;
+    ShownCells shown;
     shown.set(static_cast<std::size_t>(startY * mazeSize + startX));
     for (const std::string& text : request.revealed)
         if (const auto cell = cellOf(text)) shown.set(static_cast<std::size_t>(cell->y * mazeSize + cell->x));
@@ -299,7 +299,7 @@ Result<std::vector<CellPosition>> roomsOfAreas(const InputFile& image, const std
     AreaSelection wanted;
     for (const int area : areas)
         if (area >= 0 && area < areaCount) wanted.set(static_cast<std::size_t>(area));
-    const map::ShownCells cells = map::cellsOfAreas(read.value().stream, wanted);
+    const ShownCells cells = cellsOfAreas(read.value().stream, wanted);
     std::vector<CellPosition> rooms;
     for (int y = 0; y < mazeSize; ++y)
         for (int x = 0; x < mazeSize; ++x)

@@ -1,6 +1,6 @@
 #include "writer/readback.h"
 
-#include "writer/driver.h"
+#include "writer/image_check.h"
 #include "writer/seed_code.h"
 
 namespace labyrinth {
@@ -26,6 +26,12 @@ const char* recordKindName(format::RecordKind kind) {
     }
     return "unknown";
 }
+
+std::string positionText(CellPosition cell) {
+    return "(" + std::to_string(cell.x) + ", " + std::to_string(cell.y) + ")";
+}
+
+std::string cellKey(CellPosition cell) { return std::to_string(cell.x) + "," + std::to_string(cell.y); }
 
 std::optional<CellPosition> linkTarget(const DecodedStream& stream, int x, int y) {
     if (!insideMaze(x, y)) return std::nullopt;

@@ -103,6 +103,18 @@ private:
     friend class NewFile;  // a new file is a disk file under a temporary name
     DiskFile(std::string name, std::string path, int fd, std::uint64_t device, std::uint64_t inode)
         : name_(std::move(name)), path_(std::move(path)), fd_(fd), device_(device), inode_(inode) {}
+    // How far a positioned read or write got: all its bytes, or fewer and
+    // the system's reason (`error` 0: the file ended or took no more).
+    struct Moved {
+        std::size_t bytes = 0;
+        int error = 0;
+    };
+    // The one loop of positioned reads and writes: `step(done)` moves the
+    // bytes from `done` on (a pread or pwrite) and returns what it returns;
+    // an interrupted step is tried again, a short one continued.
+    static Moved moveAll(std::size_t size, const std::function<long(std::size_t done)>& step);
+    // Writes all of `data` at `offset`, wherever the file ends.
+    Status writeAll(std::int64_t offset, std::span<const std::uint8_t> data);
     std::string name_;  // for messages
     std::string path_;  // where the file is found again
     int fd_ = -1;

@@ -11,7 +11,7 @@
 #include "writer/decoder.h"
 #include "writer/result.h"
 
-namespace labyrinth::map {
+namespace labyrinth {
 
 /// The largest description of a labyrinth that any front end reads, in
 /// bytes: far above the largest that show --json prints (about 80 KB), and
@@ -42,4 +42,4 @@ struct CheckedLayout {
 };
 CheckedLayout checkLayout(std::string_view text, const std::string& name);
 
-}  // namespace labyrinth::map
+}  // namespace labyrinth

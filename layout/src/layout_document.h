@@ -12,7 +12,7 @@
 
 #include "writer/result.h"
 
-namespace labyrinth::map {
+namespace labyrinth {
 
 struct LayoutDocument {
     nlohmann::json json;
@@ -29,4 +29,4 @@ struct LayoutDocument {
 /// stands twice in one object (naming the key and where).
 Result<LayoutDocument> readLayoutDocument(std::string_view text, const std::string& name);
 
-}  // namespace labyrinth::map
+}  // namespace labyrinth

@@ -8,10 +8,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "map/map_layout.h"
 #include "writer/decoder.h"
+#include "writer/readback.h"
 
-namespace labyrinth::map {
+namespace labyrinth {
 
 /// The description (its format is in the README, "JSON"); keys keep their order.
 nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::string& seedCode);
@@ -21,4 +21,4 @@ nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::str
 /// cell as empty (the rest is fog).
 nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::string& seedCode, const AreaSelection& areas);
 
-}  // namespace labyrinth::map
+}  // namespace labyrinth

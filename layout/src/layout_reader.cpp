@@ -1,4 +1,4 @@
-#include "map/layout_reader.h"
+#include "layout/layout_reader.h"
 
 #include <array>
 #include <limits>
@@ -8,10 +8,11 @@
 
 #include "arguments/arguments.h"
 #include "layout_document.h"
+#include "room_keys.h"
 #include "writer/readback.h"
 #include "writer/verify.h"
 
-namespace labyrinth::map {
+namespace labyrinth {
 namespace {
 
 using format::RecordKind;
@@ -49,8 +50,8 @@ public:
             pointer_ = "/rooms/" + std::to_string(index);
             where_ = "room " + std::to_string(index++);
             if (!room.is_object()) return fail("is not an object");
-            auto x = whole(room, "x", 0, mazeSize - 1);
-            auto y = whole(room, "y", 0, mazeSize - 1);
+            auto x = whole(room, room_keys::x, 0, mazeSize - 1);
+            auto y = whole(room, room_keys::y, 0, mazeSize - 1);
             if (!x || !y) return error_;
             where_ += " at (" + std::to_string(*x) + ", " + std::to_string(*y) + ")";
             const auto cell = static_cast<std::size_t>(*y * mazeSize + *x);
@@ -72,51 +73,22 @@ public:
 
 private:
     Result<DecodedCell> readRoom(const json& room) {
-        DecodedCell c;
-        if (!room.contains("record") || !room["record"].is_string())
-            return fail("has no \"record\" (one of " + kindNames() + ")");
-        const auto kind = kindNamed(room["record"].get<std::string>());
-        if (!kind) return fail("has the record \"" + room["record"].get<std::string>() + "\"; it must be one of " + kindNames());
-        c.kind = *kind;
-        const bool packedArea = c.kind == RecordKind::Start || c.kind == RecordKind::Sequence ||
-                                c.kind == RecordKind::Link || c.kind == RecordKind::AreaMark || c.kind == RecordKind::Tag;
+        const char* record = room_keys::record;
+        if (!room.contains(record) || !room[record].is_string())
+            return fail("has no \"" + std::string(record) + "\" (one of " + kindNames() + ")");
+        const auto kind = kindNamed(room[record].get<std::string>());
+        if (!kind)
+            return fail("has the " + std::string(record) + " \"" + room[record].get<std::string>() +
+                        "\"; it must be one of " + kindNames());
+        DecodedCell c = cellOfKind(*kind);
         // An area travels in a nibble of the records that pack it, in a byte of the others.
-        auto area = whole(room, "area", 0, packedArea ? 15 : 255);
-        auto doors = whole(room, "doors", 0, 15);
+        auto area = whole(room, room_keys::area, 0, format::areaInNibble(c.kind) ? static_cast<int>(format::nibbleValues) - 1 : 255);
+        auto doors = whole(room, room_keys::doors, 0, 15);
         if (!area || !doors) return error_;
         c.area = static_cast<std::uint8_t>(*area);
         c.doors = static_cast<std::uint8_t>(*doors);
-        switch (c.kind) {
-            case RecordKind::Start:
-                c.fixedA = format::startThird;
-                c.fixedB = format::startFourth;
-                break;
-            case RecordKind::Link:
-                if (!take(room, "link", 0, format::linkLimit - 1, c.link)) return error_;
-                break;
-            case RecordKind::AreaMark:
-                if (!take(room, "areaMark", 0, areaCount - 1, c.areaMark)) return error_;
-                break;
-            case RecordKind::Item:
-                if (!take(room, "itemCode", 0, 255, c.itemCode) || !take(room, "random", 0, 255, c.random))
-                    return error_;
-                c.fixedA = format::itemTail1;
-                c.fixedB = format::itemTail2;
-                break;
-            case RecordKind::DeadEnd:
-                if (!take(room, "deadEnd", 0, 255, c.deadEnd)) return error_;
-                break;
-            case RecordKind::Sequence:
-                if (!take(room, "sequence", 0, 255, c.sequence) || !take(room, "sequenceS", 0, 255, c.sequenceS))
-                    return error_;
-                break;
-            case RecordKind::Plain:
-                if (!take(room, "random", 0, 255, c.random)) return error_;
-                break;
-            case RecordKind::Tag:
-            case RecordKind::Empty:
-                break;
-        }
+        for (const room_keys::RecordValue& value : room_keys::recordValues)
+            if (value.kind == c.kind && !take(room, value.key, 0, value.highest, c.*value.member)) return error_;
         return c;
     }
 
@@ -198,4 +170,4 @@ CheckedLayout checkLayout(std::string_view text, const std::string& name) {
     return checked;
 }
 
-}  // namespace labyrinth::map
+}  // namespace labyrinth

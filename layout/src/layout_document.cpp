@@ -3,7 +3,7 @@
 #include <set>
 #include <vector>
 
-namespace labyrinth::map {
+namespace labyrinth {
 namespace {
 
 using nlohmann::json;
@@ -115,4 +115,4 @@ Result<LayoutDocument> readLayoutDocument(std::string_view text, const std::stri
     return Error{name + ": is not a JSON document"};
 }
 
-}  // namespace labyrinth::map
+}  // namespace labyrinth

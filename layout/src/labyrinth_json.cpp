@@ -1,18 +1,20 @@
-#include "map/labyrinth_json.h"
+#include "layout/labyrinth_json.h"
 
 #include <algorithm>
 #include <array>
 
 #include "labyrinth/generator.h"
+#include "layout/shown_cells.h"
+#include "room_keys.h"
 #include "writer/readback.h"
 #include "writer/route.h"
 
-namespace labyrinth::map {
+namespace labyrinth {
 namespace {
 
 using format::RecordKind;
 
-nlohmann::ordered_json point(int x, int y) { return {{"x", x}, {"y", y}}; }
+nlohmann::ordered_json point(int x, int y) { return {{room_keys::x, x}, {room_keys::y, y}}; }
 
 // The shortest route from the start to `goal`, room by room; null when
 // there is no goal or no way there (a damaged image).
@@ -49,40 +51,22 @@ nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::str
             ordered_json exits = ordered_json::array();
             for (const Direction& side : doorSides)
                 if ((c.doors & side.bit) != 0) exits.push_back(side.name);
-            ordered_json room{{"x", x},
-                              {"y", y},
-                              {"area", c.area},
-                              {"doors", c.doors},
+            ordered_json room{{room_keys::x, x},
+                              {room_keys::y, y},
+                              {room_keys::area, c.area},
+                              {room_keys::doors, c.doors},
                               {"exits", exits},
-                              {"record", recordKindName(c.kind)},
+                              {room_keys::record, recordKindName(c.kind)},
                               {"offset", c.offset}};
-            switch (c.kind) {
-                case RecordKind::Link: {
-                    room["link"] = c.link;
-                    const auto target = linkTarget(stream, x, y);
-                    ordered_json to = target ? point(target->x, target->y) : ordered_json(nullptr);
-                    if (inDocument)
-                        links.push_back({{"number", c.link}, {"from", point(x, y)}, {"fromArea", c.area}, {"to", to}});
-                    if (c.link >= 0 && c.link < areaCount)
-                        entrance[static_cast<std::size_t>(c.link)] = {{"link", c.link}, {"from", point(x, y)}, {"to", to}};
-                    break;
-                }
-                case RecordKind::AreaMark:
-                    room["areaMark"] = c.areaMark;
-                    break;
-                case RecordKind::Item:
-                    room["itemCode"] = c.itemCode;
-                    room["random"] = c.random;
-                    break;
-                case RecordKind::DeadEnd: room["deadEnd"] = c.deadEnd; break;
-                case RecordKind::Sequence:
-                    room["sequence"] = c.sequence;
-                    room["sequenceS"] = c.sequenceS;
-                    break;
-                case RecordKind::Plain: room["random"] = c.random; break;
-                case RecordKind::Start:
-                case RecordKind::Tag:
-                case RecordKind::Empty: break;
+            for (const room_keys::RecordValue& value : room_keys::recordValues)
+                if (value.kind == c.kind) room[value.key] = c.*value.member;
+            if (c.kind == RecordKind::Link) {
+                const auto target = linkTarget(stream, x, y);
+                ordered_json to = target ? point(target->x, target->y) : ordered_json(nullptr);
+                if (inDocument)
+                    links.push_back({{"number", c.link}, {"from", point(x, y)}, {"fromArea", c.area}, {"to", to}});
+                if (c.link >= 0 && c.link < areaCount)
+                    entrance[static_cast<std::size_t>(c.link)] = {{"link", c.link}, {"from", point(x, y)}, {"to", to}};
             }
             if (inDocument) rooms.push_back(std::move(room));
         }
@@ -119,4 +103,4 @@ nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::str
             {"rooms", rooms}};
 }
 
-}  // namespace labyrinth::map
+}  // namespace labyrinth
