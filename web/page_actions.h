@@ -26,6 +26,10 @@ namespace labyrinth::web {
 /// text file the page reads only the first `textBytesRead` bytes, whatever
 /// its size, as the command line does.
 inline constexpr std::int64_t maxFileSize = std::int64_t{16} << 20;
+/// The largest spoiler file (a labyrinth's description) that a write takes,
+/// the command line's limit too; the largest that `show --json` prints is
+/// about 80 KB.
+inline constexpr std::int64_t maxLayoutSize = std::int64_t{4} << 20;
 /// The bytes of a text file that a write can use: the text block, and fewer
 /// only when the file is shorter (which the write then refuses).
 inline constexpr std::int64_t textBytesRead = format::textSize;
@@ -39,6 +43,8 @@ struct InputFile {
 /// Refuses an image larger than `maxFileSize` before it is read: the message,
 /// with the size in grouped digits, or empty when the size is fine.
 std::string refuseLargeFile(const std::string& name, double size);
+/// The same for a spoiler file and `maxLayoutSize`.
+std::string refuseLargeLayout(const std::string& name, double size);
 
 /// What is wrong with a seed as typed, in the command line's words, or empty
 /// when it is fine; an empty seed is fine (the write draws a random one).
@@ -55,6 +61,8 @@ inline constexpr std::size_t fileKindBytes = format::imageMagic.size();
 /// The kind of a file from its name and its first bytes (at least
 /// `fileKindBytes` of them, fewer only when the file is shorter).
 FileKind kindOfFile(const std::string& name, std::span<const std::uint8_t> head);
+/// Why a file of kind `Unknown` fits no slot, starting with its name.
+std::string unusedFileMessage(const std::string& name);
 
 /// A file the page offers for download.
 struct Download {
@@ -95,6 +103,20 @@ Result<std::uint64_t> dailySeedOf(const std::string& date);
 /// followed, or empty: "this link is for labyrinths of generator revision 2;
 /// this page writes revision 1".
 std::string linkProblem(const std::string& revision);
+
+/// The part of the page's address after "#" that names the labyrinth of
+/// `seed` with this generator revision ("r=1&seed=42"); with `track`, the
+/// link opens the tracker on it rather than the write.
+std::string linkFragment(std::uint64_t seed, bool track = false);
+
+/// What a link says, read from the part of the address after "#".
+struct LinkRead {
+    bool names = false;   ///< it names a seed at all; nothing else is set when not
+    std::string seed;     ///< what goes into the seed field: the seed, or REVISION:SEED for another revision
+    bool track = false;   ///< it asks for the tracker
+    std::string problem;  ///< why its revision cannot be followed, or empty
+};
+LinkRead readLink(std::string_view fragment);
 
 struct PatchRequest {
     InputFile original;  ///< the image as the user gave it
@@ -149,6 +171,15 @@ inline constexpr int trackerScale = 40;
 /// other text or a cell outside the grid.
 std::optional<CellPosition> cellOf(std::string_view text);
 std::string cellText(CellPosition cell);
+/// A room as people read it: "(x, y)".
+std::string positionText(CellPosition cell);
+
+/// A labyrinth to track without the player's files: the image that a write
+/// of `seed` (or of `layout`, a spoiler file, when it is given) leaves in a
+/// blank image in memory, by the same driver, so that its rooms and seed
+/// code are those of the player's written image. `image` of the request is
+/// not used.
+Result<WriteResult> labyrinthToTrack(const WriteRequest& request);
 
 /// A run being tracked: an image that holds a labyrinth, and the rooms that
 /// the player has revealed so far ("x,y"; a cell that holds no room, or is
@@ -164,6 +195,7 @@ struct FogDoor {
     CellPosition from;
     CellPosition to;
     std::string side;  ///< "east", "west", "south" or "north", seen from `from`
+    std::string name;  ///< how the door reads: "East of (11, 12) to (12, 12)"
     double x = 0;      ///< the middle of the door on the map, in its pixels
     double y = 0;
 };

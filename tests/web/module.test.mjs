@@ -188,6 +188,7 @@ describe('the module writes what labyrinth-cli writes', () => {
       const [x, y] = door.from.split(',').map(Number);
       assert.ok(run.shown.includes(door.from), door.from);
       assert.equal(door.to, `${x + step[door.side][0]},${y + step[door.side][1]}`);
+      assert.equal(door.toName, `(${x + step[door.side][0]}, ${y + step[door.side][1]})`);
       assert.ok(spoiler.rooms.some((r) => `${r.x},${r.y}` === door.to) && !run.shown.includes(door.to), door.to);
       assert.ok(door.x > 40 * (x + 1) - 1 && door.x < 40 * (x + 2) + 1 && door.y > 40 * (y + 1) - 1 && door.y < 40 * (y + 2) + 1);
     }
@@ -266,6 +267,27 @@ describe('bad input gets the command line\'s message and no output', () => {
     assert.equal(written.downloads[0].bytes.length, limit);
   });
 
+  test('a spoiler file has the command line\'s limit of 4 MiB, spelled from it', () => {
+    const limit = 4 * 1024 * 1024;
+    const native = nativeWrite(work.dir, 'game.nes', 21);
+    const spoiler = cli(['show', native.path, '--json'], work.dir).out.toString();
+    // The same valid spoiler, padded with blanks to the limit and one byte beyond.
+    for (const [size, accepted] of [[limit, true], [limit + 1, false]]) {
+      const padded = new TextEncoder().encode(spoiler.padEnd(size, ' '));
+      fs.writeFileSync(path.join(work.dir, 'padded.json'), padded);
+      fs.rmSync(path.join(work.dir, 'padded-out.nes'), { force: true });
+      const run = cli(['write', 'game.nes', '--layout', 'padded.json', '-o', 'padded-out.nes'], work.dir);
+      assert.equal(run.exit === 0, accepted, `command line, ${size} bytes: ${run.err}`);
+      const written = write({ layout: padded, layoutName: 'padded.json' });
+      assert.equal(written.ok, accepted, `page, ${size} bytes: ${written.message}`);
+      assert.equal(labyrinth.refuseLargeLayout('padded.json', size) === '', accepted, `${size} bytes`);
+      if (!accepted) {
+        assert.equal(written.message, 'padded.json: is 4,194,305 bytes, larger than the 4 MiB a spoiler file may be '
+          + "(a labyrinth's description is far smaller); it was not read");
+      }
+    }
+  });
+
   test('missing files and requests of the wrong shape', () => {
     for (const request of [undefined, null, 42, 'game.nes', {}, { image: [1, 2, 3] }]) {
       const refused = labyrinth.writeLabyrinth(request);
@@ -313,6 +335,57 @@ describe('the facts the page shows come from the core', () => {
     assert.equal(about.version.split(' ')[0], version);
     assert.ok(Number.isInteger(about.revision) && about.revision >= 1, String(about.revision));
     assert.equal(about.textBytesRead, 446);
+    assert.equal(about.textFileName, 'tgltext.tgl');
+  });
+
+  test('a file that fits no slot is refused in the image check\'s words', () => {
+    const notNes = image.slice();
+    notNes[0] = 0x4d;
+    fs.writeFileSync(path.join(work.dir, 'notes.nes'), notNes);
+    const native = cli(['show', 'notes.nes'], work.dir).err;
+    const check = /notes\.nes: (is not an NES cartridge image[^\n]*)\n/.exec(native);
+    assert.ok(check, native);
+    assert.equal(labyrinth.unusedFileMessage('notes.txt'),
+      `notes.txt was not used: it ${check[1]}, nor a text file whose name ends in .tgl`);
+  });
+
+  test('links: their form, their reading, and a bare seed= of revision 1', () => {
+    const read = (fragment) => ({ ...labyrinth.readLink(fragment) });
+    const rows = [
+      ['seed=7', { names: true, seed: '7', track: false, problem: '' }],
+      ['r=1&seed=7', { names: true, seed: '7', track: false, problem: '' }],
+      ['r=1&seed=18446744073709551615&track', { names: true, seed: '18446744073709551615', track: true, problem: '' }],
+      ['track&seed=7', { names: true, seed: '7', track: true, problem: '' }],
+      ['r=2&seed=7', { names: true, seed: '2:7', track: false,
+        problem: 'this link is for labyrinths of generator revision 2; this page writes revision 1' }],
+      ['r=x&seed=7&track', { names: true, seed: 'x:7', track: true,
+        problem: 'this link names no generator revision (its r= is "x")' }],
+      ['', { names: false, seed: '', track: false, problem: '' }],
+      ['r=1&track', { names: false, seed: '', track: false, problem: '' }],
+      ['seed', { names: true, seed: '', track: false, problem: '' }],
+    ];
+    for (const [fragment, expected] of rows) assert.deepEqual(read(fragment), expected, fragment);
+    assert.equal(labyrinth.linkFragment('42', false), 'r=1&seed=42');
+    assert.equal(labyrinth.linkFragment('12345678901234567890', true), 'r=1&seed=12345678901234567890&track');
+    assert.equal(labyrinth.linkFragment('nope', false), '');
+    for (const track of [false, true])
+      assert.deepEqual(read(labyrinth.linkFragment('99', track)), { names: true, seed: '99', track, problem: '' });
+  });
+
+  test('a labyrinth to track without files is the one a write of its seed, or its spoiler file, makes', () => {
+    for (const seed of ['42', '0', '18446744073709551615']) {
+      const native = nativeWrite(work.dir, 'game.nes', seed);
+      const spoiler = cli(['show', native.path, '--json'], work.dir).out.toString();
+      const tracked = labyrinth.labyrinthToTrack({ seed });
+      assert.equal(tracked.ok, true, tracked.message);
+      assert.deepEqual([tracked.seed, tracked.seedCode], [seed, codeOf(native.report)]);
+      const made = labyrinth.spoilerOfImage({ image: tracked.image, imageName: 'tracked.nes' });
+      assert.equal(new TextDecoder().decode(made.downloads[0].bytes), spoiler, seed);
+      const fromLayout = labyrinth.labyrinthToTrack({ layout: new TextEncoder().encode(spoiler), layoutName: 's.json' });
+      assert.deepEqual([fromLayout.seed, fromLayout.seedCode, fromLayout.layoutName], ['', tracked.seedCode, 's.json']);
+    }
+    assert.equal(labyrinth.labyrinthToTrack({}).message, 'no seed was given: type the seed of the labyrinth to track');
+    assert.equal(labyrinth.labyrinthToTrack({ seed: '12x' }).message, labyrinth.seedProblem('12x'));
   });
 
   test('the daily seed and the revision of links, as the command line has them', () => {

@@ -322,6 +322,14 @@ describe('the page', () => {
     await page.waitForFunction(() => document.getElementById('status').textContent
       .startsWith('broken.json: 1 problem in the labyrinth it describes, so nothing was written: the random byte of room'));
     assert.equal(await page.isVisible('#result'), false);
+
+    // The valid spoiler padded beyond the command line's limit is refused as the command line refuses it.
+    await page.setInputFiles('#layout', { name: 'padded.json', mimeType: 'application/json',
+      buffer: Buffer.from(fs.readFileSync(file('mine.json'), 'utf8').padEnd(4 * 1024 * 1024 + 1, ' ')) });
+    await page.click('#write-layout');
+    await statusIs(page, 'padded.json: is 4,194,305 bytes, larger than the 4 MiB a spoiler file may be (a labyrinth\'s '
+      + 'description is far smaller); it was not read.');
+    assert.equal(await page.isVisible('#result'), false);
     await page.close();
   });
 
@@ -507,6 +515,38 @@ describe('the page', () => {
     ({ page } = await openPage());
     assert.equal(await page.isChecked('#remember'), false);
     assert.equal(await page.evaluate(() => document.getElementById('rom').files.length), 0);
+
+    // Records that are not files, as a damaged or foreign database holds
+    // them: each is forgotten, and said so; a good record beside them stays.
+    await page.check('#remember');
+    await chooseFiles(page);
+    await page.waitForFunction(() => document.getElementById('remembered').textContent.includes('tgltext.tgl'));
+    const records = ['{ name: 12, bytes: "string" }', 'null', '{ name: "game.nes", type: "", bytes: [1, 2] }',
+      '{ name: 12, type: "", bytes: Uint8Array }', '{ name: "game.nes", bytes: Uint8Array }'];
+    for (const [row, bad] of records.entries()) {
+      await page.evaluate((which) => new Promise((resolve, reject) => {
+        const record = [{ name: 12, bytes: 'string' }, null, { name: 'game.nes', type: '', bytes: [1, 2] },
+          { name: 12, type: '', bytes: new Uint8Array(4) }, { name: 'game.nes', bytes: new Uint8Array(4) }][which];
+        const open = indexedDB.open('labyrinth-writer', 1);
+        open.onsuccess = () => {
+          const transaction = open.result.transaction('files', 'readwrite');
+          transaction.objectStore('files').put(record, 'rom');
+          transaction.oncomplete = () => { open.result.close(); resolve(); };
+          transaction.onerror = () => reject(transaction.error);
+        };
+      }), row);
+      await page.reload();
+      await page.waitForSelector('html[data-ready="true"]');
+      const said = await page.textContent('#remembered');
+      assert.equal(said, 'Remembered in this browser: tgltext.tgl. What this browser kept as your image was not a file, '
+        + 'so it was forgotten; choose the image again.', bad);
+      assert.deepEqual([await inputFile(page, 'rom'), await inputFile(page, 'text')], [null, 'tgltext.tgl']);
+      assert.equal(await page.textContent('#files-used'), 'The text file is tgltext.tgl; choose your cartridge image.');
+      await page.reload();
+      await page.waitForSelector('html[data-ready="true"]');
+      assert.equal(await page.textContent('#remembered'), 'Remembered in this browser: tgltext.tgl.', bad);
+    }
+    await page.click('#forget');
     await page.close();
   });
   test('dropped and picked files go where their content says, each slot once, a stray file nowhere', async () => {
@@ -519,7 +559,9 @@ describe('the page', () => {
     const told = await page.textContent('#status');
     assert.deepEqual([await inputFile(page, 'rom'), await inputFile(page, 'text')], ['game.nes', 'tgltext.tgl']);
     assert.ok(told.startsWith('game.nes is now the image and tgltext.tgl the text file.'), told);
-    assert.ok(told.includes('notes.txt was not used: it is neither a cartridge image'), told);
+    // In the image check's own words, as the command line refuses such an image.
+    assert.ok(told.includes('notes.txt was not used: it is not an NES cartridge image (it does not start with "NES" and '
+      + '0x1A), nor a text file whose name ends in .tgl.'), told);
     assert.ok(told.includes('again.nes was not used: game.nes is the image of this drop.'), told);
     assert.equal(await page.textContent('#files-used'), 'The write uses game.nes as the image and tgltext.tgl as the text file.');
     await page.fill('#seed', '42');
