@@ -9,10 +9,10 @@ import { facts, moduleReady, onReloaded } from './page/core.js';
 import { dropped, onFilesChanged, showFilesUsed, watchFileInputs } from './page/files.js';
 import { watchCopying } from './page/links.js';
 import { droppedOnLook, watchLooking } from './page/look.js';
-import { readMapChoice, toggleMaps } from './page/maps.js';
+import { forgetOldMapChoice, toggleMap } from './page/maps.js';
 import { $, setStatus } from './page/messages.js';
 import { rememberFiles, restoreFiles, watchRemembering } from './page/remembered.js';
-import { setUpTracker } from './page/tracker.js';
+import { setUpTracker, trackSeed } from './page/tracker.js';
 import { inputsChanged, seedFromAddress, watchWriting } from './page/write.js';
 
 const writeButton = $('write');
@@ -69,6 +69,13 @@ function watchDrops() {
   });
 }
 
+// A link fills the seed field; one that asks for the tracker (a seed of
+// this revision and "track") opens it on that labyrinth, with no files.
+function followAddress() {
+  const link = seedFromAddress();
+  if (link.names && link.track && !link.problem) trackSeed(link.seed);
+}
+
 // ---- start ----------------------------------------------------------------
 
 onFilesChanged(inputsChanged);
@@ -80,10 +87,10 @@ watchRemembering();
 watchCopying();
 watchLooking();
 watchDrops();
-$('spoiler-toggle').addEventListener('click', toggleMaps);
-window.addEventListener('hashchange', seedFromAddress);
+$('spoiler-toggle').addEventListener('click', () => toggleMap('write'));
+window.addEventListener('hashchange', followAddress);
 
-readMapChoice();
+forgetOldMapChoice();
 const ready = moduleReady();
 // Remembered files come back while the module loads.
 const restoring = restoreFiles();
@@ -97,7 +104,7 @@ try {
   $('revision').textContent = String(facts().revision);
   $('about').hidden = false;
   setStatus('Ready.');
-  seedFromAddress();  // once the module can tell whether a link's revision is this page's
+  followAddress();  // once the module can tell whether a link's revision is this page's
   document.documentElement.dataset.ready = 'true';
   performance.mark('labyrinth-ready');
   keepForOffline();

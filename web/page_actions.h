@@ -163,7 +163,7 @@ Result<Download> spoilerOfImage(const InputFile& image);
 Result<LookResult> lookAtImage(const InputFile& image, const std::string& seed = {});
 
 /// Pixels per cell of the tracker's map, drawn at its own size: the middles
-/// of two doors are then at least 28 pixels apart, so that a control of 20
+/// of two doors are then at least 28 pixels apart, so that a control of 24
 /// pixels on each door keeps clear of the next one, for a finger too.
 inline constexpr int trackerScale = 40;
 

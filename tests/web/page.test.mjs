@@ -13,7 +13,7 @@ import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
 import { servePage } from '../../scripts/serve-web.mjs';
-import { cli, codeOf, field, launchChromium, nativeWrite, pageDir, requireBuilt, root, syntheticImage, syntheticText, tempDir }
+import { cli, codeOf, field, launchBrowser, launchChromium, nativeWrite, pageDir, requireBuilt, root, syntheticImage, syntheticText, tempDir }
   from './support.mjs';
 
 let served;
@@ -100,9 +100,10 @@ const inputFile = (page, id) => page.evaluate((i) => document.getElementById(i).
 const paintedRooms = (page, map) => page.locator(`${map} svg path.rooms`)
   .evaluateAll((paths) => paths.reduce((n, path) => n + path.getAttribute('d').split('M').length - 1, 0));
 
-// The page's choice of showing maps as on a first visit: off.
+// The maps as on a first visit: every labyrinth's hidden.
 async function forgetMapChoice(page) {
-  await page.evaluate(() => localStorage.removeItem('labyrinth-writer-show-map'));
+  await page.evaluate(() => Object.keys(localStorage).filter((key) => key.startsWith('labyrinth-writer-map-shown'))
+    .forEach((key) => localStorage.removeItem(key)));
   await page.reload();
   await page.waitForSelector('html[data-ready="true"]');
 }
@@ -228,12 +229,23 @@ describe('the page', () => {
     assert.deepEqual([await page.textContent('#spoiler-toggle'), await page.getAttribute('#spoiler-toggle', 'aria-expanded')],
       ['Hide the map', 'true']);
 
-    // The choice is kept for the next write, in a reload too.
+    // The choice is kept for this labyrinth, in a reload too; a peek does
+    // not carry over to the next labyrinth, written or looked at.
     await page.reload();
     await page.waitForSelector('html[data-ready="true"]');
-    await writeSeed(page, '43');
+    await writeSeed(page, '42');
     await page.waitForSelector('#map svg');
     assert.equal(await page.textContent('#spoiler-toggle'), 'Hide the map');
+    await writeSeed(page, '43');
+    assert.deepEqual([await page.isVisible('#map-figure'), await page.locator('#map svg').count(),
+      await page.textContent('#spoiler-toggle')], [false, 0, 'Show the map (spoiler)']);
+    await page.setInputFiles('#look', file(nativeWrite(work.dir, 'game.nes', 44).path));
+    await page.waitForSelector('#look-spoiler-toggle');
+    assert.deepEqual([await page.locator('#look-result svg').count(), await page.textContent('#look-spoiler-toggle')],
+      [0, 'Show the map (spoiler)']);
+    // The same labyrinth looked at shows its map, as chosen for it.
+    await page.setInputFiles('#look', file('from-page.nes'));
+    await page.waitForSelector('#look-result svg');
 
     assert.deepEqual(strays, []);
     assert.deepEqual(errors, []);
@@ -490,6 +502,94 @@ describe('the page', () => {
     await page.click('#tracker-reset');
     assert.deepEqual([strays, errors], [[], []]);
     await page.close();
+  });
+
+  test('a tracker link on a phone opens the command line\'s labyrinth with no files, and a reload keeps the run', async () => {
+    const native = nativeWrite(work.dir, 'game.nes', 42);
+    const spoiler = JSON.parse(cli(['show', native.path, '--json'], work.dir).out.toString());
+    const start = `${spoiler.start.x},${spoiler.start.y}`;
+    const browser = await launchBrowser();
+    const phone = await browser.newContext({ viewport: { width: 390, height: 844 }, hasTouch: true, isMobile: true });
+    await phone.grantPermissions(['clipboard-read', 'clipboard-write'], { origin: served.url });
+    const page = await phone.newPage();
+    const errors = [];
+    page.on('pageerror', (error) => errors.push(error.message));
+    page.on('console', (message) => message.type() === 'error' && errors.push(message.text()));
+    const shownRooms = () => page.locator('#tracker [data-room]').evaluateAll((all) => all.map((e) => e.dataset.room).sort());
+    const here = () => page.getAttribute('#tracker [aria-current="location"]', 'data-room');
+    const ready = async () => {
+      await page.waitForSelector('html[data-ready="true"]');
+      await page.waitForSelector('#tracker:not([hidden]) svg');
+    };
+    // Whether a room lies wholly inside the tracker's visible box.
+    const inView = (room) => page.evaluate((cell) => {
+      const box = document.getElementById('tracker-map').getBoundingClientRect();
+      const at = document.querySelector(`#tracker [data-room="${cell}"]`).getBoundingClientRect();
+      return at.left >= box.left && at.right <= box.right && at.top >= box.top && at.bottom <= box.bottom;
+    }, room);
+    try {
+      await page.goto(`${served.url}#r=1&seed=42&track`);
+      await ready();
+      assert.equal(await page.evaluate(() => document.getElementById('rom').files.length), 0);
+      assert.ok((await page.textContent('#tracker-heading')).includes(`seed code ${codeOf(native.report)}`));
+      assert.deepEqual([await shownRooms(), await here()], [[start], start]);
+
+      // Doors: targets of at least 24 by 24 px, no two overlapping.
+      const boxes = await page.locator('#tracker .door').evaluateAll((all) => all.map((door) => {
+        const { left, top, width, height } = door.getBoundingClientRect();
+        return { left, top, width, height };
+      }));
+      assert.ok(boxes.length > 0);
+      for (const [i, a] of boxes.entries()) {
+        assert.ok(a.width >= 24 && a.height >= 24, JSON.stringify(a));
+        for (const b of boxes.slice(i + 1))
+          assert.ok(a.left + a.width <= b.left || b.left + b.width <= a.left || a.top + a.height <= b.top
+            || b.top + b.height <= a.top, `${JSON.stringify(a)} overlaps ${JSON.stringify(b)}`);
+      }
+
+      // A tapped door reveals its room, which is where the player is now, in view.
+      const door = await page.getAttribute('#tracker .door', 'data-door');
+      await page.tap(`#tracker .door[data-door="${door}"]`);
+      await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 2);
+      assert.equal(await here(), door);
+      assert.equal(await inView(door), true, `${door} is out of view`);
+      await page.focus('#track-seed');
+      await expectAccessible(page, 'tracker from a link, 390 px with touch');
+
+      // Every room revealed is the command line's labyrinth; undo takes it back.
+      await page.tap('#tracker-reveal-all');
+      await page.waitForFunction((n) => document.querySelectorAll('#tracker [data-room]').length === n, spoiler.rooms.length);
+      assert.deepEqual(await shownRooms(), spoiler.rooms.map((room) => `${room.x},${room.y}`).sort());
+      await page.tap('#tracker-undo');
+      await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 2);
+
+      // A reload brings the run back at once, the room the player is in too;
+      // a tap on a shown room moves "you are here".
+      await page.reload();
+      await ready();
+      assert.deepEqual([await shownRooms(), await here()], [[start, door].sort(), door]);
+      const startBox = await page.locator(`#tracker [data-room="${start}"]`).boundingBox();
+      await page.touchscreen.tap(startBox.x + 8, startBox.y + 8);
+      await page.waitForFunction((cell) => document.querySelector('#tracker [aria-current]')?.dataset.room === cell, start);
+
+      // The tracker's link, copied, opens the same run.
+      await page.tap('#tracker-copy-link');
+      await page.waitForFunction(() => document.getElementById('tracker-copied').textContent === 'Link copied.');
+      assert.equal(await page.evaluate(() => navigator.clipboard.readText()), `${served.url}#r=1&seed=42&track`);
+
+      // A typed seed that is no seed is refused in the form; a spoiler file is tracked as its labyrinth.
+      await page.fill('#track-seed', '12x');
+      await page.tap('#track-seed-button');
+      await page.waitForFunction(() => document.getElementById('track-form-status').textContent.startsWith('The seed must'));
+      assert.equal(await page.getAttribute('#track-seed', 'aria-invalid'), 'true');
+      fs.writeFileSync(file('track.json'), JSON.stringify(spoiler));
+      await page.setInputFiles('#track-layout', file('track.json'));
+      await page.waitForFunction(() => document.getElementById('tracker-heading').textContent.includes('track.json'));
+      assert.deepEqual([await shownRooms(), await page.isVisible('#tracker-copy-link')], [[start, door].sort(), false]);
+      assert.deepEqual(errors, []);
+    } finally {
+      await browser.close();
+    }
   });
 
   test('remembered files come back on the next visit until they are forgotten', async () => {

@@ -4,7 +4,7 @@
 import { call, core, moduleReady } from './core.js';
 import { offer, withdrawDownloads } from './downloads.js';
 import { chosen, kindOf, readFile, setFile } from './files.js';
-import { showImage, toggleMaps } from './maps.js';
+import { showImage, toggleMap } from './maps.js';
 import { $, sentence } from './messages.js';
 import { offerTracking } from './tracker.js';
 
@@ -25,7 +25,7 @@ function addMapPlace(file) {
   const toggle = Object.assign(document.createElement('button'),
     { id: 'look-spoiler-toggle', type: 'button', className: 'plain' });
   toggle.setAttribute('aria-controls', 'look-map-figure');
-  toggle.addEventListener('click', toggleMaps);
+  toggle.addEventListener('click', () => toggleMap('look'));
   paragraph('').append(toggle);
   const figure = Object.assign(document.createElement('figure'), { id: 'look-map-figure', hidden: true });
   const map = Object.assign(document.createElement('div'), { id: 'look-map', className: 'map' });

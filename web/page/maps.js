@@ -4,28 +4,31 @@
 import { call } from './core.js';
 import { $, sentence } from './messages.js';
 
-// Whether the player wants to see maps: off until asked, and then kept in
-// the browser for the next writes and visits. One choice for the map after
-// a write and the map of an image looked at.
-const mapChoice = {
-  key: 'labyrinth-writer-show-map',
-  shown() {
+// Which labyrinths the player has asked to see the map of, by seed code:
+// a peek holds for that labyrinth only, in this page and on later visits,
+// and every other labyrinth starts hidden, so that one look at a map never
+// spoils the next seed.
+const peeks = {
+  key: (seedCode) => `labyrinth-writer-map-shown ${seedCode}`,
+  here: new Set(),  // for this page, where the browser keeps nothing
+  shown(seedCode) {
+    if (this.here.has(seedCode)) return true;
     try {
-      return localStorage.getItem(this.key) === 'shown';
+      return localStorage.getItem(this.key(seedCode)) === 'shown';
     } catch {
-      return false;  // no storage here: the map stays hidden until asked, each time
+      return false;  // no storage here: the map stays hidden until asked
     }
   },
-  set(shown) {
+  set(seedCode, shown) {
+    if (shown) this.here.add(seedCode);
+    else this.here.delete(seedCode);
     try {
-      if (shown) localStorage.setItem(this.key, 'shown');
-      else localStorage.removeItem(this.key);
+      if (shown) localStorage.setItem(this.key(seedCode), 'shown');
+      else localStorage.removeItem(this.key(seedCode));
     } catch {
       // Not kept, but the choice holds for this page.
     }
-    this.now = shown;
   },
-  now: false,
 };
 
 // The map of one section: its toggle, the figure it shows or hides, the box
@@ -56,19 +59,20 @@ function drawMap(section) {
   box.dataset.drawn = image.seedCode;
 }
 
-/// Shows or hides a section's map as the choice says.
-export function applyMapChoice(section) {
+// Shows or hides a section's map as the player chose for its labyrinth.
+function applyMapChoice(section) {
   const { toggle, figure, box } = mapViews[section]();
-  if (!toggle) return;
-  const shown = mapChoice.now;
+  const image = shownImages[section];
+  if (!toggle || !image) return;
+  const shown = peeks.shown(image.seedCode);
   toggle.textContent = shown ? 'Hide the map' : 'Show the map (spoiler)';
   toggle.setAttribute('aria-expanded', String(shown));
   if (shown) drawMap(section);
   figure.hidden = !shown || !box.firstChild;
 }
 
-/// The labyrinth a section now shows (null for none), its map hidden or
-/// shown as the choice says.
+/// The labyrinth a section now shows (null for none), its map hidden unless
+/// the player asked to see this labyrinth's.
 export function showImage(section, image) {
   shownImages[section] = image;
   if (section === 'write') {
@@ -80,11 +84,21 @@ export function showImage(section, image) {
   if (image) applyMapChoice(section);
 }
 
-export function toggleMaps() {
-  mapChoice.set(!mapChoice.now);
-  for (const section of Object.keys(mapViews)) applyMapChoice(section);
+/// Shows the map of a section's labyrinth, or hides it again; the other
+/// section follows when it shows the same labyrinth.
+export function toggleMap(section) {
+  const image = shownImages[section];
+  if (!image) return;
+  peeks.set(image.seedCode, !peeks.shown(image.seedCode));
+  for (const each of Object.keys(mapViews)) applyMapChoice(each);
 }
 
-export function readMapChoice() {
-  mapChoice.now = mapChoice.shown();
+/// Forgets the one choice for every map that earlier versions of the page
+/// kept, which would show every new labyrinth's map at once.
+export function forgetOldMapChoice() {
+  try {
+    localStorage.removeItem('labyrinth-writer-show-map');
+  } catch {
+    // Nothing kept.
+  }
 }

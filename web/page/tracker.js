@@ -3,34 +3,42 @@
 // module draws the map and says which doors lead into the fog; the page
 // keeps only what was revealed, step by step for undo, in the browser's
 // storage under the labyrinth's seed code, so that a run survives a reload
-// and every labyrinth keeps a run of its own.
+// and every labyrinth keeps a run of its own. A labyrinth is tracked from a
+// write or a look, or with no files at all from its seed (a link, the form,
+// today's) or its spoiler file.
 
-import { call, facts } from './core.js';
+import { call, core, facts } from './core.js';
+import { readLayout } from './files.js';
+import { copy, permalinkFor } from './links.js';
 import { $, count, sentence } from './messages.js';
 
 const tracker = $('tracker');
 const trackerBoard = $('tracker-board');
 const trackerBox = $('tracker-map');
 const trackerStatus = $('tracker-status');
+const trackSeedInput = $('track-seed');
+const trackFormStatus = $('track-form-status');
 let trackable = null;  // the labyrinth that "Track my run" opens: the last one written or looked at
-let run = null;        // the run on show: { image, steps, shown, doors }
+let run = null;        // the run on show: { image, steps, here, shown, doors }
 
 const runStore = {
   key: (seedCode) => `labyrinth-writer-run ${seedCode}`,
   // The steps of a run: each a list of rooms revealed together, or "reset",
-  // after which only the start room is shown again.
+  // after which only the start room is shown again; and the room the
+  // player is in, when they said so or a step revealed one.
   load(seedCode) {
     try {
       const kept = JSON.parse(localStorage.getItem(this.key(seedCode)) || '{}');
       const step = (s) => s === 'reset' || (Array.isArray(s) && s.every((cell) => typeof cell === 'string'));
-      return Array.isArray(kept.steps) ? kept.steps.filter(step) : [];
+      return { steps: Array.isArray(kept.steps) ? kept.steps.filter(step) : [],
+        here: typeof kept.here === 'string' ? kept.here : null };
     } catch {
-      return [];  // nothing kept, or kept by something else: a run from the start
+      return { steps: [], here: null };  // nothing kept, or kept by something else: a run from the start
     }
   },
-  save(seedCode, steps) {
+  save(seedCode, steps, here) {
     try {
-      if (steps.length) localStorage.setItem(this.key(seedCode), JSON.stringify({ steps }));
+      if (steps.length) localStorage.setItem(this.key(seedCode), JSON.stringify({ steps, here }));
       else localStorage.removeItem(this.key(seedCode));
       return true;
     } catch {
@@ -49,21 +57,66 @@ function revealedBy(steps) {
   return [...revealed];
 }
 
-/// The labyrinth that "Track my run" opens: { bytes, name, seedCode }.
+/// The labyrinth that "Track my run" opens: { bytes, name, seedCode, and
+/// seed when it is known }. An open tracker follows it, with its own run.
 export function offerTracking(image) {
   trackable = image;
   $('track-what').textContent = `"Track my run" tracks the labyrinth of ${image.name}, seed code ${image.seedCode}.`;
-  $('track-section').hidden = false;
+  $('track-offer').hidden = false;
+  if (!tracker.hidden) openTracker(image, { follow: true });
 }
 
-function openTracker() {
-  if (!trackable) return;
-  run = { image: trackable, steps: runStore.load(trackable.seedCode) };
+// Opens the tracker on a labyrinth, with the run kept for it. The address
+// then names it, when its seed is known, so that a reload or the link on
+// another device opens the same run; `follow` leaves the address, the
+// focus and the scroll alone, for a tracker that follows a new labyrinth.
+function openTracker(image, { follow = false } = {}) {
+  run = { image, ...runStore.load(image.seedCode) };
   tracker.hidden = false;
-  $('tracker-heading').textContent = `Your run in ${run.image.name} (seed code ${run.image.seedCode})`;
+  $('tracker-heading').textContent = `Your run in ${image.name} (seed code ${image.seedCode})`;
+  $('tracker-link-line').hidden = !image.seed;
+  $('tracker-copied').textContent = '';
   drawRun();
+  if (follow) return;
+  if (image.seed) history.replaceState(history.state, '', permalinkFor(image.seed, true));
   trackerBox.focus({ preventScroll: true });
   tracker.scrollIntoView({ block: 'start' });
+}
+
+// A labyrinth made by the module without the player's files, tracked; a
+// refusal goes to the form, on `field` when it is about what was typed.
+function trackMade(made, name, field = null) {
+  trackSeedInput.removeAttribute('aria-invalid');
+  if (!made.ok) {
+    trackFormStatus.textContent = sentence(made.message);
+    field?.setAttribute('aria-invalid', 'true');
+    return false;
+  }
+  trackFormStatus.textContent = '';
+  openTracker({ bytes: made.image, name, seedCode: made.seedCode, seed: made.seed });
+  return true;
+}
+
+/// Tracks the labyrinth that a write of `seed` makes (as typed: decimal,
+/// or REVISION:SEED), with no files.
+export function trackSeed(seed) {
+  trackSeedInput.value = seed;
+  return trackMade(call('labyrinthToTrack', { seed }), `the labyrinth of seed ${seed}`, trackSeedInput);
+}
+
+function trackDaily() {
+  const date = new Date().toISOString().slice(0, 10);
+  const daily = core().dailySeed(date);
+  if (!daily.ok) trackFormStatus.textContent = sentence(daily.message);
+  else trackSeed(daily.seed);
+}
+
+async function trackLayout() {
+  const file = $('track-layout').files[0];
+  if (!file) return;
+  const read = await readLayout(file);
+  const made = read.ok ? call('labyrinthToTrack', { layout: read.bytes, layoutName: file.name }) : read;
+  trackMade(made, `the labyrinth of ${file.name}`);
 }
 
 // Draws the run as its steps say, tells how far it has come, and keeps the
@@ -90,14 +143,34 @@ function drawRun(said = '', revealed = []) {
     button.style.top = `${door.y}px`;
     trackerBoard.append(button);
   }
-  const kept = runStore.save(run.image.seedCode, run.steps);
+  if (!run.shown.has(run.here)) run.here = facts().start;
+  markHere();
+  const kept = runStore.save(run.image.seedCode, run.steps, run.here);
   trackerStatus.textContent = `${said}${count(tracked.shown.length, 'room', 'rooms')} shown; `
     + `${count(tracked.doors.length, 'door leads', 'doors lead')} into the fog.`
     + `${kept ? '' : ' This browser does not keep the run.'}`;
   $('tracker-undo').disabled = !run.steps.length;
   $('tracker-reset').disabled = tracked.shown.length === 1;
-  bringIntoTrackerView(revealed.length ? revealed
-    : [tracked.shown.includes(facts().start) ? facts().start : tracked.shown[0]]);
+  bringIntoTrackerView(revealed.length ? revealed : [run.here]);
+}
+
+// "You are here": the room the player is in carries aria-current="location".
+function markHere() {
+  trackerBoard.querySelector('[aria-current]')?.removeAttribute('aria-current');
+  trackerBoard.querySelector(`[data-room="${run.here}"]`)?.setAttribute('aria-current', 'location');
+}
+
+// A tap or a click on a shown room: the player is there now.
+function moveHere(event) {
+  const room = [...trackerBoard.querySelectorAll('[data-room]')].find((element) => {
+    const box = element.getBoundingClientRect();
+    return event.clientX >= box.left && event.clientX <= box.right && event.clientY >= box.top
+      && event.clientY <= box.bottom;
+  });
+  if (!room) return;
+  run.here = room.dataset.room;
+  markHere();
+  runStore.save(run.image.seedCode, run.steps, run.here);
 }
 
 // Scrolls the tracker's box so that the first of `cells` is in view, when
@@ -119,6 +192,7 @@ function reveal(cells, said) {
     return false;
   }
   run.steps.push(fresh);
+  if (fresh.length === 1) run.here = fresh[0];
   drawRun(said(fresh), fresh);
   return true;
 }
@@ -139,7 +213,7 @@ function revealArea(areas, what) {
     trackerStatus.textContent = sentence(rooms.message, [run.image.name]);
     return;
   }
-  reveal(rooms.rooms, (fresh) => `Revealed ${what}: ${count(fresh.length, 'room', 'rooms')}. `);
+  reveal(rooms.rooms, (fresh) => `Revealed ${what}: ${count(fresh.length, 'room', 'rooms')}; Undo hides them again. `);
 }
 
 function undoStep() {
@@ -159,11 +233,22 @@ export function setUpTracker() {
   const areas = $('tracker-area');
   for (let area = 0; area < facts().areaCount; ++area)
     areas.append(Object.assign(document.createElement('option'), { value: String(area), textContent: `Area ${area}` }));
-  $('track').addEventListener('click', openTracker);
+  $('track').addEventListener('click', () => trackable && openTracker(trackable));
   trackerBoard.addEventListener('click', (event) => {
     const door = event.target.closest('.door');
     if (door) chooseDoor(door);
+    else moveHere(event);
   });
+  $('track-form').addEventListener('submit', (event) => {
+    event.preventDefault();
+    trackSeed(trackSeedInput.value.trim());
+  });
+  $('track-daily').addEventListener('click', trackDaily);
+  $('track-layout').addEventListener('change', () => trackLayout().catch((error) => {
+    trackFormStatus.textContent = `Something went wrong in the page: ${error.message || error}.`;
+  }));
+  $('tracker-copy-link').addEventListener('click', () => copy(permalinkFor(run.image.seed, true), $('tracker-copied'),
+    'Link copied.', 'the address bar shows the link.'));
   $('tracker-reveal-area').addEventListener('click',
     () => revealArea([Number(areas.value)], `area ${areas.value}`));
   $('tracker-reveal-all').addEventListener('click',

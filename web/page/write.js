@@ -81,7 +81,7 @@ function showWritten(done, request) {
   result.hidden = false;
   const image = done.downloads.find((d) => d.kind === 'image');
   showImage('write', { bytes: image.bytes, name: image.name, seedCode: done.seedCode });
-  offerTracking({ bytes: image.bytes, name: image.name, seedCode: done.seedCode });
+  offerTracking({ bytes: image.bytes, name: image.name, seedCode: done.seedCode, seed: fromLayout ? '' : done.seed });
   return image;
 }
 
