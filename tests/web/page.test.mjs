@@ -572,6 +572,25 @@ describe('the page', () => {
       await page.touchscreen.tap(startBox.x + 8, startBox.y + 8);
       await page.waitForFunction((cell) => document.querySelector('#tracker [aria-current]')?.dataset.room === cell, start);
 
+      // The legend is folded; the whole grid fits the width, with row and
+      // column numbers, and a tap on it comes closer, around the tapped room.
+      assert.equal(await page.evaluate(() => document.getElementById('tracker-legend').open), false);
+      await page.tap('#tracker-zoom');
+      await page.waitForSelector('#tracker-zoom[aria-pressed="true"]');
+      assert.deepEqual(await page.evaluate(() => {
+        const box = document.getElementById('tracker-map');
+        const columns = document.querySelectorAll('#tracker .numbers.columns span');
+        return [document.querySelector('#tracker svg').getBoundingClientRect().width <= box.clientWidth,
+          box.scrollWidth <= box.clientWidth, columns.length, columns[columns.length - 1].textContent];
+      }), [true, true, 24, '23']);
+      await page.focus('#track-seed');
+      await expectAccessible(page, 'the whole map, 390 px with touch');
+      await page.locator('#tracker-map').scrollIntoViewIfNeeded();
+      const far = await page.locator(`#tracker [data-room="${door}"]`).boundingBox();
+      await page.touchscreen.tap(far.x + far.width / 2, far.y + far.height / 2);
+      await page.waitForSelector('#tracker-zoom[aria-pressed="false"]');
+      assert.equal(await inView(door), true, `${door} is out of view after coming closer`);
+
       // The tracker's link, copied, opens the same run.
       await page.tap('#tracker-copy-link');
       await page.waitForFunction(() => document.getElementById('tracker-copied').textContent === 'Link copied.');

@@ -11,6 +11,7 @@ import { call, core, facts } from './core.js';
 import { readLayout } from './files.js';
 import { copy, permalinkFor } from './links.js';
 import { $, count, sentence } from './messages.js';
+import { frame, setUpView, tapWhole } from './tracker_view.js';
 
 const tracker = $('tracker');
 const trackerBoard = $('tracker-board');
@@ -133,16 +134,16 @@ function drawRun(said = '', revealed = []) {
   trackerBoard.innerHTML = tracked.map.slice(tracked.map.indexOf('<svg'));
   const picture = trackerBoard.querySelector('svg');
   picture?.setAttribute('aria-hidden', 'true');  // the status and the doors say what it shows
-  for (const door of tracked.doors) {
+  const placed = tracked.doors.map((door) => {
     const button = Object.assign(document.createElement('button'), { type: 'button', className: 'door', title: door.name });
     button.dataset.door = door.to;
     button.dataset.from = door.from;
     button.dataset.toName = door.toName;
     button.setAttribute('aria-label', door.name);
-    button.style.left = `${door.x}px`;
-    button.style.top = `${door.y}px`;
     trackerBoard.append(button);
-  }
+    return { x: door.x, y: door.y, button };
+  });
+  frame(placed);
   if (!run.shown.has(run.here)) run.here = facts().start;
   markHere();
   const kept = runStore.save(run.image.seedCode, run.steps, run.here);
@@ -234,7 +235,9 @@ export function setUpTracker() {
   for (let area = 0; area < facts().areaCount; ++area)
     areas.append(Object.assign(document.createElement('option'), { value: String(area), textContent: `Area ${area}` }));
   $('track').addEventListener('click', () => trackable && openTracker(trackable));
+  setUpView({ zoomed: () => run && bringIntoTrackerView([run.here]), redraw: () => run && drawRun() });
   trackerBoard.addEventListener('click', (event) => {
+    if (tapWhole(event)) return;
     const door = event.target.closest('.door');
     if (door) chooseDoor(door);
     else moveHere(event);

@@ -1,0 +1,129 @@
+// How the tracker's map sits on a screen: at its own size, where every
+// door is a target of 24 CSS pixels, or ("Whole map") the whole grid fitted
+// to the width, where a tap comes closer around the tapped point; with the row and column numbers held at the edges of the box while
+// it scrolls, and the legend folded away below it. The map's geometry is
+// read from the picture the module drew, never restated here.
+
+import { $ } from './messages.js';
+
+const box = $('tracker-map');
+const board = $('tracker-board');
+const legend = $('tracker-legend');
+const zoomButton = $('tracker-zoom');
+let whole = false;      // the whole grid fitted to the width, doors hidden
+let geometry = null;    // of the map on show: { width, height, gridX, gridY, gridSize, cell, count }
+let onZoom = () => {};  // what the tracker does when the view changes (brings "you are here" into view)
+
+const number = (element, name) => Number(element.getAttribute(name));
+// The width of the map's part that is shown: the row numbers' margin, the
+// grid, and a sliver beyond it (the legend begins a half margin further).
+const shownWidth = ({ gridX, gridSize }) => gridX + gridSize + gridX / 4;
+
+// The picture's size, and where its grid of cells lies in it.
+function measure(svg) {
+  const grid = svg.querySelector('rect.grid');
+  const room = svg.querySelector('rect.room');
+  const [, , width, height] = svg.getAttribute('viewBox').split(/\s+/).map(Number);
+  const cell = number(room, 'width');
+  return { width, height, gridX: number(grid, 'x'), gridY: number(grid, 'y'), gridSize: number(grid, 'width'),
+    cell, count: Math.round(number(grid, 'width') / cell) };
+}
+
+/// Pixels on screen per pixel of the map.
+export const zoom = () => (whole && geometry ? box.clientWidth / shownWidth(geometry) : 1);
+
+// The numbers of the rows and columns as strips that stay at the box's top
+// and left edges while it scrolls.
+function addNumbers() {
+  const { gridX, gridY, cell, count } = geometry;
+  const scale = zoom();
+  const strip = (className) => Object.assign(document.createElement('div'), { className: `numbers ${className}` });
+  const columns = strip('columns');
+  const rows = strip('rows');
+  columns.style.height = `${gridY * scale}px`;
+  rows.style.width = `${gridX * scale}px`;
+  for (let i = 0; i < count; ++i) {
+    const column = Object.assign(document.createElement('span'), { textContent: String(i) });
+    column.style.left = `${(gridX + (i + 0.5) * cell) * scale}px`;
+    columns.append(column);
+    const row = Object.assign(document.createElement('span'), { textContent: String(i) });
+    row.style.top = `${(gridY + (i + 0.5) * cell) * scale}px`;
+    rows.append(row);
+  }
+  board.append(columns, rows);
+  holdNumbers();
+}
+
+function holdNumbers() {
+  const columns = board.querySelector('.numbers.columns');
+  const rows = board.querySelector('.numbers.rows');
+  if (columns) columns.style.transform = `translateY(${box.scrollTop}px)`;
+  if (rows) rows.style.transform = `translateX(${box.scrollLeft}px)`;
+}
+
+// The legend: the picture's own, the part right of the grid, shown only
+// while the player has it unfolded.
+function drawLegend() {
+  const svg = board.querySelector('svg');
+  const place = $('tracker-legend-map');
+  if (!legend.open || !svg || !geometry) return place.replaceChildren();
+  const copy = svg.cloneNode(true);
+  const left = shownWidth(geometry);
+  copy.setAttribute('viewBox', `${left} 0 ${geometry.width - left} ${geometry.height}`);
+  copy.setAttribute('width', String(geometry.width - left));
+  copy.setAttribute('height', String(geometry.height));
+  copy.removeAttribute('aria-hidden');
+  copy.setAttribute('role', 'img');
+  copy.setAttribute('aria-label', 'Legend of the map');
+  copy.querySelectorAll('.rooms, .walls, .markers, .links, .coordinates').forEach((part) => part.remove());
+  place.replaceChildren(copy);
+}
+
+/// Frames the picture the module just drew into the board: the grid alone,
+/// at the zoom of the view; then places `doors` ({ x, y } in the map's
+/// pixels, each with its button) on it.
+export function frame(doors) {
+  const svg = board.querySelector('svg');
+  if (!svg) return;
+  geometry = measure(svg);
+  const width = shownWidth(geometry);
+  const scale = zoom();
+  svg.setAttribute('viewBox', `0 0 ${width} ${geometry.height}`);
+  svg.setAttribute('width', String(width * scale));
+  svg.setAttribute('height', String(geometry.height * scale));
+  for (const { x, y, button } of doors) {
+    button.style.left = `${x * scale}px`;
+    button.style.top = `${y * scale}px`;
+  }
+  board.classList.toggle('whole', whole);
+  addNumbers();
+  drawLegend();
+}
+
+/// Sets up the view's controls: `zoomed` runs after every change of zoom;
+/// `redraw` draws the map again.
+export function setUpView({ zoomed, redraw }) {
+  onZoom = zoomed;
+  box.addEventListener('scroll', holdNumbers, { passive: true });
+  legend.addEventListener('toggle', drawLegend);
+  // The legend is folded on a phone, where it would push the map away.
+  legend.open = !window.matchMedia('(max-width: 40rem)').matches;
+  zoomButton.addEventListener('click', () => {
+    whole = !whole;
+    zoomButton.setAttribute('aria-pressed', String(whole));
+    redraw();
+    onZoom();
+  });
+}
+
+/// In the whole map a tap on the map comes closer, around the tapped point.
+export function tapWhole(event) {
+  if (!whole || !geometry) return false;
+  const at = board.getBoundingClientRect();
+  const scale = zoom();
+  const [x, y] = [(event.clientX - at.left) / scale, (event.clientY - at.top) / scale];
+  zoomButton.click();
+  box.scrollLeft = x - box.clientWidth / 2;
+  box.scrollTop = y - box.clientHeight / 2;
+  return true;
+}
