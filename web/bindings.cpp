@@ -13,10 +13,12 @@
 //   spoilerOfImage({ image, imageName }) -> { ok: true, downloads }  (the spoiler JSON)
 //   trackRun({ image, imageName, revealed: ["x,y", ...] })
 //     -> { ok: true, seedCode, map, shown: ["x,y", ...],
-//          doors: [{ from: "x,y", to: "x,y", side, name, toName, x, y }, ...] }
+//          doors: [{ from: "x,y", to: "x,y", side, name, toName, x, y }, ...],
+//          items: [{ room: "x,y", name: "(x, y)" }, ...], itemRooms }
 //        (the map under fog: the start room and the revealed ones; the doors
 //        that lead into the fog, placed in the map's pixels; `name` reads
-//        "East of (11, 12) to (12, 12)", `toName` "(12, 12)")
+//        "East of (11, 12) to (12, 12)", `toName` "(12, 12)"; the item rooms
+//        shown, and how many the labyrinth has)
 //   labyrinthToTrack({ seed } or { layout, layoutName })
 //     -> { ok: true, seed, seedCode, layoutName, image }   (no files needed: a
 //        blank image in memory that holds the labyrinth a write would)
@@ -213,6 +215,13 @@ val trackRunJs(const val& request) {
         entry.set("y", door.y);
         return entry;
     }));
+    out.set("items", listOf(r.items, [](const CellPosition& cell) {
+        val entry = val::object();
+        entry.set("room", cellText(cell));
+        entry.set("name", positionText(cell));
+        return entry;
+    }));
+    out.set("itemRooms", r.itemRooms);
     return out;
 }
 

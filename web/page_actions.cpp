@@ -362,7 +362,13 @@ Result<TrackResult> trackRun(const TrackRequest& request) {
     TrackResult result;
     result.seedCode = read.value().seedCode;
     result.mapSvg = map::mapSvg(layout, map::SvgForm::Detailed);
-    for (const map::Room& room : layout.rooms) result.shown.push_back({room.x, room.y});
+    for (const map::Room& room : layout.rooms) {
+        result.shown.push_back({room.x, room.y});
+        if (room.kind == format::RecordKind::Item) result.items.push_back({room.x, room.y});
+    }
+    result.itemRooms = static_cast<int>(std::count_if(stream.cells.begin(), stream.cells.end(), [](const DecodedCell& cell) {
+        return cell.kind == format::RecordKind::Item;
+    }));
     for (const map::Door& door : layout.doors) {
         if (!door.intoFog) continue;
         const auto side = std::find_if(doorSides.begin(), doorSides.end(), [&](const Direction& d) { return d.bit == door.side; });

@@ -205,6 +205,8 @@ struct TrackResult {
     std::string mapSvg;               ///< the map under fog, one element per shown room
     std::vector<CellPosition> shown;  ///< the rooms shown, in scan order: the start and those revealed
     std::vector<FogDoor> doors;       ///< in scan order of their rooms, sides south, east, west, north
+    std::vector<CellPosition> items;  ///< the item rooms shown, in scan order, for the player to tick off
+    int itemRooms = 0;                ///< the item rooms of the whole labyrinth
 };
 
 /// The map of a run as far as the player has revealed it: the start room

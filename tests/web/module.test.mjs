@@ -195,6 +195,10 @@ describe('the module writes what labyrinth-cli writes', () => {
     // Every room revealed: no fog, no door into it.
     const all = labyrinth.trackRun({ ...request, revealed: spoiler.rooms.map((r) => `${r.x},${r.y}`) });
     assert.deepEqual([all.shown.length, all.doors.length], [spoiler.summary.rooms, 0]);
+    // The item rooms to tick off: those shown, and how many the labyrinth has.
+    const items = spoiler.rooms.filter((r) => r.record === 'item').map((r) => ({ room: `${r.x},${r.y}`, name: `(${r.x}, ${r.y})` }));
+    assert.deepEqual([run.itemRooms, all.itemRooms, all.items], [items.length, items.length, items]);
+    assert.deepEqual(run.items, items.filter((item) => run.shown.includes(item.room)));
     assert.equal(labyrinth.trackRun({ image: syntheticImage(), imageName: 'blank.nes', revealed: [] }).ok, false);
   });
 });

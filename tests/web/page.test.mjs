@@ -568,6 +568,7 @@ describe('the page', () => {
       await page.reload();
       await ready();
       assert.deepEqual([await shownRooms(), await here()], [[start, door].sort(), door]);
+      await page.locator(`#tracker [data-room="${start}"]`).scrollIntoViewIfNeeded();
       const startBox = await page.locator(`#tracker [data-room="${start}"]`).boundingBox();
       await page.touchscreen.tap(startBox.x + 8, startBox.y + 8);
       await page.waitForFunction((cell) => document.querySelector('#tracker [aria-current]')?.dataset.room === cell, start);
@@ -609,6 +610,60 @@ describe('the page', () => {
     } finally {
       await browser.close();
     }
+  });
+
+  test('the run\'s timer, splits and item rooms are kept with the progress and copied as text', async () => {
+    const native = nativeWrite(work.dir, 'game.nes', 77);
+    const spoiler = JSON.parse(cli(['show', native.path, '--json'], work.dir).out.toString());
+    const items = spoiler.rooms.filter((room) => room.record === 'item');
+    const area = spoiler.rooms.find((room) => room.area !== 0 && room.record === 'item').area;
+    const itemsOfArea = items.filter((room) => room.area === area).map((room) => `Item room (${room.x}, ${room.y})`);
+    const page = await chromium.context.newPage();
+    await page.clock.install({ time: new Date('2026-12-08T20:00:00Z') });
+    const open = async () => {
+      await page.waitForSelector('html[data-ready="true"]');
+      await page.waitForSelector('#tracker:not([hidden]) svg');
+    };
+    const timeIs = (text) => page.waitForFunction((t) => document.getElementById('run-timer').textContent === t, text);
+    await page.goto(`${served.url}#r=1&seed=77&track`);
+    await open();
+    assert.equal(await page.textContent('#run-timer'), '0:00:00');
+    await page.click('#run-timer-start');
+    await page.clock.runFor(65_000);
+    await timeIs('0:01:05');
+    await page.click('#run-timer-start');  // pause
+    await page.clock.runFor(10_000);
+    await timeIs('0:01:05');
+    assert.equal(await page.textContent('#run-timer-start'), 'Go on');
+
+    // The first reveal of an area is its split; its item rooms can be ticked off.
+    await page.selectOption('#tracker-area', String(area));
+    await page.click('#tracker-reveal-area');
+    await page.waitForFunction(() => document.querySelectorAll('#splits li').length === 1);
+    assert.equal(await page.textContent('#splits li'), `Area ${area}: 0:01:05`);
+    assert.deepEqual(await page.locator('#items label').allTextContents(), itemsOfArea);
+    assert.equal(await page.textContent('#items-count'),
+      `0 item rooms of ${items.length} ticked off; ${itemsOfArea.length} shown.`);
+    await page.check('#items input >> nth=0');
+
+    // All of it comes back on a reload, and is copied as text.
+    await page.reload();
+    await open();
+    await timeIs('0:01:05');
+    assert.equal(await page.textContent('#splits li'), `Area ${area}: 0:01:05`);
+    assert.equal(await page.isChecked('#items input >> nth=0'), true);
+    await page.click('#run-copy');
+    await page.waitForFunction(() => document.getElementById('run-copied').textContent === 'Times and items copied.');
+    const copied = await page.evaluate(() => navigator.clipboard.readText());
+    for (const line of ['Time: 0:01:05', `Area ${area}: 0:01:05`, `Items: 1 of ${items.length}`, itemsOfArea[0]])
+      assert.ok(copied.split('\n').includes(line), `${line} in ${copied}`);
+
+    // Reset sets the timer to zero and clears the splits; the ticks stay.
+    await page.click('#run-timer-reset');
+    await timeIs('0:00:00');
+    assert.equal(await page.locator('#splits li').count(), 0);
+    assert.equal(await page.isChecked('#items input >> nth=0'), true);
+    await page.close();
   });
 
   test('remembered files come back on the next visit until they are forgotten', async () => {

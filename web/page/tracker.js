@@ -11,6 +11,7 @@ import { call, core, facts } from './core.js';
 import { readLayout } from './files.js';
 import { copy, permalinkFor } from './links.js';
 import { $, count, sentence } from './messages.js';
+import { areasReached, clockFrom, setUpClock, showClock, showItemRooms } from './run_clock.js';
 import { frame, setUpView, tapWhole } from './tracker_view.js';
 
 const tracker = $('tracker');
@@ -32,15 +33,17 @@ const runStore = {
       const kept = JSON.parse(localStorage.getItem(this.key(seedCode)) || '{}');
       const step = (s) => s === 'reset' || (Array.isArray(s) && s.every((cell) => typeof cell === 'string'));
       return { steps: Array.isArray(kept.steps) ? kept.steps.filter(step) : [],
-        here: typeof kept.here === 'string' ? kept.here : null };
+        here: typeof kept.here === 'string' ? kept.here : null, clock: clockFrom(kept.clock) };
     } catch {
-      return { steps: [], here: null };  // nothing kept, or kept by something else: a run from the start
+      // Nothing kept, or kept by something else: a run from the start.
+      return { steps: [], here: null, clock: clockFrom(null) };
     }
   },
-  save(seedCode, steps, here) {
+  save({ image, steps, here, clock }) {
     try {
-      if (steps.length) localStorage.setItem(this.key(seedCode), JSON.stringify({ steps, here }));
-      else localStorage.removeItem(this.key(seedCode));
+      const untouched = !steps.length && clock.elapsed === 0 && clock.startedAt === null && !clock.ticks.length;
+      if (untouched) localStorage.removeItem(this.key(image.seedCode));
+      else localStorage.setItem(this.key(image.seedCode), JSON.stringify({ steps, here, clock }));
       return true;
     } catch {
       return false;
@@ -73,6 +76,7 @@ export function offerTracking(image) {
 // focus and the scroll alone, for a tracker that follows a new labyrinth.
 function openTracker(image, { follow = false } = {}) {
   run = { image, ...runStore.load(image.seedCode) };
+  showClock(run.clock, () => runStore.save(run));
   tracker.hidden = false;
   $('tracker-heading').textContent = `Your run in ${image.name} (seed code ${image.seedCode})`;
   $('tracker-link-line').hidden = !image.seed;
@@ -146,7 +150,8 @@ function drawRun(said = '', revealed = []) {
   frame(placed);
   if (!run.shown.has(run.here)) run.here = facts().start;
   markHere();
-  const kept = runStore.save(run.image.seedCode, run.steps, run.here);
+  showItemRooms(tracked.items, tracked.itemRooms);
+  const kept = runStore.save(run);
   trackerStatus.textContent = `${said}${count(tracked.shown.length, 'room', 'rooms')} shown; `
     + `${count(tracked.doors.length, 'door leads', 'doors lead')} into the fog.`
     + `${kept ? '' : ' This browser does not keep the run.'}`;
@@ -171,7 +176,7 @@ function moveHere(event) {
   if (!room) return;
   run.here = room.dataset.room;
   markHere();
-  runStore.save(run.image.seedCode, run.steps, run.here);
+  runStore.save(run);
 }
 
 // Scrolls the tracker's box so that the first of `cells` is in view, when
@@ -195,6 +200,9 @@ function reveal(cells, said) {
   run.steps.push(fresh);
   if (fresh.length === 1) run.here = fresh[0];
   drawRun(said(fresh), fresh);
+  const areaOf = (cell) => Number(trackerBoard.querySelector(`[data-room="${cell}"]`)?.dataset.area);
+  const startArea = areaOf(facts().start);
+  areasReached(fresh.map(areaOf).filter((area) => Number.isInteger(area) && area !== startArea));
   return true;
 }
 
@@ -235,6 +243,7 @@ export function setUpTracker() {
   for (let area = 0; area < facts().areaCount; ++area)
     areas.append(Object.assign(document.createElement('option'), { value: String(area), textContent: `Area ${area}` }));
   $('track').addEventListener('click', () => trackable && openTracker(trackable));
+  setUpClock(() => $('tracker-heading').textContent);
   setUpView({ zoomed: () => run && bringIntoTrackerView([run.here]), redraw: () => run && drawRun() });
   trackerBoard.addEventListener('click', (event) => {
     if (tapWhole(event)) return;
