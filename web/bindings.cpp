@@ -13,11 +13,12 @@
 //   spoilerOfImage({ image, imageName }) -> { ok: true, downloads }  (the spoiler JSON)
 //   trackRun({ image, imageName, revealed: ["x,y", ...] })
 //     -> { ok: true, seedCode, map, shown: ["x,y", ...],
-//          doors: [{ from: "x,y", to: "x,y", side, name, toName, x, y }, ...],
+//          doors: [{ from: "x,y", to: "x,y", side, name, toName, link, x, y }, ...],
 //          items: [{ room: "x,y", name: "(x, y)" }, ...], itemRooms }
 //        (the map under fog: the start room and the revealed ones; the doors
 //        that lead into the fog, placed in the map's pixels; `name` reads
-//        "East of (11, 12) to (12, 12)", `toName` "(12, 12)"; the item rooms
+//        "East of (11, 12) to (12, 12)", `toName` "(12, 12)", `link` when a
+//        link number sits on the door; the item rooms
 //        shown, and how many the labyrinth has)
 //   labyrinthToTrack({ seed } or { layout, layoutName })
 //     -> { ok: true, seed, seedCode, layoutName, image }   (no files needed: a
@@ -211,6 +212,7 @@ val trackRunJs(const val& request) {
         entry.set("side", door.side);
         entry.set("name", door.name);
         entry.set("toName", positionText(door.to));
+        entry.set("link", door.link);
         entry.set("x", door.x);
         entry.set("y", door.y);
         return entry;

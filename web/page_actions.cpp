@@ -377,7 +377,10 @@ Result<TrackResult> trackRun(const TrackRequest& request) {
         const CellPosition to{door.x + side->dx, door.y + side->dy};
         std::string label = std::string(side->name) + " of " + positionText(from) + " to " + positionText(to);
         label[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(label[0])));
-        result.doors.push_back({from, to, side->name, std::move(label), middle.x, middle.y});
+        const bool link = std::any_of(layout.links.begin(), layout.links.end(), [&](const map::LinkBadge& badge) {
+            return badge.to && ((badge.from == from && *badge.to == to) || (badge.from == to && *badge.to == from));
+        });
+        result.doors.push_back({from, to, side->name, std::move(label), link, middle.x, middle.y});
     }
     return result;
 }

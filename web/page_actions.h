@@ -196,6 +196,7 @@ struct FogDoor {
     CellPosition to;
     std::string side;  ///< "east", "west", "south" or "north", seen from `from`
     std::string name;  ///< how the door reads: "East of (11, 12) to (12, 12)"
+    bool link = false; ///< the map's link number sits on this door: its control must leave it readable
     double x = 0;      ///< the middle of the door on the map, in its pixels
     double y = 0;
 };

@@ -192,6 +192,13 @@ describe('the module writes what labyrinth-cli writes', () => {
       assert.ok(spoiler.rooms.some((r) => `${r.x},${r.y}` === door.to) && !run.shown.includes(door.to), door.to);
       assert.ok(door.x > 40 * (x + 1) - 1 && door.x < 40 * (x + 2) + 1 && door.y > 40 * (y + 1) - 1 && door.y < 40 * (y + 2) + 1);
     }
+    // A door on which the map draws a link's number (its room from which the link leaves is shown) says so.
+    const areaRun = labyrinth.trackRun({ ...request, revealed: area3 });
+    const key = (cell) => `${cell.x},${cell.y}`;
+    const badged = (door) => spoiler.links.some((link) => areaRun.shown.includes(key(link.from))
+      && [key(link.from), key(link.to)].sort().join() === [door.from, door.to].sort().join());
+    assert.ok(areaRun.doors.some((door) => door.link));
+    for (const door of areaRun.doors) assert.equal(door.link, badged(door), door.name);
     // Every room revealed: no fog, no door into it.
     const all = labyrinth.trackRun({ ...request, revealed: spoiler.rooms.map((r) => `${r.x},${r.y}`) });
     assert.deepEqual([all.shown.length, all.doors.length], [spoiler.summary.rooms, 0]);

@@ -144,6 +144,7 @@ function drawRun(said = '', revealed = []) {
     button.dataset.from = door.from;
     button.dataset.toName = door.toName;
     button.setAttribute('aria-label', door.name);
+    if (door.link) button.classList.add('link');
     trackerBoard.append(button);
     return { x: door.x, y: door.y, button };
   });
