@@ -479,7 +479,11 @@ describe('the page', () => {
     await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 1);
     await page.click('#tracker button[data-door]');
     await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 2);
+    // The open tracker follows a new write, with that labyrinth's own run.
     await writeSeed(page, '42');
+    await page.waitForFunction((code) => document.getElementById('tracker-heading').textContent.includes(code),
+      codeOf(native.report));
+    await expectRun(walked, 'followed to the next write');
     await track();
     await expectRun(walked, 'after a reload, beside another run');
     await page.setInputFiles('#look', []);

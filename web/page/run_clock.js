@@ -58,9 +58,9 @@ function showSplits() {
 
 function showItems() {
   const ticked = new Set(clock.ticks);
-  itemList.replaceChildren(...items.shown.map(({ room, name }) => {
+  itemList.replaceChildren(...items.shown.map(({ room, name }, index) => {
     const box = Object.assign(document.createElement('input'), { type: 'checkbox', checked: ticked.has(room),
-      id: `item-${room.replace(',', '-')}` });
+      id: `item-room-${index}` });
     box.dataset.item = room;
     const label = Object.assign(document.createElement('label'), { htmlFor: box.id, textContent: `Item room ${name}` });
     const entry = document.createElement('li');

@@ -12,7 +12,7 @@ import { readLayout } from './files.js';
 import { copy, permalinkFor } from './links.js';
 import { $, count, sentence } from './messages.js';
 import { areasReached, clockFrom, setUpClock, showClock, showItemRooms } from './run_clock.js';
-import { frame, setUpView, tapWhole } from './tracker_view.js';
+import { frame, setUpView, showPicture, tapWhole } from './tracker_view.js';
 
 const tracker = $('tracker');
 const trackerBoard = $('tracker-board');
@@ -135,9 +135,7 @@ function drawRun(said = '', revealed = []) {
   }
   run.shown = new Set(tracked.shown);
   run.doors = tracked.doors;
-  trackerBoard.innerHTML = tracked.map.slice(tracked.map.indexOf('<svg'));
-  const picture = trackerBoard.querySelector('svg');
-  picture?.setAttribute('aria-hidden', 'true');  // the status and the doors say what it shows
+  showPicture(tracked.map);
   const placed = tracked.doors.map((door) => {
     const button = Object.assign(document.createElement('button'), { type: 'button', className: 'door', title: door.name });
     button.dataset.door = door.to;

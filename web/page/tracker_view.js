@@ -14,7 +14,34 @@ let whole = false;      // the whole grid fitted to the width, doors hidden
 let geometry = null;    // of the map on show: { width, height, gridX, gridY, gridSize, cell, count }
 let onZoom = () => {};  // what the tracker does when the view changes (brings "you are here" into view)
 
+let legendText = '';    // the legend's group of the map on show, drawn only while unfolded
+
 const number = (element, name) => Number(element.getAttribute(name));
+
+// `svg` without its group of class `name` (groups nest), and that group.
+function cutGroup(svg, name) {
+  const start = svg.indexOf(`<g class="${name}"`);
+  if (start < 0) return [svg, ''];
+  const tags = /<g[\s>]|<\/g>/g;
+  tags.lastIndex = start;
+  for (let depth = 0, tag; (tag = tags.exec(svg));) {
+    depth += tag[0] === '</g>' ? -1 : 1;
+    if (depth === 0) return [svg.slice(0, start) + svg.slice(tags.lastIndex), svg.slice(start, tags.lastIndex)];
+  }
+  return [svg, ''];
+}
+
+/// Puts the module's picture of the run into the board, hidden from
+/// assistive technology (the status and the doors say what it shows). Its
+/// row and column numbers give way to the view's own, and its legend is
+/// kept aside for the fold: a tap then parses and paints only the grid.
+export function showPicture(svg) {
+  const [withoutNumbers] = cutGroup(svg.slice(svg.indexOf('<svg')), 'coordinates');
+  const [grid, legendGroup] = cutGroup(withoutNumbers, 'legend');
+  legendText = legendGroup;
+  board.innerHTML = grid;
+  board.querySelector('svg')?.setAttribute('aria-hidden', 'true');
+}
 // The width of the map's part that is shown: the row numbers' margin, the
 // grid, and a sliver beyond it (the legend begins a half margin further).
 const shownWidth = ({ gridX, gridSize }) => gridX + gridSize + gridX / 4;
@@ -67,15 +94,19 @@ function drawLegend() {
   const svg = board.querySelector('svg');
   const place = $('tracker-legend-map');
   if (!legend.open || !svg || !geometry) return place.replaceChildren();
-  const copy = svg.cloneNode(true);
+  const copy = svg.cloneNode(false);
   const left = shownWidth(geometry);
-  copy.setAttribute('viewBox', `${left} 0 ${geometry.width - left} ${geometry.height}`);
+  // As tall as its lowest line, and a margin's half below it.
+  const lowest = Math.max(0, ...[...legendText.matchAll(/\by="([\d.]+)"(?:[^>]*\bheight="([\d.]+)")?/g)]
+    .map(([, y, height]) => Number(y) + Number(height || 0)));
+  const height = Math.min(geometry.height, lowest + geometry.gridY / 2);
+  copy.setAttribute('viewBox', `${left} 0 ${geometry.width - left} ${height}`);
   copy.setAttribute('width', String(geometry.width - left));
-  copy.setAttribute('height', String(geometry.height));
+  copy.setAttribute('height', String(height));
   copy.removeAttribute('aria-hidden');
   copy.setAttribute('role', 'img');
   copy.setAttribute('aria-label', 'Legend of the map');
-  copy.querySelectorAll('.rooms, .walls, .markers, .links, .coordinates').forEach((part) => part.remove());
+  copy.innerHTML = legendText;
   place.replaceChildren(copy);
 }
 
