@@ -525,11 +525,14 @@ describe('the page', () => {
       await page.waitForSelector('html[data-ready="true"]');
       await page.waitForSelector('#tracker:not([hidden]) svg');
     };
-    // Whether a room lies wholly inside the tracker's visible box.
+    // Whether a room lies wholly inside the tracker's visible box, below and
+    // right of the row and column numbers.
     const inView = (room) => page.evaluate((cell) => {
       const box = document.getElementById('tracker-map').getBoundingClientRect();
+      const top = document.querySelector('#tracker .numbers.columns').getBoundingClientRect().bottom;
+      const left = document.querySelector('#tracker .numbers.rows').getBoundingClientRect().right;
       const at = document.querySelector(`#tracker [data-room="${cell}"]`).getBoundingClientRect();
-      return at.left >= box.left && at.right <= box.right && at.top >= box.top && at.bottom <= box.bottom;
+      return at.left >= left && at.right <= box.right && at.top >= top && at.bottom <= box.bottom;
     }, room);
     try {
       await page.goto(`${served.url}#r=1&seed=42&track`);
@@ -610,6 +613,19 @@ describe('the page', () => {
       await page.setInputFiles('#track-layout', file('track.json'));
       await page.waitForFunction(() => document.getElementById('tracker-heading').textContent.includes('track.json'));
       assert.deepEqual([await shownRooms(), await page.isVisible('#tracker-copy-link')], [[start, door].sort(), false]);
+
+      // A walk of 40 doors, chosen where the map has scrolled to: each room
+      // revealed is the room the player is in, and in view.
+      for (let step = 0; step < 40; ++step) {
+        const to = await page.evaluate(() => {
+          const next = document.querySelector('#tracker .door');
+          next?.click();
+          return next?.dataset.door ?? null;
+        });
+        if (!to) break;
+        assert.equal(await here(), to, `step ${step}`);
+        assert.equal(await inView(to), true, `step ${step}: ${to} is out of view`);
+      }
       assert.deepEqual(errors, []);
     } finally {
       await browser.close();

@@ -183,7 +183,11 @@ function moveHere(event) {
 function bringIntoTrackerView(cells) {
   const room = cells[0] && trackerBoard.querySelector(`[data-room="${cells[0]}"]`);
   if (!room) return;
-  const box = trackerBox.getBoundingClientRect();
+  // What the number strips at the top and the left leave of the box.
+  const whole = trackerBox.getBoundingClientRect();
+  const top = whole.top + (trackerBoard.querySelector('.numbers.columns')?.offsetHeight ?? 0);
+  const left = whole.left + (trackerBoard.querySelector('.numbers.rows')?.offsetWidth ?? 0);
+  const box = { left, top, right: whole.right, bottom: whole.bottom, width: whole.right - left, height: whole.bottom - top };
   const at = room.getBoundingClientRect();
   if (at.left < box.left || at.right > box.right) trackerBox.scrollLeft += at.left - box.left - (box.width - at.width) / 2;
   if (at.top < box.top || at.bottom > box.bottom) trackerBox.scrollTop += at.top - box.top - (box.height - at.height) / 2;
