@@ -305,6 +305,12 @@ describe('the page', () => {
     assert.equal(field(run.out.toString(), 'Seed').split(' ')[0], await page.textContent('#seed-used'));
     assert.deepEqual(await downloadedImage(page, 'daily-page.nes'), new Uint8Array(fs.readFileSync(file('daily-native.nes'))));
     assert.equal(new URL(page.url()).hash, `#r=1&seed=${await page.textContent('#seed-used')}`);
+    // Tracking today's labyrinth needs no files, and is the same labyrinth.
+    await page.click('#track-daily');
+    await page.waitForSelector('#tracker:not([hidden]) svg');
+    assert.ok((await page.textContent('#tracker-heading')).includes(`seed ${await page.textContent('#seed-used')} `
+      + `(seed code ${await page.textContent('#seed-code')})`));
+    assert.equal(new URL(page.url()).hash, `#r=1&seed=${await page.textContent('#seed-used')}&track`);
     await page.close();
   });
 
@@ -845,6 +851,16 @@ describe('the page', () => {
           await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length > 1);
           await page.focus('#track');
           await expectAccessible(page, `tracker, ${at}`);
+          // The whole map, the legend unfolded, a refused seed in the tracker's form.
+          await page.click('#tracker-zoom');
+          await page.evaluate(() => { document.getElementById('tracker-legend').open = true; });
+          await page.fill('#track-seed', 'x');
+          await page.click('#track-seed-button');
+          await page.waitForSelector('#track-seed[aria-invalid="true"]');
+          await page.waitForSelector('#tracker-legend-map svg');
+          await page.focus('#track');
+          await expectAccessible(page, `tracker, the whole map and the legend, ${at}`);
+          await page.click('#tracker-zoom');
 
           // A pasted page of digits: cut in the message, the field marked.
           await page.fill('#seed', '7'.repeat(5000));
