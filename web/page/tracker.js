@@ -82,6 +82,8 @@ function openTracker(image, { follow = false } = {}) {
   $('tracker-link-line').hidden = !image.seed;
   $('tracker-copied').textContent = '';
   drawRun();
+  // A run opens around the room the player is in.
+  bringIntoTrackerView([run.here], true);
   if (follow) return;
   if (image.seed) history.replaceState(history.state, '', permalinkFor(image.seed, true));
   trackerBox.focus({ preventScroll: true });
@@ -179,8 +181,8 @@ function moveHere(event) {
 }
 
 // Scrolls the tracker's box so that the first of `cells` is in view, when
-// it is not.
-function bringIntoTrackerView(cells) {
+// it is not, or with `centre` into the middle of the box.
+function bringIntoTrackerView(cells, centre = false) {
   const room = cells[0] && trackerBoard.querySelector(`[data-room="${cells[0]}"]`);
   if (!room) return;
   // What the number strips at the top and the left leave of the box.
@@ -189,8 +191,12 @@ function bringIntoTrackerView(cells) {
   const left = whole.left + (trackerBoard.querySelector('.numbers.rows')?.offsetWidth ?? 0);
   const box = { left, top, right: whole.right, bottom: whole.bottom, width: whole.right - left, height: whole.bottom - top };
   const at = room.getBoundingClientRect();
-  if (at.left < box.left || at.right > box.right) trackerBox.scrollLeft += at.left - box.left - (box.width - at.width) / 2;
-  if (at.top < box.top || at.bottom > box.bottom) trackerBox.scrollTop += at.top - box.top - (box.height - at.height) / 2;
+  if (centre || at.left < box.left || at.right > box.right) {
+    trackerBox.scrollLeft += at.left - box.left - (box.width - at.width) / 2;
+  }
+  if (centre || at.top < box.top || at.bottom > box.bottom) {
+    trackerBox.scrollTop += at.top - box.top - (box.height - at.height) / 2;
+  }
 }
 
 // Adds a step of the rooms of `cells` not shown yet; nothing when none is new.

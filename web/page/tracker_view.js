@@ -77,7 +77,10 @@ function addNumbers() {
     row.style.top = `${(gridY + (i + 0.5) * cell) * scale}px`;
     rows.append(row);
   }
-  board.append(columns, rows);
+  // The corner where the strips meet hides whatever number scrolls under it.
+  const corner = strip('corner');
+  Object.assign(corner.style, { width: rows.style.width, height: columns.style.height });
+  board.append(columns, rows, corner);
   holdNumbers();
 }
 
@@ -86,6 +89,8 @@ function holdNumbers() {
   const rows = board.querySelector('.numbers.rows');
   if (columns) columns.style.transform = `translateY(${box.scrollTop}px)`;
   if (rows) rows.style.transform = `translateX(${box.scrollLeft}px)`;
+  const corner = board.querySelector('.numbers.corner');
+  if (corner) corner.style.transform = `translate(${box.scrollLeft}px, ${box.scrollTop}px)`;
 }
 
 // The legend: the picture's own, the part right of the grid, shown only
