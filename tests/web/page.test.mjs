@@ -290,6 +290,11 @@ describe('the page', () => {
     await statusIs(page, 'The seed 2:7 is for labyrinths of generator revision 2; this page writes revision 1.');
     assert.equal(await page.isVisible('#result'), false);
     await page.close();
+    // Nor is a tracker opened on it.
+    ({ page } = await openPage('#r=2&seed=7&track'));
+    assert.equal(await page.textContent('#status'), refusal);
+    assert.equal(await page.isVisible('#tracker'), false);
+    await page.close();
   });
 
   test('today\'s labyrinth is the command line\'s --daily of the same day', async () => {
