@@ -9,9 +9,9 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
-import { execFileSync } from 'node:child_process';
+import { execFileSync, spawnSync } from 'node:child_process';
 
-import { cli, codeOf, field, loadModule, nativeWrite, renderIconsPath, requireBuilt, root, syntheticImage, syntheticText, tempDir }
+import { cli, codeOf, field, loadModule, nativeWrite, pageDir, renderIconsPath, requireBuilt, root, syntheticImage, syntheticText, tempDir }
   from './support.mjs';
 
 let labyrinth;
@@ -407,6 +407,34 @@ describe('the facts the page shows come from the core', () => {
     assert.equal(labyrinth.linkProblem('x'), 'this link names no generator revision (its r= is "x")');
     assert.equal(labyrinth.seedProblem('1:42'), '');
     assert.match(labyrinth.seedProblem('3:42'), /the seed 3:42 is for labyrinths of generator revision 3; this page writes/);
+  });
+
+  test('the page\'s modules are bundled once each, and a module that exports changeable state stops the build', () => {
+    const copyOfWeb = path.join(work.dir, 'web');
+    const bundle = (out) => spawnSync(process.execPath, [path.join(copyOfWeb, 'bundle_page.mjs'),
+      ...['index.html', 'style.css'].map((name) => path.join(copyOfWeb, name)), path.join(pageDir, 'labyrinth.js'),
+      path.join(copyOfWeb, 'app.js'), path.join(work.dir, out)], { encoding: 'utf8' });
+    fs.cpSync(path.join(root, 'web'), copyOfWeb, { recursive: true });
+    const built = bundle('bundled.html');
+    assert.equal(built.status, 0, built.stderr);
+    const page = fs.readFileSync(path.join(work.dir, 'bundled.html'), 'utf8');
+    for (const name of fs.readdirSync(path.join(copyOfWeb, 'page')))
+      assert.equal(page.match(new RegExp(`const module\\$${name.replace('.js', '')}\\$\\d+ =`, 'g'))?.length, 1, name);
+    assert.doesNotMatch(page, /^\s*(?:import|export)\b/m);
+
+    const breaks = [
+      ['links.js', 'export let shared = 1;\n', /links\.js: the bundle does not take "export let shared = 1;"/],
+      ['messages.js', "import { core } from './core.js';\nimport { sentence } from './links.js';\n", /imports lead back/],
+    ];
+    for (const [file, added, refusal] of breaks) {
+      const module = path.join(copyOfWeb, 'page', file);
+      const kept = fs.readFileSync(module, 'utf8');
+      fs.writeFileSync(module, added + kept);
+      const refused = bundle('refused.html');
+      fs.writeFileSync(module, kept);
+      assert.equal(refused.status, 1, file);
+      assert.match(refused.stderr, refusal);
+    }
   });
 
   test('the page\'s icons are the window\'s icon as it is drawn now (else: scripts/web-icons)', () => {
