@@ -88,22 +88,16 @@ Download spoilerOf(const std::string& name, const ReadBack& labyrinth) {
 // A limit in whole mebibytes, as messages spell it: "16 MiB".
 std::string mebibytes(std::int64_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
 
-// The refusal of a file over `limit` bytes, or empty; `what` says what it
-// is larger than, the limit itself spelled from the constant.
-std::string refuseOver(const std::string& name, double size, std::int64_t limit, const std::string& what) {
-    if (!(size > static_cast<double>(limit))) return {};
-    return name + ": is " + groupedNumber(static_cast<std::uint64_t>(size)) + " bytes, larger than the " +
-           mebibytes(limit) + what + "; it was not read";
-}
-
 }  // namespace
 
 std::string refuseLargeFile(const std::string& name, double size) {
-    return refuseOver(name, size, maxFileSize, " the page reads (a cartridge image is far smaller)");
+    if (!(size > static_cast<double>(maxFileSize))) return {};
+    return name + ": is " + groupedNumber(static_cast<std::uint64_t>(size)) + " bytes, larger than the " +
+           mebibytes(maxFileSize) + " the page reads (a cartridge image is far smaller); it was not read";
 }
 
 std::string refuseLargeLayout(const std::string& name, double size) {
-    return refuseOver(name, size, maxLayoutSize, " a spoiler file may be (a labyrinth's description is far smaller)");
+    return map::refuseLargeLayout(name, static_cast<std::uint64_t>(std::max(0.0, size)));
 }
 
 namespace {

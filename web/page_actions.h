@@ -26,10 +26,7 @@ namespace labyrinth::web {
 /// text file the page reads only the first `textBytesRead` bytes, whatever
 /// its size, as the command line does.
 inline constexpr std::int64_t maxFileSize = std::int64_t{16} << 20;
-/// The largest spoiler file (a labyrinth's description) that a write takes,
-/// the command line's limit too; the largest that `show --json` prints is
-/// about 80 KB.
-inline constexpr std::int64_t maxLayoutSize = std::int64_t{4} << 20;
+
 /// The bytes of a text file that a write can use: the text block, and fewer
 /// only when the file is shorter (which the write then refuses).
 inline constexpr std::int64_t textBytesRead = format::textSize;
@@ -43,7 +40,8 @@ struct InputFile {
 /// Refuses an image larger than `maxFileSize` before it is read: the message,
 /// with the size in grouped digits, or empty when the size is fine.
 std::string refuseLargeFile(const std::string& name, double size);
-/// The same for a spoiler file and `maxLayoutSize`.
+/// Refuses a spoiler file larger than every front end reads (the layout
+/// reader's limit), in the command line's words, or empty.
 std::string refuseLargeLayout(const std::string& name, double size);
 
 /// What is wrong with a seed as typed, in the command line's words, or empty
