@@ -84,13 +84,18 @@ function addNumbers() {
   holdNumbers();
 }
 
+// Where the box is scrolled to, as its last scroll event said: reading it
+// from the box while a new map waits to be laid out would lay it out then,
+// and again for each later read, within one tap.
+const scrolled = { left: 0, top: 0 };
+
 function holdNumbers() {
   const columns = board.querySelector('.numbers.columns');
   const rows = board.querySelector('.numbers.rows');
-  if (columns) columns.style.transform = `translateY(${box.scrollTop}px)`;
-  if (rows) rows.style.transform = `translateX(${box.scrollLeft}px)`;
+  if (columns) columns.style.transform = `translateY(${scrolled.top}px)`;
+  if (rows) rows.style.transform = `translateX(${scrolled.left}px)`;
   const corner = board.querySelector('.numbers.corner');
-  if (corner) corner.style.transform = `translate(${box.scrollLeft}px, ${box.scrollTop}px)`;
+  if (corner) corner.style.transform = `translate(${scrolled.left}px, ${scrolled.top}px)`;
 }
 
 // The legend: the picture's own, the part right of the grid, shown only
@@ -140,7 +145,10 @@ export function frame(doors) {
 /// `redraw` draws the map again.
 export function setUpView({ zoomed, redraw }) {
   onZoom = zoomed;
-  box.addEventListener('scroll', holdNumbers, { passive: true });
+  box.addEventListener('scroll', () => {
+    Object.assign(scrolled, { left: box.scrollLeft, top: box.scrollTop });
+    holdNumbers();
+  }, { passive: true });
   legend.addEventListener('toggle', drawLegend);
   // The legend is folded on a phone, where it would push the map away.
   legend.open = !window.matchMedia('(max-width: 40rem)').matches;
