@@ -12,7 +12,7 @@ import { readLayout } from './files.js';
 import { copy, permalinkFor } from './links.js';
 import { $, count, sentence } from './messages.js';
 import { areasReached, clockFrom, setUpClock, showClock, showItemRooms } from './run_clock.js';
-import { frame, setUpView, showPicture, tapWhole } from './tracker_view.js';
+import { frame, scrollBy, setUpView, showPicture, tapWhole } from './tracker_view.js';
 
 const tracker = $('tracker');
 const trackerBoard = $('tracker-board');
@@ -191,11 +191,11 @@ function bringIntoTrackerView(cells, centre = false) {
   const left = whole.left + (trackerBoard.querySelector('.numbers.rows')?.offsetWidth ?? 0);
   const box = { left, top, right: whole.right, bottom: whole.bottom, width: whole.right - left, height: whole.bottom - top };
   const at = room.getBoundingClientRect();
-  if (centre || at.left < box.left || at.right > box.right) {
-    trackerBox.scrollLeft += at.left - box.left - (box.width - at.width) / 2;
-  }
-  if (centre || at.top < box.top || at.bottom > box.bottom) {
-    trackerBox.scrollTop += at.top - box.top - (box.height - at.height) / 2;
+  const across = centre || at.left < box.left || at.right > box.right;
+  const down = centre || at.top < box.top || at.bottom > box.bottom;
+  if (across || down) {
+    scrollBy(across ? at.left - box.left - (box.width - at.width) / 2 : 0,
+      down ? at.top - box.top - (box.height - at.height) / 2 : 0);
   }
 }
 

@@ -89,6 +89,15 @@ function addNumbers() {
 // and again for each later read, within one tap.
 const scrolled = { left: 0, top: 0 };
 
+/// Scrolls the box by `dx`, `dy` pixels; the number strips follow at once,
+/// not a frame later with the scroll event.
+export function scrollBy(dx, dy) {
+  box.scrollLeft += dx;
+  box.scrollTop += dy;
+  Object.assign(scrolled, { left: box.scrollLeft, top: box.scrollTop });
+  holdNumbers();
+}
+
 function holdNumbers() {
   const columns = board.querySelector('.numbers.columns');
   const rows = board.querySelector('.numbers.rows');
@@ -167,7 +176,6 @@ export function tapWhole(event) {
   const scale = zoom();
   const [x, y] = [(event.clientX - at.left) / scale, (event.clientY - at.top) / scale];
   zoomButton.click();
-  box.scrollLeft = x - box.clientWidth / 2;
-  box.scrollTop = y - box.clientHeight / 2;
+  scrollBy(x - box.clientWidth / 2 - box.scrollLeft, y - box.clientHeight / 2 - box.scrollTop);
   return true;
 }
