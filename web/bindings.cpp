@@ -194,7 +194,7 @@ std::vector<std::string> stringsOf(const val& request, const char* key) {
 }
 
 val cellsOf(const std::vector<CellPosition>& cells) {
-    return listOf(cells, [](const CellPosition& cell) { return val(cellText(cell)); });
+    return listOf(cells, [](const CellPosition& cell) { return val(cellKey(cell)); });
 }
 
 val trackRunJs(const val& request) {
@@ -207,8 +207,8 @@ val trackRunJs(const val& request) {
     out.set("shown", cellsOf(r.shown));
     out.set("doors", listOf(r.doors, [](const FogDoor& door) {
         val entry = val::object();
-        entry.set("from", cellText(door.from));
-        entry.set("to", cellText(door.to));
+        entry.set("from", cellKey(door.from));
+        entry.set("to", cellKey(door.to));
         entry.set("side", door.side);
         entry.set("name", door.name);
         entry.set("toName", positionText(door.to));
@@ -219,7 +219,7 @@ val trackRunJs(const val& request) {
     }));
     out.set("items", listOf(r.items, [](const CellPosition& cell) {
         val entry = val::object();
-        entry.set("room", cellText(cell));
+        entry.set("room", cellKey(cell));
         entry.set("name", positionText(cell));
         return entry;
     }));
@@ -311,7 +311,7 @@ val about() {
     out.set("fileKindBytes", static_cast<double>(fileKindBytes));
     out.set("textBytesRead", static_cast<double>(textBytesRead));
     out.set("areaCount", areaCount);
-    out.set("start", cellText({startX, startY}));
+    out.set("start", cellKey({startX, startY}));
     out.set("textFileName", std::string(format::textFileName));
     return out;
 }

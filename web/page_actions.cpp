@@ -97,7 +97,7 @@ std::string refuseLargeFile(const std::string& name, double size) {
 }
 
 std::string refuseLargeLayout(const std::string& name, double size) {
-    return map::refuseLargeLayout(name, static_cast<std::uint64_t>(std::max(0.0, size)));
+    return labyrinth::refuseLargeLayout(name, static_cast<std::uint64_t>(std::max(0.0, size)));
 }
 
 namespace {
@@ -315,30 +315,6 @@ Result<LookResult> lookAtImage(const InputFile& image, const std::string& seed) 
     return result;
 }
 
-std::optional<CellPosition> cellOf(std::string_view text) {
-    const auto comma = text.find(',');
-    if (comma == std::string_view::npos) return std::nullopt;
-    auto coordinate = [](std::string_view digits) -> std::optional<int> {
-        if (digits.empty() || digits.size() > 2) return std::nullopt;
-        int value = 0;
-        for (const char c : digits) {
-            if (c < '0' || c > '9') return std::nullopt;
-            value = value * 10 + (c - '0');
-        }
-        return value;
-    };
-    const auto x = coordinate(text.substr(0, comma));
-    const auto y = coordinate(text.substr(comma + 1));
-    if (!x || !y || !insideMaze(*x, *y)) return std::nullopt;
-    return CellPosition{*x, *y};
-}
-
-std::string cellText(CellPosition cell) { return cellKey(cell); }
-
-std::string positionText(CellPosition cell) {
-    return "(" + std::to_string(cell.x) + ", " + std::to_string(cell.y) + ")";
-}
-
 Result<TrackResult> trackRun(const TrackRequest& request) {
     const std::string name = nameOf(request.image, "image.nes");
     if (auto given = checkGivenImage(request.image, name); !given) return given.error();
@@ -350,7 +326,7 @@ Result<TrackResult> trackRun(const TrackRequest& request) {
     ShownCells shown;
     shown.set(static_cast<std::size_t>(startY * mazeSize + startX));
     for (const std::string& text : request.revealed)
-        if (const auto cell = cellOf(text)) shown.set(static_cast<std::size_t>(cell->y * mazeSize + cell->x));
+        if (const auto cell = cellOfKey(text)) shown.set(static_cast<std::size_t>(cell->y * mazeSize + cell->x));
 
     const map::MapLayout layout = map::layOutMap(stream, read.value().seedCode, trackerScale, shown);
     TrackResult result;

@@ -165,12 +165,6 @@ Result<LookResult> lookAtImage(const InputFile& image, const std::string& seed =
 /// pixels on each door keeps clear of the next one, for a finger too.
 inline constexpr int trackerScale = 40;
 
-/// A room as the page names it: "x,y", as in `data-room`; nothing for any
-/// other text or a cell outside the grid.
-std::optional<CellPosition> cellOf(std::string_view text);
-std::string cellText(CellPosition cell);
-/// A room as people read it: "(x, y)".
-std::string positionText(CellPosition cell);
 
 /// A labyrinth to track without the player's files: the image that a write
 /// of `seed` (or of `layout`, a spoiler file, when it is given) leaves in a

@@ -33,6 +33,24 @@ std::string positionText(CellPosition cell) {
 
 std::string cellKey(CellPosition cell) { return std::to_string(cell.x) + "," + std::to_string(cell.y); }
 
+std::optional<CellPosition> cellOfKey(std::string_view key) {
+    const auto comma = key.find(',');
+    if (comma == std::string_view::npos) return std::nullopt;
+    auto coordinate = [](std::string_view digits) -> std::optional<int> {
+        if (digits.empty() || digits.size() > 2) return std::nullopt;
+        int value = 0;
+        for (const char c : digits) {
+            if (c < '0' || c > '9') return std::nullopt;
+            value = value * 10 + (c - '0');
+        }
+        return value;
+    };
+    const auto x = coordinate(key.substr(0, comma));
+    const auto y = coordinate(key.substr(comma + 1));
+    if (!x || !y || !insideMaze(*x, *y)) return std::nullopt;
+    return CellPosition{*x, *y};
+}
+
 std::optional<CellPosition> linkTarget(const DecodedStream& stream, int x, int y) {
     if (!insideMaze(x, y)) return std::nullopt;
     const DecodedCell& from = stream.at(x, y);
