@@ -653,6 +653,33 @@ TEST_F(WindowTest, TheCommandLineWaitsForTheClickAndEachReportNamesWhatTheFileHe
     EXPECT_TRUE(imageProblems(imagePath, textPath).empty());
 }
 
+// Another program renames a file over the image while the click saves it: the
+// labyrinth went into the file that was there before, which the player no
+// longer has under that name, so the window never says "Done." nor tells a seed.
+TEST_F(WindowTest, AnImageRenamedOverWhileItIsWrittenIsNeverDone) {
+    innerRom = std::move(DiskFile::open(imagePath.string(), DiskFile::Mode::ReadWrite).value());
+    testing::FaultyFile::Faults faults;
+    faults.duringFlush = [&] {
+        testing::writeFile(dir / "newcomer.nes", testing::syntheticImage());
+        fs::rename(dir / "newcomer.nes", imagePath);
+    };
+    form = std::make_unique<Form2>(std::make_unique<testing::FaultyFile>(*innerRom, faults),
+                                   std::move(DiskFile::open(textPath.string(), DiskFile::Mode::ReadOnly).value()),
+                                   std::make_unique<DerivedSeedSource>(5),
+                                   [this](QWidget*, const QString& message) { errors.push_back(message); });
+    showForm();
+    ::testing::internal::CaptureStdout();
+    form->savebut()->click();
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "") << "no seed line for a labyrinth the player does not have";
+    EXPECT_EQ(form->Label1()->text(), QStringLiteral("Failed."));
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains(QStringLiteral(
+        "game.nes: was replaced by another file while it was written; the labyrinth went into the file that was "
+        "there before")))
+        << errors[0].toStdString();
+    EXPECT_EQ(readFile(imagePath), testing::syntheticImage()) << "the newcomer is not written";
+}
+
 // --- Room information -----------------------------------------------------------
 
 struct RoomRow {

@@ -86,6 +86,9 @@ public:
     Result<std::int64_t> size() override { return inner_.size(); }
     Status flush() override;
     Status checkWritable() override { return inner_.checkWritable(); }
+    Status checkStillThere(std::string_view since = "after it was opened") override {
+        return inner_.checkStillThere(since);
+    }
     Result<bool> lock(FileLock kind) override;
     int writes() const { return writes_; }
     int flushes() const { return flushes_; }
