@@ -9,6 +9,7 @@
 #include "map/map_layout.h"
 #include "map/map_svg.h"
 #include "readback_io.h"
+#include "route_text.h"
 #include "writer/decoder.h"
 #include "writer/output_file.h"
 #include "writer/readback.h"
@@ -67,6 +68,9 @@ ExitCode runShow(const ShowOptions& options) {
         if (options.areas) report << "Shown: areas " << map::areaListText(areas) << ", the rest in fog\n";
         if (!options.png.empty()) report << "Picture: " << printable(options.png) << '\n';
         if (!options.svg.empty() && !svgToStandardOutput) report << "SVG: " << printable(options.svg) << '\n';
+        if (options.route) report << routesText(stream, areas);
+    } else if (options.route) {
+        std::cout << "Seed code: " << code << '\n' << routesText(stream, areas);
     } else {
         std::cout << terminalMap(stream, code, colourWanted(), shown);
     }

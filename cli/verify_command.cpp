@@ -72,6 +72,7 @@ ExitCode runVerify(const VerifyOptions& options) {
         std::cout << name << ": text block compared with " << printable(textPath) << '\n';
     if (options.seed)
         std::cout << name << ": compared byte for byte with the labyrinth of seed " << *options.seed << '\n';
+    if (!options.code.empty()) std::cout << name << ": compared with the seed code " << options.code << '\n';
     std::cout << verdictLine(name, problems.size()) << '\n';
     if (!problems.empty()) return ExitCode::Failed;
     // No problem means the stream was read in full, so it decodes again here.

@@ -228,9 +228,13 @@ TEST(CliGenerate, PrintsOneJsonObjectPerClickThatWriteRepeats) {
         EXPECT_GE(click["generations"].get<int>(), click["attempts"].get<int>());
     }
 
-    // The seed of a click repeats it through write.
-    const auto seed = clicks[1]["seed"].get<std::uint64_t>();
-    const CommandRun write = cli(f.dir, {"write", "game.nes", "--seed", std::to_string(seed)});
+    // The seed of a click repeats it through write. It is a string, so that
+    // readers that take JSON numbers as doubles (JavaScript) get it whole.
+    ASSERT_TRUE(clicks[1]["seed"].is_string()) << clicks[1].dump();
+    const std::string seed = clicks[1]["seed"];
+    const CommandRun plain = cli(f.dir, {"generate", "--count", "3", "--seed", "5"});
+    EXPECT_NE(plain.out.find("\nseed=" + seed + " attempts="), std::string::npos) << plain.out;
+    const CommandRun write = cli(f.dir, {"write", "game.nes", "--seed", seed});
     ASSERT_EQ(write.exit, 0);
     const auto decoded = decodeStream(readFile(f.dir / "game.nes"));
     ASSERT_TRUE(decoded.ok());

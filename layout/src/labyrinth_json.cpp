@@ -7,6 +7,7 @@
 #include "layout/shown_cells.h"
 #include "room_keys.h"
 #include "writer/readback.h"
+#include "writer/route.h"
 
 namespace labyrinth {
 namespace {
@@ -14,6 +15,16 @@ namespace {
 using format::RecordKind;
 
 nlohmann::ordered_json point(int x, int y) { return {{room_keys::x, x}, {room_keys::y, y}}; }
+
+// The shortest route from the start to `goal`, room by room; null when
+// there is no goal or no way there (a damaged image).
+nlohmann::ordered_json routeJson(const DecodedStream& stream, const std::optional<CellPosition>& goal) {
+    const auto route = goal ? shortestRoute(stream, *goal) : std::nullopt;
+    if (!route) return nullptr;
+    nlohmann::ordered_json rooms = nlohmann::ordered_json::array();
+    for (const CellPosition& room : *route) rooms.push_back(point(room.x, room.y));
+    return rooms;
+}
 
 }  // namespace
 
@@ -29,7 +40,6 @@ nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::str
 
     ordered_json rooms = ordered_json::array();
     ordered_json links = ordered_json::array();
-    std::array<ordered_json, areaCount> numbered{};
     std::array<ordered_json, areaCount> entrance{};
     for (int y = 0; y < mazeSize; ++y)
         for (int x = 0; x < mazeSize; ++x) {
@@ -58,20 +68,21 @@ nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::str
                 if (c.link >= 0 && c.link < areaCount)
                     entrance[static_cast<std::size_t>(c.link)] = {{"link", c.link}, {"from", point(x, y)}, {"to", to}};
             }
-            if (c.kind == RecordKind::AreaMark && c.area < areaCount) numbered[c.area] = point(x, y);
             if (inDocument) rooms.push_back(std::move(room));
         }
     std::sort(links.begin(), links.end(),
               [](const ordered_json& a, const ordered_json& b) { return a["number"] < b["number"]; });
 
+    const auto numbered = numberedRooms(stream);
     ordered_json areaEntries = ordered_json::array();
     for (int area = 0; area < areaCount; ++area) {
         const auto i = static_cast<std::size_t>(area);
         if (!areas.test(i)) continue;
         areaEntries.push_back({{"area", area},
                          {"rooms", summary.roomsPerArea[i]},
-                         {"numberedRoom", numbered[i]},
-                         {"entrance", entrance[i]}});
+                         {"numberedRoom", numbered[i] ? point(numbered[i]->x, numbered[i]->y) : ordered_json(nullptr)},
+                         {"entrance", entrance[i]},
+                         {"route", routeJson(stream, numbered[i])}});
     }
     return {{"revision", generatorRevision},
             {"seedCode", seedCode},

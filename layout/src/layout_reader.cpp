@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "arguments/arguments.h"
+#include "layout_document.h"
 #include "room_keys.h"
 #include "writer/readback.h"
 #include "writer/verify.h"
@@ -36,7 +38,7 @@ std::string kindNames() {
 // first thing that does not fit is.
 class Reader {
 public:
-    explicit Reader(const std::string& name) : name_(name) {}
+    Reader(const std::string& name, const LayoutDocument& source) : name_(name), source_(source) {}
 
     Result<DecodedStream> run(const json& document) {
         if (!document.is_object() || !document.contains("rooms") || !document["rooms"].is_array())
@@ -45,6 +47,7 @@ public:
         std::array<bool, format::recordCount> taken{};
         std::size_t index = 0;
         for (const json& room : document["rooms"]) {
+            pointer_ = "/rooms/" + std::to_string(index);
             where_ = "room " + std::to_string(index++);
             if (!room.is_object()) return fail("is not an object");
             auto x = whole(room, room_keys::x, 0, mazeSize - 1);
@@ -91,18 +94,29 @@ private:
 
     // The whole number under `key`, from `low` to `high`; empty (with the
     // error kept) when it is missing or out of range.
+    // A number that is no whole number (a fraction, or one beyond 64 bits)
+    // is out of range too; every message quotes the number as written.
     std::optional<int> whole(const json& room, const char* key, int low, int high) {
-        if (!room.contains(key) || !room[key].is_number_integer()) {
+        const auto found = room.find(key);
+        if (found == room.end() || !found->is_number()) {
             error_ = Error{name_ + ": " + where_ + " has no whole number \"" + key + "\""};
             return std::nullopt;
         }
-        const auto value = room[key].get<long long>();
-        if (value < low || value > high) {
-            error_ = Error{name_ + ": " + where_ + ": \"" + key + "\" is " + std::to_string(value) + "; it must be " +
-                           std::to_string(low) + " to " + std::to_string(high)};
+        std::optional<long long> value;
+        if (found->is_number_unsigned()) {
+            const auto u = found->get<std::uint64_t>();
+            if (u <= static_cast<std::uint64_t>(high)) value = static_cast<long long>(u);
+        } else if (found->is_number_integer()) {
+            value = found->get<long long>();
+        }
+        if (!value || *value < low || *value > high) {
+            error_ = Error{name_ + ": " + where_ + ": \"" + key + "\" is " +
+                           source_.quoted(pointer_ + "/" + key, *found) + "; it must be " +
+                           (found->is_number_integer() ? "" : "a whole number, ") + std::to_string(low) + " to " +
+                           std::to_string(high)};
             return std::nullopt;
         }
-        return static_cast<int>(value);
+        return static_cast<int>(*value);
     }
 
     bool take(const json& room, const char* key, int low, int high, int& target) {
@@ -117,16 +131,25 @@ private:
     }
 
     const std::string& name_;
+    const LayoutDocument& source_;  // the numbers as written
     std::string where_;
+    std::string pointer_;           // the room being read, as a JSON pointer
     Error error_;
 };
 
 }  // namespace
 
+std::string refuseLargeLayout(const std::string& name, std::uint64_t size) {
+    if (size <= static_cast<std::uint64_t>(maxLayoutSize)) return {};
+    return name + ": is " + groupedNumber(size) + " bytes; a labyrinth's description is at most " +
+           groupedNumber(static_cast<std::uint64_t>(maxLayoutSize)) + " (a spoiler is under 100,000)";
+}
+
 Result<DecodedStream> readLayout(std::string_view text, const std::string& name) {
-    const json document = json::parse(text, nullptr, false);
-    if (document.is_discarded()) return Error{name + ": is not a JSON document"};
-    return Reader(name).run(document);
+    if (std::string tooLarge = refuseLargeLayout(name, text.size()); !tooLarge.empty()) return Error{tooLarge};
+    auto document = readLayoutDocument(text, name);
+    if (!document) return document.error();
+    return Reader(name, document.value()).run(document.value().json);
 }
 
 CheckedLayout checkLayout(std::string_view text, const std::string& name) {

@@ -194,16 +194,17 @@ std::int64_t DiskFile::nextData(std::int64_t offset) {
 #endif
 }
 
-Status DiskFile::checkStillThere() {
+Status DiskFile::checkStillThere(std::string_view since) {
     if (fd_ < 0) return Error{name_ + ": the file is closed"};
+    const std::string when(since);
     struct stat info {};
     if (::stat(path_.c_str(), &info) != 0) {
         const int err = errno;
-        if (err == ENOENT) return Error{name_ + ": was removed after it was opened"};
+        if (err == ENOENT) return Error{name_ + ": was removed " + when};
         return systemError(name_, "cannot be found again", err);
     }
     if (info.st_dev != device_ || info.st_ino != inode_)
-        return Error{name_ + ": was replaced by another file after it was opened"};
+        return Error{name_ + ": was replaced by another file " + when};
     return {};
 }
 

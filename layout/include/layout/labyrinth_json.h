@@ -1,7 +1,8 @@
 #pragma once
 // The JSON description of a labyrinth read back out of an image: every room,
-// area and link, and the summary counts. `show --json`, `write --spoiler`
-// and the browser page's spoiler download all print this one document.
+// area and link, each area's route from the start, and the summary counts.
+// `show --json`, `write --spoiler` and the browser page's spoiler download
+// all print this one document.
 
 #include <string>
 

@@ -15,6 +15,7 @@
 #include "writer/encoder.h"
 #include "writer/image_check.h"
 #include "writer/image_file.h"
+#include "writer/readback.h"
 #include "writer/result.h"
 
 namespace labyrinth {
@@ -118,5 +119,10 @@ ClickResult writeLayout(RandomAccessFile& rom, RandomAccessFile& text, const Dec
 /// and its trailing 0 in front. No other byte of the region depends on the
 /// seed. What `verify --seed` compares an image with.
 std::vector<std::uint8_t> writtenBySeed(std::uint64_t seed);
+
+/// The labyrinth that a click with master seed `seed` writes into any image,
+/// read back as every reader reads it: made on a blank image in memory, for
+/// a description of it before (or without) an image.
+Result<ReadBack> labyrinthOfSeed(std::uint64_t seed);
 
 }  // namespace labyrinth
