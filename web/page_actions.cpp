@@ -97,7 +97,7 @@ std::string refuseLargeFile(const std::string& name, double size) {
 }
 
 std::string refuseLargeLayout(const std::string& name, double size) {
-    return map::refuseLargeLayout(name, static_cast<std::uint64_t>(std::max(0.0, size)));
+    return labyrinth::refuseLargeLayout(name, static_cast<std::uint64_t>(std::max(0.0, size)));
 }
 
 namespace {
@@ -334,10 +334,6 @@ std::optional<CellPosition> cellOf(std::string_view text) {
 }
 
 std::string cellText(CellPosition cell) { return cellKey(cell); }
-
-std::string positionText(CellPosition cell) {
-    return "(" + std::to_string(cell.x) + ", " + std::to_string(cell.y) + ")";
-}
 
 Result<TrackResult> trackRun(const TrackRequest& request) {
     const std::string name = nameOf(request.image, "image.nes");

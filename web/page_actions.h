@@ -169,8 +169,6 @@ inline constexpr int trackerScale = 40;
 /// other text or a cell outside the grid.
 std::optional<CellPosition> cellOf(std::string_view text);
 std::string cellText(CellPosition cell);
-/// A room as people read it: "(x, y)".
-std::string positionText(CellPosition cell);
 
 /// A labyrinth to track without the player's files: the image that a write
 /// of `seed` (or of `layout`, a spoiler file, when it is given) leaves in a
