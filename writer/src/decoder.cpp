@@ -68,7 +68,7 @@ private:
         cell.offset = pos;
         bool firstFixed = true;
         std::int64_t at = pos;
-        const format::RecordLayout layout = format::layoutOf(cell.kind);
+        const format::RecordLayout& layout = format::layoutOf(cell.kind);
         for (const format::RecordField& f : layout.used()) {
             const std::uint8_t b = byte(++at);
             switch (f.field) {
@@ -127,7 +127,7 @@ DecodedCell cellOfKind(format::RecordKind kind) {
     DecodedCell cell;
     cell.kind = kind;
     bool first = true;
-    const format::RecordLayout layout = format::layoutOf(kind);
+    const format::RecordLayout& layout = format::layoutOf(kind);
     for (const format::RecordField& f : layout.used())
         if (f.field == format::Field::Fixed) keepFixed(cell, f.fixed, first);
     return cell;

@@ -23,31 +23,49 @@ void WriterState::startPass(Labyrinth& model) {
 
 namespace {
 
-// Writes the record of `cell` at `out` as its kind's layout says; returns
-// its length.
-std::size_t putRecord(const DecodedCell& cell, std::uint8_t* out) {
-    const format::RecordLayout layout = format::layoutOf(cell.kind);
+// Writes the record of `cell`, of kind `Kind`, at `out` as the kind's
+// layout says; returns its length. One copy per kind, so that the compiler
+// sees each layout whole and writes its bytes straight out.
+template <format::RecordKind Kind>
+std::size_t putRecordOf(const DecodedCell& cell, std::uint8_t* out) {
+    constexpr const format::RecordLayout& layout = format::layoutOf(Kind);
     const auto byteOf = [](int value) { return static_cast<std::uint8_t>(value); };
-    std::size_t length = 0;
-    out[length++] = layout.kindByte;
-    for (const format::RecordField& f : layout.used()) {
-        switch (f.field) {
-            case format::Field::AreaAndDoors: out[length++] = format::packedA(cell.area, cell.doors); break;
-            case format::Field::DoorsAndEight: out[length++] = format::packedD(cell.doors); break;
-            case format::Field::Area: out[length++] = cell.area; break;
-            case format::Field::Link: out[length++] = byteOf(format::linkBase + cell.link); break;
+    out[0] = layout.kindByte;
+    for (std::size_t i = 0; i + 1 < layout.length; ++i) {
+        std::uint8_t& b = out[i + 1];
+        switch (layout.fields[i].field) {
+            case format::Field::AreaAndDoors: b = format::packedA(cell.area, cell.doors); break;
+            case format::Field::DoorsAndEight: b = format::packedD(cell.doors); break;
+            case format::Field::Area: b = cell.area; break;
+            case format::Field::Link: b = byteOf(format::linkBase + cell.link); break;
             case format::Field::AreaMark:
-                out[length++] = cell.areaMark == 0 ? format::areaZeroMarkByte : byteOf(format::areaMarkBase + cell.areaMark);
+                b = cell.areaMark == 0 ? format::areaZeroMarkByte : byteOf(format::areaMarkBase + cell.areaMark);
                 break;
-            case format::Field::ItemCode: out[length++] = byteOf(cell.itemCode); break;
-            case format::Field::Random: out[length++] = byteOf(cell.random); break;
-            case format::Field::DeadEnd: out[length++] = byteOf(cell.deadEnd); break;
-            case format::Field::Sequence: out[length++] = byteOf(cell.sequence); break;
-            case format::Field::SequenceS: out[length++] = byteOf(cell.sequenceS); break;
-            case format::Field::Fixed: out[length++] = f.fixed; break;
+            case format::Field::ItemCode: b = byteOf(cell.itemCode); break;
+            case format::Field::Random: b = byteOf(cell.random); break;
+            case format::Field::DeadEnd: b = byteOf(cell.deadEnd); break;
+            case format::Field::Sequence: b = byteOf(cell.sequence); break;
+            case format::Field::SequenceS: b = byteOf(cell.sequenceS); break;
+            case format::Field::Fixed: b = layout.fields[i].fixed; break;
         }
     }
-    return length;
+    return layout.length;
+}
+
+// Writes the record of `cell` at `out`; returns its length.
+std::size_t putRecord(const DecodedCell& cell, std::uint8_t* out) {
+    switch (cell.kind) {
+        case RecordKind::Start: return putRecordOf<RecordKind::Start>(cell, out);
+        case RecordKind::Empty: return putRecordOf<RecordKind::Empty>(cell, out);
+        case RecordKind::Link: return putRecordOf<RecordKind::Link>(cell, out);
+        case RecordKind::AreaMark: return putRecordOf<RecordKind::AreaMark>(cell, out);
+        case RecordKind::Item: return putRecordOf<RecordKind::Item>(cell, out);
+        case RecordKind::DeadEnd: return putRecordOf<RecordKind::DeadEnd>(cell, out);
+        case RecordKind::Sequence: return putRecordOf<RecordKind::Sequence>(cell, out);
+        case RecordKind::Tag: return putRecordOf<RecordKind::Tag>(cell, out);
+        case RecordKind::Plain: return putRecordOf<RecordKind::Plain>(cell, out);
+    }
+    return 0;
 }
 
 class Encoder {

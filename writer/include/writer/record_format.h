@@ -97,6 +97,7 @@ struct RecordLayout {
     std::uint8_t length = 0;
     std::array<RecordField, maxRecordLength - 1> fields{};
 
+    constexpr RecordLayout() = default;
     constexpr RecordLayout(std::uint8_t kind, std::initializer_list<RecordField> rest)
         : kindByte(kind), length(static_cast<std::uint8_t>(1 + rest.size())) {
         std::copy(rest.begin(), rest.end(), fields.begin());
@@ -107,7 +108,8 @@ struct RecordLayout {
     std::span<const RecordField> used() const&& = delete;
 };
 
-constexpr RecordLayout layoutOf(RecordKind kind) {
+namespace detail {
+constexpr RecordLayout makeLayout(RecordKind kind) {
     using enum Field;
     switch (kind) {
         case RecordKind::Start: return {163, {{AreaAndDoors}, {Fixed, startThird}, {Fixed, startFourth}}};
@@ -123,13 +125,23 @@ constexpr RecordLayout layoutOf(RecordKind kind) {
     }
     return {0, {}};
 }
+}  // namespace detail
+
+/// Every kind's layout, by the kind's value: built once, at compile time.
+inline constexpr auto recordLayouts = [] {
+    std::array<RecordLayout, static_cast<std::size_t>(RecordKind::Plain) + 1> layouts{};
+    for (std::size_t i = 0; i < layouts.size(); ++i) layouts[i] = detail::makeLayout(static_cast<RecordKind>(i));
+    return layouts;
+}();
+
+constexpr const RecordLayout& layoutOf(RecordKind kind) { return recordLayouts[static_cast<std::size_t>(kind)]; }
 
 static_assert(layoutOf(RecordKind::Item).length == maxRecordLength);
 
 /// Whether a record of `kind` carries its area in the low nibble of A (so
 /// the area is 0..15), rather than in a byte of its own.
 constexpr bool areaInNibble(RecordKind kind) {
-    const RecordLayout layout = layoutOf(kind);
+    const RecordLayout& layout = layoutOf(kind);
     return layout.length > 1 && layout.fields[0].field == Field::AreaAndDoors;
 }
 
