@@ -1,5 +1,8 @@
 # The README's commands. Everything goes through the CMake presets.
 #   make run   [DIR=folder]     build and start the window in DIR (default: here)
+#   make check                  the fast lane: build the dev preset and run the tests of the
+#                               core and the command line, and the module under Node (the page
+#                               rebuilt only when its sources or the core changed)
 #   make test                   install what is missing, build, run every test: the suite on
 #                               the dev build, on the release build that users get and under
 #                               the address and UB sanitizers; a bounded fuzzing run
@@ -25,7 +28,7 @@
 DIR ?= .
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps deps-web deps-package deps-bench deps-test run test fuzz asan bench package check-package demo clean \
+.PHONY: all deps deps-web deps-package deps-bench deps-test run check test fuzz asan bench package check-package demo clean \
         web web-serve test-web bench-web
 
 all: deps
@@ -46,6 +49,18 @@ deps-test:
 
 run: all
 	cd "$(DIR)" && "$(CURDIR)/build/release/app/labyrinth-writer"
+
+# A build folder is configured when it has none yet or the presets changed;
+# otherwise its build decides, and reconfigures itself when a CMakeLists.txt
+# changed.
+build/dev/build.ninja build/wasm/build.ninja: CMakePresets.json
+	cmake --preset $(notdir $(@D))
+
+check: deps-test build/dev/build.ninja build/wasm/build.ninja
+	cmake --build --preset dev
+	ctest --preset check
+	cmake --build --preset wasm
+	LABYRINTH_CLI=$(CURDIR)/build/dev/cli/labyrinth-cli node --test tests/web/module.test.mjs
 
 test: deps-test
 	cmake --workflow --preset dev
