@@ -3,12 +3,13 @@
 #   make check                  the fast lane: build the dev preset and run the tests of the
 #                               core and the command line, and the module under Node (the page
 #                               rebuilt only when its sources or the core changed)
-#   make test                   install what is missing, build, run every test: the suite on
-#                               the dev build, on the release build that users get and under
-#                               the address and UB sanitizers; a bounded fuzzing run
-#                               (FUZZ_SECONDS per target); the browser page under Node and in
-#                               Chromium; the Debian package built from the tested release build,
-#                               checked (scripts/check-package)
+#   make test                   install what is missing, build, run every test: the whole suite
+#                               on the release build that users get; the core, the writer, the
+#                               arguments and the command line under the address and UB
+#                               sanitizers, assertions on; a bounded fuzzing run (FUZZ_SECONDS
+#                               per target); the browser page under Node and in Chromium; the
+#                               Debian package built from the tested release build, checked
+#                               (scripts/check-package)
 #   make package                build the Debian package build/release/labyrinth-writer_*.deb
 #                               from the release build, tests and benchmarks off
 #   make bench                  build and run the benchmarks (the release build with them,
@@ -62,8 +63,10 @@ check: deps-test build/dev/build.ninja build/wasm/build.ninja
 	cmake --build --preset wasm
 	LABYRINTH_CLI=$(CURDIR)/build/dev/cli/labyrinth-cli node --test tests/web/module.test.mjs
 
+# The dev build is make check's: here its tests would only run a third time
+# what the release run and the sanitizer run (a debug build, assertions on)
+# run already.
 test: deps-test
-	cmake --workflow --preset dev
 	cmake --workflow --preset release-tests
 	cmake --workflow --preset asan
 	$(MAKE) --no-print-directory fuzz
