@@ -15,8 +15,10 @@
 #include <vector>
 
 #include "labyrinth/generator.h"
+#include "writer/decoder.h"
 #include "writer/driver.h"
 #include "writer/record_format.h"
+#include "writer/route.h"
 
 // Every heap allocation of this program is counted, so that the click
 // benchmark can show how many a click makes. (The array and nothrow forms
@@ -373,5 +375,22 @@ void BM_Click(benchmark::State& state) {
 BENCHMARK(BM_Click)->Iterations(20000)->Unit(benchmark::kMicrosecond);
 // Seeds 0 to 199 alone: the clicks that `make bench-web` times in the browser.
 BENCHMARK(BM_Click)->Name("BM_Click/seeds_0_to_199")->Iterations(200)->Unit(benchmark::kMicrosecond);
+
+// The routes of a spoiler: the shortest way from the start to each area's
+// numbered room in a labyrinth read back, as `show --json` finds them.
+void BM_SpoilerRoutes(benchmark::State& state) {
+    MemoryFile rom("bench.nes", format::blankImage());
+    MemoryFile text("tgltext.tgl", std::vector<std::uint8_t>(static_cast<std::size_t>(format::textSize), 0));
+    SilentDriverHost host;
+    FixedSeedSource seeds(42);
+    Session session(rom, text, seeds);
+    if (!savebutClick(session, host).status) return state.SkipWithError("the click failed");
+    const auto stream = decodeStream(rom.bytes());
+    if (!stream) return state.SkipWithError(stream.error().message.c_str());
+    for (auto _ : state)
+        for (const auto& room : numberedRooms(stream.value()))
+            if (room) benchmark::DoNotOptimize(shortestRoute(stream.value(), *room));
+}
+BENCHMARK(BM_SpoilerRoutes)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

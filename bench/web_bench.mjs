@@ -5,10 +5,15 @@
 //     says so, or the status line's change), median over 200 clicks (seeds 0
 //     to 199 on a blank image held in memory), against the native click of
 //     the same seeds measured in this run (labyrinth-bench);
-//   - from the button to the new map painted: the end of the first frame
-//     that holds the map, with the whole map on screen (the player's choice
-//     to see maps on), the clicks spread evenly over the frame interval, as
-//     a player's clicks fall;
+//   - from the button to the new result painted: the end of the first frame
+//     after "Done.", the clicks spread evenly over the frame interval, as a
+//     player's clicks fall (the map stays hidden: every new labyrinth does);
+//   - a tap on a door of the tracker, at 390 by 844 CSS pixels with touch,
+//     until the end of the first frame that holds the revealed room, median
+//     over 100 taps (a run from a link, with no files);
+//   - at a 4x CPU slowdown, as on a phone (the DevTools protocol's
+//     Emulation.setCPUThrottlingRate): the same tap, a cold load to ready,
+//     and the button to "Done.";
 //   - how long after navigation the page is ready to write: on a cold load
 //     (a fresh profile each time: no cache, no service worker) and on a
 //     repeat visit (the service worker's copy), 20 loads each; for the cold
@@ -26,6 +31,9 @@ import { launchBrowser, launchChromium, minImageSize, pageDir, requireBuilt, roo
 
 const clicks = Number(process.env.CLICKS || 200);
 const loads = Number(process.env.LOADS || 20);
+const taps = Number(process.env.TAPS || 100);
+const slowLoads = Number(process.env.SLOW_LOADS || 10);
+const slowdown = 4;
 const quietMs = 1000;
 const nativeBench = process.env.LABYRINTH_BENCH || path.join(root, 'build/bench/bench/labyrinth-bench');
 
@@ -90,6 +98,112 @@ async function loadPhases(page, url) {
   });
 }
 
+// Clicks, timed inside the page: the button's click event to the status
+// line reading "Done.", and to the end of the first frame after it. Between
+// clicks the page settles for a few frames, then waits a part of a frame
+// that changes from click to click (evenly over 0 to 16 ms), so that the
+// clicks fall at every point of the frame interval.
+function clickTimes(page, count) {
+  return page.evaluate(async (count) => {
+    const status = document.getElementById('status');
+    const seed = document.getElementById('seed');
+    const button = document.getElementById('write');
+    const frame = () => new Promise((resolve) => requestAnimationFrame(resolve));
+    // The first change of the page after which `condition` holds.
+    const until = (condition) => new Promise((resolve) => {
+      const observer = new MutationObserver(() => {
+        if (!condition()) return;
+        observer.disconnect();
+        resolve(performance.now());
+      });
+      observer.observe(document.body, { childList: true, characterData: true, subtree: true, attributes: true });
+    });
+    // The end of the next frame: its rendering runs after its
+    // animation-frame callbacks, and a task posted from one of them runs
+    // once that frame is done.
+    const frameDrawn = () => new Promise((resolve) => requestAnimationFrame(() => {
+      const channel = new MessageChannel();
+      channel.port1.onmessage = () => resolve(performance.now());
+      channel.port2.postMessage(null);
+    }));
+    const done = [];
+    const painted = [];
+    for (let i = 0; i < count; ++i) {
+      seed.value = String(i);
+      const written = until(() => status.textContent === 'Done.');
+      const drawn = written.then(frameDrawn);
+      const start = performance.now();
+      button.click();
+      // The page marks the moment it says "Done."; the status line's change
+      // is seen only once the click's task has ended.
+      const seen = await written;
+      const marked = performance.getEntriesByName('labyrinth-done').at(-1)?.startTime;
+      done.push((marked > start ? marked : seen) - start);
+      painted.push((await drawn) - start);
+      if (status.textContent !== 'Done.') throw new Error(status.textContent);
+      if (document.getElementById('spoiler').hidden) await until(() => !document.getElementById('spoiler').hidden);
+      for (let settle = 0; settle < 3; ++settle) await frame();
+      await new Promise((resolve) => setTimeout(resolve, 20 + ((i * 7) % 17)));
+    }
+    return { done, painted };
+  }, count);
+}
+
+// A page ready for clicks, on the cross-origin isolated server (whose clock
+// runs at full precision), with the benchmark's files chosen.
+async function clickPage(context, url) {
+  const page = await context.newPage();
+  await page.setViewportSize({ width: 1280, height: 1800 });
+  await page.goto(url);
+  if (!await page.evaluate(() => crossOriginIsolated)) throw new Error('the page for the clicks is not cross-origin isolated');
+  await page.waitForSelector('html[data-ready="true"]');
+  await page.setInputFiles('#rom', path.join(work.dir, 'bench.nes'));
+  await page.setInputFiles('#text', path.join(work.dir, 'tgltext.tgl'));
+  return page;
+}
+
+// Taps on the tracker's doors, timed inside the page: the door's click to
+// the end of the first frame that holds the room it reveals; when no door is
+// left, Reset, untimed.
+function tapTimes(page, count) {
+  return page.evaluate(async (n) => {
+    const board = document.getElementById('tracker-board');
+    const frame = () => new Promise((resolve) => requestAnimationFrame(resolve));
+    const frameDrawn = () => new Promise((resolve) => requestAnimationFrame(() => {
+      const channel = new MessageChannel();
+      channel.port1.onmessage = () => resolve(performance.now());
+      channel.port2.postMessage(null);
+    }));
+    const times = [];
+    for (let i = 0; i < n; ++i) {
+      if (!board.querySelector('.door')) {
+        document.getElementById('tracker-reset').click();
+        await frame();
+      }
+      const door = board.querySelector('.door');
+      const to = door.dataset.door;
+      const start = performance.now();
+      door.click();
+      const drawn = await frameDrawn();
+      if (!board.querySelector(`[data-room="${to}"]`)) throw new Error(`the room ${to} was not revealed`);
+      times.push(drawn - start);
+      for (let settle = 0; settle < 3; ++settle) await frame();
+      await new Promise((resolve) => setTimeout(resolve, 20 + ((i * 7) % 17)));
+    }
+    return times;
+  }, count);
+}
+
+// A phone's tracker from a link, with no files; slowed down `rate` times.
+async function trackerPage(url, rate = 1) {
+  const context = await browser.newContext({ viewport: { width: 390, height: 844 }, hasTouch: true, isMobile: true });
+  const page = await context.newPage();
+  if (rate > 1) await (await context.newCDPSession(page)).send('Emulation.setCPUThrottlingRate', { rate });
+  await page.goto(`${url}#r=1&seed=42&track`);
+  await page.waitForSelector('#tracker:not([hidden]) svg');
+  return { page, close: () => context.close() };
+}
+
 requireBuilt();
 const work = tempDir();
 const served = await serve();
@@ -142,72 +256,11 @@ try {
     await page.close();
   }
 
-  // Clicks, timed inside the page: the button's click event to the status
-  // line reading "Done.", and to the end of the first frame that shows the
-  // new map. Between clicks the page settles for a few frames, then waits a
-  // part of a frame that changes from click to click (evenly over 0 to 16
-  // ms), so that the clicks fall at every point of the frame interval.
-  // A window tall enough that the whole map is on screen, so that painting
-  // it is part of the frame.
-  const page = await chromium.context.newPage();
-  await page.setViewportSize({ width: 1280, height: 1800 });
-  await page.goto(isolated.url);
-  if (!await page.evaluate(() => crossOriginIsolated)) throw new Error('the page for the clicks is not cross-origin isolated');
-  await page.waitForSelector('html[data-ready="true"]');
-  await page.setInputFiles('#rom', path.join(work.dir, 'bench.nes'));
-  await page.setInputFiles('#text', path.join(work.dir, 'tgltext.tgl'));
-  // The map shows after a write once the player asks for it, as after one
-  // write here; the choice holds for the clicks that follow.
+  const page = await clickPage(chromium.context, isolated.url);
   await page.click('#write');
   await page.waitForFunction(() => document.getElementById('status').textContent === 'Done.');
-  if (await page.getAttribute('#spoiler-toggle', 'aria-expanded') !== 'true') await page.click('#spoiler-toggle');
-  await page.waitForSelector('#map svg');
-  await page.mouse.move(0, 0);  // the pointer goes back to the corner, away from the map
-  const timings = await page.evaluate(async (count) => {
-    const status = document.getElementById('status');
-    const seed = document.getElementById('seed');
-    const button = document.getElementById('write');
-    const map = document.getElementById('map');
-    const frame = () => new Promise((resolve) => requestAnimationFrame(resolve));
-    // The first change of the page after which `condition` holds.
-    const until = (condition) => new Promise((resolve) => {
-      const observer = new MutationObserver(() => {
-        if (!condition()) return;
-        observer.disconnect();
-        resolve(performance.now());
-      });
-      observer.observe(document.body, { childList: true, characterData: true, subtree: true, attributes: true });
-    });
-    // The end of the next frame: its rendering runs after its
-    // animation-frame callbacks, and a task posted from one of them runs
-    // once that frame is done.
-    const frameDrawn = () => new Promise((resolve) => requestAnimationFrame(() => {
-      const channel = new MessageChannel();
-      channel.port1.onmessage = () => resolve(performance.now());
-      channel.port2.postMessage(null);
-    }));
-    const done = [];
-    const painted = [];
-    for (let i = 0; i < count; ++i) {
-      seed.value = String(i);
-      const old = map.firstElementChild;
-      const written = until(() => status.textContent === 'Done.');
-      const drawn = until(() => map.firstElementChild && map.firstElementChild !== old).then(frameDrawn);
-      const start = performance.now();
-      button.click();
-      // The page marks the moment it says "Done."; the status line's change
-      // is seen only once the click's task has ended.
-      const seen = await written;
-      const marked = performance.getEntriesByName('labyrinth-done').at(-1)?.startTime;
-      done.push((marked > start ? marked : seen) - start);
-      painted.push((await drawn) - start);
-      if (status.textContent !== 'Done.') throw new Error(status.textContent);
-      if (document.getElementById('spoiler').hidden) await until(() => !document.getElementById('spoiler').hidden);
-      for (let settle = 0; settle < 3; ++settle) await frame();
-      await new Promise((resolve) => setTimeout(resolve, 20 + ((i * 7) % 17)));
-    }
-    return { done, painted };
-  }, clicks);
+  await page.mouse.move(0, 0);  // the pointer goes back to the corner
+  const timings = await clickTimes(page, clicks);
   // The module's click alone, in memory: the page's call of writeLabyrinth
   // (files copied in, the driver, the image copied out), seeds 0 to 199.
   const moduleMs = await page.evaluate(async ({ count, image }) => {
@@ -226,6 +279,27 @@ try {
   }, { count: clicks, image: [...image] });
   await page.close();
 
+  // The tracker on a phone, then everything again at a phone's speed.
+  const tracker = await trackerPage(isolated.url);
+  const tapMs = await tapTimes(tracker.page, taps);
+  await tracker.close();
+  const slowTracker = await trackerPage(isolated.url, slowdown);
+  const slowTapMs = await tapTimes(slowTracker.page, taps);
+  await slowTracker.close();
+  const slowColdMs = [];
+  for (let i = 0; i < slowLoads; ++i) {
+    const context = await browser.newContext();
+    const slowPage = await context.newPage();
+    await (await context.newCDPSession(slowPage)).send('Emulation.setCPUThrottlingRate', { rate: slowdown });
+    slowColdMs.push((await loadPhases(slowPage, served.url)).ready);
+    await context.close();
+  }
+  const slowContext = await browser.newContext();
+  const slowClicks = await clickPage(slowContext, isolated.url);
+  await (await slowContext.newCDPSession(slowClicks)).send('Emulation.setCPUThrottlingRate', { rate: slowdown });
+  const slowTimings = await clickTimes(slowClicks, Math.min(clicks, 50));
+  await slowContext.close();
+
   const native = nativeClickMs();
   const browserMs = median(timings.done);
   const row = (what, value) => console.log(`${what.padEnd(58)} ${value}`);
@@ -234,7 +308,13 @@ try {
   row('module click in the page, in memory, median', `${median(moduleMs).toFixed(3)} ms  (${(median(moduleMs) / native).toFixed(2)}x native)`);
   row('page: button to "Done.", median', `${browserMs.toFixed(3)} ms  (${(browserMs / native).toFixed(2)}x native)`);
   row('page: button to "Done.", 99th percentile', `${quantile(timings.done, 0.99).toFixed(3)} ms`);
-  row('page: button to the new map painted, median / 95th pct', `${median(timings.painted).toFixed(1)} / ${quantile(timings.painted, 0.95).toFixed(1)} ms`);
+  row('page: button to the result painted, median / 95th pct', `${median(timings.painted).toFixed(1)} / ${quantile(timings.painted, 0.95).toFixed(1)} ms`);
+  const spread = (values) => `${median(values).toFixed(1)} / ${quantile(values, 0.95).toFixed(1)} ms`;
+  row('tracker at 390 px: tap to the room painted, median / 95th pct', spread(tapMs));
+  row(`at ${slowdown}x CPU slowdown: tap to the room painted, median / 95th`, spread(slowTapMs));
+  row(`at ${slowdown}x CPU slowdown: ready after a cold load, median / worst`,
+    `${median(slowColdMs).toFixed(1)} / ${Math.max(...slowColdMs).toFixed(1)} ms`);
+  row(`at ${slowdown}x CPU slowdown: button to "Done.", median / 95th pct`, spread(slowTimings.done));
   row('page ready after a cold load, median / worst', `${median(coldMs).toFixed(1)} / ${Math.max(...coldMs).toFixed(1)} ms`);
   row('  each load', coldMs.map((ms) => ms.toFixed(0)).join(' '));
   const phase = (name) => median(coldPhases.map((phases) => phases[name])).toFixed(0);

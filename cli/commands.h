@@ -30,6 +30,7 @@ struct WriteOptions {
     std::optional<std::uint64_t> seed;
     std::optional<CalendarDate> daily;  ///< the daily labyrinth of this date (UTC)
     std::string layout;                 ///< a labyrinth described as show --json describes one
+    bool sealed = false;                ///< a seed from the system, kept only in the spoiler file
     std::string output;
     bool force = false;
     std::string png;
@@ -50,6 +51,7 @@ struct ShowOptions {
     std::string png;
     std::string svg;
     bool json = false;
+    bool route = false;  ///< each area's shortest route from the start, as text
     int scale = map::defaultScale;
     bool force = false;
     int waitSeconds = defaultWaitSeconds;

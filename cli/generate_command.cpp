@@ -21,8 +21,10 @@ int roomCount(const Labyrinth& model) {
     return rooms;
 }
 
+// The seed goes as a string: a JSON number above 2^53 reaches JavaScript
+// (and any reader that takes numbers as doubles) as another seed.
 nlohmann::ordered_json describe(std::uint64_t seed, const ClickResult& click, const Labyrinth& model) {
-    return {{"seed", seed},
+    return {{"seed", std::to_string(seed)},
             {"attempts", click.attempts},
             {"generations", click.generations},
             {"rooms", roomCount(model)},
@@ -59,7 +61,8 @@ ExitCode runGenerate(const GenerateOptions& options) {
             std::cout << line.dump() << '\n';
         } else {
             for (auto it = line.begin(); it != line.end(); ++it)
-                std::cout << (it == line.begin() ? "" : " ") << it.key() << '=' << it.value().dump();
+                std::cout << (it == line.begin() ? "" : " ") << it.key() << '='
+                          << (it.value().is_string() ? it.value().get<std::string>() : it.value().dump());
             std::cout << '\n';
         }
         // Nobody reads the lines any more: stop, and let the check of

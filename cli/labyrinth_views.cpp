@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "writer/readback.h"
+#include "writer/seed_code.h"
 
 namespace labyrinth::cli {
 namespace {
@@ -28,7 +29,7 @@ char numberSymbol(int n) {
 
 class TerminalMap {
 public:
-    TerminalMap(const DecodedStream& stream, bool colour, const map::ShownCells& shown)
+    TerminalMap(const DecodedStream& stream, bool colour, const ShownCells& shown)
         : s_(stream), colour_(colour), shown_(shown) {
         for (int y = 0; y < mazeSize; ++y)
             for (int x = 0; x < mazeSize; ++x)
@@ -52,7 +53,7 @@ public:
 
 private:
     // A room in fog is drawn as no room at all.
-    bool room(int x, int y) const { return map::shownRoom(s_, shown_, x, y); }
+    bool room(int x, int y) const { return shownRoom(s_, shown_, x, y); }
 
     // A door shows as an opening when either room has its bit, so that a
     // one-sided door is seen at all (verify names it).
@@ -156,50 +157,48 @@ private:
 
     const DecodedStream& s_;
     bool colour_;
-    const map::ShownCells& shown_;
+    const ShownCells& shown_;
     std::vector<std::pair<CellPosition, CellPosition>> linkDoors_;
     std::ostringstream out_;
 };
 
-std::string position(int x, int y) { return "(" + std::to_string(x) + "," + std::to_string(y) + ")"; }
-
 }  // namespace
 
 std::string terminalMap(const DecodedStream& stream, const std::string& seedCode, bool colour,
-                        const map::ShownCells& shown) {
+                        const ShownCells& shown) {
     std::ostringstream out;
     out << TerminalMap(stream, colour, shown).grid();
     out << "\nEach room: its area (0-9, A = 10), then @ start, $ item, # the area's\n"
            "numbered room, or 1-9/A the number of the link leaving it. Walls | and --;\n"
            "a gap is a door; > < v ^ mark a link door, pointing into the area it opens.\n\n";
-    out << "Seed code: " << seedCode << '\n';
-    const StreamSummary summary = map::summarizeShown(stream, shown);
+    out << seedCodeLine(seedCode) << '\n';
+    const StreamSummary summary = summarizeShown(stream, shown);
     if (summary.rooms < summarize(stream).rooms) out << "Fog: only the rooms shown are drawn and counted.\n";
     out << summary.rooms << " rooms: " << summary.links << " links, " << summary.areaMarks << " area marks, "
         << summary.items << " items, " << summary.deadEnds << " dead ends,\n"
         << "  " << summary.sequences << " sequences, " << summary.tags << " tags, " << summary.plain << " plain\n";
 
-    // Links in number order, four to a line: "1: (10,12)>(10,13)".
+    // Links in number order, "1: (10, 12)>(10, 13)", as many to a line as
+    // fit the width of a terminal.
     std::vector<std::pair<int, std::string>> links;
     for (int y = 0; y < mazeSize; ++y)
         for (int x = 0; x < mazeSize; ++x) {
             const DecodedCell& c = stream.at(x, y);
-            if (c.kind != RecordKind::Link || !map::shownRoom(stream, shown, x, y)) continue;
+            if (c.kind != RecordKind::Link || !shownRoom(stream, shown, x, y)) continue;
             const auto target = linkTarget(stream, x, y);
-            links.emplace_back(c.link, std::to_string(c.link) + ": " + position(x, y) + ">" +
-                                           (target ? position(target->x, target->y) : std::string("?")));
+            links.emplace_back(c.link, std::to_string(c.link) + ": " + positionText({x, y}) + ">" +
+                                           (target ? positionText(*target) : std::string("?")));
         }
     std::stable_sort(links.begin(), links.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::string line = "Links:";
-    int onLine = 0;
+    const std::string head = "Links:";
+    std::string line = head;
     for (const auto& link : links) {
-        if (onLine == 4) {
+        const std::string entry = "  " + link.second;
+        if (line.size() > head.size() && line.size() + entry.size() > terminalWidth) {
             out << line << '\n';
-            line = "      ";
-            onLine = 0;
+            line = std::string(head.size(), ' ');
         }
-        line += "  " + link.second;
-        ++onLine;
+        line += entry;
     }
     out << line << '\n';
     return out.str();

@@ -2,29 +2,30 @@
 // Text and JSON views of a labyrinth read back out of an image, shared by
 // `show` and `write` and open to tests.
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
 
-#include "map/labyrinth_json.h"
+#include "layout/labyrinth_json.h"
 #include "map/map_layout.h"
 #include "writer/decoder.h"
 
 namespace labyrinth::cli {
 
+/// The columns of a terminal: no line of the terminal map is wider.
+inline constexpr std::size_t terminalWidth = 80;
+
 /// The terminal map: the 24 x 24 grid with walls and doors, each room's area
-/// and marker, link doors, then a legend and the link list; at most 80
-/// columns wide. With `colour`, ANSI colours mark the areas and markers.
+/// and marker, link doors, then a legend and the link list, wrapped to
+/// `terminalWidth`. With `colour`, ANSI colours mark the areas and markers.
 /// Only the rooms of `shown` are drawn, the rest as fog: blank like an
 /// empty cell, with a gap in a shown room's wall where a door leads into it;
 /// the counts and links below are then of the shown rooms.
 std::string terminalMap(const DecodedStream& stream, const std::string& seedCode, bool colour,
-                        const map::ShownCells& shown = map::allCells());
+                        const ShownCells& shown = allCells());
 
 /// Whether standard output takes colour: a terminal, and NO_COLOR unset or empty.
 bool colourWanted();
-
-/// The JSON description of the labyrinth, shared with the browser page.
-using map::labyrinthJson;
 
 }  // namespace labyrinth::cli

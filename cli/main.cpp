@@ -5,18 +5,17 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
-#include <array>
 #include <csignal>
-#include <cerrno>
-#include <cstring>
 #include <functional>
 #include <iostream>
 #include <new>
 #include <vector>
 
+#include "checked_stream.h"
 #include "commands.h"
 #include "writer/interruption.h"
 #include "writer/output_file.h"
+#include "writer/standard_streams.h"
 
 namespace labyrinth::cli {
 
@@ -65,11 +64,11 @@ CLI::Option* addParsed(CLI::App& app, const std::string& name, const std::string
 }
 
 // A file name option: an empty name is refused rather than taken for none.
+// Help shows an option's value as FILE; a positional is named (IMAGE) already.
 CLI::Option* addFile(CLI::App& app, const std::string& name, std::string& target, const std::string& help) {
     return app.add_option(name, target, help)
-        ->type_name("FILE")
-        ->check(CLI::Validator([](std::string& text) { return text.empty() ? "the file name is empty" : ""; },
-                               "FILE"));
+        ->type_name(name.starts_with('-') ? "FILE" : "")
+        ->check(CLI::Validator([](std::string& text) { return text.empty() ? "the file name is empty" : ""; }, ""));
 }
 
 // A seed as the command line takes it: alone, or as REVISION:SEED.
@@ -114,18 +113,27 @@ Command addWrite(CLI::App& parent, WriteOptions& options) {
             "design), once it passes every check of verify")
         ->excludes(seed)
         ->excludes("--daily");
-    addFile(*app, "--output,-o", options.output, "Write into a copy OUT and leave IMAGE untouched");
+    addFile(*app, "--output,-o", options.output, "Write into a copy, FILE, and leave IMAGE untouched");
     addFile(*app, "--png", options.png, "After a successful write, draw the labyrinth into FILE (PNG)");
     addFile(*app, "--svg", options.svg,
             "After a successful write, draw the labyrinth into FILE (SVG); - for standard output");
-    addFile(*app, "--spoiler", options.spoiler,
-            "After a successful write, describe the labyrinth in FILE (JSON, as 'show --json'); - for standard output");
+    auto* spoiler = addFile(*app, "--spoiler", options.spoiler,
+                            "After a successful write, describe the labyrinth in FILE (JSON, as 'show --json'); - "
+                            "for standard output");
     addFile(*app, "--patch", options.patch,
             "After a successful write, save a patch from the image as it was to the image as written: "
             "BPS, or IPS when FILE ends in .ips");
+    app->add_flag("--sealed", options.sealed,
+                  "For a race: a seed drawn from the system's random source and kept only in the --spoiler FILE "
+                  "(written before the image), never printed; the report and the patch carry the seed code alone")
+        ->needs(spoiler)
+        ->excludes(seed)
+        ->excludes("--daily")
+        ->excludes("--layout");
     app->add_flag("--force,-f", options.force, "Replace output files that exist (never a folder, device or link)");
     addWait(*app, options.waitSeconds);
     app->footer("Examples: labyrinth-cli write game.nes --seed 42 --output game-42.nes\n"
+                "          labyrinth-cli write game.nes --sealed --spoiler race.json --patch race.bps -o race.nes\n"
                 "          labyrinth-cli write game.nes --daily --output today.nes\n"
                 "          labyrinth-cli write game.nes --layout my-labyrinth.json --output mine.nes\n"
                 "          labyrinth-cli write game.nes --seed 42 --output game-42.nes --patch game-42.bps");
@@ -152,7 +160,11 @@ Command addShow(CLI::App& parent, ShowOptions& options) {
     addFile(*app, "IMAGE", options.image, "The cartridge image (.nes) to read")->required();
     auto* png = addFile(*app, "--png", options.png, "Write a picture of the labyrinth to FILE (PNG)");
     addFile(*app, "--svg", options.svg, "Write the map of the labyrinth to FILE (SVG); - for standard output");
-    app->add_flag("--json", options.json, "Print one JSON document with every room and the summary counts");
+    auto* json = app->add_flag("--json", options.json,
+                               "Print one JSON document with every room, each area's route and the summary counts");
+    app->add_flag("--route", options.route,
+                  "Print the shortest route from the start room to each area's numbered room, door by door")
+        ->excludes(json);
     addParsed(*app, "--areas", "LIST", options.areas, parseAreas,
               "Show only these areas, such as 0,3-5 (0 to " + std::to_string(areaCount - 1) +
                   "), and the rest as fog: a partial spoiler");
@@ -167,6 +179,7 @@ Command addShow(CLI::App& parent, ShowOptions& options) {
                 "          labyrinth-cli show game.nes --png map.png --scale 40\n"
                 "          labyrinth-cli show game.nes --svg map.svg\n"
                 "          labyrinth-cli show game.nes --json > spoiler.json\n"
+                "          labyrinth-cli show game.nes --route --areas 3\n"
                 "          labyrinth-cli show game.nes --areas 0,1 --png early.png");
     return {app, [&options] { return runShow(options); }};
 }
@@ -197,6 +210,8 @@ Command addVerify(CLI::App& parent, VerifyOptions& options) {
 int run(int argc, char** argv) {
     CLI::App app{"Writes a freshly randomized overworld labyrinth into a Guardian Legend cartridge image (.nes).",
                  "labyrinth-cli"};
+    // The usage line shows that IMAGE is required; help names values alone.
+    app.get_formatter()->label("REQUIRED", "");
     app.require_subcommand(1);
     // A parse error reads like every other error: one line, the program's
     // name first and any control character in an argument escaped.
@@ -223,50 +238,22 @@ int run(int argc, char** argv) {
     return static_cast<int>(ExitCode::Usage);
 }
 
-// Standard output through a buffer that remembers why its first write
-// failed, so that the failure can be reported with the system's reason
-// however much later the program notices it.
-class CheckedOutput final : public std::streambuf {
-public:
-    CheckedOutput() { setp(buffer_.data(), buffer_.data() + buffer_.size()); }
-    ~CheckedOutput() override { sync(); }
-    CheckedOutput(const CheckedOutput&) = delete;
-    CheckedOutput& operator=(const CheckedOutput&) = delete;
-
-    /// errno of the first failed write; 0 while every write went through.
-    int failure() const { return failure_; }
-
-protected:
-    int sync() override { return drain() ? 0 : -1; }
-    int_type overflow(int_type c) override {
-        if (!drain()) return traits_type::eof();
-        if (!traits_type::eq_int_type(c, traits_type::eof())) sputc(traits_type::to_char_type(c));
-        return traits_type::not_eof(c);
-    }
-
-private:
-    bool drain() {
-        const char* next = pbase();
-        while (failure_ == 0 && next < pptr()) {
-            const ssize_t n = ::write(STDOUT_FILENO, next, static_cast<std::size_t>(pptr() - next));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) failure_ = n < 0 ? errno : EIO;
-            else next += n;
-        }
-        setp(buffer_.data(), buffer_.data() + buffer_.size());  // what could not be written is dropped
-        return failure_ == 0;
-    }
-    std::array<char, 1 << 16> buffer_{};
-    int failure_ = 0;
-};
-
-// Whatever a command printed must have reached standard output: a full disk
-// or a closed pipe is a failure, not a silent success.
-int checkStandardOutput(CheckedOutput& output, int code) {
+// Whatever a command printed must have reached the standard streams: a full
+// disk, a closed pipe or a stream closed at the start is a failure, told on
+// the other stream, never a silent success.
+int checkStandardStreams(CheckedStream& output, CheckedStream& error, int code) {
     std::cout.flush();
-    if (output.failure() == 0) return code;
-    reportError(ExitCode::Failed, std::string("standard output: cannot write: ") + std::strerror(output.failure()));
-    return code == 0 ? static_cast<int>(ExitCode::Failed) : code;
+    std::cerr.flush();
+    const bool failed = output.failed() || error.failed();
+    if (output.failed() && !output.reported()) {
+        output.setReported();
+        reportError(ExitCode::Failed, output.message());
+    }
+    // Told on standard output only when nothing else can tell it.
+    if (error.failed() && !output.failed()) {
+        std::cout << "labyrinth-cli: " << error.message() << std::endl;
+    }
+    return failed && code == 0 ? static_cast<int>(ExitCode::Failed) : code;
 }
 
 }  // namespace
@@ -274,19 +261,30 @@ int checkStandardOutput(CheckedOutput& output, int code) {
 
 int main(int argc, char** argv) {
     using namespace labyrinth::cli;
+    // Before anything opens a file: no file of the player's may become
+    // standard input, output or error.
+    const labyrinth::StandardStreams streams = labyrinth::openStandardStreams();
+    if (!streams.ready) return static_cast<int>(ExitCode::Failed);
     // A reader that went away is a failure to write standard output, told
     // like any other, and never ends the program before its work is done.
     std::signal(SIGPIPE, SIG_IGN);
-    labyrinth::interruption::install();
+    // What a signal says goes where someone can read it.
+    labyrinth::interruption::install(streams.errorClosed ? STDOUT_FILENO : STDERR_FILENO);
     // Nothing may end the program without a message and an exit status.
-    CheckedOutput output;
-    std::streambuf* const previous = std::cout.rdbuf(&output);
+    CheckedStream output(STDOUT_FILENO, streams.outputClosed);
+    CheckedStream error(STDERR_FILENO, streams.errorClosed);
+    std::streambuf* const previousOutput = std::cout.rdbuf(&output);
+    std::streambuf* const previousError = std::cerr.rdbuf(&error);
     struct Restore {
-        std::streambuf* buffer;
-        ~Restore() { std::cout.rdbuf(buffer); }
-    } restore{previous};
+        std::streambuf* output;
+        std::streambuf* error;
+        ~Restore() {
+            std::cout.rdbuf(output);
+            std::cerr.rdbuf(error);
+        }
+    } restore{previousOutput, previousError};
     try {
-        return checkStandardOutput(output, run(argc, argv));
+        return checkStandardStreams(output, error, run(argc, argv));
     } catch (const std::bad_alloc&) {
         reportError(ExitCode::Failed, "out of memory");
     } catch (const std::exception& e) {

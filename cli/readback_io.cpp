@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "arguments/arguments.h"
+#include "checked_stream.h"
 #include "map/map_picture.h"
 #include "map/offscreen_gui.h"
 #include "writer/driver.h"
@@ -40,7 +41,13 @@ Result<ImageRegion> readImageRegion(const std::string& path, int waitSeconds) {
 Status writeOutput(const std::string& path, std::span<const std::uint8_t> bytes, bool force) {
     if (path == standardOutputName) {
         std::cout.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return {};  // a failure shows when standard output is checked at the end
+        std::cout.flush();
+        // Told here, as the outcome of this output, and not again at the end.
+        if (CheckedStream* output = checkedOutput(); output != nullptr && output->failed()) {
+            output->setReported();
+            return Error{output->message()};
+        }
+        return {};
     }
     return writeNewFile(path, bytes, force);
 }
@@ -50,7 +57,7 @@ Status writeOutput(const std::string& path, const std::string& text, bool force)
 }
 
 Result<std::vector<std::uint8_t>> mapPng(const DecodedStream& stream, const std::string& seedCode, int scale,
-                                         const map::ShownCells& shown) {
+                                         const ShownCells& shown) {
     map::OffscreenGui gui;
     auto bytes = map::pngBytes(map::drawMap(map::layOutMap(stream, seedCode, scale, shown)));
     if (bytes.empty()) return Error{"the picture could not be encoded as PNG"};

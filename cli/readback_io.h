@@ -41,6 +41,6 @@ Status writeOutput(const std::string& path, const std::string& text, bool force)
 /// The picture of a decoded labyrinth as PNG bytes (needs no display), the
 /// rooms outside `shown` in fog.
 Result<std::vector<std::uint8_t>> mapPng(const DecodedStream& stream, const std::string& seedCode, int scale,
-                                         const map::ShownCells& shown = map::allCells());
+                                         const ShownCells& shown = allCells());
 
 }  // namespace labyrinth::cli

@@ -9,6 +9,7 @@
 #include "map/map_layout.h"
 #include "map/map_svg.h"
 #include "readback_io.h"
+#include "route_text.h"
 #include "writer/decoder.h"
 #include "writer/output_file.h"
 #include "writer/readback.h"
@@ -35,7 +36,7 @@ ExitCode runShow(const ShowOptions& options) {
     // A partial spoiler: the rooms of the chosen areas, the rest in fog. A
     // choice of areas that have no room would show nothing at all.
     const AreaSelection areas = options.areas.value_or(AreaSelection().set());
-    const map::ShownCells shown = options.areas ? map::cellsOfAreas(stream, areas) : map::allCells();
+    const ShownCells shown = options.areas ? cellsOfAreas(stream, areas) : allCells();
     if (options.areas && shown.none()) {
         AreaSelection withRooms;
         for (int area = 0; area < areaCount; ++area)
@@ -63,10 +64,13 @@ ExitCode runShow(const ShowOptions& options) {
     } else if (!options.png.empty() || !options.svg.empty()) {
         // With the SVG on standard output, the report goes to standard error.
         std::ostream& report = svgToStandardOutput ? std::cerr : std::cout;
-        report << "Seed code: " << code << '\n';
+        report << seedCodeLine(code) << '\n';
         if (options.areas) report << "Shown: areas " << map::areaListText(areas) << ", the rest in fog\n";
         if (!options.png.empty()) report << "Picture: " << printable(options.png) << '\n';
         if (!options.svg.empty() && !svgToStandardOutput) report << "SVG: " << printable(options.svg) << '\n';
+        if (options.route) report << routesText(stream, areas);
+    } else if (options.route) {
+        std::cout << "Seed code: " << code << '\n' << routesText(stream, areas);
     } else {
         std::cout << terminalMap(stream, code, colourWanted(), shown);
     }

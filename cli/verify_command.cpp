@@ -72,10 +72,11 @@ ExitCode runVerify(const VerifyOptions& options) {
         std::cout << name << ": text block compared with " << printable(textPath) << '\n';
     if (options.seed)
         std::cout << name << ": compared byte for byte with the labyrinth of seed " << *options.seed << '\n';
+    if (!options.code.empty()) std::cout << name << ": compared with the seed code " << options.code << '\n';
     std::cout << verdictLine(name, problems.size()) << '\n';
     if (!problems.empty()) return ExitCode::Failed;
     // No problem means the stream was read in full, so it decodes again here.
-    std::cout << "Seed code: " << decodeLabyrinth(options.image, bytes).value().seedCode << '\n';
+    std::cout << seedCodeLine(decodeLabyrinth(options.image, bytes).value().seedCode) << '\n';
     return ExitCode::Ok;
 }
 

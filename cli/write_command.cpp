@@ -1,15 +1,20 @@
 // `write`: the button's whole job on an image, in place or on a copy, in four
 // steps: plan the outputs, prepare the target, write, save what goes beside.
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <optional>
 
 #include "commands.h"
 #include "labyrinth_views.h"
-#include "map/layout_reader.h"
+#include "layout/labyrinth_json.h"
+#include "layout/layout_reader.h"
 #include "map/map_svg.h"
 #include "readback_io.h"
 #include "writer/decoder.h"
@@ -65,6 +70,9 @@ public:
 
     // Every output is checked before anything is written.
     ExitCode planOutputs() {
+        if (options_.sealed && options_.spoiler == standardOutputName)
+            return reportError(ExitCode::Usage, "--sealed keeps the seed in a file and prints it nowhere; name a file "
+                                                "for --spoiler, not \"-\"");
         if (toCopy_ && sameFile(options_.image, options_.output))
             return reportError(ExitCode::Usage,
                                options_.output + ": is the image itself; leave out --output to write in place");
@@ -100,7 +108,7 @@ public:
             return reportError(ExitCode::Usage, locked.error().message + "; nothing was written");
 
         const bool wantsPatch = !options_.patch.empty();
-        if (toCopy_ || wantsPatch) {
+        if (toCopy_ || wantsPatch || options_.sealed) {
             // Checked before the image is copied or read whole, so that bad input costs nothing.
             for (const Status& fit : {checkImage(*image_), checkTextFile(*text_)})
                 if (!fit) return reportError(ExitCode::Usage, fit.error().message + "; nothing was written");
@@ -113,12 +121,46 @@ public:
             before_ = std::move(taken.value());
         }
         if (toCopy_) {
+            // Until the copy is in place, a signal says that it was not made.
+            interruption::setFarewell("labyrinth-cli: " + printable(options_.output) +
+                                      ": stopped by a signal before the copy was made; it was not written, and " +
+                                      printable(options_.image) + " is unchanged\n");
             auto made = copyImage(*image_, options_.output, options_.force);
             if (!made)
                 return reportError(ExitCode::Failed, made.error().message + "; " + options_.image + " is unchanged");
             copy_ = std::move(made.value());
         }
+        if (options_.sealed) return sealSeed();
         return ExitCode::Ok;
+    }
+
+    // A sealed labyrinth: the seed comes from the system, and its spoiler is
+    // saved before the image changes, so that no write ever holds a labyrinth
+    // whose seed is kept nowhere.
+    ExitCode sealSeed() {
+        std::uint64_t seed = 0;
+        if (::getentropy(&seed, sizeof seed) != 0)
+            return reportError(ExitCode::Failed, std::string("cannot draw a seed from the system's random source: ") +
+                                                     std::strerror(errno) + "; nothing was written");
+        auto sealed = labyrinthOfSeed(seed);
+        if (!sealed) return reportError(ExitCode::Failed, sealed.error().message + "; nothing was written");
+        if (auto saved = writeOutput(options_.spoiler, sealedSpoiler(sealed.value(), seed), options_.force); !saved)
+            return reportError(ExitCode::Failed, saved.error().message + "; nothing was written");
+        sealedSeed_ = seed;
+        sealedStream_.assign(sealed.value().written().begin(), sealed.value().written().end());
+        return ExitCode::Ok;
+    }
+
+    // The spoiler of a sealed labyrinth: the description, with the seed (a
+    // string, as seeds travel everywhere) and its revision, to publish later.
+    static std::string sealedSpoiler(const ReadBack& labyrinth, std::uint64_t seed) {
+        const nlohmann::ordered_json description = labyrinthJson(labyrinth.stream, labyrinth.seedCode);
+        nlohmann::ordered_json spoiler = nlohmann::ordered_json::object();
+        for (const auto& [key, value] : description.items()) {
+            spoiler[key] = value;
+            if (key == "revision") spoiler["seed"] = std::to_string(seed);
+        }
+        return spoiler.dump(2) + "\n";
     }
 
     // The click, then the check that the file holds it; the seed goes out
@@ -133,16 +175,25 @@ public:
             if (click_.imageChanged && !toCopy_) interruption::setFarewell(farewell());
         }
         if (click_.imageChanged && (!toCopy_ || click_.status)) tellSeed();
-        if (!click_.status)
-            return reportError(click_.refused ? ExitCode::Usage : ExitCode::Failed, click_.status.error().message);
+        if (!click_.status) {
+            reportError(click_.refused ? ExitCode::Usage : ExitCode::Failed, click_.status.error().message);
+            // A refusal wrote nothing and says so; after a failed write, every
+            // output asked for is named as missing.
+            if (click_.refused) return ExitCode::Usage;
+            return noneBeside(ExitCode::Failed, false);
+        }
 
         // What the outputs show comes from the file: the whole region that
         // readers read, decoded, must hold the very stream that was written.
         auto region = readPrefix(target(), format::readRegionEnd);
         if (!region) return reportError(ExitCode::Failed, region.error().message);
         auto labyrinth = decodeLabyrinth(written_, std::move(region.value()));
-        if (!labyrinth || !std::ranges::equal(labyrinth.value().written(), click_.stream))
-            return reportError(ExitCode::Failed, written_ + ": the room records read back differ from those written");
+        // A sealed write must hold the very labyrinth that its spoiler describes.
+        const bool asSealed = !sealedSeed_ || sealedStream_ == click_.stream;
+        if (!labyrinth || !std::ranges::equal(labyrinth.value().written(), click_.stream) || !asSealed) {
+            reportError(ExitCode::Failed, written_ + ": the room records read back differ from those written");
+            return noneBeside(ExitCode::Failed, false);
+        }
         labyrinth_ = std::move(labyrinth.value());
         return ExitCode::Ok;
     }
@@ -150,61 +201,81 @@ public:
     // A click of the generator with the seed asked for: given, of the day,
     // or from the clock.
     ClickResult generatedClick(DriverHost& host) {
-        FixedSeedSource seed(options_.daily   ? dailySeed(*options_.daily)
-                             : options_.seed ? *options_.seed
-                                             : ClockSeedSource().nextSeed());
+        FixedSeedSource seed(sealedSeed_     ? *sealedSeed_
+                             : options_.daily ? dailySeed(*options_.daily)
+                             : options_.seed  ? *options_.seed
+                                              : ClockSeedSource().nextSeed());
         auto session = std::make_unique<Session>(target(), *text_, seed);
         return savebutClick(*session, host);
     }
 
     // The patch (made from the very bytes the labyrinth went into, before a
     // copy is closed), the copy moved into place, then picture and spoiler.
+    // Each output is tried whatever became of the one before, and each ends
+    // written or named as missing.
     ExitCode saveExtras() {
         Result<std::vector<std::uint8_t>> patch = std::vector<std::uint8_t>{};
         if (!options_.patch.empty()) {
-            const std::optional<std::uint64_t> seed = layout_ ? std::nullopt : std::optional(click_.seed);
+            // A layout has no seed, and a sealed one travels in its spoiler alone.
+            const std::optional<std::uint64_t> seed =
+                layout_ || sealedSeed_ ? std::nullopt : std::optional(click_.seed);
             patch = makeWritePatch(patchFormatFor(options_.patch), *before_, target(), seed, code());
             if (!patch) patch = Error{options_.patch + ": " + patch.error().message};
         }
+        // Without the file that holds the labyrinth, nothing beside it is made:
+        // it would describe a labyrinth that no file of the player's holds.
         if (toCopy_) {
-            if (auto saved = copy_->commit(); !saved)
-                return reportError(ExitCode::Failed, saved.error().message + "; " + options_.image + " is unchanged");
+            if (auto saved = copy_->commit(); !saved) {
+                reportError(ExitCode::Failed, saved.error().message + "; " + options_.image + " is unchanged");
+                return noneBeside(ExitCode::Failed, true);
+            }
             interruption::setFarewell(farewell());
-        } else if (auto closed = image_->close(); !closed) {
-            return reportError(ExitCode::Failed, closed.error().message);
+        } else {
+            if (auto there = image_->checkStillThere("while it was written"); !there) {
+                reportError(ExitCode::Failed,
+                            there.error().message + "; the labyrinth went into the file that was there before");
+                return noneBeside(ExitCode::Failed, false);
+            }
+            if (auto closed = image_->close(); !closed) {
+                reportError(ExitCode::Failed, closed.error().message);
+                return noneBeside(ExitCode::Failed, false);
+            }
         }
         if (!options_.patch.empty()) {
-            const Status saved = patch ? writeNewFile(options_.patch, patch.value(), options_.force)
+            const Status saved = patch ? writeOutput(options_.patch, patch.value(), options_.force)
                                        : Status(patch.error());
-            if (!saved) return failedBeside(saved.error());
+            saveOutcome("--patch", options_.patch, saved);
         }
         if (!options_.png.empty()) {
             auto png = mapPng(labyrinth_.stream, code(), map::defaultScale);
-            if (!png) return failedBeside(Error{options_.png + ": " + png.error().message});
-            if (auto saved = writeOutput(options_.png, png.value(), options_.force); !saved)
-                return failedBeside(saved.error());
+            saveOutcome("--png", options_.png,
+                        png ? writeOutput(options_.png, png.value(), options_.force)
+                            : Status(Error{options_.png + ": " + png.error().message}));
         }
         if (!options_.svg.empty())
-            if (auto saved = writeOutput(options_.svg, map::mapSvg(labyrinth_.stream, code()), options_.force); !saved)
-                return failedBeside(saved.error());
-        if (!options_.spoiler.empty())
-            if (auto saved = writeOutput(options_.spoiler, labyrinthJson(labyrinth_.stream, code()).dump(2) + "\n",
-                                         options_.force);
-                !saved)
-                return failedBeside(saved.error());
+            saveOutcome("--svg", options_.svg,
+                        writeOutput(options_.svg, map::mapSvg(labyrinth_.stream, code()), options_.force));
+        if (!options_.spoiler.empty() && !sealedSeed_)
+            saveOutcome("--spoiler", options_.spoiler,
+                        writeOutput(options_.spoiler, labyrinthJson(labyrinth_.stream, code()).dump(2) + "\n",
+                                    options_.force));
         return ExitCode::Ok;
     }
 
+    // The report of what was written; "Done." only when every output asked
+    // for exists, and otherwise a last line that names those that do not.
     ExitCode reportDone() {
         if (!layout_)
             report_ << "Attempts: " << click_.attempts << " (generation attempts: " << click_.generations << ")\n";
         report_ << "Wrote: " << printable(written_) << '\n';
-        if (!options_.patch.empty()) report_ << "Patch: " << printable(options_.patch) << '\n';
-        if (!options_.png.empty()) report_ << "Picture: " << printable(options_.png) << '\n';
-        if (!options_.svg.empty() && options_.svg != standardOutputName)
-            report_ << "SVG: " << printable(options_.svg) << '\n';
-        if (!options_.spoiler.empty() && options_.spoiler != standardOutputName)
-            report_ << "Spoiler: " << printable(options_.spoiler) << '\n';
+        const auto saved = [this](const std::string& path) {
+            return !path.empty() && path != standardOutputName && !missing(path);
+        };
+        if (saved(options_.patch)) report_ << "Patch: " << printable(options_.patch) << '\n';
+        if (saved(options_.png)) report_ << "Picture: " << printable(options_.png) << '\n';
+        if (saved(options_.svg)) report_ << "SVG: " << printable(options_.svg) << '\n';
+        if (saved(options_.spoiler)) report_ << "Spoiler: " << printable(options_.spoiler) << '\n';
+        if (!missing_.empty()) return notWrittenLine(ExitCode::Failed);
         report_ << statusDone << '\n';
         return ExitCode::Ok;
     }
@@ -218,22 +289,19 @@ private:
         if (!file) return reportError(ExitCode::Usage, file.error().message);
         auto size = file.value()->size();
         if (!size) return reportError(ExitCode::Usage, size.error().message);
-        if (size.value() > maxLayoutSize)
-            return reportError(ExitCode::Usage, path + ": is " + groupedNumber(static_cast<std::uint64_t>(size.value())) +
-                                                    " bytes; a labyrinth's description is far smaller");
+        if (std::string tooLarge = refuseLargeLayout(path, static_cast<std::uint64_t>(size.value()));
+            !tooLarge.empty())
+            return reportError(ExitCode::Usage, tooLarge + "; nothing was written");
         auto bytes = readPrefix(*file.value(), maxLayoutSize);
         if (!bytes) return reportError(ExitCode::Usage, bytes.error().message);
-        auto checked = map::checkLayout(std::string_view(reinterpret_cast<const char*>(bytes.value().data()),
-                                                         bytes.value().size()),
-                                        path);
+        auto checked = checkLayout(std::string_view(reinterpret_cast<const char*>(bytes.value().data()),
+                                                    bytes.value().size()),
+                                   path);
         for (const std::string& problem : checked.problems) reportError(ExitCode::Usage, path + ": " + problem);
         if (!checked.cells) return reportError(ExitCode::Usage, checked.refusal + "; nothing was written");
         layout_ = std::move(*checked.cells);
         return ExitCode::Ok;
     }
-
-    // Large enough for any description that show --json prints.
-    static constexpr std::int64_t maxLayoutSize = std::int64_t{4} << 20;
 
     RandomAccessFile& target() { return toCopy_ ? static_cast<RandomAccessFile&>(*copy_) : *image_; }
     std::string code() const { return seedCode(click_.stream); }
@@ -243,14 +311,22 @@ private:
     void tellSeed() {
         if (options_.daily) report_ << "Daily labyrinth of " << dateText(*options_.daily) << " (UTC)\n";
         report_ << identity() << '\n' << std::flush;
-        if (!report_)
+        if (report_) return;
+        if (&report_ == &std::cout) {
             reportError(ExitCode::Failed, written_ + ": " + identity() + " (standard output did not take that line)");
+        } else {
+            // The report went to standard error for a document on standard
+            // output; with standard error gone, the seed is told there all the same.
+            std::cout << "labyrinth-cli: " << printable(written_ + ": " + identity()) << " (standard error did not take that line)\n"
+                      << std::flush;
+        }
     }
 
     // What names the labyrinth written: its seed line, or for a layout the
     // file it came from and its seed code.
     std::string identity() const {
         if (layout_) return "Layout: " + printable(options_.layout) + "  Code: " + code();
+        if (sealedSeed_) return "Seed: sealed in " + printable(options_.spoiler) + "  Code: " + code();
         return seedLine(click_.seed, code());
     }
 
@@ -260,9 +336,39 @@ private:
                identity() + "\n";
     }
 
-    ExitCode failedBeside(const Error& error) {
-        return reportError(ExitCode::Failed,
-                           error.message + " (the labyrinth itself was written to " + written_ + ")");
+    // The outcome of one output beside the labyrinth: on failure its reason,
+    // and the output joins those named as missing at the end.
+    void saveOutcome(const std::string& option, const std::string& path, const Status& saved) {
+        if (saved) return;
+        const std::string where = path == standardOutputName ? option + " -: " : "";
+        reportError(ExitCode::Failed,
+                    where + saved.error().message + " (the labyrinth itself was written to " + written_ + ")");
+        missing_.emplace_back(option, path);
+    }
+
+    bool missing(const std::string& path) const {
+        return std::ranges::any_of(missing_, [&](const auto& output) { return output.second == path; });
+    }
+
+    // After a failure that stops every output not made yet: all of them are
+    // named, the copy of --output too when `withCopy`.
+    ExitCode noneBeside(ExitCode code, bool withCopy) {
+        const std::array<std::pair<const char*, const std::string*>, 5> outputs{{
+            {"--output", withCopy ? &options_.output : nullptr},
+            {"--patch", &options_.patch},
+            {"--png", &options_.png},
+            {"--svg", &options_.svg},
+            {"--spoiler", &options_.spoiler},
+        }};
+        for (const auto& [option, path] : outputs)
+            if (path != nullptr && !path->empty()) missing_.emplace_back(option, *path);
+        return missing_.empty() ? code : notWrittenLine(code);
+    }
+
+    ExitCode notWrittenLine(ExitCode code) {
+        std::string list;
+        for (const auto& [option, path] : missing_) list += (list.empty() ? "" : ", ") + option + " " + path;
+        return reportError(code, "not written: " + list);
     }
 
     const WriteOptions& options_;
@@ -276,7 +382,10 @@ private:
     std::unique_ptr<NewFile> copy_;
     ClickResult click_;
     std::optional<DecodedStream> layout_;  // the labyrinth of --layout
+    std::optional<std::uint64_t> sealedSeed_;  // the seed of --sealed, kept in the spoiler alone
+    std::vector<std::uint8_t> sealedStream_;   // and the records its spoiler describes
     ReadBack labyrinth_;                   // what the file holds after the write
+    std::vector<std::pair<std::string, std::string>> missing_;  // outputs asked for and not written: option, file
 };
 
 }  // namespace

@@ -230,6 +230,17 @@ TEST(CliHostile, OutputsNeverClobberAndInputsNeverBlock) {
         {"an empty date for the daily labyrinth", {}, {"write", "game.nes", "--daily", ""}, 2,
          "written YYYY-MM-DD, not \"\"", {}},
         {"the daily labyrinth and a seed", {}, {"write", "game.nes", "--daily", "--seed", "4"}, 2, "excludes", {}},
+        // A sealed labyrinth keeps its seed in a file, and only there.
+        {"a sealed labyrinth without a spoiler", {}, {"write", "game.nes", "--sealed"}, 2, "--sealed requires --spoiler",
+         {}},
+        {"a sealed labyrinth with a seed", {}, {"write", "game.nes", "--sealed", "--spoiler", "s.json", "--seed", "4"},
+         2, "excludes", {}},
+        {"a sealed daily labyrinth", {}, {"write", "game.nes", "--sealed", "--spoiler", "s.json", "--daily"}, 2,
+         "excludes", {}},
+        {"a sealed layout", {}, {"write", "game.nes", "--sealed", "--spoiler", "s.json", "--layout", "other.nes"}, 2,
+         "excludes", {}},
+        {"a sealed spoiler on standard output", {}, {"write", "game.nes", "--sealed", "--spoiler", "-"}, 2,
+         "--sealed keeps the seed in a file and prints it nowhere", {}},
         {"a seed of another generator revision", {}, {"write", "game.nes", "--seed", "2:42"}, 2,
          "the seed 2:42 is for labyrinths of generator revision 2; this program writes revision 1", {}},
         {"a revision with no seed after it", {}, {"write", "game.nes", "--seed", "1:"}, 2,
@@ -247,6 +258,58 @@ TEST(CliHostile, OutputsNeverClobberAndInputsNeverBlock) {
          {"write", "game.nes"}, 2, "game.nes: carries a 512-byte trainer", {}},
     };
     for (const Row& row : rows) checkRow(row);
+}
+
+// Started with standard input, output or error closed (as cron and service
+// managers may start it), the program never lets the image take their place:
+// the header and every byte outside the labyrinth stay as they were, a
+// write holds the whole new labyrinth, its seed is told on a stream that is
+// open, and a closed stream that had to be written fails the command.
+TEST(CliHostile, ClosedStandardStreamsNeverLandInTheImage) {
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        const char* file;  // the file that holds the labyrinth afterwards
+        bool writes;
+    } commands[] = {
+        {"write in place", {"write", "game.nes", "--seed", "77"}, "game.nes", true},
+        {"write a copy", {"write", "game.nes", "--seed", "77", "-o", "copy.nes"}, "copy.nes", true},
+        {"write with a patch", {"write", "game.nes", "--seed", "77", "--patch", "p.bps"}, "game.nes", true},
+        {"show", {"show", "written.nes"}, "written.nes", false},
+        {"verify", {"verify", "written.nes"}, "written.nes", false},
+    };
+    const auto outside = [](Bytes image) {
+        std::fill(image.begin() + format::roomDataPos, image.begin() + format::textEnd, std::uint8_t{0});
+        return image;
+    };
+    for (int closed = 1; closed < 8; ++closed) {
+        const bool in = (closed & 1) != 0, out = (closed & 2) != 0, err = (closed & 4) != 0;
+        const std::string redirect = std::string(in ? " <&-" : "") + (out ? " >&-" : "") + (err ? " 2>&-" : "");
+        for (const auto& command : commands) {
+            SCOPED_TRACE(std::string(command.what) + redirect);
+            Folder f;
+            const Bytes before = readFile(f.dir / (command.writes ? "game.nes" : command.file));
+            const CommandRun run = f.run(command.args, redirect);
+            const Bytes after = readFile(f.dir / command.file);
+            EXPECT_EQ(outside(after), outside(before)) << "only the labyrinth's region may change";
+            if (command.writes) {
+                EXPECT_EQ(f.run({"verify", command.file, "--seed", "77"}).exit, 0) << "the whole new labyrinth";
+                if (!out) {
+                    EXPECT_NE(run.out.find("Seed: 77  Code: "), std::string::npos) << run.out;
+                } else if (!err) {
+                    EXPECT_NE(run.err.find("Seed: 77  Code: "), std::string::npos) << run.err;
+                }
+            } else {
+                EXPECT_EQ(after, before);
+            }
+            // Every command prints on standard output; only that stream's loss fails it.
+            EXPECT_EQ(run.exit, out ? 1 : 0) << run.out << run.err;
+            if (out && !err) {
+                EXPECT_NE(run.err.find("standard output: cannot write: it was closed when the program started"),
+                          std::string::npos) << run.err;
+            }
+        }
+    }
 }
 
 TEST(CliHostile, StandardOutputTakesTheSpoilerAndTheReportMovesAside) {

@@ -191,6 +191,23 @@ TEST(CliWrite, UsageErrorsExitWith2AndHelpWith0) {
     EXPECT_EQ(help.exit, 0);
     EXPECT_NE(help.out.find("--output"), std::string::npos);
     EXPECT_EQ(readFile(f.dir / "game.nes"), syntheticImage());
+
+    // Help names each value plainly: the image IMAGE, a file FILE, a number N.
+    const struct {
+        const char* command;
+        std::vector<std::string> shows;
+    } rows[] = {
+        {"write", {"\n  IMAGE  ", "--text FILE  ", "-o,--output FILE  ", "--seed N "}},
+        {"show", {"\n  IMAGE  ", "--png FILE  ", "--svg FILE  "}},
+        {"verify", {"\n  IMAGE  ", "--text FILE  ", "--original FILE  ", "--seed N "}},
+        {"generate", {"--seed N  "}},
+    };
+    for (const auto& row : rows) {
+        const CommandRun run = cli(f.dir, {row.command, "--help"});
+        EXPECT_EQ(run.exit, 0) << row.command;
+        for (const std::string& shown : row.shows) EXPECT_NE(run.out.find(shown), std::string::npos) << row.command << ": " << shown << "\n" << run.out;
+        for (const char* hidden : {":FILE", "REQUIRED"}) EXPECT_EQ(run.out.find(hidden), std::string::npos) << row.command << ": " << hidden;
+    }
 }
 
 TEST(CliGenerate, PrintsOneJsonObjectPerClickThatWriteRepeats) {
@@ -211,9 +228,13 @@ TEST(CliGenerate, PrintsOneJsonObjectPerClickThatWriteRepeats) {
         EXPECT_GE(click["generations"].get<int>(), click["attempts"].get<int>());
     }
 
-    // The seed of a click repeats it through write.
-    const auto seed = clicks[1]["seed"].get<std::uint64_t>();
-    const CommandRun write = cli(f.dir, {"write", "game.nes", "--seed", std::to_string(seed)});
+    // The seed of a click repeats it through write. It is a string, so that
+    // readers that take JSON numbers as doubles (JavaScript) get it whole.
+    ASSERT_TRUE(clicks[1]["seed"].is_string()) << clicks[1].dump();
+    const std::string seed = clicks[1]["seed"];
+    const CommandRun plain = cli(f.dir, {"generate", "--count", "3", "--seed", "5"});
+    EXPECT_NE(plain.out.find("\nseed=" + seed + " attempts="), std::string::npos) << plain.out;
+    const CommandRun write = cli(f.dir, {"write", "game.nes", "--seed", seed});
     ASSERT_EQ(write.exit, 0);
     const auto decoded = decodeStream(readFile(f.dir / "game.nes"));
     ASSERT_TRUE(decoded.ok());

@@ -195,7 +195,7 @@ TEST(Acceptance, PassesWithAll21FlagsAndFailsWith20) {
     EXPECT_FALSE(streamComplete(m, w));
     w.areaMarkWritten[0] = 1;
     m.corridorUsed[10] = 0;
-    m.corridorUsed[0] = 1;  // link number 0 does not stand in for 10
+    m.corridorUsed[0] = 1;  // flag 0 (never set by a written link) stands in for link 10's
     EXPECT_TRUE(streamComplete(m, w)) << "the sum counts flags 0..10 of both lists";
     m.corridorUsed[0] = 0;
     EXPECT_FALSE(streamComplete(m, w));

@@ -161,9 +161,15 @@ TEST(Hardening, APictureThatFailsAfterTheWriteLeavesTheSeedToRepeatIt) {
     writeFile(dir / "game.nes", syntheticImage());
     writeFile(dir / "tgltext.tgl", syntheticText());
     small.fill();
-    const CommandRun run =
-        testing::cli(dir.path(), {"write", "game.nes", "--png", (small / "map.png").string()});
+    // The picture does not fit; the spoiler after it, on another disk, does.
+    const CommandRun run = testing::cli(
+        dir.path(), {"write", "game.nes", "--png", (small / "map.png").string(), "--spoiler", "s.json"});
     EXPECT_EQ(run.exit, 1) << run.err;
+    EXPECT_TRUE(fs::exists(dir / "s.json")) << "one failed output does not stop the others";
+    EXPECT_EQ(run.out.find("Done."), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Spoiler: s.json"), std::string::npos) << run.out;
+    EXPECT_TRUE(run.err.ends_with("labyrinth-cli: not written: --png " + (small / "map.png").string() + "\n"))
+        << run.err;
     EXPECT_NE(run.err.find("map.png"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("No space left on device"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("the labyrinth itself was written to game.nes"), std::string::npos) << run.err;
@@ -321,6 +327,17 @@ TEST(EveryOutput, AClosedPipeStillGetsEveryFileWrittenAndTheSeedTold) {
     for (const char* name : {"p.bps", "s.json", "m.svg"}) EXPECT_TRUE(fs::exists(f.dir / name)) << name;
     EXPECT_EQ(testing::cli(f.dir.path(), {"verify", "game.nes", "--seed", "5"}).exit, 0);
 
+    // The spoiler goes to the pipe: it is named as missing, and "Done." is never said.
+    fs::remove(f.dir / "p.bps");
+    const CommandRun toPipe = testing::cli(
+        f.dir.path(), {"write", "game.nes", "--seed", "8", "--spoiler", "-", "--patch", "p.bps"}, closedPipe);
+    EXPECT_EQ(statusOf(f.dir.path()), 1) << toPipe.err;
+    EXPECT_EQ(toPipe.err.find("Done."), std::string::npos) << toPipe.err;
+    EXPECT_NE(toPipe.err.find("--spoiler -: standard output: cannot write: Broken pipe"), std::string::npos)
+        << toPipe.err;
+    EXPECT_TRUE(toPipe.err.ends_with("labyrinth-cli: not written: --spoiler -\n")) << toPipe.err;
+    EXPECT_TRUE(fs::exists(f.dir / "p.bps"));
+
     const CommandRun many = testing::cli(f.dir.path(), {"generate", "-n", "100000"}, closedPipe);
     EXPECT_EQ(statusOf(f.dir.path()), 1);
     EXPECT_EQ(many.err, "labyrinth-cli: standard output: cannot write: Broken pipe\n");
@@ -334,6 +351,7 @@ TEST(EveryOutput, SignalsLetAnInPlaceWriteFinishAndLeaveNoTemporaryFile) {
         std::string inject, signal;
         int status;
         const char* written;  // the file that holds seed 7's labyrinth afterwards, and whose seed is told; or none
+        const char* says = "";  // part of what the program says on its way out
     };
     const std::vector<std::string> toCopy{"write", "game.nes", "--seed", "7", "-o", "copy.nes", "--patch", "p.bps"};
     const Row rows[] = {
@@ -343,7 +361,8 @@ TEST(EveryOutput, SignalsLetAnInPlaceWriteFinishAndLeaveNoTemporaryFile) {
         {"SIGHUP in the sync of an in-place write", {"write", "game.nes", "--seed", "7"},
          "fdatasync:delay_exit=2000000", "HUP", 128 + SIGHUP, "game.nes"},
         // A copy appears whole or not at all, and no temporary file stays.
-        {"SIGINT while the copy is saved", toCopy, "fsync:delay_exit=2000000", "INT", 128 + SIGINT, nullptr},
+        {"SIGINT while the copy is saved", toCopy, "fsync:delay_exit=2000000", "INT", 128 + SIGINT, nullptr,
+         "copy.nes: stopped by a signal before the copy was made; it was not written, and game.nes is unchanged"},
         {"SIGTERM while the patch is saved, after the copy", toCopy, "fsync:delay_exit=2000000:when=3", "TERM",
          128 + SIGTERM, "copy.nes"},
         // A sync that fails after the records were written: the seed first.
@@ -356,6 +375,7 @@ TEST(EveryOutput, SignalsLetAnInPlaceWriteFinishAndLeaveNoTemporaryFile) {
             testing::cli(f.dir.path(), row.args, underStrace(row.inject, row.signal));
         EXPECT_EQ(statusOf(f.dir.path()), row.status) << run.out << run.err;
         EXPECT_EQ(run.out.find("Done."), std::string::npos) << run.out;
+        EXPECT_NE(run.err.find(row.says), std::string::npos) << run.err;
         for (const auto& entry : fs::directory_iterator(f.dir.path()))
             EXPECT_NE(entry.path().filename().string().front(), '.') << "left behind: " << entry.path();
         EXPECT_FALSE(fs::exists(f.dir / "p.bps"));
@@ -372,6 +392,44 @@ TEST(EveryOutput, SignalsLetAnInPlaceWriteFinishAndLeaveNoTemporaryFile) {
         if (std::string(row.written ? row.written : "") != "game.nes") {
             EXPECT_EQ(readFile(f.dir / "game.nes"), syntheticImage()) << "the image is untouched";
         }
+    }
+}
+
+// Another program renames a file over the image, removes it or cuts it
+// while the first write of the labyrinth is held back: the write is never
+// "Done.", says where the labyrinth went or what the file now holds, and
+// nothing beside it claims otherwise.
+TEST(EveryOutput, AnImageReplacedRemovedOrCutMidWriteIsNeverDone) {
+    ASSERT_TRUE(straceWorks()) << "strace is needed to hold the writer at one step (scripts/install-deps --test)";
+    const struct {
+        const char* what;
+        const char* meanwhile;  // a shell command run while the first write waits
+        const char* says;
+    } rows[] = {
+        {"renamed over", "mv other.nes game.nes",
+         "game.nes: was replaced by another file while it was written; the labyrinth went into the file that was "
+         "there before"},
+        {"removed", "rm game.nes",
+         "game.nes: was removed while it was written; the labyrinth went into the file that was there before"},
+        {"cut short", "truncate -s 100 game.nes",
+         "bytes, not 88070: the labyrinth may be partly written, and what the other program cut off is lost"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        testing::GameFolder f;
+        writeFile(f.dir / "other.nes", syntheticImage());
+        const std::string script =
+            "strace -qq -o trace -e trace=pwrite64 -e inject=pwrite64:delay_enter=1000000:when=1 \"$0\" \"$@\" & "
+            "s=$!; i=0; while ! grep -q '^pwrite64(' trace 2>/dev/null && [ $i -lt 400 ]; do sleep 0.02; "
+            "i=$((i+1)); done; " + std::string(row.meanwhile) + "; wait $s; echo $? > status; rm -f trace";
+        const CommandRun run = testing::cli(f.dir.path(), {"write", "game.nes", "--seed", "9", "--patch", "p.bps"},
+                                            {"sh", "-c", script});
+        EXPECT_EQ(statusOf(f.dir.path()), 1) << run.out << run.err;
+        EXPECT_EQ(seedOf(run.out), "9") << "the seed is told first";
+        EXPECT_EQ(run.out.find("Done."), std::string::npos) << run.out;
+        EXPECT_NE(run.err.find(row.says), std::string::npos) << run.err;
+        EXPECT_TRUE(run.err.ends_with("labyrinth-cli: not written: --patch p.bps\n")) << run.err;
+        EXPECT_FALSE(fs::exists(f.dir / "p.bps"));
     }
 }
 

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
-#include "map/labyrinth_json.h"
-#include "map/layout_reader.h"
+#include "layout/labyrinth_json.h"
+#include "layout/layout_reader.h"
 #include "readback_support.h"
 #include "writer/encoder.h"
 #include "writer/seed_code.h"
@@ -21,8 +23,8 @@ TEST(LayoutReader, EveryWrittenLabyrinthsDescriptionGivesItsRecordsAgain) {
         const auto written = testing::writtenImage(seed);
         const auto decoded = decodeStream(written.image);
         ASSERT_TRUE(decoded.ok()) << "seed " << seed;
-        const std::string description = map::labyrinthJson(decoded.value(), seedCode(written.click.stream)).dump(2);
-        const auto cells = map::readLayout(description, "spoiler.json");
+        const std::string description = labyrinthJson(decoded.value(), seedCode(written.click.stream)).dump(2);
+        const auto cells = readLayout(description, "spoiler.json");
         ASSERT_TRUE(cells.ok()) << "seed " << seed << ": " << cells.error().message;
         EXPECT_TRUE(verifyStream(cells.value()).empty()) << "seed " << seed;
         const auto stream = encodeCells(cells.value());
@@ -35,7 +37,7 @@ TEST(LayoutReader, WhatIsNoDescriptionIsRefusedWithThePlaceNamed) {
     const auto written = testing::writtenImage(3);
     const auto decoded = decodeStream(written.image);
     ASSERT_TRUE(decoded.ok());
-    const nlohmann::json good = nlohmann::json::parse(map::labyrinthJson(decoded.value(), "a b c d").dump());
+    const nlohmann::json good = nlohmann::json::parse(labyrinthJson(decoded.value(), "a b c d").dump());
     const struct {
         const char* what;
         std::function<void(nlohmann::json&)> change;
@@ -53,18 +55,63 @@ TEST(LayoutReader, WhatIsNoDescriptionIsRefusedWithThePlaceNamed) {
         {"a value that is no whole number", [](nlohmann::json& d) {
              for (auto& room : d["rooms"]) if (room["record"] == "plain") { room["random"] = "x"; break; } },
          "has no whole number \"random\""},
+        // Numbers are quoted as given, never as what they wrap to.
+        {"a cell past the signed 64 bits", [](nlohmann::json& d) { d["rooms"][0]["x"] = 9223372036854775813ULL; },
+         "\"x\" is 9223372036854775813; it must be 0 to 23"},
+        {"the largest 64-bit number", [](nlohmann::json& d) {
+             for (auto& room : d["rooms"]) if (room["record"] == "plain") { room["random"] = 18446744073709551615ULL; break; } },
+         "\"random\" is 18446744073709551615; it must be 0 to 255"},
+        {"a negative door mask", [](nlohmann::json& d) { d["rooms"][2]["doors"] = -3; }, "\"doors\" is -3; it must be 0 to 15"},
+        {"a fraction", [](nlohmann::json& d) { d["rooms"][0]["y"] = 2.5; }, "\"y\" is 2.5; it must be a whole number, 0 to 23"},
     };
     for (const auto& row : rows) {
         nlohmann::json document = good;
         row.change(document);
-        const auto cells = map::readLayout(document.dump(), "spoiler.json");
+        const auto cells = readLayout(document.dump(), "spoiler.json");
         ASSERT_FALSE(cells.ok()) << row.what;
         EXPECT_NE(cells.error().message.find(row.says), std::string::npos) << row.what << ": " << cells.error().message;
     }
-    EXPECT_FALSE(map::readLayout("not json", "spoiler.json").ok());
+    EXPECT_FALSE(readLayout("not json", "spoiler.json").ok());
+
+    // A record that gives the area a byte of its own takes any byte there
+    // (whether it names an area is verify's to say).
+    nlohmann::json wide = good;
+    for (auto& room : wide["rooms"])
+        if (room["record"] == "plain") room["area"] = 200;
+    const auto wideCells = readLayout(wide.dump(), "spoiler.json");
+    ASSERT_TRUE(wideCells.ok()) << wideCells.error().message;
+    EXPECT_EQ(std::count_if(wideCells.value().cells.begin(), wideCells.value().cells.end(),
+                            [](const DecodedCell& c) { return c.area == 200; }),
+              good["summary"]["plain"].get<long>());
+
+    // What only the text shows: numbers beyond 64 bits as written, and a key
+    // that stands twice (the second would silently win).
+    const std::string text = good.dump();
+    const auto firstX = text.find("\"x\":", text.find("\"rooms\":["));
+    const auto firstY = text.find("\"y\":", firstX);
+    const struct {
+        const char* what;
+        std::string document;
+        const char* says;
+    } texts[] = {
+        {"a number beyond 64 bits", text.substr(0, firstX) + "\"x\":123456789012345678901234567890," + text.substr(firstY),
+         "room 0: \"x\" is 123456789012345678901234567890; it must be a whole number, 0 to 23"},
+        {"an exponent", text.substr(0, firstX) + "\"x\":1E2," + text.substr(firstY),
+         "room 0: \"x\" is 1E2; it must be a whole number, 0 to 23"},
+        {"a key twice in a room", text.substr(0, firstX) + "\"x\":5,\"x\":6," + text.substr(firstY),
+         "spoiler.json: the key \"x\" stands twice in room 0"},
+        {"the rooms twice", "{\"rooms\":[]," + text.substr(1), "the key \"rooms\" stands twice at the top of the document"},
+        {"larger than any description", std::string(static_cast<std::size_t>(maxLayoutSize) + 1, ' '),
+         "spoiler.json: is 4,194,305 bytes; a labyrinth's description is at most 4,194,304"},
+    };
+    for (const auto& row : texts) {
+        const auto cells = readLayout(row.document, "spoiler.json");
+        ASSERT_FALSE(cells.ok()) << row.what;
+        EXPECT_NE(cells.error().message.find(row.says), std::string::npos) << row.what << ": " << cells.error().message;
+    }
 
     // A link number that its record cannot carry is refused when encoded.
-    auto cells = map::readLayout(good.dump(), "spoiler.json").value();
+    auto cells = readLayout(good.dump(), "spoiler.json").value();
     for (DecodedCell& c : cells.cells)
         if (c.kind == format::RecordKind::AreaMark) c.areaMark = 11;
     ASSERT_FALSE(encodeCells(cells).ok());

@@ -183,7 +183,7 @@ TEST(MapLayout, FogShowsTheChosenRoomsAndNothingOfTheRest) {
     const Case cases[] = {{2, AreaSelection("00000001001")}, {5, AreaSelection("10000100000")}, {11, AreaSelection()}};
     for (const Case& c : cases) {
         const DecodedStream s = decoded(c.seed);
-        const map::ShownCells shown = map::cellsOfAreas(s, c.areas);
+        const ShownCells shown = cellsOfAreas(s, c.areas);
         const map::MapLayout m = map::layOutMap(s, "a b c d", 20, shown);
         const std::string where = "seed " + std::to_string(c.seed) + " areas " + c.areas.to_string();
         auto isShown = [&](int x, int y) {
@@ -240,7 +240,7 @@ TEST(MapLayout, FogShowsTheChosenRoomsAndNothingOfTheRest) {
     // Every room shown, by cells or by all the areas: the map without fog.
     const DecodedStream s = decoded(4);
     const std::string whole = map::mapSvg(map::layOutMap(s, "a b c d"));
-    for (const map::ShownCells& all : {map::allCells(), map::cellsOfAreas(s, AreaSelection().set())}) {
+    for (const ShownCells& all : {allCells(), cellsOfAreas(s, AreaSelection().set())}) {
         const map::MapLayout m = map::layOutMap(s, "a b c d", map::defaultScale, all);
         EXPECT_FALSE(m.fog);
         EXPECT_EQ(map::mapSvg(m), whole);

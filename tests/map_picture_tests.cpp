@@ -80,7 +80,7 @@ TEST(MapPicture, EveryRoomInItsAreaColourAndEmptyCellsInNone) {
         {1, AreaSelection().set()}, {2, AreaSelection().set()}, {3, AreaSelection().set()}, {3, AreaSelection("00010010000")}};
     for (const auto& [seed, areas] : cases) {
         const auto s = decoded(seed);
-        const QImage picture = map::drawMap(map::layOutMap(s, "a b c d", scale, map::cellsOfAreas(s, areas)));
+        const QImage picture = map::drawMap(map::layOutMap(s, "a b c d", scale, cellsOfAreas(s, areas)));
         std::set<QRgb> areaColours;
         for (int area = 0; area < areaCount; ++area) areaColours.insert(areaColor(area).rgb());
         for (int y = 0; y < mazeSize; ++y)

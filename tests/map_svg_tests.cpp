@@ -292,7 +292,7 @@ TEST(MapSvg, CompactFormPaintsTheSameRoomsAndWalls) {
 TEST(MapSvg, FogHidesEverythingOfTheHiddenRooms) {
     const DecodedStream s = decoded(6);
     const AreaSelection areas("00001000010");  // areas 1 and 6
-    const map::MapLayout layout = map::layOutMap(s, "a b c d", map::defaultScale, map::cellsOfAreas(s, areas));
+    const map::MapLayout layout = map::layOutMap(s, "a b c d", map::defaultScale, cellsOfAreas(s, areas));
     for (const auto shapes : {map::SvgForm::Detailed, map::SvgForm::Compact}) {
         const std::string text = map::mapSvg(layout, shapes);
         const Parsed svg = parse(text);

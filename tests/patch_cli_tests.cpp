@@ -175,5 +175,41 @@ TEST(CliPatch, FollowsTheRulesForFilesTheToolWritesBeforeAnythingIsWritten) {
     EXPECT_EQ(readFile(f.dir / "kept.bps").at(0), 'B') << "--force replaces the old patch";
 }
 
+// A sealed race from end to end: the organizer writes a labyrinth whose seed
+// nobody sees, racers patch their own images and check the seed code, and
+// after the race the published seed writes the racers' very bytes.
+TEST(CliPatch, ASealedRaceKeepsItsSeedInTheSpoilerAlone) {
+    Folder f;
+    writeFile(f.dir / "racer.nes", readFile(f.dir / "game.nes"));
+    const CommandRun sealed = cli(f.dir, {"write", "game.nes", "--sealed", "--spoiler", "race.json", "--patch",
+                                          "race.bps", "-o", "race.nes"});
+    ASSERT_EQ(sealed.exit, 0) << sealed.err;
+    const auto spoiler = nlohmann::json::parse(readFile(f.dir / "race.json"));
+    ASSERT_TRUE(spoiler.at("seed").is_string()) << "a seed travels as a string";
+    const std::string seed = spoiler.at("seed").get<std::string>();
+    EXPECT_EQ(spoiler.at("revision"), 1);
+    const std::string code = spoiler.at("seedCode").get<std::string>();
+    EXPECT_EQ(testing::reportField(sealed.out, "Seed"), "sealed in race.json  Code: " + code) << sealed.out;
+    EXPECT_EQ((sealed.out + sealed.err).find(seed), std::string::npos) << "the seed is printed nowhere";
+    const Bytes patch = readFile(f.dir / "race.bps");
+    EXPECT_EQ(std::search(patch.begin(), patch.end(), seed.begin(), seed.end()), patch.end())
+        << "nor carried by the patch";
+    EXPECT_FALSE(bpsMetadata(patch).contains("seed"));
+    EXPECT_EQ(bpsMetadata(patch).at("seedCode"), code);
+
+    // A racer applies the patch to their own image and checks the code the organizer published.
+    ASSERT_EQ(testing::applyBps(f.dir / "race.bps", f.dir / "racer.nes", f.dir / "racer-race.nes").exit, 0);
+    EXPECT_EQ(cli(f.dir, {"verify", "racer-race.nes", "--code", code}).exit, 0);
+    // After the race the seed is published: it writes the racer's bytes.
+    ASSERT_EQ(cli(f.dir, {"write", "racer.nes", "--seed", seed, "-o", "after.nes"}).exit, 0);
+    EXPECT_EQ(firstDifference(readFile(f.dir / "after.nes"), readFile(f.dir / "racer-race.nes")), "identical");
+
+    // Nothing is written when the spoiler cannot be: the seed would be kept nowhere.
+    const Bytes before = readFile(f.dir / "game.nes");
+    const CommandRun noSpoiler = cli(f.dir, {"write", "game.nes", "--sealed", "--spoiler", "gone/race.json"});
+    EXPECT_EQ(noSpoiler.exit, 2) << noSpoiler.err;
+    EXPECT_EQ(readFile(f.dir / "game.nes"), before);
+}
+
 }  // namespace
 }  // namespace labyrinth

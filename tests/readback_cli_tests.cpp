@@ -246,9 +246,11 @@ TEST_F(ReadbackCli, VerifyComparesWithTheTextBesideItASeedAndASeedCode) {
         {"verify game.nes --seed 42", 0, {"compared byte for byte with the labyrinth of seed 42\n"}},
         {"verify game.nes --seed 43", 1,
          {"game.nes: the room records differ from the labyrinth that seed 43 writes in "}},
-        {"verify game.nes --code '" + code + "'", 0, {"complete and consistent"}},
+        {"verify game.nes --code '" + code + "'", 0,
+         {"game.nes: compared with the seed code " + code + "\n", "complete and consistent"}},
         {"verify game.nes --code 'ACORN  acorn acorn acorn'", 1,
-         {"game.nes: the labyrinth has the seed code " + code + ", not acorn acorn acorn acorn"}},
+         {"game.nes: the labyrinth has the seed code " + code + ", not acorn acorn acorn acorn",
+          "game.nes: compared with the seed code acorn acorn acorn acorn\n"}},
         {"verify game.nes --code 'not a code'", 2, {"the seed code must be 4 words of the seed-code list"}},
         {"verify game.nes --seed 42 --code 'acorn acorn acorn acorn'", 2, {"excludes"}},
     };
@@ -287,6 +289,18 @@ TEST_F(ReadbackCli, ShowAreasShowsThoseAreasAloneTheRestInFog) {
     EXPECT_EQ(json["summary"]["emptyCells"], mazeSize * mazeSize - static_cast<int>(rooms.size()));
     EXPECT_EQ(json["seedCode"], full["seedCode"]);
 
+    // The routes of the chosen areas alone, as the JSON gives them.
+    const CommandRun routes = cli(dir, "show game.nes --route --areas 3");
+    ASSERT_EQ(routes.exit, 0) << routes.err;
+    const auto& three = full["areas"][3];
+    EXPECT_EQ(routes.out.find("Seed code: " + full["seedCode"].get<std::string>() + "\n"), 0U) << routes.out;
+    EXPECT_NE(routes.out.find("\nArea 3: numbered room (" + three["numberedRoom"]["x"].dump() + ", " +
+                              three["numberedRoom"]["y"].dump() + "), " + std::to_string(three["route"].size() - 1) +
+                              " doors\n"),
+              std::string::npos)
+        << routes.out;
+    EXPECT_EQ(routes.out.find("Area 2"), std::string::npos) << routes.out;
+
     const CommandRun terminal = cli(dir, "show game.nes --areas 2");
     ASSERT_EQ(terminal.exit, 0) << terminal.err;
     EXPECT_NE(terminal.out.find("Fog: only the rooms shown are drawn and counted."), std::string::npos);
@@ -320,6 +334,7 @@ TEST_F(ReadbackCli, ShowAreasShowsThoseAreasAloneTheRestInFog) {
     } refused[] = {
         {"show game.nes --areas 11 --json", "the areas must be numbers from 0 to 10 or ranges of them"},
         {"show game.nes --areas 3,,4", "the areas must be numbers from 0 to 10"},
+        {"show game.nes --route --json", "--json excludes --route"},
         {"show damaged.nes --areas 10 --png none.png",
          "damaged.nes: --areas 10: no room is in these areas; the areas are numbers from 0 to 10, and this labyrinth "
          "has rooms in 0-9"},

@@ -1,19 +1,28 @@
 // The main window in the offscreen platform: layout, the button's click,
 // room information, closing, and failures reported without "Done.".
 
+// The screen-reader recorder below is a static Qt plugin of this program.
+#define QT_STATICPLUGIN
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleBridgePlugin>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFontInfo>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QtPlugin>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -40,6 +49,33 @@
 #endif
 
 namespace labyrinth::window {
+
+// What a screen reader hears: Qt hands every accessibility event to the
+// platform's bridges, offscreen too; this one keeps each notification shown.
+QStringList announced;
+
+class AnnouncementRecorder final : public QAccessibleBridge {
+public:
+    void setRootObject(QAccessibleInterface*) override {}
+    void notifyAccessibilityUpdate(QAccessibleEvent* event) override {
+        QAccessibleInterface* source = event->accessibleInterface();
+        if (event->type() == QAccessible::ObjectShow && source != nullptr && source->role() == QAccessible::Notification)
+            announced << source->text(QAccessible::Name);
+    }
+};
+
+class AnnouncementRecorderPlugin final : public QAccessibleBridgePlugin {
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID "org.qt-project.Qt.QAccessibleBridgeFactoryInterface" FILE "window_tests_bridge.json")
+public:
+    QAccessibleBridge* create(const QString&) override { return new AnnouncementRecorder; }
+};
+
+}  // namespace labyrinth::window
+
+Q_IMPORT_PLUGIN(AnnouncementRecorderPlugin)
+
+namespace labyrinth::window {
 namespace {
 
 namespace fs = std::filesystem;
@@ -57,6 +93,14 @@ int openDescriptors(const fs::path& path) {
         if (fs::read_symlink(entry.path(), linkError) == path) ++count;
     }
     return count;
+}
+
+// A box of the 96-DPI layout on a screen of `dpi`, each edge to the nearest
+// pixel: the very box at 96.
+QRect atDpi(const QRect& box, int dpiX, int dpiY) {
+    const auto scale = [](int pixels, int dpi) { return (pixels * dpi + 48) / 96; };
+    const int left = scale(box.left(), dpiX), top = scale(box.top(), dpiY);
+    return {left, top, scale(box.left() + box.width(), dpiX) - left, scale(box.top() + box.height(), dpiY) - top};
 }
 
 // A window over a synthetic image and text file in a temporary folder, with
@@ -84,8 +128,8 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }
 
-    // Big enough to uncover the list and the room cells.
-    void enlarge() { form->resize(700, 1320); }
+    // Big enough to uncover the list and the room cells, at the screen's DPI.
+    void enlarge() { form->resize(atDpi(QRect(0, 0, 700, 1320), form->logicalDpiX(), form->logicalDpiY()).size()); }
 
     TempDir dir;
     fs::path imagePath = dir / "game.nes";
@@ -109,9 +153,10 @@ std::vector<std::string> imageProblems(const fs::path& image, const fs::path& te
 struct ControlRow {
     const char* name;
     std::function<QWidget*(const Form2&)> control;
-    QRect pixels;  // left, top, width, height at 15 twips per pixel
+    QRect pixels;  // left, top, width, height at 96 DPI, 15 twips per pixel
     const char* text;
 };
+
 
 TEST_F(WindowTest, EveryControlSitsAtItsFixedPlaceWithItsText) {
     const ControlRow table[] = {
@@ -126,11 +171,12 @@ TEST_F(WindowTest, EveryControlSitsAtItsFixedPlaceWithItsText) {
          {8, 144, 369, 17}, "Click on the button above to create a new Labyrinth."},
     };
     showForm();
+    const int dpiX = form->logicalDpiX(), dpiY = form->logicalDpiY();
     for (const auto& row : table) {
         QWidget* control = row.control(*form);
         ASSERT_NE(control, nullptr) << row.name;
         EXPECT_EQ(control->parentWidget(), form.get()) << row.name;
-        EXPECT_EQ(control->geometry(), row.pixels) << row.name;
+        EXPECT_EQ(control->geometry(), atDpi(row.pixels, dpiX, dpiY)) << row.name << " at " << dpiX << " DPI";
         EXPECT_TRUE(control->isVisible()) << row.name;
         EXPECT_TRUE(control->isEnabled()) << row.name;
         QString text;
@@ -214,6 +260,45 @@ TEST_F(WindowTest, TabOrderRunsFromTheListToTheButtonToTheRoomCells) {
     EXPECT_EQ(form->Label2()->focusPolicy(), Qt::NoFocus);
 }
 
+// Large text: at any logical DPI every text fits its box, and the status
+// line's texts stay clear of the credit drawn over the same row.
+TEST_F(WindowTest, EveryTextFitsItsBoxAtTheScreensDpi) {
+    showForm();
+    if (const int asked = qEnvironmentVariableIntValue("QT_FONT_DPI"); asked != 0) {
+        ASSERT_EQ(form->logicalDpiY(), asked) << "the screen must take the DPI asked for";
+    }
+    EXPECT_EQ(form->size(), atDpi(QRect(0, 0, 400, 160), form->logicalDpiX(), form->logicalDpiY()).size());
+
+    const QPushButton& button = *form->savebut();
+    const QFontMetrics buttonText(button.font());
+    EXPECT_LE(buttonText.horizontalAdvance(button.text()), button.width() - 4) << "caption clipped by the 2px border";
+    EXPECT_LE(buttonText.height(), button.height() - 4);
+
+    const QLabel& status = *form->Label1();
+    const QLabel& credit = *form->Label2();
+    const QFontMetrics statusText(status.font());
+    const int creditRight = credit.geometry().right() - credit.contentsMargins().right();
+    const int creditLeft = creditRight - QFontMetrics(credit.font()).horizontalAdvance(credit.text());
+    EXPECT_LE(creditRight, form->width()) << "credit beyond the window";
+    for (const char* text : {initialStatus, "Creating...", "Failed.", "Done.", " 23  23 15"})
+        EXPECT_LT(status.x() + statusText.horizontalAdvance(QString::fromUtf8(text)), creditLeft) << text << " overlaps the credit";
+    // The row's box reaches 15 twips below the window; its centred text must not.
+    EXPECT_LE(status.y() + (status.height() + statusText.height()) / 2, form->height()) << "status line cut off below";
+}
+
+// A large-text setting doubles the logical DPI: the layout, the fit of every
+// text and the picture, again in a window test program on such a screen.
+TEST(WindowLargeText, AtTwiceTheDpiTheLayoutGrowsAndEveryTextStillFits) {
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    const auto run = testing::runCommand(
+        self, fs::current_path(),
+        {"--gtest_filter=WindowTest.EveryControlSitsAtItsFixedPlaceWithItsText:WindowTest.EveryTextFitsItsBoxAtTheScreensDpi:"
+         "WindowTest.GrabShowsTheGreenButtonTheBackgroundAndOliveCellsBeyondTheEdge"},
+        {"env", "QT_FONT_DPI=192", "QT_ENABLE_HIGHDPI_SCALING=0", "QT_QPA_PLATFORM=offscreen"});
+    EXPECT_EQ(run.exit, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("[  PASSED  ] 3 tests."), std::string::npos) << run.out;
+}
+
 // --- What the window looks like ---------------------------------------------
 
 struct PixelRow {
@@ -227,7 +312,8 @@ TEST_F(WindowTest, GrabShowsTheGreenButtonTheBackgroundAndOliveCellsBeyondTheEdg
     const fs::path png = dir / "form2.png";
     ASSERT_TRUE(form->grab().save(QString::fromStdString(png.string()), "PNG"));
     const QImage initial(QString::fromStdString(png.string()));
-    ASSERT_EQ(initial.size(), QSize(400, 160));
+    const int dpiX = form->logicalDpiX(), dpiY = form->logicalDpiY();
+    ASSERT_EQ(initial.size(), atDpi(QRect(0, 0, 400, 160), dpiX, dpiY).size());
     std::set<QRgb> colours;
     bool olive = false;
     for (int y = 0; y < initial.height(); ++y)
@@ -249,12 +335,13 @@ TEST_F(WindowTest, GrabShowsTheGreenButtonTheBackgroundAndOliveCellsBeyondTheEdg
         {"room 572", {480 + 12, 1288 + 12}, [] { return QColor(128, 128, 0); }},
         {"room 575", {552 + 12, 1288 + 12}, [] { return QColor(128, 128, 0); }},
     };
-    for (const auto& row : table) EXPECT_EQ(whole.pixelColor(row.at), row.colour()) << row.what;
+    for (const auto& row : table)
+        EXPECT_EQ(whole.pixelColor(atDpi(QRect(row.at, QSize(1, 1)), dpiX, dpiY).topLeft()), row.colour()) << row.what;
 
     // Set LABYRINTH_GRAB_DIR to keep the pictures for a look by eye.
     if (const QByteArray keep = qgetenv("LABYRINTH_GRAB_DIR"); !keep.isEmpty()) {
-        initial.save(QString::fromUtf8(keep) + QStringLiteral("/form2.png"));
-        whole.save(QString::fromUtf8(keep) + QStringLiteral("/form2-enlarged.png"));
+        initial.save(QStringLiteral("%1/form2-%2dpi.png").arg(QString::fromUtf8(keep)).arg(dpiY));
+        whole.save(QStringLiteral("%1/form2-enlarged-%2dpi.png").arg(QString::fromUtf8(keep)).arg(dpiY));
     }
 }
 
@@ -454,13 +541,21 @@ TEST_F(WindowTest, AFailedWriteTellsNoSeedAndTakesTheLastOneBack) {
     ASSERT_FALSE(form->Label1()->toolTip().isEmpty());
 
     image.broken = true;
+    announced.clear();
     ::testing::internal::CaptureStdout();
     form->savebut()->click();
     const std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(out, "");
     EXPECT_EQ(errors.size(), 1);
     EXPECT_EQ(form->Label1()->text(), QStringLiteral("Failed."));
+    EXPECT_EQ(announced, QStringList{QStringLiteral("Failed.")}) << "the message box reads out the error itself";
     EXPECT_TRUE(form->Label1()->toolTip().isEmpty()) << "the image no longer holds the labyrinth of that seed";
+    // Nor is that seed described or copied any more.
+    EXPECT_TRUE(QAccessible::queryAccessibleInterface(form->Label1())->text(QAccessible::Description).isEmpty());
+    QApplication::clipboard()->setText(QStringLiteral("kept"));
+    form->copySeed();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("kept"));
+    EXPECT_EQ(announced.last(), QString::fromUtf8(nothingToCopy));
 }
 
 // Another program that holds the image's lock, as labyrinth-cli does while it writes.
@@ -611,6 +706,127 @@ TEST_F(WindowTest, RoomCellClickShowsItsEntryBeforeAndAfterAGeneration) {
     EXPECT_EQ(form->Label1()->text(), QStringLiteral(" 11  12 %1").arg(model.mapDoors(11, 12)));
 }
 
+// --- Screen readers and the keyboard ----------------------------------------------
+
+// What a screen reader is told of a control: role, name, part of the description.
+struct AccessibleRow {
+    const char* what;
+    std::function<QObject*(Form2&)> control;
+    QAccessible::Role role;
+    const char* name;
+    const char* description;
+};
+
+TEST_F(WindowTest, EveryControlTellsScreenReadersWhatItIs) {
+    const AccessibleRow table[] = {
+        {"the window", [](Form2& f) { return &f; }, QAccessible::Window, windowCaption, ""},
+        {"Conlist", [](Form2& f) { return f.Conlist(); }, QAccessible::List, "Area links",
+         "outside the window to the right. Tab leads to the button Write to TGL"},
+        {"savebut", [](Form2& f) { return f.savebut(); }, QAccessible::Button, saveCaption, ""},
+        {"Room 575", [](Form2& f) { return f.Room(575); }, QAccessible::Button, "Room 575", "of room 575"},
+        {"Room 572", [](Form2& f) { return f.Room(572); }, QAccessible::Button, "Room 572", "of room 572"},
+        {"Label1", [](Form2& f) { return f.Label1(); }, QAccessible::StaticText, initialStatus, ""},
+    };
+    showForm();
+    for (const auto& row : table) {
+        QAccessibleInterface* control = QAccessible::queryAccessibleInterface(row.control(*form));
+        ASSERT_NE(control, nullptr) << row.what;
+        EXPECT_EQ(control->role(), row.role) << row.what;
+        EXPECT_EQ(control->text(QAccessible::Name).toStdString(), row.name) << row.what;
+        EXPECT_TRUE(control->text(QAccessible::Description).contains(QString::fromUtf8(row.description))) << row.what;
+    }
+    // After each write the status line describes itself with the seed line,
+    // and every line of the list says its three numbers in words.
+    for (int write = 0; write < 2; ++write) {
+        form->savebut()->click();
+        const QString seed = QAccessible::queryAccessibleInterface(form->Label1())->text(QAccessible::Description);
+        EXPECT_TRUE(seed.startsWith(QStringLiteral("Seed: ")) && seed == form->Label1()->toolTip()) << seed.toStdString();
+        QAccessibleTableInterface* list = QAccessible::queryAccessibleInterface(form->Conlist())->tableInterface();
+        ASSERT_EQ(list->rowCount(), 121);
+        for (int line = 0; line < 121; ++line) {
+            const QStringList n = form->Conlist()->item(line)->text().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            const QString words = QStringLiteral("area %1 to area %2, %3")
+                                      .arg(n.value(0), n.value(1), n.value(2) == QStringLiteral("1") ? "link recorded" : "no link");
+            EXPECT_EQ(list->cellAt(line, 0)->text(QAccessible::Description), words) << write << ", line " << line;
+        }
+    }
+}
+
+// One step of a keyboard-only player, in order: what a screen reader then
+// hears, and whether the clipboard then holds the seed line.
+struct KeyboardRow {
+    const char* what;
+    std::function<void(Form2&)> act;
+    std::function<QStringList(const Form2&)> said;
+    bool copied;
+};
+
+TEST_F(WindowTest, AKeyboardAloneReachesEverythingAndEveryOutcomeIsAnnounced) {
+    const auto says = [](const char* text) { return [text](const Form2&) { return QStringList{QString::fromUtf8(text)}; }; };
+    const auto copied = [](const Form2& f) { return QStringList{QStringLiteral("Copied: ") + f.Label1()->toolTip()}; };
+    const auto room = [](int index) {
+        return [index](const Form2& f) {
+            return QStringList{
+                QStringLiteral("room %1: column 0, row 0, door mask %2").arg(index).arg(f.session()->model().mapDoors(0, 0))};
+        };
+    };
+    const auto press = [](int index, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        return [=](Form2& f) { QTest::keyClick(f.Room(index), key, modifiers); };
+    };
+    const KeyboardRow table[] = {
+        {"Ctrl+C before any write", [](Form2& f) { QTest::keyClick(f.Conlist(), Qt::Key_C, Qt::ControlModifier); },
+         says(nothingToCopy), false},
+        {"Tab, then Space on the button",
+         [](Form2& f) {
+             QTest::keyClick(f.Conlist(), Qt::Key_Tab);
+             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+         },
+         says("Done."), false},
+        {"Return on the button: a second Done.", [](Form2& f) { QTest::keyClick(f.savebut(), Qt::Key_Return); },
+         says("Done."), false},
+        {"Return on room 574", press(574, Qt::Key_Return), room(574), false},
+        {"Ctrl+Space on room 573", press(573, Qt::Key_Space, Qt::ControlModifier), [](const Form2&) { return QStringList{}; },
+         false},
+        {"Space held on room 572",
+         [](Form2& f) {
+             QTest::keyPress(f.Room(572), Qt::Key_Space);
+             QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), true);
+             QApplication::sendEvent(f.Room(572), &repeat);
+             QTest::keyRelease(f.Room(572), Qt::Key_Space);
+         },
+         room(572), false},
+        {"a screen reader's press of room 575",
+         [](Form2& f) {
+             QAccessible::queryAccessibleInterface(f.Room(575))->actionInterface()->doAction(
+                 QAccessibleActionInterface::pressAction());
+         },
+         room(575), false},
+        {"Ctrl+C on a room cell", press(573, Qt::Key_C, Qt::ControlModifier), copied, true},
+        {"Copy Seed and Code in the status line's context menu",
+         [](Form2& f) {
+             QApplication::clipboard()->clear();
+             QContextMenuEvent event(QContextMenuEvent::Keyboard, {5, 5}, f.Label1()->mapToGlobal(QPoint(5, 5)));
+             QApplication::sendEvent(f.Label1(), &event);
+             auto* menu = f.findChild<QMenu*>();
+             ASSERT_TRUE(menu != nullptr && menu->isVisible() && menu->actions().size() == 1);
+             EXPECT_EQ(menu->actions()[0]->text().toStdString(), copySeedCaption);
+             menu->actions()[0]->trigger();
+             menu->close();
+         },
+         copied, true},
+    };
+    showForm();
+    const QString before = QStringLiteral("what the player copied before");
+    QApplication::clipboard()->setText(before);
+    for (const auto& row : table) {
+        announced.clear();
+        row.act(*form);
+        EXPECT_EQ(announced.join('|').toStdString(), row.said(*form).join('|').toStdString()) << row.what;
+        EXPECT_EQ(QApplication::clipboard()->text(), row.copied ? form->Label1()->toolTip() : before) << row.what;
+    }
+    EXPECT_TRUE(errors.empty()) << errors.join(QLatin1Char('\n')).toStdString();
+}
+
 // --- Closing ----------------------------------------------------------------------
 
 TEST_F(WindowTest, ClosingOrDestroyingTheWindowClosesBothFiles) {
@@ -641,3 +857,5 @@ TEST_F(WindowTest, ClosingOrDestroyingTheWindowClosesBothFiles) {
 
 }  // namespace
 }  // namespace labyrinth::window
+
+#include "window_tests.moc"

@@ -13,18 +13,28 @@
 //   spoilerOfImage({ image, imageName }) -> { ok: true, downloads }  (the spoiler JSON)
 //   trackRun({ image, imageName, revealed: ["x,y", ...] })
 //     -> { ok: true, seedCode, map, shown: ["x,y", ...],
-//          doors: [{ from: "x,y", to: "x,y", side, x, y }, ...] }
+//          doors: [{ from: "x,y", to: "x,y", side, name, toName, link, x, y }, ...],
+//          items: [{ room: "x,y", name: "(x, y)" }, ...], itemRooms }
 //        (the map under fog: the start room and the revealed ones; the doors
-//        that lead into the fog, placed in the map's pixels)
+//        that lead into the fog, placed in the map's pixels; `name` reads
+//        "East of (11, 12) to (12, 12)", `toName` "(12, 12)", `link` when a
+//        link number sits on the door; the item rooms
+//        shown, and how many the labyrinth has)
+//   labyrinthToTrack({ seed } or { layout, layoutName })
+//     -> { ok: true, seed, seedCode, layoutName, image }   (no files needed: a
+//        blank image in memory that holds the labyrinth a write would)
 //   roomsOfAreas({ image, imageName, areas: [n, ...] }) -> { ok: true, rooms: ["x,y", ...] }
-//   refuseLargeFile(name, size) -> "" or the message
+//   refuseLargeFile(name, size), refuseLargeLayout(name, size) -> "" or the message
 //   kindOfFile(name, firstBytes) -> "image", "text" or "unknown"
+//   unusedFileMessage(name) -> why a file of kind "unknown" fits no slot
 //   seedProblem(seed) -> "" or the message (an empty seed is a random one)
 //   seedLine(seed, seedCode) -> "Seed: N  Code: w w w w", as every front end tells a write
 //   dailySeed("YYYY-MM-DD") -> { ok: true, seed }   (the daily labyrinth of that day)
 //   linkProblem(revision) -> "" or why a link of that generator revision is refused
+//   linkFragment(seed, track) -> "r=1&seed=N" (and "&track"): the address after "#"
+//   readLink(fragment) -> { names, seed, track, problem }   (what an address after "#" asks for)
 //   about() -> { version, revision, statusCreating, statusFailed, statusDone,
-//                fileKindBytes, textBytesRead, areaCount, start: "x,y" }
+//                fileKindBytes, textBytesRead, areaCount, start: "x,y", textFileName }
 //
 // Files are Uint8Arrays; seeds are decimal strings (64 bits do not fit in a
 // JavaScript number); `map` is the SVG document. `downloads` lists the files
@@ -184,7 +194,7 @@ std::vector<std::string> stringsOf(const val& request, const char* key) {
 }
 
 val cellsOf(const std::vector<CellPosition>& cells) {
-    return listOf(cells, [](const CellPosition& cell) { return val(cellText(cell)); });
+    return listOf(cells, [](const CellPosition& cell) { return val(cellKey(cell)); });
 }
 
 val trackRunJs(const val& request) {
@@ -197,13 +207,23 @@ val trackRunJs(const val& request) {
     out.set("shown", cellsOf(r.shown));
     out.set("doors", listOf(r.doors, [](const FogDoor& door) {
         val entry = val::object();
-        entry.set("from", cellText(door.from));
-        entry.set("to", cellText(door.to));
+        entry.set("from", cellKey(door.from));
+        entry.set("to", cellKey(door.to));
         entry.set("side", door.side);
+        entry.set("name", door.name);
+        entry.set("toName", positionText(door.to));
+        entry.set("link", door.link);
         entry.set("x", door.x);
         entry.set("y", door.y);
         return entry;
     }));
+    out.set("items", listOf(r.items, [](const CellPosition& cell) {
+        val entry = val::object();
+        entry.set("room", cellKey(cell));
+        entry.set("name", positionText(cell));
+        return entry;
+    }));
+    out.set("itemRooms", r.itemRooms);
     return out;
 }
 
@@ -222,6 +242,35 @@ val roomsOfAreasJs(const val& request) {
     return out;
 }
 
+val labyrinthToTrackJs(const val& request) {
+    WriteRequest input{{}, {}, stringOf(request, "seed"), fileOf(request, "layout", "layoutName")};
+    const auto made = labyrinthToTrack(input);
+    if (!made) return failure(made.error());
+    const WriteResult& r = made.value();
+    val out = success();
+    out.set("seed", r.layoutName.empty() ? std::to_string(r.seed) : std::string());
+    out.set("seedCode", r.seedCode);
+    out.set("layoutName", r.layoutName);
+    out.set("image", arrayOf(r.downloads.front().bytes));
+    return out;
+}
+
+// The link of a seed given in decimal; nothing for anything else.
+std::string linkFragmentJs(const std::string& seed, bool track) {
+    auto parsed = parseSeed(seed);
+    return parsed ? linkFragment(parsed.value(), track) : std::string();
+}
+
+val readLinkJs(const std::string& fragment) {
+    const LinkRead link = readLink(fragment);
+    val out = val::object();
+    out.set("names", link.names);
+    out.set("seed", link.seed);
+    out.set("track", link.track);
+    out.set("problem", link.problem);
+    return out;
+}
+
 val dailySeedJs(const std::string& date) {
     auto seed = dailySeedOf(date);
     if (!seed) return failure(seed.error());
@@ -236,6 +285,7 @@ std::string seedLineJs(const std::string& seed, const std::string& code) {
 }
 
 std::string refuseLargeFileJs(const std::string& name, double size) { return refuseLargeFile(name, size); }
+std::string refuseLargeLayoutJs(const std::string& name, double size) { return refuseLargeLayout(name, size); }
 
 std::string kindOfFileJs(const std::string& name, const val& head) {
     const std::vector<std::uint8_t> bytes =
@@ -249,8 +299,8 @@ std::string kindOfFileJs(const std::string& name, const val& head) {
 }
 
 // The facts the page shows or needs, each written once in the core: the
-// program's version, the generator's revision, the status texts, and how
-// much of a file the page reads.
+// program's version, the generator's revision, the status texts, how much
+// of a file the page reads, and the name of the text file.
 val about() {
     val out = val::object();
     out.set("version", std::string(versionText));
@@ -261,7 +311,8 @@ val about() {
     out.set("fileKindBytes", static_cast<double>(fileKindBytes));
     out.set("textBytesRead", static_cast<double>(textBytesRead));
     out.set("areaCount", areaCount);
-    out.set("start", cellText({startX, startY}));
+    out.set("start", cellKey({startX, startY}));
+    out.set("textFileName", std::string(format::textFileName));
     return out;
 }
 
@@ -277,6 +328,11 @@ EMSCRIPTEN_BINDINGS(labyrinth_page) {
     emscripten::function("trackRun", &labyrinth::web::trackRunJs);
     emscripten::function("roomsOfAreas", &labyrinth::web::roomsOfAreasJs);
     emscripten::function("refuseLargeFile", &labyrinth::web::refuseLargeFileJs);
+    emscripten::function("refuseLargeLayout", &labyrinth::web::refuseLargeLayoutJs);
+    emscripten::function("unusedFileMessage", &labyrinth::web::unusedFileMessage);
+    emscripten::function("labyrinthToTrack", &labyrinth::web::labyrinthToTrackJs);
+    emscripten::function("linkFragment", &labyrinth::web::linkFragmentJs);
+    emscripten::function("readLink", &labyrinth::web::readLinkJs);
     emscripten::function("kindOfFile", &labyrinth::web::kindOfFileJs);
     emscripten::function("seedProblem", &labyrinth::web::seedProblem);
     emscripten::function("seedLine", &labyrinth::web::seedLineJs);

@@ -1,15 +1,26 @@
 // Writes the page as it is served: index.html with its style sheet and its
 // script written into it, the script being the module's glue (labyrinth.js)
-// followed by the page's own app.js. A cold load then waits for the page
-// alone, not for three more files, before it lays the page out and runs the
-// script, while the module's code (labyrinth.wasm, preloaded) arrives.
+// followed by the page's own ES modules, app.js and those it imports. A
+// cold load then waits for the page alone, not for a dozen more files,
+// before it lays the page out and runs the script, while the module's code
+// (labyrinth.wasm, preloaded) arrives.
 //
 // The page's Content-Security-Policy lets exactly these two blocks run, by
 // their SHA-256 digests: no other inline script or style is allowed.
 //   node bundle_page.mjs INDEX STYLE GLUE APP OUT
+//
+// The page's modules are joined as they would run: each imported module
+// once, before those that import it, in the order of the imports. Each
+// becomes a function whose result is a frozen object of its exports, and
+// each import a `const` taken from it, so a module's own names stay its
+// own. The forms the page uses are the only ones taken: `import { a, b as
+// c } from './x.js';` and `export` before a function, class or `const`; a
+// module that exports a `let` or `var` (state that another module could see
+// change) or uses any other form stops the build.
 
 import crypto from 'node:crypto';
 import fs from 'node:fs';
+import path from 'node:path';
 
 const [indexFile, styleFile, glueFile, appFile, outFile] = process.argv.slice(2);
 if (!outFile) {
@@ -34,13 +45,64 @@ function refuseEnd(text, tag, file) {
   return text;
 }
 
+// The module glue's import, which the glue itself answers in the bundle.
+const glueImport = /^import createLabyrinthModule from '[./]*labyrinth\.js';\n/m;
+const importForm = /^import\s*\{([^}]*)\}\s*from\s*'(\.{1,2}\/[^']+\.js)';[ \t]*\n/gm;
+const exportForm = /^export\s+(?:async\s+)?(?:function\*?|class|const)\s+([A-Za-z_$][\w$]*)/gm;
+
+// The script of the page's modules, from `entry`.
+function bundleModules(entry) {
+  const done = new Map();  // file -> the name its exports go by
+  const visiting = new Set();
+  const parts = [];
+  let glueImported = false;
+  const visit = (file, isEntry) => {
+    if (done.has(file)) return done.get(file);
+    if (visiting.has(file)) throw new Error(`${file}: its imports lead back to it`);
+    visiting.add(file);
+    let text = read(file);
+    if (glueImport.test(text)) {
+      text = text.replace(glueImport, '');
+      glueImported = true;
+    }
+    text = text.replace(importForm, (whole, names, from) => {
+      const source = visit(path.resolve(path.dirname(file), from), false);
+      const bindings = names.split(',').map((name) => name.trim()).filter(Boolean).map((name) => {
+        const [imported, local] = name.split(/\s+as\s+/);
+        return local ? `${imported}: ${local}` : imported;
+      });
+      return `const { ${bindings.join(', ')} } = ${source};\n`;
+    });
+    const exported = [...text.matchAll(exportForm)].map((match) => match[1]);
+    text = text.replace(exportForm, (whole) => whole.replace(/^export\s+/, ''));
+    const stray = /^(?:import|export)\b.*$/m.exec(text);
+    if (stray) {
+      throw new Error(`${file}: the bundle does not take ${JSON.stringify(stray[0])}`
+        + ' (a module exports functions, classes and constants; its state changes only through its functions)');
+    }
+    visiting.delete(file);
+    if (isEntry) {
+      if (exported.length) throw new Error(`${file}: the page's entry exports nothing`);
+      parts.push(text);
+      return null;
+    }
+    const name = `module$${path.basename(file, '.js').replace(/\W/g, '_')}$${done.size}`;
+    parts.push(`const ${name} = (() => {\n${text}return Object.freeze({ ${exported.join(', ')} });\n})();\n`);
+    done.set(file, name);
+    return name;
+  };
+  visit(path.resolve(entry), true);
+  if (!glueImported) throw new Error(`${entry}: none of the page's modules imports the module's glue`);
+  return parts.join('\n');
+}
+
 const digest = (text) => `'sha256-${crypto.createHash('sha256').update(text, 'utf8').digest('base64')}'`;
 
 try {
   const style = refuseEnd(read(styleFile), 'style', styleFile);
   // The glue's export and the page's import of it become one module.
   const glue = replaceOnce(read(glueFile), 'export default createLabyrinthModule;', '', glueFile);
-  const app = replaceOnce(read(appFile), "import createLabyrinthModule from './labyrinth.js';", '', appFile);
+  const app = bundleModules(appFile);
   const script = refuseEnd(`${glue}\n${app}\n//# sourceURL=labyrinth-page.js\n`, 'script', appFile);
 
   // The policy first, while the page holds nothing but its own markup.

@@ -7,8 +7,8 @@
 #include <random>
 
 #include "arguments/arguments.h"
-#include "map/labyrinth_json.h"
-#include "map/layout_reader.h"
+#include "layout/labyrinth_json.h"
+#include "layout/layout_reader.h"
 #include "map/map_layout.h"
 #include "map/map_svg.h"
 #include "writer/decoder.h"
@@ -53,6 +53,10 @@ std::vector<std::uint8_t> bytesOf(const std::string& text) { return {text.begin(
 // How a refusal of another revision calls the page.
 constexpr std::string_view pageName = "this page";
 
+// The end of a text file's name, which puts a file without the image's
+// magic into the text file's slot.
+constexpr std::string_view textExtension = ".tgl";
+
 bool endsWithIgnoringCase(const std::string& text, std::string_view suffix) {
     if (text.size() < suffix.size()) return false;
     return std::equal(suffix.begin(), suffix.end(), text.end() - static_cast<std::ptrdiff_t>(suffix.size()),
@@ -78,16 +82,32 @@ Status checkGivenImage(const InputFile& image, const std::string& name) {
 
 Download spoilerOf(const std::string& name, const ReadBack& labyrinth) {
     return {"spoiler", downloadStem(name) + "-spoiler.json", "application/json",
-            bytesOf(map::labyrinthJson(labyrinth.stream, labyrinth.seedCode).dump(2) + "\n")};
+            bytesOf(labyrinthJson(labyrinth.stream, labyrinth.seedCode).dump(2) + "\n")};
 }
+
+// A limit in whole mebibytes, as messages spell it: "16 MiB".
+std::string mebibytes(std::int64_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
 
 }  // namespace
 
 std::string refuseLargeFile(const std::string& name, double size) {
     if (!(size > static_cast<double>(maxFileSize))) return {};
-    return name + ": is " + groupedNumber(static_cast<std::uint64_t>(size)) +
-           " bytes, larger than the 16 MiB the page reads (a cartridge image is far smaller); it was not read";
+    return name + ": is " + groupedNumber(static_cast<std::uint64_t>(size)) + " bytes, larger than the " +
+           mebibytes(maxFileSize) + " the page reads (a cartridge image is far smaller); it was not read";
 }
+
+std::string refuseLargeLayout(const std::string& name, double size) {
+    return labyrinth::refuseLargeLayout(name, static_cast<std::uint64_t>(std::max(0.0, size)));
+}
+
+namespace {
+
+// The file that stands in for the player's files when a labyrinth is only
+// tracked: a blank image, and a text block of zeros, neither of which the
+// labyrinth's records depend on.
+InputFile blankFile(std::string name, std::vector<std::uint8_t> bytes) { return {std::move(name), std::move(bytes)}; }
+
+}  // namespace
 
 std::string seedProblem(const std::string& seed) {
     if (seed.empty()) return {};
@@ -99,7 +119,13 @@ FileKind kindOfFile(const std::string& name, std::span<const std::uint8_t> head)
     if (head.size() >= format::imageMagic.size() &&
         std::equal(format::imageMagic.begin(), format::imageMagic.end(), head.begin()))
         return FileKind::Image;
-    return endsWithIgnoringCase(name, ".tgl") ? FileKind::Text : FileKind::Unknown;
+    return endsWithIgnoringCase(name, textExtension) ? FileKind::Text : FileKind::Unknown;
+}
+
+std::string unusedFileMessage(const std::string& name) {
+    // The image check's own words for a file without the magic.
+    const auto notImage = imageProblems(format::minImageSize, {});
+    return name + " was not used: it " + notImage.front() + ", nor a text file whose name ends in " + std::string(textExtension);
 }
 
 Result<WriteResult> writeLabyrinth(const WriteRequest& request) {
@@ -118,11 +144,11 @@ Result<WriteResult> writeLabyrinth(const WriteRequest& request) {
     std::optional<DecodedStream> layout;
     if (fromLayout) {
         const std::string layoutName = nameOf(request.layout, "layout.json");
-        if (auto refused = refuseLargeFile(layoutName, static_cast<double>(request.layout.bytes.size())); !refused.empty())
+        if (auto refused = refuseLargeLayout(layoutName, static_cast<double>(request.layout.bytes.size())); !refused.empty())
             return Error{refused};
-        auto checked = map::checkLayout(std::string_view(reinterpret_cast<const char*>(request.layout.bytes.data()),
-                                                         request.layout.bytes.size()),
-                                        layoutName);
+        auto checked = checkLayout(std::string_view(reinterpret_cast<const char*>(request.layout.bytes.data()),
+                                                    request.layout.bytes.size()),
+                                   layoutName);
         if (!checked.cells) {
             std::string message = checked.refusal;
             for (std::size_t i = 0; i < checked.problems.size(); ++i)
@@ -175,6 +201,52 @@ std::string linkProblem(const std::string& revision) {
     auto number = parseRevision(revision);
     if (!number) return "this link names no generator revision (its r= is " + shownInMessage(revision) + ")";
     return revisionProblem(number.value(), "this link", pageName);
+}
+
+std::string linkFragment(std::uint64_t seed, bool track) {
+    return "r=" + std::to_string(generatorRevision) + "&seed=" + std::to_string(seed) + (track ? "&track" : "");
+}
+
+LinkRead readLink(std::string_view fragment) {
+    LinkRead link;
+    std::optional<std::string_view> revision;
+    std::string_view seed;
+    while (!fragment.empty()) {
+        const auto end = fragment.find('&');
+        const std::string_view pair = fragment.substr(0, end);
+        fragment = end == std::string_view::npos ? std::string_view() : fragment.substr(end + 1);
+        const auto equals = pair.find('=');
+        const std::string_view key = pair.substr(0, equals);
+        const std::string_view value = equals == std::string_view::npos ? std::string_view() : pair.substr(equals + 1);
+        if (key == "seed") {
+            link.names = true;
+            seed = value;
+        } else if (key == "r") {
+            revision = value;
+        } else if (key == "track") {
+            link.track = true;
+        }
+    }
+    if (!link.names) return {};
+    // A link without r= is of revision 1: every link was, before links
+    // named their revision.
+    const std::string named(revision.value_or("1"));
+    link.problem = linkProblem(named);
+    // A seed of another revision goes into the field with its revision,
+    // which a write then refuses, so that it never becomes another labyrinth.
+    link.seed = link.problem.empty() ? std::string(seed) : named + ":" + std::string(seed);
+    return link;
+}
+
+Result<WriteResult> labyrinthToTrack(const WriteRequest& request) {
+    WriteRequest blank{blankFile("(labyrinth to track)", format::blankImage()),
+                       blankFile(format::textFileName, std::vector<std::uint8_t>(format::textSize, 0)), request.seed,
+                       request.layout};
+    // Without a seed there is nothing to track: a random one would be a
+    // labyrinth that no write of the player's holds.
+    if (blank.seed.empty() && blank.layout.name.empty() && blank.layout.bytes.empty())
+        return Error{"no seed was given: type the seed of the labyrinth to track"};
+    return writeLabyrinth(blank);
 }
 
 Result<Download> patchOfWrite(const PatchRequest& request) {
@@ -243,26 +315,6 @@ Result<LookResult> lookAtImage(const InputFile& image, const std::string& seed) 
     return result;
 }
 
-std::optional<CellPosition> cellOf(std::string_view text) {
-    const auto comma = text.find(',');
-    if (comma == std::string_view::npos) return std::nullopt;
-    auto coordinate = [](std::string_view digits) -> std::optional<int> {
-        if (digits.empty() || digits.size() > 2) return std::nullopt;
-        int value = 0;
-        for (const char c : digits) {
-            if (c < '0' || c > '9') return std::nullopt;
-            value = value * 10 + (c - '0');
-        }
-        return value;
-    };
-    const auto x = coordinate(text.substr(0, comma));
-    const auto y = coordinate(text.substr(comma + 1));
-    if (!x || !y || !insideMaze(*x, *y)) return std::nullopt;
-    return CellPosition{*x, *y};
-}
-
-std::string cellText(CellPosition cell) { return std::to_string(cell.x) + "," + std::to_string(cell.y); }
-
 Result<TrackResult> trackRun(const TrackRequest& request) {
     const std::string name = nameOf(request.image, "image.nes");
     if (auto given = checkGivenImage(request.image, name); !given) return given.error();
@@ -271,22 +323,34 @@ Result<TrackResult> trackRun(const TrackRequest& request) {
     const DecodedStream& stream = read.value().stream;
 
     // The start room is where every run begins, so it is always shown.
-    map::ShownCells shown;
+    ShownCells shown;
     shown.set(static_cast<std::size_t>(startY * mazeSize + startX));
     for (const std::string& text : request.revealed)
-        if (const auto cell = cellOf(text)) shown.set(static_cast<std::size_t>(cell->y * mazeSize + cell->x));
+        if (const auto cell = cellOfKey(text)) shown.set(static_cast<std::size_t>(cell->y * mazeSize + cell->x));
 
     const map::MapLayout layout = map::layOutMap(stream, read.value().seedCode, trackerScale, shown);
     TrackResult result;
     result.seedCode = read.value().seedCode;
     result.mapSvg = map::mapSvg(layout, map::SvgForm::Detailed);
-    for (const map::Room& room : layout.rooms) result.shown.push_back({room.x, room.y});
+    for (const map::Room& room : layout.rooms) {
+        result.shown.push_back({room.x, room.y});
+        if (room.kind == format::RecordKind::Item) result.items.push_back({room.x, room.y});
+    }
+    result.itemRooms = static_cast<int>(std::count_if(stream.cells.begin(), stream.cells.end(), [](const DecodedCell& cell) {
+        return cell.kind == format::RecordKind::Item;
+    }));
     for (const map::Door& door : layout.doors) {
         if (!door.intoFog) continue;
         const auto side = std::find_if(doorSides.begin(), doorSides.end(), [&](const Direction& d) { return d.bit == door.side; });
         const map::Point middle{(door.opening.from.x + door.opening.to.x) / 2, (door.opening.from.y + door.opening.to.y) / 2};
-        result.doors.push_back(
-            {{door.x, door.y}, {door.x + side->dx, door.y + side->dy}, side->name, middle.x, middle.y});
+        const CellPosition from{door.x, door.y};
+        const CellPosition to{door.x + side->dx, door.y + side->dy};
+        std::string label = std::string(side->name) + " of " + positionText(from) + " to " + positionText(to);
+        label[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(label[0])));
+        const bool link = std::any_of(layout.links.begin(), layout.links.end(), [&](const map::LinkBadge& badge) {
+            return badge.to && ((badge.from == from && *badge.to == to) || (badge.from == to && *badge.to == from));
+        });
+        result.doors.push_back({from, to, side->name, std::move(label), link, middle.x, middle.y});
     }
     return result;
 }
@@ -299,7 +363,7 @@ Result<std::vector<CellPosition>> roomsOfAreas(const InputFile& image, const std
     AreaSelection wanted;
     for (const int area : areas)
         if (area >= 0 && area < areaCount) wanted.set(static_cast<std::size_t>(area));
-    const map::ShownCells cells = map::cellsOfAreas(read.value().stream, wanted);
+    const ShownCells cells = cellsOfAreas(read.value().stream, wanted);
     std::vector<CellPosition> rooms;
     for (int y = 0; y < mazeSize; ++y)
         for (int x = 0; x < mazeSize; ++x)

@@ -26,6 +26,7 @@ namespace labyrinth::web {
 /// text file the page reads only the first `textBytesRead` bytes, whatever
 /// its size, as the command line does.
 inline constexpr std::int64_t maxFileSize = std::int64_t{16} << 20;
+
 /// The bytes of a text file that a write can use: the text block, and fewer
 /// only when the file is shorter (which the write then refuses).
 inline constexpr std::int64_t textBytesRead = format::textSize;
@@ -39,6 +40,9 @@ struct InputFile {
 /// Refuses an image larger than `maxFileSize` before it is read: the message,
 /// with the size in grouped digits, or empty when the size is fine.
 std::string refuseLargeFile(const std::string& name, double size);
+/// Refuses a spoiler file larger than every front end reads (the layout
+/// reader's limit), in the command line's words, or empty.
+std::string refuseLargeLayout(const std::string& name, double size);
 
 /// What is wrong with a seed as typed, in the command line's words, or empty
 /// when it is fine; an empty seed is fine (the write draws a random one).
@@ -55,6 +59,8 @@ inline constexpr std::size_t fileKindBytes = format::imageMagic.size();
 /// The kind of a file from its name and its first bytes (at least
 /// `fileKindBytes` of them, fewer only when the file is shorter).
 FileKind kindOfFile(const std::string& name, std::span<const std::uint8_t> head);
+/// Why a file of kind `Unknown` fits no slot, starting with its name.
+std::string unusedFileMessage(const std::string& name);
 
 /// A file the page offers for download.
 struct Download {
@@ -95,6 +101,20 @@ Result<std::uint64_t> dailySeedOf(const std::string& date);
 /// followed, or empty: "this link is for labyrinths of generator revision 2;
 /// this page writes revision 1".
 std::string linkProblem(const std::string& revision);
+
+/// The part of the page's address after "#" that names the labyrinth of
+/// `seed` with this generator revision ("r=1&seed=42"); with `track`, the
+/// link opens the tracker on it rather than the write.
+std::string linkFragment(std::uint64_t seed, bool track = false);
+
+/// What a link says, read from the part of the address after "#".
+struct LinkRead {
+    bool names = false;   ///< it names a seed at all; nothing else is set when not
+    std::string seed;     ///< what goes into the seed field: the seed, or REVISION:SEED for another revision
+    bool track = false;   ///< it asks for the tracker
+    std::string problem;  ///< why its revision cannot be followed, or empty
+};
+LinkRead readLink(std::string_view fragment);
 
 struct PatchRequest {
     InputFile original;  ///< the image as the user gave it
@@ -141,14 +161,17 @@ Result<Download> spoilerOfImage(const InputFile& image);
 Result<LookResult> lookAtImage(const InputFile& image, const std::string& seed = {});
 
 /// Pixels per cell of the tracker's map, drawn at its own size: the middles
-/// of two doors are then at least 28 pixels apart, so that a control of 20
+/// of two doors are then at least 28 pixels apart, so that a control of 24
 /// pixels on each door keeps clear of the next one, for a finger too.
 inline constexpr int trackerScale = 40;
 
-/// A room as the page names it: "x,y", as in `data-room`; nothing for any
-/// other text or a cell outside the grid.
-std::optional<CellPosition> cellOf(std::string_view text);
-std::string cellText(CellPosition cell);
+
+/// A labyrinth to track without the player's files: the image that a write
+/// of `seed` (or of `layout`, a spoiler file, when it is given) leaves in a
+/// blank image in memory, by the same driver, so that its rooms and seed
+/// code are those of the player's written image. `image` of the request is
+/// not used.
+Result<WriteResult> labyrinthToTrack(const WriteRequest& request);
 
 /// A run being tracked: an image that holds a labyrinth, and the rooms that
 /// the player has revealed so far ("x,y"; a cell that holds no room, or is
@@ -164,6 +187,8 @@ struct FogDoor {
     CellPosition from;
     CellPosition to;
     std::string side;  ///< "east", "west", "south" or "north", seen from `from`
+    std::string name;  ///< how the door reads: "East of (11, 12) to (12, 12)"
+    bool link = false; ///< the map's link number sits on this door: its control must leave it readable
     double x = 0;      ///< the middle of the door on the map, in its pixels
     double y = 0;
 };
@@ -173,6 +198,8 @@ struct TrackResult {
     std::string mapSvg;               ///< the map under fog, one element per shown room
     std::vector<CellPosition> shown;  ///< the rooms shown, in scan order: the start and those revealed
     std::vector<FogDoor> doors;       ///< in scan order of their rooms, sides south, east, west, north
+    std::vector<CellPosition> items;  ///< the item rooms shown, in scan order, for the player to tick off
+    int itemRooms = 0;                ///< the item rooms of the whole labyrinth
 };
 
 /// The map of a run as far as the player has revealed it: the start room

@@ -2,6 +2,8 @@
 // tgltext.tgl in the current folder, and shows the window whose button
 // writes a new labyrinth into the image in place.
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <csignal>
 #include <cstdio>
@@ -13,6 +15,7 @@
 #include "app/startup.h"
 #include "labyrinth/random.h"
 #include "window/form2.h"
+#include "writer/standard_streams.h"
 
 namespace {
 
@@ -80,6 +83,15 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything opens a file or the display: neither the image nor the
+    // window system's connection may become standard input, output or error,
+    // where the seed line or a message would be written into it.
+    const labyrinth::StandardStreams streams = labyrinth::openStandardStreams();
+    if (!streams.ready) return 1;
+    // The seed line goes to standard output; with that closed, it is told on
+    // standard error instead, and messages the other way round.
+    if (streams.outputClosed && !streams.errorClosed) ::dup2(STDERR_FILENO, STDOUT_FILENO);
+    if (streams.errorClosed && !streams.outputClosed) ::dup2(STDOUT_FILENO, STDERR_FILENO);
     // --version and --help need no display, so they are answered first.
     if (const auto answer = labyrinth::app::answerCommandLine(argc, argv)) {
         std::fputs(answer->text.c_str(), answer->exitCode == 0 ? stdout : stderr);

@@ -9,9 +9,9 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
-import { execFileSync } from 'node:child_process';
+import { execFileSync, spawnSync } from 'node:child_process';
 
-import { cli, codeOf, field, loadModule, nativeWrite, renderIconsPath, requireBuilt, root, syntheticImage, syntheticText, tempDir }
+import { cli, codeOf, field, loadModule, nativeWrite, pageDir, renderIconsPath, requireBuilt, root, syntheticImage, syntheticText, tempDir }
   from './support.mjs';
 
 let labyrinth;
@@ -188,12 +188,24 @@ describe('the module writes what labyrinth-cli writes', () => {
       const [x, y] = door.from.split(',').map(Number);
       assert.ok(run.shown.includes(door.from), door.from);
       assert.equal(door.to, `${x + step[door.side][0]},${y + step[door.side][1]}`);
+      assert.equal(door.toName, `(${x + step[door.side][0]}, ${y + step[door.side][1]})`);
       assert.ok(spoiler.rooms.some((r) => `${r.x},${r.y}` === door.to) && !run.shown.includes(door.to), door.to);
       assert.ok(door.x > 40 * (x + 1) - 1 && door.x < 40 * (x + 2) + 1 && door.y > 40 * (y + 1) - 1 && door.y < 40 * (y + 2) + 1);
     }
+    // A door on which the map draws a link's number (its room from which the link leaves is shown) says so.
+    const areaRun = labyrinth.trackRun({ ...request, revealed: area3 });
+    const key = (cell) => `${cell.x},${cell.y}`;
+    const badged = (door) => spoiler.links.some((link) => areaRun.shown.includes(key(link.from))
+      && [key(link.from), key(link.to)].sort().join() === [door.from, door.to].sort().join());
+    assert.ok(areaRun.doors.some((door) => door.link));
+    for (const door of areaRun.doors) assert.equal(door.link, badged(door), door.name);
     // Every room revealed: no fog, no door into it.
     const all = labyrinth.trackRun({ ...request, revealed: spoiler.rooms.map((r) => `${r.x},${r.y}`) });
     assert.deepEqual([all.shown.length, all.doors.length], [spoiler.summary.rooms, 0]);
+    // The item rooms to tick off: those shown, and how many the labyrinth has.
+    const items = spoiler.rooms.filter((r) => r.record === 'item').map((r) => ({ room: `${r.x},${r.y}`, name: `(${r.x}, ${r.y})` }));
+    assert.deepEqual([run.itemRooms, all.itemRooms, all.items], [items.length, items.length, items]);
+    assert.deepEqual(run.items, items.filter((item) => run.shown.includes(item.room)));
     assert.equal(labyrinth.trackRun({ image: syntheticImage(), imageName: 'blank.nes', revealed: [] }).ok, false);
   });
 });
@@ -266,6 +278,27 @@ describe('bad input gets the command line\'s message and no output', () => {
     assert.equal(written.downloads[0].bytes.length, limit);
   });
 
+  test('a spoiler file has the command line\'s limit of 4 MiB, and its message', () => {
+    const limit = 4 * 1024 * 1024;
+    const native = nativeWrite(work.dir, 'game.nes', 21);
+    const spoiler = cli(['show', native.path, '--json'], work.dir).out.toString();
+    // The same valid spoiler, padded with blanks to the limit and one byte beyond.
+    for (const [size, accepted] of [[limit, true], [limit + 1, false]]) {
+      const padded = new TextEncoder().encode(spoiler.padEnd(size, ' '));
+      fs.writeFileSync(path.join(work.dir, 'padded.json'), padded);
+      fs.rmSync(path.join(work.dir, 'padded-out.nes'), { force: true });
+      const run = cli(['write', 'game.nes', '--layout', 'padded.json', '-o', 'padded-out.nes'], work.dir);
+      assert.equal(run.exit === 0, accepted, `command line, ${size} bytes: ${run.err}`);
+      const written = write({ layout: padded, layoutName: 'padded.json' });
+      assert.equal(written.ok, accepted, `page, ${size} bytes: ${written.message}`);
+      assert.equal(labyrinth.refuseLargeLayout('padded.json', size) === '', accepted, `${size} bytes`);
+      if (!accepted) {
+        assert.match(written.message, /^padded\.json: is 4,194,305 bytes; .*4,194,304/);
+        assert.equal(run.err, `labyrinth-cli: ${written.message}; nothing was written\n`);
+      }
+    }
+  });
+
   test('missing files and requests of the wrong shape', () => {
     for (const request of [undefined, null, 42, 'game.nes', {}, { image: [1, 2, 3] }]) {
       const refused = labyrinth.writeLabyrinth(request);
@@ -313,6 +346,57 @@ describe('the facts the page shows come from the core', () => {
     assert.equal(about.version.split(' ')[0], version);
     assert.ok(Number.isInteger(about.revision) && about.revision >= 1, String(about.revision));
     assert.equal(about.textBytesRead, 446);
+    assert.equal(about.textFileName, 'tgltext.tgl');
+  });
+
+  test('a file that fits no slot is refused in the image check\'s words', () => {
+    const notNes = image.slice();
+    notNes[0] = 0x4d;
+    fs.writeFileSync(path.join(work.dir, 'notes.nes'), notNes);
+    const native = cli(['show', 'notes.nes'], work.dir).err;
+    const check = /notes\.nes: (is not an NES cartridge image[^\n]*)\n/.exec(native);
+    assert.ok(check, native);
+    assert.equal(labyrinth.unusedFileMessage('notes.txt'),
+      `notes.txt was not used: it ${check[1]}, nor a text file whose name ends in .tgl`);
+  });
+
+  test('links: their form, their reading, and a bare seed= of revision 1', () => {
+    const read = (fragment) => ({ ...labyrinth.readLink(fragment) });
+    const rows = [
+      ['seed=7', { names: true, seed: '7', track: false, problem: '' }],
+      ['r=1&seed=7', { names: true, seed: '7', track: false, problem: '' }],
+      ['r=1&seed=18446744073709551615&track', { names: true, seed: '18446744073709551615', track: true, problem: '' }],
+      ['track&seed=7', { names: true, seed: '7', track: true, problem: '' }],
+      ['r=2&seed=7', { names: true, seed: '2:7', track: false,
+        problem: 'this link is for labyrinths of generator revision 2; this page writes revision 1' }],
+      ['r=x&seed=7&track', { names: true, seed: 'x:7', track: true,
+        problem: 'this link names no generator revision (its r= is "x")' }],
+      ['', { names: false, seed: '', track: false, problem: '' }],
+      ['r=1&track', { names: false, seed: '', track: false, problem: '' }],
+      ['seed', { names: true, seed: '', track: false, problem: '' }],
+    ];
+    for (const [fragment, expected] of rows) assert.deepEqual(read(fragment), expected, fragment);
+    assert.equal(labyrinth.linkFragment('42', false), 'r=1&seed=42');
+    assert.equal(labyrinth.linkFragment('12345678901234567890', true), 'r=1&seed=12345678901234567890&track');
+    assert.equal(labyrinth.linkFragment('nope', false), '');
+    for (const track of [false, true])
+      assert.deepEqual(read(labyrinth.linkFragment('99', track)), { names: true, seed: '99', track, problem: '' });
+  });
+
+  test('a labyrinth to track without files is the one a write of its seed, or its spoiler file, makes', () => {
+    for (const seed of ['42', '0', '18446744073709551615']) {
+      const native = nativeWrite(work.dir, 'game.nes', seed);
+      const spoiler = cli(['show', native.path, '--json'], work.dir).out.toString();
+      const tracked = labyrinth.labyrinthToTrack({ seed });
+      assert.equal(tracked.ok, true, tracked.message);
+      assert.deepEqual([tracked.seed, tracked.seedCode], [seed, codeOf(native.report)]);
+      const made = labyrinth.spoilerOfImage({ image: tracked.image, imageName: 'tracked.nes' });
+      assert.equal(new TextDecoder().decode(made.downloads[0].bytes), spoiler, seed);
+      const fromLayout = labyrinth.labyrinthToTrack({ layout: new TextEncoder().encode(spoiler), layoutName: 's.json' });
+      assert.deepEqual([fromLayout.seed, fromLayout.seedCode, fromLayout.layoutName], ['', tracked.seedCode, 's.json']);
+    }
+    assert.equal(labyrinth.labyrinthToTrack({}).message, 'no seed was given: type the seed of the labyrinth to track');
+    assert.equal(labyrinth.labyrinthToTrack({ seed: '12x' }).message, labyrinth.seedProblem('12x'));
   });
 
   test('the daily seed and the revision of links, as the command line has them', () => {
@@ -323,6 +407,34 @@ describe('the facts the page shows come from the core', () => {
     assert.equal(labyrinth.linkProblem('x'), 'this link names no generator revision (its r= is "x")');
     assert.equal(labyrinth.seedProblem('1:42'), '');
     assert.match(labyrinth.seedProblem('3:42'), /the seed 3:42 is for labyrinths of generator revision 3; this page writes/);
+  });
+
+  test('the page\'s modules are bundled once each, and a module that exports changeable state stops the build', () => {
+    const copyOfWeb = path.join(work.dir, 'web');
+    const bundle = (out) => spawnSync(process.execPath, [path.join(copyOfWeb, 'bundle_page.mjs'),
+      ...['index.html', 'style.css'].map((name) => path.join(copyOfWeb, name)), path.join(pageDir, 'labyrinth.js'),
+      path.join(copyOfWeb, 'app.js'), path.join(work.dir, out)], { encoding: 'utf8' });
+    fs.cpSync(path.join(root, 'web'), copyOfWeb, { recursive: true });
+    const built = bundle('bundled.html');
+    assert.equal(built.status, 0, built.stderr);
+    const page = fs.readFileSync(path.join(work.dir, 'bundled.html'), 'utf8');
+    for (const name of fs.readdirSync(path.join(copyOfWeb, 'page')))
+      assert.equal(page.match(new RegExp(`const module\\$${name.replace('.js', '')}\\$\\d+ =`, 'g'))?.length, 1, name);
+    assert.doesNotMatch(page, /^\s*(?:import|export)\b/m);
+
+    const breaks = [
+      ['links.js', 'export let shared = 1;\n', /links\.js: the bundle does not take "export let shared = 1;"/],
+      ['messages.js', "import { core } from './core.js';\nimport { sentence } from './links.js';\n", /imports lead back/],
+    ];
+    for (const [file, added, refusal] of breaks) {
+      const module = path.join(copyOfWeb, 'page', file);
+      const kept = fs.readFileSync(module, 'utf8');
+      fs.writeFileSync(module, added + kept);
+      const refused = bundle('refused.html');
+      fs.writeFileSync(module, kept);
+      assert.equal(refused.status, 1, file);
+      assert.match(refused.stderr, refusal);
+    }
   });
 
   test('the page\'s icons are the window\'s icon as it is drawn now (else: scripts/web-icons)', () => {

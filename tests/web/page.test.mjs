@@ -13,7 +13,7 @@ import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
 import { servePage } from '../../scripts/serve-web.mjs';
-import { cli, codeOf, field, launchChromium, nativeWrite, pageDir, requireBuilt, root, syntheticImage, syntheticText, tempDir }
+import { cli, codeOf, field, launchBrowser, launchChromium, nativeWrite, pageDir, requireBuilt, root, syntheticImage, syntheticText, tempDir }
   from './support.mjs';
 
 let served;
@@ -100,9 +100,10 @@ const inputFile = (page, id) => page.evaluate((i) => document.getElementById(i).
 const paintedRooms = (page, map) => page.locator(`${map} svg path.rooms`)
   .evaluateAll((paths) => paths.reduce((n, path) => n + path.getAttribute('d').split('M').length - 1, 0));
 
-// The page's choice of showing maps as on a first visit: off.
+// The maps as on a first visit: every labyrinth's hidden.
 async function forgetMapChoice(page) {
-  await page.evaluate(() => localStorage.removeItem('labyrinth-writer-show-map'));
+  await page.evaluate(() => Object.keys(localStorage).filter((key) => key.startsWith('labyrinth-writer-map-shown'))
+    .forEach((key) => localStorage.removeItem(key)));
   await page.reload();
   await page.waitForSelector('html[data-ready="true"]');
 }
@@ -228,12 +229,23 @@ describe('the page', () => {
     assert.deepEqual([await page.textContent('#spoiler-toggle'), await page.getAttribute('#spoiler-toggle', 'aria-expanded')],
       ['Hide the map', 'true']);
 
-    // The choice is kept for the next write, in a reload too.
+    // The choice is kept for this labyrinth, in a reload too; a peek does
+    // not carry over to the next labyrinth, written or looked at.
     await page.reload();
     await page.waitForSelector('html[data-ready="true"]');
-    await writeSeed(page, '43');
+    await writeSeed(page, '42');
     await page.waitForSelector('#map svg');
     assert.equal(await page.textContent('#spoiler-toggle'), 'Hide the map');
+    await writeSeed(page, '43');
+    assert.deepEqual([await page.isVisible('#map-figure'), await page.locator('#map svg').count(),
+      await page.textContent('#spoiler-toggle')], [false, 0, 'Show the map (spoiler)']);
+    await page.setInputFiles('#look', file(nativeWrite(work.dir, 'game.nes', 44).path));
+    await page.waitForSelector('#look-spoiler-toggle');
+    assert.deepEqual([await page.locator('#look-result svg').count(), await page.textContent('#look-spoiler-toggle')],
+      [0, 'Show the map (spoiler)']);
+    // The same labyrinth looked at shows its map, as chosen for it.
+    await page.setInputFiles('#look', file('from-page.nes'));
+    await page.waitForSelector('#look-result svg');
 
     assert.deepEqual(strays, []);
     assert.deepEqual(errors, []);
@@ -278,6 +290,11 @@ describe('the page', () => {
     await statusIs(page, 'The seed 2:7 is for labyrinths of generator revision 2; this page writes revision 1.');
     assert.equal(await page.isVisible('#result'), false);
     await page.close();
+    // Nor is a tracker opened on it.
+    ({ page } = await openPage('#r=2&seed=7&track'));
+    assert.equal(await page.textContent('#status'), refusal);
+    assert.equal(await page.isVisible('#tracker'), false);
+    await page.close();
   });
 
   test('today\'s labyrinth is the command line\'s --daily of the same day', async () => {
@@ -293,6 +310,12 @@ describe('the page', () => {
     assert.equal(field(run.out.toString(), 'Seed').split(' ')[0], await page.textContent('#seed-used'));
     assert.deepEqual(await downloadedImage(page, 'daily-page.nes'), new Uint8Array(fs.readFileSync(file('daily-native.nes'))));
     assert.equal(new URL(page.url()).hash, `#r=1&seed=${await page.textContent('#seed-used')}`);
+    // Tracking today's labyrinth needs no files, and is the same labyrinth.
+    await page.click('#track-daily');
+    await page.waitForSelector('#tracker:not([hidden]) svg');
+    assert.ok((await page.textContent('#tracker-heading')).includes(`seed ${await page.textContent('#seed-used')} `
+      + `(seed code ${await page.textContent('#seed-code')})`));
+    assert.equal(new URL(page.url()).hash, `#r=1&seed=${await page.textContent('#seed-used')}&track`);
     await page.close();
   });
 
@@ -321,6 +344,14 @@ describe('the page', () => {
     await page.click('#write-layout');
     await page.waitForFunction(() => document.getElementById('status').textContent
       .startsWith('broken.json: 1 problem in the labyrinth it describes, so nothing was written: the random byte of room'));
+    assert.equal(await page.isVisible('#result'), false);
+
+    // The valid spoiler padded beyond the command line's limit is refused as the command line refuses it.
+    await page.setInputFiles('#layout', { name: 'padded.json', mimeType: 'application/json',
+      buffer: Buffer.from(fs.readFileSync(file('mine.json'), 'utf8').padEnd(4 * 1024 * 1024 + 1, ' ')) });
+    await page.click('#write-layout');
+    await page.waitForFunction(() => document.getElementById('status').textContent
+      .startsWith('padded.json: is 4,194,305 bytes; a labyrinth\'s description is at most 4,194,304'));
     assert.equal(await page.isVisible('#result'), false);
     await page.close();
   });
@@ -459,7 +490,11 @@ describe('the page', () => {
     await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 1);
     await page.click('#tracker button[data-door]');
     await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 2);
+    // The open tracker follows a new write, with that labyrinth's own run.
     await writeSeed(page, '42');
+    await page.waitForFunction((code) => document.getElementById('tracker-heading').textContent.includes(code),
+      codeOf(native.report));
+    await expectRun(walked, 'followed to the next write');
     await track();
     await expectRun(walked, 'after a reload, beside another run');
     await page.setInputFiles('#look', []);
@@ -481,6 +516,184 @@ describe('the page', () => {
     await expectRun([...rooms.keys()], 'all');
     await page.click('#tracker-reset');
     assert.deepEqual([strays, errors], [[], []]);
+    await page.close();
+  });
+
+  test('a tracker link on a phone opens the command line\'s labyrinth with no files, and a reload keeps the run', async () => {
+    const native = nativeWrite(work.dir, 'game.nes', 42);
+    const spoiler = JSON.parse(cli(['show', native.path, '--json'], work.dir).out.toString());
+    const start = `${spoiler.start.x},${spoiler.start.y}`;
+    const browser = await launchBrowser();
+    const phone = await browser.newContext({ viewport: { width: 390, height: 844 }, hasTouch: true, isMobile: true });
+    await phone.grantPermissions(['clipboard-read', 'clipboard-write'], { origin: served.url });
+    const page = await phone.newPage();
+    const errors = [];
+    page.on('pageerror', (error) => errors.push(error.message));
+    page.on('console', (message) => message.type() === 'error' && errors.push(message.text()));
+    const shownRooms = () => page.locator('#tracker [data-room]').evaluateAll((all) => all.map((e) => e.dataset.room).sort());
+    const here = () => page.getAttribute('#tracker [aria-current="location"]', 'data-room');
+    const ready = async () => {
+      await page.waitForSelector('html[data-ready="true"]');
+      await page.waitForSelector('#tracker:not([hidden]) svg');
+    };
+    // Whether a room lies wholly inside the tracker's visible box, below and
+    // right of the row and column numbers.
+    const inView = (room) => page.evaluate((cell) => {
+      const box = document.getElementById('tracker-map').getBoundingClientRect();
+      const top = document.querySelector('#tracker .numbers.columns').getBoundingClientRect().bottom;
+      const left = document.querySelector('#tracker .numbers.rows').getBoundingClientRect().right;
+      const at = document.querySelector(`#tracker [data-room="${cell}"]`).getBoundingClientRect();
+      return at.left >= left && at.right <= box.right && at.top >= top && at.bottom <= box.bottom;
+    }, room);
+    try {
+      await page.goto(`${served.url}#r=1&seed=42&track`);
+      await ready();
+      assert.equal(await page.evaluate(() => document.getElementById('rom').files.length), 0);
+      assert.ok((await page.textContent('#tracker-heading')).includes(`seed code ${codeOf(native.report)}`));
+      assert.deepEqual([await shownRooms(), await here()], [[start], start]);
+
+      // Doors: targets of at least 24 by 24 px, no two overlapping.
+      const boxes = await page.locator('#tracker .door').evaluateAll((all) => all.map((door) => {
+        const { left, top, width, height } = door.getBoundingClientRect();
+        return { left, top, width, height };
+      }));
+      assert.ok(boxes.length > 0);
+      for (const [i, a] of boxes.entries()) {
+        assert.ok(a.width >= 24 && a.height >= 24, JSON.stringify(a));
+        for (const b of boxes.slice(i + 1))
+          assert.ok(a.left + a.width <= b.left || b.left + b.width <= a.left || a.top + a.height <= b.top
+            || b.top + b.height <= a.top, `${JSON.stringify(a)} overlaps ${JSON.stringify(b)}`);
+      }
+
+      // A tapped door reveals its room, which is where the player is now, in view.
+      const door = await page.getAttribute('#tracker .door', 'data-door');
+      await page.tap(`#tracker .door[data-door="${door}"]`);
+      await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 2);
+      assert.equal(await here(), door);
+      assert.equal(await inView(door), true, `${door} is out of view`);
+      await page.focus('#track-seed');
+      await expectAccessible(page, 'tracker from a link, 390 px with touch');
+
+      // Every room revealed is the command line's labyrinth; undo takes it back.
+      await page.tap('#tracker-reveal-all');
+      await page.waitForFunction((n) => document.querySelectorAll('#tracker [data-room]').length === n, spoiler.rooms.length);
+      assert.deepEqual(await shownRooms(), spoiler.rooms.map((room) => `${room.x},${room.y}`).sort());
+      await page.tap('#tracker-undo');
+      await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 2);
+
+      // A reload brings the run back at once, the room the player is in too;
+      // a tap on a shown room moves "you are here".
+      await page.reload();
+      await ready();
+      assert.deepEqual([await shownRooms(), await here()], [[start, door].sort(), door]);
+      await page.locator(`#tracker [data-room="${start}"]`).scrollIntoViewIfNeeded();
+      const startBox = await page.locator(`#tracker [data-room="${start}"]`).boundingBox();
+      await page.touchscreen.tap(startBox.x + 8, startBox.y + 8);
+      await page.waitForFunction((cell) => document.querySelector('#tracker [aria-current]')?.dataset.room === cell, start);
+
+      // The legend is folded; the whole grid fits the width, with row and
+      // column numbers, and a tap on it comes closer, around the tapped room.
+      assert.equal(await page.evaluate(() => document.getElementById('tracker-legend').open), false);
+      await page.tap('#tracker-zoom');
+      await page.waitForSelector('#tracker-zoom[aria-pressed="true"]');
+      assert.deepEqual(await page.evaluate(() => {
+        const box = document.getElementById('tracker-map');
+        const columns = document.querySelectorAll('#tracker .numbers.columns span');
+        return [document.querySelector('#tracker svg').getBoundingClientRect().width <= box.clientWidth,
+          box.scrollWidth <= box.clientWidth, columns.length, columns[columns.length - 1].textContent];
+      }), [true, true, 24, '23']);
+      await page.focus('#track-seed');
+      await expectAccessible(page, 'the whole map, 390 px with touch');
+      await page.locator('#tracker-map').scrollIntoViewIfNeeded();
+      const far = await page.locator(`#tracker [data-room="${door}"]`).boundingBox();
+      await page.touchscreen.tap(far.x + far.width / 2, far.y + far.height / 2);
+      await page.waitForSelector('#tracker-zoom[aria-pressed="false"]');
+      assert.equal(await inView(door), true, `${door} is out of view after coming closer`);
+
+      // The tracker's link, copied, opens the same run.
+      await page.tap('#tracker-copy-link');
+      await page.waitForFunction(() => document.getElementById('tracker-copied').textContent === 'Link copied.');
+      assert.equal(await page.evaluate(() => navigator.clipboard.readText()), `${served.url}#r=1&seed=42&track`);
+
+      // A typed seed that is no seed is refused in the form; a spoiler file is tracked as its labyrinth.
+      await page.fill('#track-seed', '12x');
+      await page.tap('#track-seed-button');
+      await page.waitForFunction(() => document.getElementById('track-form-status').textContent.startsWith('The seed must'));
+      assert.equal(await page.getAttribute('#track-seed', 'aria-invalid'), 'true');
+      fs.writeFileSync(file('track.json'), JSON.stringify(spoiler));
+      await page.setInputFiles('#track-layout', file('track.json'));
+      await page.waitForFunction(() => document.getElementById('tracker-heading').textContent.includes('track.json'));
+      assert.deepEqual([await shownRooms(), await page.isVisible('#tracker-copy-link')], [[start, door].sort(), false]);
+
+      // A walk of 40 doors, chosen where the map has scrolled to: each room
+      // revealed is the room the player is in, and in view.
+      for (let step = 0; step < 40; ++step) {
+        const to = await page.evaluate(() => {
+          const next = document.querySelector('#tracker .door');
+          next?.click();
+          return next?.dataset.door ?? null;
+        });
+        if (!to) break;
+        assert.equal(await here(), to, `step ${step}`);
+        assert.equal(await inView(to), true, `step ${step}: ${to} is out of view`);
+      }
+      assert.deepEqual(errors, []);
+    } finally {
+      await browser.close();
+    }
+  });
+
+  test('the run\'s timer, splits and item rooms are kept with the progress and copied as text', async () => {
+    const native = nativeWrite(work.dir, 'game.nes', 77);
+    const spoiler = JSON.parse(cli(['show', native.path, '--json'], work.dir).out.toString());
+    const items = spoiler.rooms.filter((room) => room.record === 'item');
+    const area = spoiler.rooms.find((room) => room.area !== 0 && room.record === 'item').area;
+    const itemsOfArea = items.filter((room) => room.area === area).map((room) => `Item room (${room.x}, ${room.y})`);
+    const page = await chromium.context.newPage();
+    await page.clock.install({ time: new Date('2026-12-08T20:00:00Z') });
+    const open = async () => {
+      await page.waitForSelector('html[data-ready="true"]');
+      await page.waitForSelector('#tracker:not([hidden]) svg');
+    };
+    const timeIs = (text) => page.waitForFunction((t) => document.getElementById('run-timer').textContent === t, text);
+    await page.goto(`${served.url}#r=1&seed=77&track`);
+    await open();
+    assert.equal(await page.textContent('#run-timer'), '0:00:00');
+    await page.click('#run-timer-start');
+    await page.clock.runFor(65_000);
+    await timeIs('0:01:05');
+    await page.click('#run-timer-start');  // pause
+    await page.clock.runFor(10_000);
+    await timeIs('0:01:05');
+    assert.equal(await page.textContent('#run-timer-start'), 'Go on');
+
+    // The first reveal of an area is its split; its item rooms can be ticked off.
+    await page.selectOption('#tracker-area', String(area));
+    await page.click('#tracker-reveal-area');
+    await page.waitForFunction(() => document.querySelectorAll('#splits li').length === 1);
+    assert.equal(await page.textContent('#splits li'), `Area ${area}: 0:01:05`);
+    assert.deepEqual(await page.locator('#items label').allTextContents(), itemsOfArea);
+    assert.equal(await page.textContent('#items-count'),
+      `0 item rooms of ${items.length} ticked off; ${itemsOfArea.length} shown.`);
+    await page.check('#items input >> nth=0');
+
+    // All of it comes back on a reload, and is copied as text.
+    await page.reload();
+    await open();
+    await timeIs('0:01:05');
+    assert.equal(await page.textContent('#splits li'), `Area ${area}: 0:01:05`);
+    assert.equal(await page.isChecked('#items input >> nth=0'), true);
+    await page.click('#run-copy');
+    await page.waitForFunction(() => document.getElementById('run-copied').textContent === 'Times and items copied.');
+    const copied = await page.evaluate(() => navigator.clipboard.readText());
+    for (const line of ['Time: 0:01:05', `Area ${area}: 0:01:05`, `Items: 1 of ${items.length}`, itemsOfArea[0]])
+      assert.ok(copied.split('\n').includes(line), `${line} in ${copied}`);
+
+    // Reset sets the timer to zero and clears the splits; the ticks stay.
+    await page.click('#run-timer-reset');
+    await timeIs('0:00:00');
+    assert.equal(await page.locator('#splits li').count(), 0);
+    assert.equal(await page.isChecked('#items input >> nth=0'), true);
     await page.close();
   });
 
@@ -507,6 +720,38 @@ describe('the page', () => {
     ({ page } = await openPage());
     assert.equal(await page.isChecked('#remember'), false);
     assert.equal(await page.evaluate(() => document.getElementById('rom').files.length), 0);
+
+    // Records that are not files, as a damaged or foreign database holds
+    // them: each is forgotten, and said so; a good record beside them stays.
+    await page.check('#remember');
+    await chooseFiles(page);
+    await page.waitForFunction(() => document.getElementById('remembered').textContent.includes('tgltext.tgl'));
+    const records = ['{ name: 12, bytes: "string" }', 'null', '{ name: "game.nes", type: "", bytes: [1, 2] }',
+      '{ name: 12, type: "", bytes: Uint8Array }', '{ name: "game.nes", bytes: Uint8Array }'];
+    for (const [row, bad] of records.entries()) {
+      await page.evaluate((which) => new Promise((resolve, reject) => {
+        const record = [{ name: 12, bytes: 'string' }, null, { name: 'game.nes', type: '', bytes: [1, 2] },
+          { name: 12, type: '', bytes: new Uint8Array(4) }, { name: 'game.nes', bytes: new Uint8Array(4) }][which];
+        const open = indexedDB.open('labyrinth-writer', 1);
+        open.onsuccess = () => {
+          const transaction = open.result.transaction('files', 'readwrite');
+          transaction.objectStore('files').put(record, 'rom');
+          transaction.oncomplete = () => { open.result.close(); resolve(); };
+          transaction.onerror = () => reject(transaction.error);
+        };
+      }), row);
+      await page.reload();
+      await page.waitForSelector('html[data-ready="true"]');
+      const said = await page.textContent('#remembered');
+      assert.equal(said, 'Remembered in this browser: tgltext.tgl. What this browser kept as your image was not a file, '
+        + 'so it was forgotten; choose the image again.', bad);
+      assert.deepEqual([await inputFile(page, 'rom'), await inputFile(page, 'text')], [null, 'tgltext.tgl']);
+      assert.equal(await page.textContent('#files-used'), 'The text file is tgltext.tgl; choose your cartridge image.');
+      await page.reload();
+      await page.waitForSelector('html[data-ready="true"]');
+      assert.equal(await page.textContent('#remembered'), 'Remembered in this browser: tgltext.tgl.', bad);
+    }
+    await page.click('#forget');
     await page.close();
   });
   test('dropped and picked files go where their content says, each slot once, a stray file nowhere', async () => {
@@ -519,7 +764,9 @@ describe('the page', () => {
     const told = await page.textContent('#status');
     assert.deepEqual([await inputFile(page, 'rom'), await inputFile(page, 'text')], ['game.nes', 'tgltext.tgl']);
     assert.ok(told.startsWith('game.nes is now the image and tgltext.tgl the text file.'), told);
-    assert.ok(told.includes('notes.txt was not used: it is neither a cartridge image'), told);
+    // In the image check's own words, as the command line refuses such an image.
+    assert.ok(told.includes('notes.txt was not used: it is not an NES cartridge image (it does not start with "NES" and '
+      + '0x1A), nor a text file whose name ends in .tgl.'), told);
     assert.ok(told.includes('again.nes was not used: game.nes is the image of this drop.'), told);
     assert.equal(await page.textContent('#files-used'), 'The write uses game.nes as the image and tgltext.tgl as the text file.');
     await page.fill('#seed', '42');
@@ -609,6 +856,16 @@ describe('the page', () => {
           await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length > 1);
           await page.focus('#track');
           await expectAccessible(page, `tracker, ${at}`);
+          // The whole map, the legend unfolded, a refused seed in the tracker's form.
+          await page.click('#tracker-zoom');
+          await page.evaluate(() => { document.getElementById('tracker-legend').open = true; });
+          await page.fill('#track-seed', 'x');
+          await page.click('#track-seed-button');
+          await page.waitForSelector('#track-seed[aria-invalid="true"]');
+          await page.waitForSelector('#tracker-legend-map svg');
+          await page.focus('#track');
+          await expectAccessible(page, `tracker, the whole map and the legend, ${at}`);
+          await page.click('#tracker-zoom');
 
           // A pasted page of digits: cut in the message, the field marked.
           await page.fill('#seed', '7'.repeat(5000));

@@ -1,20 +1,17 @@
 #include "writer/decoder.h"
 
-#include <cstdio>
 #include <string>
+#include <utility>
 
 namespace labyrinth {
-
-std::string format::offsetText(std::int64_t offset) {
-    char text[48];
-    std::snprintf(text, sizeof text, "offset %lld (0x%llX)", static_cast<long long>(offset),
-                  static_cast<unsigned long long>(offset));
-    return text;
-}
-
 namespace {
 
 using format::RecordKind;
+
+// A record's fixed bytes go to `fixedA`, then `fixedB`.
+void keepFixed(DecodedCell& cell, std::uint8_t b, bool& first) {
+    (std::exchange(first, false) ? cell.fixedA : cell.fixedB) = b;
+}
 
 class Decoder {
 public:
@@ -69,58 +66,34 @@ private:
         DecodedCell cell;
         cell.kind = kind.value();
         cell.offset = pos;
-        auto at = [&](int i) { return byte(pos + i); };
-        // A carries area and doors; D carries 8 and doors, the area follows.
-        auto takeA = [&] {
-            cell.area = format::lowNibble(at(1));
-            cell.doors = format::highNibble(at(1));
-        };
-        auto takeD = [&]() -> Status {
-            if (format::lowNibble(at(1)) != format::packedDLowNibble)
-                return bad(pos + 1, "door byte " + std::to_string(at(1)) + " does not end in the nibble 8");
-            cell.doors = format::highNibble(at(1));
-            cell.area = at(2);
-            return {};
-        };
-        switch (cell.kind) {
-            case RecordKind::Empty:
-                break;
-            case RecordKind::Start:
-                takeA();
-                cell.fixedA = at(2);
-                cell.fixedB = at(3);
-                break;
-            case RecordKind::Sequence:
-                takeA();
-                cell.sequenceS = at(2);
-                cell.sequence = at(3);
-                break;
-            case RecordKind::Link:
-                takeA();
-                cell.link = at(2) - format::linkBase;
-                break;
-            case RecordKind::AreaMark:
-                takeA();
-                cell.areaMark = at(2) == format::areaZeroMarkByte ? 0 : at(2) - format::areaMarkBase;
-                break;
-            case RecordKind::Tag:
-                takeA();
-                break;
-            case RecordKind::Item:
-                if (auto taken = takeD(); !taken) return taken.error();
-                cell.itemCode = at(3);
-                cell.random = at(4);
-                cell.fixedA = at(5);
-                cell.fixedB = at(6);
-                break;
-            case RecordKind::DeadEnd:
-                if (auto taken = takeD(); !taken) return taken.error();
-                cell.deadEnd = at(3);
-                break;
-            case RecordKind::Plain:
-                if (auto taken = takeD(); !taken) return taken.error();
-                cell.random = at(3);
-                break;
+        bool firstFixed = true;
+        std::int64_t at = pos;
+        const format::RecordLayout layout = format::layoutOf(cell.kind);
+        for (const format::RecordField& f : layout.used()) {
+            const std::uint8_t b = byte(++at);
+            switch (f.field) {
+                case format::Field::AreaAndDoors:
+                    cell.area = format::lowNibble(b);
+                    cell.doors = format::highNibble(b);
+                    break;
+                case format::Field::DoorsAndEight:
+                    if (format::lowNibble(b) != format::packedDLowNibble)
+                        return bad(at, "door byte " + std::to_string(b) + " does not end in the nibble 8");
+                    cell.doors = format::highNibble(b);
+                    break;
+                case format::Field::Area: cell.area = b; break;
+                case format::Field::Link: cell.link = b - format::linkBase; break;
+                case format::Field::AreaMark:
+                    cell.areaMark = b == format::areaZeroMarkByte ? 0 : b - format::areaMarkBase;
+                    break;
+                case format::Field::ItemCode: cell.itemCode = b; break;
+                case format::Field::Random: cell.random = b; break;
+                case format::Field::DeadEnd: cell.deadEnd = b; break;
+                case format::Field::Sequence: cell.sequence = b; break;
+                case format::Field::SequenceS: cell.sequenceS = b; break;
+                // Kept as read, so that checks can compare them with what they must be.
+                case format::Field::Fixed: keepFixed(cell, b, firstFixed); break;
+            }
         }
         return cell;
     }
@@ -149,6 +122,16 @@ private:
 };
 
 }  // namespace
+
+DecodedCell cellOfKind(format::RecordKind kind) {
+    DecodedCell cell;
+    cell.kind = kind;
+    bool first = true;
+    const format::RecordLayout layout = format::layoutOf(kind);
+    for (const format::RecordField& f : layout.used())
+        if (f.field == format::Field::Fixed) keepFixed(cell, f.fixed, first);
+    return cell;
+}
 
 PartialStream decodeAsFarAsPossible(std::span<const std::uint8_t> image) { return Decoder(image).run(); }
 

@@ -9,53 +9,6 @@
 #include "writer/record_format.h"
 
 namespace labyrinth {
-
-std::vector<std::string> imageProblems(std::int64_t size, std::span<const std::uint8_t> header) {
-    std::vector<std::string> problems;
-    if (size < format::minImageSize)
-        problems.push_back("is not a complete cartridge image: it is " + std::to_string(size) +
-                           " bytes long, and the labyrinth needs at least " + std::to_string(format::minImageSize));
-    if (header.size() < format::imageMagic.size() ||
-        !std::equal(format::imageMagic.begin(), format::imageMagic.end(), header.begin()))
-        problems.push_back("is not an NES cartridge image (it does not start with \"NES\" and 0x1A)");
-    else if (header.size() > format::headerFlagsOffset &&
-             (header[format::headerFlagsOffset] & format::trainerFlag) != 0)
-        problems.push_back("carries a " + std::to_string(format::trainerSize) +
-                           "-byte trainer after its header, and the labyrinth's offsets assume an image without "
-                           "one; writing would damage the game");
-    return problems;
-}
-
-Status checkImage(RandomAccessFile& image) {
-    if (auto there = image.checkStillThere(); !there) return there;
-    auto size = image.size();
-    if (!size) return size.error();
-    std::array<std::uint8_t, format::headerFlagsOffset + 1> header{};
-    // A file too short for the header is too short for the labyrinth, which says so first.
-    const bool headerRead = size.value() >= static_cast<std::int64_t>(header.size());
-    if (headerRead)
-        if (auto read = image.readAt(0, header); !read) return read;
-    const auto problems = imageProblems(size.value(), std::span(header.data(), headerRead ? header.size() : 0));
-    if (!problems.empty()) return Error{image.name() + ": " + problems.front()};
-    return {};
-}
-
-Status checkTextFile(RandomAccessFile& text) {
-    if (auto there = text.checkStillThere(); !there) return there;
-    auto size = text.size();
-    if (!size) return size.error();
-    if (size.value() < format::textSize)
-        return Error{text.name() + ": holds " + std::to_string(size.value()) + " bytes, but the text block needs " +
-                     std::to_string(format::textSize)};
-    // An image given as the text file (the same file picked twice, a link)
-    // would fill the text block with its own header and code.
-    std::array<std::uint8_t, format::imageMagic.size()> start{};
-    if (auto read = text.readAt(0, start); !read) return read;
-    if (start == format::imageMagic)
-        return Error{text.name() + ": is a cartridge image, not the game's text file " + format::textFileName};
-    return {};
-}
-
 namespace {
 
 // Clears the outcome of the last click for a new one but keeps the buffer
@@ -138,26 +91,40 @@ Status readBack(RandomAccessFile& rom, const std::vector<std::uint8_t>& stream,
 }
 
 // Everything that can be checked before the first write: the lock, both
-// files, that the image may still be written; the text block is read.
-Status prepareWrite(const ClickLock& lock, RandomAccessFile& rom, RandomAccessFile& text,
-                    std::span<std::uint8_t, format::textSize> textBlock) {
+// files, that the image may still be written; the text block is read. Gives
+// the image's size as checked.
+Result<std::int64_t> prepareWrite(const ClickLock& lock, RandomAccessFile& rom, RandomAccessFile& text,
+                                  std::span<std::uint8_t, format::textSize> textBlock) {
     Status ready = lock.status();
     if (ready) ready = checkImage(rom);
     if (ready) ready = rom.checkWritable();
     if (ready) ready = checkTextFile(text);
     if (ready) ready = text.readAt(0, textBlock);
-    return ready;
+    if (!ready) return ready.error();
+    return rom.size();
 }
 
-// Writes a stream at the labyrinth's offset, and says what the image holds
-// when that fails.
-Status writeStream(ClickResult& result, RandomAccessFile& rom) {
+// What the image holds after a write of the records failed. When another
+// program changed its size meanwhile, "its other bytes" are no longer what
+// they were: what it cut off is gone.
+std::string heldAfterFailedWrite(RandomAccessFile& rom, std::int64_t sizeBefore) {
+    auto now = rom.size();
+    if (!now || now.value() == sizeBefore)
+        return rom.name() + " may now hold a partly written labyrinth; its other bytes are unchanged. Write again to "
+                            "get a complete one.";
+    const bool cut = now.value() < sizeBefore;
+    return "It now holds " + std::to_string(now.value()) + " bytes, not " + std::to_string(sizeBefore) +
+           ": the labyrinth may be partly written" +
+           (cut ? ", and what the other program cut off is lost" : ", and the other program added bytes") +
+           ". Restore the image from your copy.";
+}
+
+// `imageSize` is the size the image had when the click checked it.
+Status writeStream(ClickResult& result, RandomAccessFile& rom, std::int64_t imageSize) {
     result.imageChanged = true;
     result.longestStream = std::max(result.longestStream, static_cast<std::int64_t>(result.stream.size()));
     if (auto written = rom.writeAt(format::roomDataPos, result.stream); !written)
-        return Error{written.error().message + ". " + rom.name() +
-                     " may now hold a partly written labyrinth; its other bytes are unchanged. Write again to get a "
-                     "complete one."};
+        return Error{written.error().message + ". " + heldAfterFailedWrite(rom, imageSize)};
     return {};
 }
 
@@ -175,6 +142,13 @@ const ClickResult& finishWrite(ClickResult& result, DriverHost& host, RandomAcce
                       "The labyrinth may not have reached the disk completely. Write again.");
     if (auto landed = readBack(rom, result.stream, textBlock, textName, readBackBuffer); !landed)
         return failed(result, host, landed.error(), "Write again to get a complete labyrinth.");
+    // The name the player gave must still lead to the file written: a file
+    // renamed over it, or its removal, meanwhile leaves the labyrinth in a
+    // file the player no longer has under that name.
+    if (auto there = rom.checkStillThere("while it was written"); !there)
+        return failed(result, host,
+                      Error{there.error().message + "; the labyrinth went into the file that was there before"},
+                      "Write again to put a labyrinth into the file that has that name now.");
     host.setBusy(false);
     host.setStatus(statusDone);
     return result;
@@ -193,8 +167,8 @@ const ClickResult& savebutClick(Session& session, DriverHost& host) {
     host.setBusy(true);
     const ClickLock lock(rom);
     std::array<std::uint8_t, format::textSize> textBlock{};
-    if (auto ready = prepareWrite(lock, rom, session.text_, textBlock); !ready)
-        return refusedWrite(result, host, rom, ready.error());
+    const auto ready = prepareWrite(lock, rom, session.text_, textBlock);
+    if (!ready) return refusedWrite(result, host, rom, ready.error());
 
     result.seed = session.masterSeeds_.nextSeed();
     DerivedSeedSource attemptSeeds(result.seed);
@@ -205,7 +179,7 @@ const ClickResult& savebutClick(Session& session, DriverHost& host) {
         session.writer_.startPass(session.model_);
         result.stats = encodeRooms(session.model_, session.writer_, session.rng_, result.stream);
         ++result.attempts;
-        if (auto written = writeStream(result, rom); !written) {
+        if (auto written = writeStream(result, rom, ready.value()); !written) {
             host.setBusy(false);
             host.setStatus(statusFailed);
             result.status = written.error();
@@ -223,14 +197,15 @@ ClickResult writeLayout(RandomAccessFile& rom, RandomAccessFile& text, const Dec
     host.setBusy(true);
     const ClickLock lock(rom);
     std::array<std::uint8_t, format::textSize> textBlock{};
-    if (auto ready = prepareWrite(lock, rom, text, textBlock); !ready) return refusedWrite(result, host, rom, ready.error());
+    const auto ready = prepareWrite(lock, rom, text, textBlock);
+    if (!ready) return refusedWrite(result, host, rom, ready.error());
     auto stream = encodeCells(cells);
     if (!stream) return refusedWrite(result, host, rom, stream.error());
     host.setStatus(statusCreating);
     result.stream = std::move(stream.value());
     result.stats = summarize(cells);
     result.attempts = 1;
-    if (auto written = writeStream(result, rom); !written) {
+    if (auto written = writeStream(result, rom, ready.value()); !written) {
         host.setBusy(false);
         host.setStatus(statusFailed);
         result.status = written.error();
@@ -252,6 +227,18 @@ std::vector<std::uint8_t> writtenBySeed(std::uint64_t seed) {
     const ClickResult& click = savebutClick(*session, host);
     const auto first = rom.bytes().begin() + static_cast<std::ptrdiff_t>(format::roomDataPos);
     return {first, first + static_cast<std::ptrdiff_t>(click.status ? click.longestStream : 0)};
+}
+
+Result<ReadBack> labyrinthOfSeed(std::uint64_t seed) {
+    MemoryFile rom("(labyrinth of a seed)", format::blankImage());
+    MemoryFile text("(text block)", std::vector<std::uint8_t>(static_cast<std::size_t>(format::textSize), 0));
+    FixedSeedSource seeds(seed);
+    auto session = std::make_unique<Session>(rom, text, seeds);
+    SilentDriverHost host;
+    if (const ClickResult& click = savebutClick(*session, host); !click.status) return click.status.error();
+    auto region = readPrefix(rom, format::readRegionEnd);
+    if (!region) return region.error();
+    return decodeLabyrinth(rom.name(), std::move(region.value()));
 }
 
 }  // namespace labyrinth

@@ -2,7 +2,6 @@
 
 #include <bit>
 #include <cassert>
-#include <initializer_list>
 
 #include "writer/readback.h"
 #include "writer/record_format.h"
@@ -23,6 +22,33 @@ void WriterState::startPass(Labyrinth& model) {
 }
 
 namespace {
+
+// Writes the record of `cell` at `out` as its kind's layout says; returns
+// its length.
+std::size_t putRecord(const DecodedCell& cell, std::uint8_t* out) {
+    const format::RecordLayout layout = format::layoutOf(cell.kind);
+    const auto byteOf = [](int value) { return static_cast<std::uint8_t>(value); };
+    std::size_t length = 0;
+    out[length++] = layout.kindByte;
+    for (const format::RecordField& f : layout.used()) {
+        switch (f.field) {
+            case format::Field::AreaAndDoors: out[length++] = format::packedA(cell.area, cell.doors); break;
+            case format::Field::DoorsAndEight: out[length++] = format::packedD(cell.doors); break;
+            case format::Field::Area: out[length++] = cell.area; break;
+            case format::Field::Link: out[length++] = byteOf(format::linkBase + cell.link); break;
+            case format::Field::AreaMark:
+                out[length++] = cell.areaMark == 0 ? format::areaZeroMarkByte : byteOf(format::areaMarkBase + cell.areaMark);
+                break;
+            case format::Field::ItemCode: out[length++] = byteOf(cell.itemCode); break;
+            case format::Field::Random: out[length++] = byteOf(cell.random); break;
+            case format::Field::DeadEnd: out[length++] = byteOf(cell.deadEnd); break;
+            case format::Field::Sequence: out[length++] = byteOf(cell.sequence); break;
+            case format::Field::SequenceS: out[length++] = byteOf(cell.sequenceS); break;
+            case format::Field::Fixed: out[length++] = f.fixed; break;
+        }
+    }
+    return length;
+}
 
 class Encoder {
 public:
@@ -45,56 +71,59 @@ public:
 private:
     void encodeCell(int x, int y) {
         w_.cellDoors = m_.mapDoors(x, y);
-        const std::uint8_t area = m_.mapArea(x, y);
         const std::uint8_t mark = m_.mapMark(x, y);
         const std::int16_t link = m_.mapLink(x, y);
-        const std::uint8_t a = format::packedA(area, w_.cellDoors);
-        const std::uint8_t d = format::packedD(w_.cellDoors);
-        const auto areaIndex = static_cast<std::size_t>(area);
+        DecodedCell c;
+        c.area = m_.mapArea(x, y);
+        c.doors = w_.cellDoors;
+        const auto areaIndex = static_cast<std::size_t>(c.area);
 
         if (x == startX && y == startY) {
-            emit(RecordKind::Start, {a, format::startThird, format::startFourth});
-        } else if (area == noArea) {
-            emit(RecordKind::Empty, {});
+            c.kind = RecordKind::Start;
+        } else if (c.area == noArea) {
+            c.kind = RecordKind::Empty;
         } else if (link < format::linkLimit) {
             assert(link >= 0);
-            emit(RecordKind::Link, {a, static_cast<std::uint8_t>(format::linkBase + link)});
+            c.kind = RecordKind::Link;
+            c.link = link;
             m_.corridorUsed[static_cast<std::size_t>(link)] = 1;
         } else if (mark != noMark && mark != 0 && mark != itemMark && mark != secondMark) {
-            const auto m = mark == areaZeroMark ? format::areaZeroMarkByte
-                                                : static_cast<std::uint8_t>(format::areaMarkBase + area);
-            emit(RecordKind::AreaMark, {a, m});
+            c.kind = RecordKind::AreaMark;
+            c.areaMark = mark == areaZeroMark ? 0 : c.area;
             w_.areaMarkWritten[areaIndex] = 1;
         } else if (mark == itemMark) {
             assert(m_.itemCount >= 0);
-            const std::uint8_t code = m_.itemList[static_cast<std::size_t>(m_.itemCount)];
-            const auto r = drawRandomByte(x, y);
+            c.kind = RecordKind::Item;
+            c.itemCode = m_.itemList[static_cast<std::size_t>(m_.itemCount)];
+            c.random = drawRandomByte(x, y);
             --m_.itemCount;
-            emit(RecordKind::Item, {d, area, code, r, format::itemTail1, format::itemTail2});
         } else if (doorCount(w_.cellDoors) == 1) {  // a dead end: one door
             if (m_.markCount > markCountLimit) m_.markCount = markCountStart;
-            emit(RecordKind::DeadEnd, {d, area, m_.markCount});
+            c.kind = RecordKind::DeadEnd;
+            c.deadEnd = m_.markCount;
             ++m_.markCount;
         } else {
             switch (lottery(areaIndex)) {
-                case 1: {
-                    const auto s = w_.seqNo < format::seqNoSwitch ? format::seqEarly : format::seqLate;
-                    emit(RecordKind::Sequence, {a, s, w_.seqNo});
+                case 1:
+                    c.kind = RecordKind::Sequence;
+                    c.sequenceS = w_.seqNo < format::seqNoSwitch ? format::seqEarly : format::seqLate;
+                    c.sequence = w_.seqNo;
                     ++w_.seqNo;
                     w_.seqGiven[areaIndex] = 1;
                     break;
-                }
                 case 2:
-                    emit(RecordKind::Tag, {a, format::tagThird});
+                    c.kind = RecordKind::Tag;
                     w_.tagGiven[areaIndex] = 1;
                     break;
-                default: {
-                    const auto r = drawRandomByte(x, y);
-                    emit(RecordKind::Plain, {d, area, r});
+                default:
+                    c.kind = RecordKind::Plain;
+                    c.random = drawRandomByte(x, y);
                     break;
-                }
             }
         }
+        stats_.add(c.kind);
+        assert(length_ + format::layoutOf(c.kind).length < out_.size());  // the trailing 0 still fits
+        length_ += putRecord(c, out_.data() + length_);
     }
 
     // 0 plain, 1 sequence, 2 tag.
@@ -114,16 +143,6 @@ private:
         const auto r = static_cast<std::uint8_t>(rng_.below(format::randomByteRange));
         w_.mapRandom(x, y) = r;
         return r;
-    }
-
-    // The kind byte, then the rest of the record.
-    void emit(RecordKind kind, std::initializer_list<std::uint8_t> rest) {
-        stats_.add(kind);
-        const auto layout = format::layoutOf(kind);
-        assert(rest.size() + 1 == layout.length);
-        assert(length_ + layout.length < out_.size());  // the trailing 0 still fits
-        out_[length_++] = layout.kindByte;
-        for (const std::uint8_t byte : rest) out_[length_++] = byte;
     }
 
     Labyrinth& m_;
@@ -150,34 +169,10 @@ bool streamComplete(const Labyrinth& model, const WriterState& writer) {
 }
 
 Result<std::vector<std::uint8_t>> encodeCells(const DecodedStream& cells) {
-    std::vector<std::uint8_t> stream;
-    stream.reserve(static_cast<std::size_t>(format::maxStreamSize));
-    const auto byteOf = [](int value) { return static_cast<std::uint8_t>(value); };
-    for (int y = 0; y < mazeSize; ++y)
-        for (int x = 0; x < mazeSize; ++x) {
-            const DecodedCell& c = cells.at(x, y);
-            const std::uint8_t a = format::packedA(c.area, c.doors);
-            const std::uint8_t d = format::packedD(c.doors);
-            const std::uint8_t kind = format::layoutOf(c.kind).kindByte;
-            switch (c.kind) {
-                case RecordKind::Empty: stream.insert(stream.end(), {kind}); break;
-                case RecordKind::Start: stream.insert(stream.end(), {kind, a, format::startThird, format::startFourth}); break;
-                case RecordKind::Sequence: stream.insert(stream.end(), {kind, a, byteOf(c.sequenceS), byteOf(c.sequence)}); break;
-                case RecordKind::Link: stream.insert(stream.end(), {kind, a, byteOf(format::linkBase + c.link)}); break;
-                case RecordKind::AreaMark: {
-                    const int m = c.areaMark == 0 ? format::areaZeroMarkByte : format::areaMarkBase + c.areaMark;
-                    stream.insert(stream.end(), {kind, a, byteOf(m)});
-                    break;
-                }
-                case RecordKind::Tag: stream.insert(stream.end(), {kind, a, format::tagThird}); break;
-                case RecordKind::Item:
-                    stream.insert(stream.end(), {kind, d, c.area, byteOf(c.itemCode), byteOf(c.random), format::itemTail1,
-                                                 format::itemTail2});
-                    break;
-                case RecordKind::DeadEnd: stream.insert(stream.end(), {kind, d, c.area, byteOf(c.deadEnd)}); break;
-                case RecordKind::Plain: stream.insert(stream.end(), {kind, d, c.area, byteOf(c.random)}); break;
-            }
-        }
+    std::vector<std::uint8_t> stream(static_cast<std::size_t>(format::maxStreamSize));
+    std::size_t length = 0;
+    for (const DecodedCell& c : cells.cells) length += putRecord(c, stream.data() + length);
+    stream.resize(length);
     stream.push_back(0);
 
     // Whatever does not fit its record would read back as another value:

@@ -102,20 +102,14 @@ Status DiskFile::close() {
 
 Status DiskFile::readAt(std::int64_t offset, std::span<std::uint8_t> out) {
     if (fd_ < 0) return Error{name_ + ": the file is closed"};
-    std::size_t done = 0;
-    while (done < out.size()) {
-        const std::int64_t where = offset + static_cast<std::int64_t>(done);
-        const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(where));
-        if (n < 0) {
-            const int err = errno;
-            if (err == EINTR) continue;
-            return systemError(name_, "cannot read" + at(where), err);
-        }
-        if (n == 0)
-            return Error{name_ + ": cannot read " + std::to_string(out.size()) + " bytes" + at(offset) +
-                         ": the file ends after " + std::to_string(where) + " bytes"};
-        done += static_cast<std::size_t>(n);
-    }
+    const Moved moved = moveAll(out.size(), [&](std::size_t done) {
+        return ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
+    });
+    const std::int64_t where = offset + static_cast<std::int64_t>(moved.bytes);
+    if (moved.error != 0) return systemError(name_, "cannot read" + at(where), moved.error);
+    if (moved.bytes < out.size())
+        return Error{name_ + ": cannot read " + std::to_string(out.size()) + " bytes" + at(offset) +
+                     ": the file ends after " + std::to_string(where) + " bytes"};
     return {};
 }
 
@@ -126,18 +120,7 @@ Status DiskFile::writeAt(std::int64_t offset, std::span<const std::uint8_t> data
     auto before = size();
     if (!before) return before.error();
     if (auto range = checkRange(name_, "write", offset, data.size(), before.value()); !range) return range;
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const std::int64_t where = offset + static_cast<std::int64_t>(done);
-        const ssize_t n = ::pwrite(fd_, data.data() + done, data.size() - done, static_cast<off_t>(where));
-        if (n < 0) {
-            const int err = errno;
-            if (err == EINTR) continue;
-            return systemError(name_, "cannot write" + at(where), err);
-        }
-        if (n == 0) return Error{name_ + ": cannot write" + at(where) + ": no bytes were accepted"};
-        done += static_cast<std::size_t>(n);
-    }
+    if (auto written = writeAll(offset, data); !written) return written;
     // The size is asked again, so that a file that shrank between the check
     // and the write (and was extended by it) is reported, not taken for done.
     auto after = size();
@@ -145,6 +128,32 @@ Status DiskFile::writeAt(std::int64_t offset, std::span<const std::uint8_t> data
     if (after.value() != before.value())
         return Error{name_ + ": changed size while it was written (" + std::to_string(before.value()) +
                      " bytes before, " + std::to_string(after.value()) + " after): another program is changing it"};
+    return {};
+}
+
+DiskFile::Moved DiskFile::moveAll(std::size_t size, const std::function<long(std::size_t done)>& step) {
+    Moved moved;
+    while (moved.bytes < size) {
+        const long n = step(moved.bytes);
+        if (n < 0) {
+            const int err = errno;
+            if (err == EINTR) continue;
+            moved.error = err;
+            break;
+        }
+        if (n == 0) break;
+        moved.bytes += static_cast<std::size_t>(n);
+    }
+    return moved;
+}
+
+Status DiskFile::writeAll(std::int64_t offset, std::span<const std::uint8_t> data) {
+    const Moved moved = moveAll(data.size(), [&](std::size_t done) {
+        return ::pwrite(fd_, data.data() + done, data.size() - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
+    });
+    const std::int64_t where = offset + static_cast<std::int64_t>(moved.bytes);
+    if (moved.error != 0) return systemError(name_, "cannot write" + at(where), moved.error);
+    if (moved.bytes < data.size()) return Error{name_ + ": cannot write" + at(where) + ": no bytes were accepted"};
     return {};
 }
 
@@ -185,16 +194,17 @@ std::int64_t DiskFile::nextData(std::int64_t offset) {
 #endif
 }
 
-Status DiskFile::checkStillThere() {
+Status DiskFile::checkStillThere(std::string_view since) {
     if (fd_ < 0) return Error{name_ + ": the file is closed"};
+    const std::string when(since);
     struct stat info {};
     if (::stat(path_.c_str(), &info) != 0) {
         const int err = errno;
-        if (err == ENOENT) return Error{name_ + ": was removed after it was opened"};
+        if (err == ENOENT) return Error{name_ + ": was removed " + when};
         return systemError(name_, "cannot be found again", err);
     }
     if (info.st_dev != device_ || info.st_ino != inode_)
-        return Error{name_ + ": was replaced by another file after it was opened"};
+        return Error{name_ + ": was replaced by another file " + when};
     return {};
 }
 

@@ -16,6 +16,7 @@ constexpr std::size_t farewellSize = 1024;
 std::array<std::array<char, PATH_MAX>, maxTemporaries> temporaries{};
 std::array<char, farewellSize> farewell{};
 std::size_t farewellLength = 0;
+int farewellTo = STDERR_FILENO;
 
 sigset_t stopSignals() {
     sigset_t set;
@@ -35,7 +36,7 @@ void writeAll(int fd, const char* text, std::size_t size) {
 
 // Only async-signal-safe calls: write, unlink, signal, raise.
 extern "C" void stop(int sig) {
-    writeAll(STDERR_FILENO, farewell.data(), farewellLength);
+    writeAll(farewellTo, farewell.data(), farewellLength);
     for (const auto& path : temporaries)
         if (path[0] != '\0') ::unlink(path.data());
     std::signal(sig, SIG_DFL);
@@ -48,7 +49,8 @@ bool same(const std::array<char, PATH_MAX>& slot, std::string_view path) {
 
 }  // namespace
 
-void install() {
+void install(int farewellFd) {
+    farewellTo = farewellFd;
     struct sigaction action {};
     action.sa_handler = stop;
     sigemptyset(&action.sa_mask);

@@ -173,20 +173,7 @@ Status NewFile::append(std::span<const std::uint8_t> bytes) {
     if (allZero(bytes)) return appendZeros(static_cast<std::int64_t>(bytes.size()));
     auto size = file_->size();
     if (!size) return size.error();
-    const int fd = file_->fd_;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const std::int64_t where = size.value() + static_cast<std::int64_t>(done);
-        const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(where));
-        if (n < 0) {
-            const int err = errno;
-            if (err == EINTR) continue;
-            return systemError(name(), "cannot write at offset " + std::to_string(where), err);
-        }
-        if (n == 0) return systemError(name(), "cannot write at offset " + std::to_string(where), EIO);
-        done += static_cast<std::size_t>(n);
-    }
-    return {};
+    return file_->writeAll(size.value(), bytes);
 }
 
 Status NewFile::commit() {

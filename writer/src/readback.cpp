@@ -1,6 +1,6 @@
 #include "writer/readback.h"
 
-#include "writer/driver.h"
+#include "writer/image_check.h"
 #include "writer/seed_code.h"
 
 namespace labyrinth {
@@ -25,6 +25,30 @@ const char* recordKindName(format::RecordKind kind) {
         case RecordKind::Plain: return "plain";
     }
     return "unknown";
+}
+
+std::string positionText(CellPosition cell) {
+    return "(" + std::to_string(cell.x) + ", " + std::to_string(cell.y) + ")";
+}
+
+std::string cellKey(CellPosition cell) { return std::to_string(cell.x) + "," + std::to_string(cell.y); }
+
+std::optional<CellPosition> cellOfKey(std::string_view key) {
+    const auto comma = key.find(',');
+    if (comma == std::string_view::npos) return std::nullopt;
+    auto coordinate = [](std::string_view digits) -> std::optional<int> {
+        if (digits.empty() || digits.size() > 2) return std::nullopt;
+        int value = 0;
+        for (const char c : digits) {
+            if (c < '0' || c > '9') return std::nullopt;
+            value = value * 10 + (c - '0');
+        }
+        return value;
+    };
+    const auto x = coordinate(key.substr(0, comma));
+    const auto y = coordinate(key.substr(comma + 1));
+    if (!x || !y || !insideMaze(*x, *y)) return std::nullopt;
+    return CellPosition{*x, *y};
 }
 
 std::optional<CellPosition> linkTarget(const DecodedStream& stream, int x, int y) {

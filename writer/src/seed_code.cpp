@@ -56,4 +56,6 @@ std::string seedLine(std::uint64_t seed, std::string_view code) {
     return "Seed: " + std::to_string(seed) + "  Code: " + std::string(code);
 }
 
+std::string seedCodeLine(std::string_view code) { return std::string(seedCodeLabel) + " " + std::string(code); }
+
 }  // namespace labyrinth

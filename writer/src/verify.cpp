@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "writer/driver.h"
+#include "writer/image_check.h"
 #include "writer/readback.h"
 #include "writer/record_format.h"
 
@@ -14,8 +15,6 @@ namespace labyrinth {
 namespace {
 
 using format::RecordKind;
-
-std::string at(int x, int y) { return "(" + std::to_string(x) + ", " + std::to_string(y) + ")"; }
 
 using format::offsetText;
 
@@ -47,7 +46,7 @@ private:
     bool known(int x, int y) const { return insideMaze(x, y) && y * mazeSize + x < records_; }
 
     // "room (x, y) at offset N": where to look in the file.
-    std::string room(int x, int y) const { return "room " + at(x, y) + " at " + offsetText(s_.at(x, y).offset); }
+    std::string room(int x, int y) const { return "room " + positionText({x, y}) + " at " + offsetText(s_.at(x, y).offset); }
 
     void checkEnd() {
         if (s_.trailingByte != 0)
@@ -61,7 +60,7 @@ private:
     void checkStart() {
         const DecodedCell& cell = s_.at(startX, startY);
         if (cell.kind != RecordKind::Start) {
-            fail(Check::Start, "the start cell " + at(startX, startY) + " holds a " + recordKindName(cell.kind) +
+            fail(Check::Start, "the start cell " + positionText({startX, startY}) + " holds a " + recordKindName(cell.kind) +
                                    " record at " + offsetText(cell.offset) + " instead of the start record");
             return;
         }
@@ -106,7 +105,7 @@ private:
                     if (!insideMaze(nx, ny))
                         fail(Check::Doors, door + ", out of the labyrinth");
                     else if (!s_.at(nx, ny).isRoom())
-                        fail(Check::Doors, door + " into the empty cell " + at(nx, ny));
+                        fail(Check::Doors, door + " into the empty cell " + positionText({nx, ny}));
                     else if ((s_.at(nx, ny).doors & side.back) == 0)
                         fail(Check::Doors, door + ", but " + room(nx, ny) + " has no door back");
                 }
@@ -141,7 +140,7 @@ private:
         for (int y = 0; y < mazeSize; ++y)
             for (int x = 0; x < mazeSize; ++x)
                 if (s_.at(x, y).isRoom() && !seen[index(x, y)]) {
-                    if (unreached < listed) some += (unreached == 0 ? "" : ", ") + at(x, y);
+                    if (unreached < listed) some += (unreached == 0 ? "" : ", ") + positionText({x, y});
                     ++unreached;
                 }
         if (unreached > 0)

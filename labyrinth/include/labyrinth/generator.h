@@ -42,6 +42,11 @@ public:
     /// The line as the list shows it, such as " 0 3 1": each number in
     /// decimal after one blank.
     std::string text() const;
+    /// The line's three numbers: from-area, to-area and survey record (1 when
+    /// a link from a to b was recorded).
+    int from() const { return a_; }
+    int to() const { return b_; }
+    int record() const { return record_; }
 
 private:
     int a_, b_, record_;

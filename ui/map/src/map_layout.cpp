@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "writer/seed_code.h"
+
 namespace labyrinth::map {
 namespace {
 
@@ -184,7 +186,7 @@ private:
             y += line;
         };
         row("Labyrinth map", font(0.5, true), white);
-        row("Seed code:", font(0.36), labelText);
+        row(std::string(seedCodeLabel), font(0.36), labelText);
         row(m_.seedCode, font(0.36, true), white);
         y += line / 2;
 
@@ -272,26 +274,6 @@ Colour areaColour(int area) {
 Colour areaLabelColour(int area) {
     if (area < 0 || area >= areaCount) return rgb(unknownAreaLabel);
     return rgb(areaLabelPalette[static_cast<std::size_t>(area)]);
-}
-
-ShownCells cellsOfAreas(const DecodedStream& stream, const AreaSelection& areas) {
-    ShownCells cells;
-    for (std::size_t i = 0; i < stream.cells.size(); ++i) {
-        const DecodedCell& c = stream.cells[i];
-        if (c.isRoom() && c.area < areaCount && areas.test(c.area)) cells.set(i);
-    }
-    return cells;
-}
-
-bool shownRoom(const DecodedStream& stream, const ShownCells& shown, int x, int y) {
-    return insideMaze(x, y) && stream.at(x, y).isRoom() && shown.test(static_cast<std::size_t>(y * mazeSize + x));
-}
-
-StreamSummary summarizeShown(const DecodedStream& stream, const ShownCells& shown) {
-    DecodedStream fogged = stream;
-    for (std::size_t i = 0; i < fogged.cells.size(); ++i)
-        if (!shown.test(i)) fogged.cells[i].kind = RecordKind::Empty;
-    return summarize(fogged);
 }
 
 std::string areaListText(const AreaSelection& areas) {

@@ -140,8 +140,8 @@ public:
         out_ += "</g>\n</g>\n<g class=\"links\">\n";
         for (const LinkBadge& link : m.links) {
             out_ += "<g class=\"link\" data-number=\"" + std::to_string(link.number) + "\" data-from=\"" +
-                    std::to_string(link.from.x) + "," + std::to_string(link.from.y) + "\"";
-            if (link.to) out_ += " data-to=\"" + std::to_string(link.to->x) + "," + std::to_string(link.to->y) + "\"";
+                    cellKey(link.from) + "\"";
+            if (link.to) out_ += " data-to=\"" + cellKey(*link.to) + "\"";
             out_ += ">";
             shape(link.badge, "");
             text(link.label, "");
@@ -219,8 +219,7 @@ private:
     void roomElements(const MapLayout& m) {
         out_ += "<g class=\"rooms\">\n";
         for (const Room& r : m.rooms) {
-            const std::string at = std::to_string(r.x) + "," + std::to_string(r.y);
-            out_ += "<rect class=\"room\" data-room=\"" + at + "\"" + cellAttributes(r.x, r.y) + " data-area=\"" +
+            out_ += "<rect class=\"room\" data-room=\"" + cellKey({r.x, r.y}) + "\"" + cellAttributes(r.x, r.y) + " data-area=\"" +
                     std::to_string(r.area) + "\" data-doors=\"" + std::to_string(r.doors) + "\" data-record=\"" +
                     recordKindName(r.kind) + "\"" + box(r.box) + " fill=\"" + colour(r.fill) + "\"/>\n";
         }

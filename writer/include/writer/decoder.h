@@ -31,6 +31,10 @@ struct DecodedCell {
     bool isRoom() const { return kind != format::RecordKind::Empty; }
 };
 
+/// A cell of `kind` with the fixed bytes that its record always carries, as
+/// a reader of the stream finds them: where a description of a room starts.
+DecodedCell cellOfKind(format::RecordKind kind);
+
 struct DecodedStream {
     std::array<DecodedCell, format::recordCount> cells{};  ///< in rows: index 24y + x
     std::int64_t end = 0;          ///< offset just after the last record

@@ -13,7 +13,9 @@
 #include "labyrinth/random.h"
 #include "writer/decoder.h"
 #include "writer/encoder.h"
+#include "writer/image_check.h"
 #include "writer/image_file.h"
+#include "writer/readback.h"
 #include "writer/result.h"
 
 namespace labyrinth {
@@ -39,20 +41,6 @@ public:
     void setStatus(std::string_view) override {}
     void setBusy(bool) override {}
 };
-
-/// Checks that an image can take a labyrinth: the NES magic, no trainer
-/// (the labyrinth's offsets assume an image without one), and room for the
-/// stream and the text block. Asked of the open file, so a file that changed
-/// since it was opened is caught too. The one check of an image, whichever
-/// front end reports it.
-Status checkImage(RandomAccessFile& image);
-/// Why an image of `size` bytes that starts with `header` (at least its
-/// first `format::headerFlagsOffset` + 1 bytes, when it has them) cannot take
-/// a labyrinth, each reason worded to follow the image's name; empty when it
-/// can. The words of `checkImage`, for callers that hold the bytes.
-std::vector<std::string> imageProblems(std::int64_t size, std::span<const std::uint8_t> header);
-/// Checks that a text file holds the whole text block.
-Status checkTextFile(RandomAccessFile& text);
 
 /// The outcome of one click.
 struct ClickResult {
@@ -131,5 +119,10 @@ ClickResult writeLayout(RandomAccessFile& rom, RandomAccessFile& text, const Dec
 /// and its trailing 0 in front. No other byte of the region depends on the
 /// seed. What `verify --seed` compares an image with.
 std::vector<std::uint8_t> writtenBySeed(std::uint64_t seed);
+
+/// The labyrinth that a click with master seed `seed` writes into any image,
+/// read back as every reader reads it: made on a blank image in memory, for
+/// a description of it before (or without) an image.
+Result<ReadBack> labyrinthOfSeed(std::uint64_t seed);
 
 }  // namespace labyrinth

@@ -10,6 +10,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "writer/result.h"
@@ -40,8 +41,12 @@ public:
     virtual std::int64_t nextData(std::int64_t offset) { return offset; }
     /// Fails when the file is no longer the one that its name leads to (it
     /// was removed, or another file took its name), so that a write does
-    /// not vanish into a file nobody can see any more.
-    virtual Status checkStillThere() { return {}; }
+    /// not vanish into a file nobody can see any more. `since` says when
+    /// that happened in the message ("NAME: was removed after it was opened").
+    virtual Status checkStillThere(std::string_view since = "after it was opened") {
+        static_cast<void>(since);
+        return {};
+    }
     /// Fails, as opening the file for writing now would, when it may no
     /// longer be written (its permission bits changed since it was opened).
     virtual Status checkWritable() { return {}; }
@@ -82,7 +87,7 @@ public:
     Status writeAt(std::int64_t offset, std::span<const std::uint8_t> data) override;
     Result<std::int64_t> size() override;
     Status flush() override;
-    Status checkStillThere() override;
+    Status checkStillThere(std::string_view since = "after it was opened") override;
     Status checkWritable() override;
     /// An open file description lock (Linux), else flock(): both belong to
     /// this open file alone, so no other descriptor of the same file, opened
@@ -98,6 +103,18 @@ private:
     friend class NewFile;  // a new file is a disk file under a temporary name
     DiskFile(std::string name, std::string path, int fd, std::uint64_t device, std::uint64_t inode)
         : name_(std::move(name)), path_(std::move(path)), fd_(fd), device_(device), inode_(inode) {}
+    // How far a positioned read or write got: all its bytes, or fewer and
+    // the system's reason (`error` 0: the file ended or took no more).
+    struct Moved {
+        std::size_t bytes = 0;
+        int error = 0;
+    };
+    // The one loop of positioned reads and writes: `step(done)` moves the
+    // bytes from `done` on (a pread or pwrite) and returns what it returns;
+    // an interrupted step is tried again, a short one continued.
+    static Moved moveAll(std::size_t size, const std::function<long(std::size_t done)>& step);
+    // Writes all of `data` at `offset`, wherever the file ends.
+    Status writeAll(std::int64_t offset, std::span<const std::uint8_t> data);
     std::string name_;  // for messages
     std::string path_;  // where the file is found again
     int fd_ = -1;

@@ -14,8 +14,9 @@
 
 namespace labyrinth::interruption {
 
-/// Installs the handlers of SIGINT, SIGTERM and SIGHUP for the whole process.
-void install();
+/// Installs the handlers of SIGINT, SIGTERM and SIGHUP for the whole process;
+/// the farewell goes to `farewellFd` (standard error, unless that was closed).
+void install(int farewellFd = 2);
 
 /// Holds SIGINT, SIGTERM and SIGHUP back while it lives; one that came
 /// meanwhile is handled when the outermost one goes.

@@ -68,7 +68,9 @@ public:
     }
     Result<std::int64_t> size() override { return file_->size(); }
     Status flush() override { return file_->flush(); }
-    Status checkStillThere() override { return file_->checkStillThere(); }
+    Status checkStillThere(std::string_view since = "after it was opened") override {
+        return file_->checkStillThere(since);
+    }
 
     /// Adds `bytes` at the end. A run of zeros becomes a hole, so that a
     /// sparse image stays sparse.

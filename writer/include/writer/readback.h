@@ -33,6 +33,14 @@ struct CellPosition {
     bool operator==(const CellPosition&) const = default;
 };
 
+/// A cell as messages and reports name it: "(x, y)".
+std::string positionText(CellPosition cell);
+/// A cell as the map's data- attributes and the page name it: "x,y".
+std::string cellKey(CellPosition cell);
+/// The cell that `cellKey` named; nothing for any other text or a cell
+/// outside the grid.
+std::optional<CellPosition> cellOfKey(std::string_view key);
+
 /// The room that the link record at (x, y) leads into: the neighbour behind
 /// one of its doors whose area is the link number. Empty when the cell holds
 /// no link record or no such door exists (a damaged image).

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -33,55 +35,20 @@ inline constexpr const char* textFileName = "tgltext.tgl";
 /// One record per cell of the 24 x 24 labyrinth, in rows, then a 0 byte.
 inline constexpr int recordCount = cellCount;
 
-/// What a record says about its cell. Several kinds share a kind byte; the
-/// third byte tells them apart (see `layoutOf` and the constants below).
+/// What a record says about its cell; `layoutOf` gives its bytes. Several
+/// kinds share a kind byte: the start cell tells the start record from a
+/// sequence record, the third byte the 130 records apart.
 enum class RecordKind : std::uint8_t {
-    Start,     // 163, A, 3, 0 at the start cell (11, 12)
-    Empty,     // 128: no room
-    Link,      // 130, A, linkBase + link number
-    AreaMark,  // 130, A, M: the numbered room of an area
-    Item,      // 54, D, area, item code, R, 174, 148
-    DeadEnd,   // 67, D, area, dead-end number
-    Sequence,  // 163, A, S, sequence number
-    Tag,       // 130, A, 1
-    Plain,     // 3, D, area, R
+    Start,     // the start room (11, 12)
+    Empty,     // no room
+    Link,      // a room whose door leads into another area
+    AreaMark,  // the numbered room of an area
+    Item,      // an item room
+    DeadEnd,   // a room with one door
+    Sequence,  // a room of a numbered sequence
+    Tag,       // a tagged room
+    Plain,     // any other room
 };
-
-struct RecordLayout {
-    std::uint8_t kindByte;
-    std::uint8_t length;
-};
-
-constexpr RecordLayout layoutOf(RecordKind kind) {
-    switch (kind) {
-        case RecordKind::Start: return {163, 4};
-        case RecordKind::Empty: return {128, 1};
-        case RecordKind::Link: return {130, 3};
-        case RecordKind::AreaMark: return {130, 3};
-        case RecordKind::Item: return {54, 7};
-        case RecordKind::DeadEnd: return {67, 4};
-        case RecordKind::Sequence: return {163, 4};
-        case RecordKind::Tag: return {130, 3};
-        case RecordKind::Plain: return {3, 4};
-    }
-    return {0, 0};
-}
-
-/// The longest record: an item record.
-inline constexpr int maxRecordLength = layoutOf(RecordKind::Item).length;
-
-/// Area numbers that a packed byte can carry in its low nibble: 0..15.
-inline constexpr std::size_t nibbleValues = 16;
-constexpr std::uint8_t lowNibble(std::uint8_t byte) { return static_cast<std::uint8_t>(byte & 0x0FU); }
-constexpr std::uint8_t highNibble(std::uint8_t byte) { return static_cast<std::uint8_t>(byte >> 4U); }
-
-/// Packed bytes: A carries the area in the low nibble, D the value 8; both
-/// carry the door mask in the high nibble.
-constexpr std::uint8_t packedA(std::uint8_t area, std::uint8_t doors) {
-    return static_cast<std::uint8_t>(area + 16 * doors);
-}
-constexpr std::uint8_t packedD(std::uint8_t doors) { return static_cast<std::uint8_t>(8 + 16 * doors); }
-inline constexpr std::uint8_t packedDLowNibble = 8;
 
 // Fixed bytes of the start record after A.
 inline constexpr std::uint8_t startThird = 3;
@@ -98,6 +65,86 @@ inline constexpr std::uint8_t tagThird = 1;
 // Last two bytes of an item record.
 inline constexpr std::uint8_t itemTail1 = 174;
 inline constexpr std::uint8_t itemTail2 = 148;
+
+/// What one byte of a record after its kind byte carries.
+enum class Field : std::uint8_t {
+    AreaAndDoors,   // A: the area in the low nibble, the door mask in the high
+    DoorsAndEight,  // D: 8 in the low nibble, the door mask in the high
+    Area,           // the area, a byte of its own
+    Link,           // linkBase + the link number
+    AreaMark,       // areaZeroMarkByte for area 0's numbered room, areaMarkBase + area for another
+    ItemCode,
+    Random,         // R
+    DeadEnd,        // the dead-end number
+    Sequence,       // the sequence number
+    SequenceS,      // S
+    Fixed,          // always `RecordField::fixed`
+};
+
+struct RecordField {
+    Field field;
+    std::uint8_t fixed = 0;  ///< the byte of a `Field::Fixed`
+};
+
+/// The longest record: an item record, a kind byte and six more.
+inline constexpr int maxRecordLength = 7;
+
+/// The bytes of a record of one kind: its kind byte, then `fields`, one byte
+/// each, `length` bytes in all. The encoder writes and the decoder reads a
+/// record by this description alone.
+struct RecordLayout {
+    std::uint8_t kindByte = 0;
+    std::uint8_t length = 0;
+    std::array<RecordField, maxRecordLength - 1> fields{};
+
+    constexpr RecordLayout(std::uint8_t kind, std::initializer_list<RecordField> rest)
+        : kindByte(kind), length(static_cast<std::uint8_t>(1 + rest.size())) {
+        std::copy(rest.begin(), rest.end(), fields.begin());
+    }
+    /// The fields in record order; asked of a layout that outlives the span
+    /// (a temporary's fields would be gone before a loop over them ran).
+    constexpr std::span<const RecordField> used() const& { return {fields.data(), static_cast<std::size_t>(length - 1)}; }
+    std::span<const RecordField> used() const&& = delete;
+};
+
+constexpr RecordLayout layoutOf(RecordKind kind) {
+    using enum Field;
+    switch (kind) {
+        case RecordKind::Start: return {163, {{AreaAndDoors}, {Fixed, startThird}, {Fixed, startFourth}}};
+        case RecordKind::Empty: return {128, {}};
+        case RecordKind::Link: return {130, {{AreaAndDoors}, {Link}}};
+        case RecordKind::AreaMark: return {130, {{AreaAndDoors}, {AreaMark}}};
+        case RecordKind::Item:
+            return {54, {{DoorsAndEight}, {Area}, {ItemCode}, {Random}, {Fixed, itemTail1}, {Fixed, itemTail2}}};
+        case RecordKind::DeadEnd: return {67, {{DoorsAndEight}, {Area}, {DeadEnd}}};
+        case RecordKind::Sequence: return {163, {{AreaAndDoors}, {SequenceS}, {Sequence}}};
+        case RecordKind::Tag: return {130, {{AreaAndDoors}, {Fixed, tagThird}}};
+        case RecordKind::Plain: return {3, {{DoorsAndEight}, {Area}, {Random}}};
+    }
+    return {0, {}};
+}
+
+static_assert(layoutOf(RecordKind::Item).length == maxRecordLength);
+
+/// Whether a record of `kind` carries its area in the low nibble of A (so
+/// the area is 0..15), rather than in a byte of its own.
+constexpr bool areaInNibble(RecordKind kind) {
+    const RecordLayout layout = layoutOf(kind);
+    return layout.length > 1 && layout.fields[0].field == Field::AreaAndDoors;
+}
+
+/// Area numbers that a packed byte can carry in its low nibble: 0..15.
+inline constexpr std::size_t nibbleValues = 16;
+constexpr std::uint8_t lowNibble(std::uint8_t byte) { return static_cast<std::uint8_t>(byte & 0x0FU); }
+constexpr std::uint8_t highNibble(std::uint8_t byte) { return static_cast<std::uint8_t>(byte >> 4U); }
+
+/// Packed bytes: A carries the area in the low nibble, D the value 8; both
+/// carry the door mask in the high nibble.
+constexpr std::uint8_t packedA(std::uint8_t area, std::uint8_t doors) {
+    return static_cast<std::uint8_t>(area + 16 * doors);
+}
+constexpr std::uint8_t packedD(std::uint8_t doors) { return static_cast<std::uint8_t>(8 + 16 * doors); }
+inline constexpr std::uint8_t packedDLowNibble = 8;
 
 // Sequence records: numbered from 58; none after 66; S is 6 below 63, then 2.
 inline constexpr std::uint8_t seqNoStart = 58;

@@ -32,4 +32,10 @@ std::string seedCode(std::span<const std::uint8_t> stream);
 /// seed code of what it wrote.
 std::string seedLine(std::uint64_t seed, std::string_view code);
 
+/// What the seed code is called where it stands alone: the map's legend, and
+/// the reports of `show` and `verify`, which know no seed.
+inline constexpr std::string_view seedCodeLabel = "Seed code:";
+/// "Seed code: island bread peach cloud": the line that `show` and `verify` print.
+std::string seedCodeLine(std::string_view code);
+
 }  // namespace labyrinth

@@ -1,8 +1,9 @@
 #pragma once
 // `Form2`, the main window: the "Write to TGL" button, the status line, the
-// credit line, the link list and the four room cells, at fixed positions.
-// It owns the session (model, writer state, random source) and the two open
-// files; its handlers call into the core and show the outcome.
+// credit line, the link list and the four room cells, at fixed positions
+// given in twips. It owns the session (model, writer state, random source)
+// and the two open files; its handlers call into the core and show the
+// outcome, which a screen reader also hears.
 
 #include <QWidget>
 #include <functional>
@@ -11,12 +12,14 @@
 #include "writer/driver.h"
 #include "writer/image_file.h"
 
+class QAction;
 class QLabel;
 class QListWidget;
 class QPushButton;
 
 namespace labyrinth::window {
 
+class Announcer;
 class RoomCell;
 
 /// The caption of the main window, also the title of the start-up prompt.
@@ -29,6 +32,12 @@ inline constexpr const char* saveCaption = "Write to TGL";
 inline constexpr const char* creditText = "by Vrelmak";
 /// Indices of the `Room` control array, in creation (and tab) order.
 inline constexpr int roomIndices[] = {575, 574, 573, 572};
+/// The accessible name of `Conlist`.
+inline constexpr const char* conlistName = "Area links";
+/// The caption of the action that copies the seed line (Ctrl+C, context menu).
+inline constexpr const char* copySeedCaption = "Copy Seed and Code";
+/// What copying says before any write, or after one that failed.
+inline constexpr const char* nothingToCopy = "No seed to copy yet: write a labyrinth first.";
 
 /// Shows a failure to the user; `parent` is the window it concerns. The
 /// default shows a message box; tests hand in a recorder.
@@ -50,11 +59,17 @@ public:
     /// block and "Done."; a failure goes to the reporter and leaves the status
     /// line on "Failed.". After a write, prints "Seed: N  Code: w w w w" (the
     /// click's master seed and the seed code of what was written) as one
-    /// line on standard output and shows it as the status line's tooltip.
-    /// Does nothing once the files are closed.
+    /// line on standard output and shows it as the status line's tooltip and
+    /// accessible description. The outcome ("Done." or "Failed.") is
+    /// announced to screen readers. Does nothing once the files are closed.
     void savebut_Click();
-    /// Shows the room information of entry `kk` in the status line.
+    /// Shows the room information of entry `kk` in the status line, and
+    /// announces it in words.
     void Room_Click(int kk);
+    /// Ctrl+C and the context menu: copies the seed line of the last write to
+    /// the clipboard and says so; before any write (or after a failed one)
+    /// copies nothing and says that instead.
+    void copySeed();
     /// Closes both files; the window then does nothing more with them.
     void Form_Unload();
 
@@ -79,9 +94,17 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     /// Enter on the focused `savebut` presses it.
     bool eventFilter(QObject* watched, QEvent* event) override;
+    /// A menu with the copy action, anywhere in the window.
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     class Host;
+
+    // Shows `line` as the status line's tooltip and description, and keeps
+    // it for copying; an empty line takes them back.
+    void setSeedLine(const QString& line);
+    // Says `message` beside the status line and to screen readers.
+    void tell(const QString& message);
 
     std::unique_ptr<RandomAccessFile> rom_;
     std::unique_ptr<RandomAccessFile> text_;
@@ -90,12 +113,15 @@ private:
     std::unique_ptr<Host> host_;
     ErrorReporter report_;
     ClickResult lastClick_;
+    QString seedLine_;
 
     QListWidget* conlist_ = nullptr;
     QPushButton* savebut_ = nullptr;
     RoomCell* rooms_[4] = {};
     QLabel* label2_ = nullptr;
     QLabel* label1_ = nullptr;
+    QAction* copySeed_ = nullptr;
+    Announcer* announcer_ = nullptr;
 };
 
 }  // namespace labyrinth::window

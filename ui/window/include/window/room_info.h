@@ -13,4 +13,8 @@ namespace labyrinth::window {
 /// outside the entry lists gives an empty text.
 std::string roomInformation(const Labyrinth& model, int kk);
 
+/// The same three numbers in words, for screen readers: "room 572: column 3,
+/// row 7, door mask 10". Empty where `roomInformation` is.
+std::string roomInformationInWords(const Labyrinth& model, int kk);
+
 }  // namespace labyrinth::window

@@ -2,6 +2,7 @@
 // A labyrinth read from its description, in the form that `show --json` and
 // the spoilers write: a player's own layout, to be checked and written.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,13 +11,23 @@
 #include "writer/decoder.h"
 #include "writer/result.h"
 
-namespace labyrinth::map {
+namespace labyrinth {
+
+/// The largest description of a labyrinth that any front end reads, in
+/// bytes: far above the largest that show --json prints (about 80 KB), and
+/// small enough that reading one never costs much.
+inline constexpr std::int64_t maxLayoutSize = std::int64_t{4} << 20;
+
+/// Refuses a description of `size` bytes when it is larger than
+/// `maxLayoutSize`, before it is read: the message, naming `name`, or empty.
+std::string refuseLargeLayout(const std::string& name, std::uint64_t size);
 
 /// The cells that the JSON document `text` describes. Only what writing
 /// needs is read: each room's cell, area, doors, record kind and the values
 /// of its record; counts, areas, links and offsets follow from the rooms and
 /// are not read. Cells without a room are empty. Fails, naming `name` and
-/// the place in the document, on what is not such a description; whether
+/// the place in the document, on what is not such a description (a text
+/// over `maxLayoutSize`, a key written twice in one object); whether
 /// the labyrinth it describes is complete and consistent is `verifyStream`'s
 /// to say.
 Result<DecodedStream> readLayout(std::string_view text, const std::string& name);
@@ -31,4 +42,4 @@ struct CheckedLayout {
 };
 CheckedLayout checkLayout(std::string_view text, const std::string& name);
 
-}  // namespace labyrinth::map
+}  // namespace labyrinth

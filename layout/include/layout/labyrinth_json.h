@@ -1,16 +1,17 @@
 #pragma once
 // The JSON description of a labyrinth read back out of an image: every room,
-// area and link, and the summary counts. `show --json`, `write --spoiler`
-// and the browser page's spoiler download all print this one document.
+// area and link, each area's route from the start, and the summary counts.
+// `show --json`, `write --spoiler` and the browser page's spoiler download
+// all print this one document.
 
 #include <string>
 
 #include <nlohmann/json.hpp>
 
-#include "map/map_layout.h"
 #include "writer/decoder.h"
+#include "writer/readback.h"
 
-namespace labyrinth::map {
+namespace labyrinth {
 
 /// The description (its format is in the README, "JSON"); keys keep their order.
 nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::string& seedCode);
@@ -20,4 +21,4 @@ nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::str
 /// cell as empty (the rest is fog).
 nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::string& seedCode, const AreaSelection& areas);
 
-}  // namespace labyrinth::map
+}  // namespace labyrinth

@@ -1,4 +1,4 @@
-#include "map/layout_reader.h"
+#include "layout/layout_reader.h"
 
 #include <array>
 #include <limits>
@@ -6,10 +6,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "arguments/arguments.h"
+#include "layout_document.h"
+#include "room_keys.h"
 #include "writer/readback.h"
 #include "writer/verify.h"
 
-namespace labyrinth::map {
+namespace labyrinth {
 namespace {
 
 using format::RecordKind;
@@ -35,7 +38,7 @@ std::string kindNames() {
 // first thing that does not fit is.
 class Reader {
 public:
-    explicit Reader(const std::string& name) : name_(name) {}
+    Reader(const std::string& name, const LayoutDocument& source) : name_(name), source_(source) {}
 
     Result<DecodedStream> run(const json& document) {
         if (!document.is_object() || !document.contains("rooms") || !document["rooms"].is_array())
@@ -44,10 +47,11 @@ public:
         std::array<bool, format::recordCount> taken{};
         std::size_t index = 0;
         for (const json& room : document["rooms"]) {
+            pointer_ = "/rooms/" + std::to_string(index);
             where_ = "room " + std::to_string(index++);
             if (!room.is_object()) return fail("is not an object");
-            auto x = whole(room, "x", 0, mazeSize - 1);
-            auto y = whole(room, "y", 0, mazeSize - 1);
+            auto x = whole(room, room_keys::x, 0, mazeSize - 1);
+            auto y = whole(room, room_keys::y, 0, mazeSize - 1);
             if (!x || !y) return error_;
             where_ += " at (" + std::to_string(*x) + ", " + std::to_string(*y) + ")";
             const auto cell = static_cast<std::size_t>(*y * mazeSize + *x);
@@ -69,68 +73,50 @@ public:
 
 private:
     Result<DecodedCell> readRoom(const json& room) {
-        DecodedCell c;
-        if (!room.contains("record") || !room["record"].is_string())
-            return fail("has no \"record\" (one of " + kindNames() + ")");
-        const auto kind = kindNamed(room["record"].get<std::string>());
-        if (!kind) return fail("has the record \"" + room["record"].get<std::string>() + "\"; it must be one of " + kindNames());
-        c.kind = *kind;
-        const bool packedArea = c.kind == RecordKind::Start || c.kind == RecordKind::Sequence ||
-                                c.kind == RecordKind::Link || c.kind == RecordKind::AreaMark || c.kind == RecordKind::Tag;
+        const char* record = room_keys::record;
+        if (!room.contains(record) || !room[record].is_string())
+            return fail("has no \"" + std::string(record) + "\" (one of " + kindNames() + ")");
+        const auto kind = kindNamed(room[record].get<std::string>());
+        if (!kind)
+            return fail("has the " + std::string(record) + " \"" + room[record].get<std::string>() +
+                        "\"; it must be one of " + kindNames());
+        DecodedCell c = cellOfKind(*kind);
         // An area travels in a nibble of the records that pack it, in a byte of the others.
-        auto area = whole(room, "area", 0, packedArea ? 15 : 255);
-        auto doors = whole(room, "doors", 0, 15);
+        auto area = whole(room, room_keys::area, 0, format::areaInNibble(c.kind) ? static_cast<int>(format::nibbleValues) - 1 : 255);
+        auto doors = whole(room, room_keys::doors, 0, 15);
         if (!area || !doors) return error_;
         c.area = static_cast<std::uint8_t>(*area);
         c.doors = static_cast<std::uint8_t>(*doors);
-        switch (c.kind) {
-            case RecordKind::Start:
-                c.fixedA = format::startThird;
-                c.fixedB = format::startFourth;
-                break;
-            case RecordKind::Link:
-                if (!take(room, "link", 0, format::linkLimit - 1, c.link)) return error_;
-                break;
-            case RecordKind::AreaMark:
-                if (!take(room, "areaMark", 0, areaCount - 1, c.areaMark)) return error_;
-                break;
-            case RecordKind::Item:
-                if (!take(room, "itemCode", 0, 255, c.itemCode) || !take(room, "random", 0, 255, c.random))
-                    return error_;
-                c.fixedA = format::itemTail1;
-                c.fixedB = format::itemTail2;
-                break;
-            case RecordKind::DeadEnd:
-                if (!take(room, "deadEnd", 0, 255, c.deadEnd)) return error_;
-                break;
-            case RecordKind::Sequence:
-                if (!take(room, "sequence", 0, 255, c.sequence) || !take(room, "sequenceS", 0, 255, c.sequenceS))
-                    return error_;
-                break;
-            case RecordKind::Plain:
-                if (!take(room, "random", 0, 255, c.random)) return error_;
-                break;
-            case RecordKind::Tag:
-            case RecordKind::Empty:
-                break;
-        }
+        for (const room_keys::RecordValue& value : room_keys::recordValues)
+            if (value.kind == c.kind && !take(room, value.key, 0, value.highest, c.*value.member)) return error_;
         return c;
     }
 
     // The whole number under `key`, from `low` to `high`; empty (with the
     // error kept) when it is missing or out of range.
+    // A number that is no whole number (a fraction, or one beyond 64 bits)
+    // is out of range too; every message quotes the number as written.
     std::optional<int> whole(const json& room, const char* key, int low, int high) {
-        if (!room.contains(key) || !room[key].is_number_integer()) {
+        const auto found = room.find(key);
+        if (found == room.end() || !found->is_number()) {
             error_ = Error{name_ + ": " + where_ + " has no whole number \"" + key + "\""};
             return std::nullopt;
         }
-        const auto value = room[key].get<long long>();
-        if (value < low || value > high) {
-            error_ = Error{name_ + ": " + where_ + ": \"" + key + "\" is " + std::to_string(value) + "; it must be " +
-                           std::to_string(low) + " to " + std::to_string(high)};
+        std::optional<long long> value;
+        if (found->is_number_unsigned()) {
+            const auto u = found->get<std::uint64_t>();
+            if (u <= static_cast<std::uint64_t>(high)) value = static_cast<long long>(u);
+        } else if (found->is_number_integer()) {
+            value = found->get<long long>();
+        }
+        if (!value || *value < low || *value > high) {
+            error_ = Error{name_ + ": " + where_ + ": \"" + key + "\" is " +
+                           source_.quoted(pointer_ + "/" + key, *found) + "; it must be " +
+                           (found->is_number_integer() ? "" : "a whole number, ") + std::to_string(low) + " to " +
+                           std::to_string(high)};
             return std::nullopt;
         }
-        return static_cast<int>(value);
+        return static_cast<int>(*value);
     }
 
     bool take(const json& room, const char* key, int low, int high, int& target) {
@@ -145,16 +131,25 @@ private:
     }
 
     const std::string& name_;
+    const LayoutDocument& source_;  // the numbers as written
     std::string where_;
+    std::string pointer_;           // the room being read, as a JSON pointer
     Error error_;
 };
 
 }  // namespace
 
+std::string refuseLargeLayout(const std::string& name, std::uint64_t size) {
+    if (size <= static_cast<std::uint64_t>(maxLayoutSize)) return {};
+    return name + ": is " + groupedNumber(size) + " bytes; a labyrinth's description is at most " +
+           groupedNumber(static_cast<std::uint64_t>(maxLayoutSize)) + " (a spoiler is under 100,000)";
+}
+
 Result<DecodedStream> readLayout(std::string_view text, const std::string& name) {
-    const json document = json::parse(text, nullptr, false);
-    if (document.is_discarded()) return Error{name + ": is not a JSON document"};
-    return Reader(name).run(document);
+    if (std::string tooLarge = refuseLargeLayout(name, text.size()); !tooLarge.empty()) return Error{tooLarge};
+    auto document = readLayoutDocument(text, name);
+    if (!document) return document.error();
+    return Reader(name, document.value()).run(document.value().json);
 }
 
 CheckedLayout checkLayout(std::string_view text, const std::string& name) {
@@ -175,4 +170,4 @@ CheckedLayout checkLayout(std::string_view text, const std::string& name) {
     return checked;
 }
 
-}  // namespace labyrinth::map
+}  // namespace labyrinth

@@ -1,17 +1,30 @@
-#include "map/labyrinth_json.h"
+#include "layout/labyrinth_json.h"
 
 #include <algorithm>
 #include <array>
 
 #include "labyrinth/generator.h"
+#include "layout/shown_cells.h"
+#include "room_keys.h"
 #include "writer/readback.h"
+#include "writer/route.h"
 
-namespace labyrinth::map {
+namespace labyrinth {
 namespace {
 
 using format::RecordKind;
 
-nlohmann::ordered_json point(int x, int y) { return {{"x", x}, {"y", y}}; }
+nlohmann::ordered_json point(int x, int y) { return {{room_keys::x, x}, {room_keys::y, y}}; }
+
+// The shortest route from the start to `goal`, room by room; null when
+// there is no goal or no way there (a damaged image).
+nlohmann::ordered_json routeJson(const DecodedStream& stream, const std::optional<CellPosition>& goal) {
+    const auto route = goal ? shortestRoute(stream, *goal) : std::nullopt;
+    if (!route) return nullptr;
+    nlohmann::ordered_json rooms = nlohmann::ordered_json::array();
+    for (const CellPosition& room : *route) rooms.push_back(point(room.x, room.y));
+    return rooms;
+}
 
 }  // namespace
 
@@ -27,7 +40,6 @@ nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::str
 
     ordered_json rooms = ordered_json::array();
     ordered_json links = ordered_json::array();
-    std::array<ordered_json, areaCount> numbered{};
     std::array<ordered_json, areaCount> entrance{};
     for (int y = 0; y < mazeSize; ++y)
         for (int x = 0; x < mazeSize; ++x) {
@@ -39,55 +51,38 @@ nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::str
             ordered_json exits = ordered_json::array();
             for (const Direction& side : doorSides)
                 if ((c.doors & side.bit) != 0) exits.push_back(side.name);
-            ordered_json room{{"x", x},
-                              {"y", y},
-                              {"area", c.area},
-                              {"doors", c.doors},
+            ordered_json room{{room_keys::x, x},
+                              {room_keys::y, y},
+                              {room_keys::area, c.area},
+                              {room_keys::doors, c.doors},
                               {"exits", exits},
-                              {"record", recordKindName(c.kind)},
+                              {room_keys::record, recordKindName(c.kind)},
                               {"offset", c.offset}};
-            switch (c.kind) {
-                case RecordKind::Link: {
-                    room["link"] = c.link;
-                    const auto target = linkTarget(stream, x, y);
-                    ordered_json to = target ? point(target->x, target->y) : ordered_json(nullptr);
-                    if (inDocument)
-                        links.push_back({{"number", c.link}, {"from", point(x, y)}, {"fromArea", c.area}, {"to", to}});
-                    if (c.link >= 0 && c.link < areaCount)
-                        entrance[static_cast<std::size_t>(c.link)] = {{"link", c.link}, {"from", point(x, y)}, {"to", to}};
-                    break;
-                }
-                case RecordKind::AreaMark:
-                    room["areaMark"] = c.areaMark;
-                    if (c.area < areaCount) numbered[c.area] = point(x, y);
-                    break;
-                case RecordKind::Item:
-                    room["itemCode"] = c.itemCode;
-                    room["random"] = c.random;
-                    break;
-                case RecordKind::DeadEnd: room["deadEnd"] = c.deadEnd; break;
-                case RecordKind::Sequence:
-                    room["sequence"] = c.sequence;
-                    room["sequenceS"] = c.sequenceS;
-                    break;
-                case RecordKind::Plain: room["random"] = c.random; break;
-                case RecordKind::Start:
-                case RecordKind::Tag:
-                case RecordKind::Empty: break;
+            for (const room_keys::RecordValue& value : room_keys::recordValues)
+                if (value.kind == c.kind) room[value.key] = c.*value.member;
+            if (c.kind == RecordKind::Link) {
+                const auto target = linkTarget(stream, x, y);
+                ordered_json to = target ? point(target->x, target->y) : ordered_json(nullptr);
+                if (inDocument)
+                    links.push_back({{"number", c.link}, {"from", point(x, y)}, {"fromArea", c.area}, {"to", to}});
+                if (c.link >= 0 && c.link < areaCount)
+                    entrance[static_cast<std::size_t>(c.link)] = {{"link", c.link}, {"from", point(x, y)}, {"to", to}};
             }
             if (inDocument) rooms.push_back(std::move(room));
         }
     std::sort(links.begin(), links.end(),
               [](const ordered_json& a, const ordered_json& b) { return a["number"] < b["number"]; });
 
+    const auto numbered = numberedRooms(stream);
     ordered_json areaEntries = ordered_json::array();
     for (int area = 0; area < areaCount; ++area) {
         const auto i = static_cast<std::size_t>(area);
         if (!areas.test(i)) continue;
         areaEntries.push_back({{"area", area},
                          {"rooms", summary.roomsPerArea[i]},
-                         {"numberedRoom", numbered[i]},
-                         {"entrance", entrance[i]}});
+                         {"numberedRoom", numbered[i] ? point(numbered[i]->x, numbered[i]->y) : ordered_json(nullptr)},
+                         {"entrance", entrance[i]},
+                         {"route", routeJson(stream, numbered[i])}});
     }
     return {{"revision", generatorRevision},
             {"seedCode", seedCode},
@@ -108,4 +103,4 @@ nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::str
             {"rooms", rooms}};
 }
 
-}  // namespace labyrinth::map
+}  // namespace labyrinth

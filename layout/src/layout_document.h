@@ -1,0 +1,32 @@
+#pragma once
+// A layout file read as JSON, strictly: a key written twice in one object is
+// refused (layouts are edited by hand, and the second of two keys silently
+// winning is an editing slip), and each number keeps the text it was written
+// with, so that a message quotes it as the player wrote it.
+
+#include <map>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+#include "writer/result.h"
+
+namespace labyrinth {
+
+struct LayoutDocument {
+    nlohmann::json json;
+    /// The text of each number that the JSON value does not give back as
+    /// written (a fraction, or a whole number beyond 64 bits), by its JSON
+    /// pointer, such as "/rooms/3/x".
+    std::map<std::string, std::string> numberText;
+
+    /// How a message quotes the number at `pointer`: as it was written.
+    std::string quoted(const std::string& pointer, const nlohmann::json& value) const;
+};
+
+/// Reads `text`; fails, naming `name`, on what is not JSON or on a key that
+/// stands twice in one object (naming the key and where).
+Result<LayoutDocument> readLayoutDocument(std::string_view text, const std::string& name);
+
+}  // namespace labyrinth
