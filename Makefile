@@ -1,11 +1,15 @@
 # The README's commands. Everything goes through the CMake presets.
 #   make run   [DIR=folder]     build and start the window in DIR (default: here)
-#   make test                   install what is missing, build, run every test: the suite on
-#                               the dev build, on the release build that users get and under
-#                               the address and UB sanitizers; a bounded fuzzing run
-#                               (FUZZ_SECONDS per target); the browser page under Node and in
-#                               Chromium; the Debian package built from the tested release build,
-#                               checked (scripts/check-package)
+#   make check                  the fast lane: build the dev preset and run the tests of the
+#                               core and the command line, and the module under Node (the page
+#                               rebuilt only when its sources or the core changed)
+#   make test                   install what is missing, build, run every test: the whole suite
+#                               on the release build that users get; the core, the writer, the
+#                               arguments and the command line under the address and UB
+#                               sanitizers, assertions on; a bounded fuzzing run (FUZZ_SECONDS
+#                               per target); the browser page under Node and in Chromium; the
+#                               Debian package built from the tested release build, checked
+#                               (scripts/check-package)
 #   make package                build the Debian package build/release/labyrinth-writer_*.deb
 #                               from the release build, tests and benchmarks off
 #   make bench                  build and run the benchmarks (the release build with them,
@@ -25,7 +29,7 @@
 DIR ?= .
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps deps-web deps-package deps-bench deps-test run test fuzz asan bench package check-package demo clean \
+.PHONY: all deps deps-web deps-package deps-bench deps-test run check test fuzz asan bench package check-package demo clean \
         web web-serve test-web bench-web
 
 all: deps
@@ -47,8 +51,22 @@ deps-test:
 run: all
 	cd "$(DIR)" && "$(CURDIR)/build/release/app/labyrinth-writer"
 
+# A build folder is configured when it has none yet or the presets changed;
+# otherwise its build decides, and reconfigures itself when a CMakeLists.txt
+# changed.
+build/dev/build.ninja build/wasm/build.ninja: CMakePresets.json
+	cmake --preset $(notdir $(@D))
+
+check: deps-test build/dev/build.ninja build/wasm/build.ninja
+	cmake --build --preset dev
+	ctest --preset check
+	cmake --build --preset wasm
+	LABYRINTH_CLI=$(CURDIR)/build/dev/cli/labyrinth-cli node --test tests/web/module.test.mjs
+
+# The dev build is make check's: here its tests would only run a third time
+# what the release run and the sanitizer run (a debug build, assertions on)
+# run already.
 test: deps-test
-	cmake --workflow --preset dev
 	cmake --workflow --preset release-tests
 	cmake --workflow --preset asan
 	$(MAKE) --no-print-directory fuzz
