@@ -156,6 +156,10 @@ Result<WriteResult> writeLabyrinth(const WriteRequest& request) {
             return Error{message};
         }
         layout = std::move(*checked.cells);
+    } else if (!request.daily.empty()) {
+        auto daily = dailySeedOf(request.daily);
+        if (!daily) return daily.error();
+        seed = daily.value();
     } else if (request.seed.empty()) {
         seed = randomSeed();
     } else {
@@ -185,7 +189,9 @@ Result<WriteResult> writeLabyrinth(const WriteRequest& request) {
     result.attempts = click.attempts;
     result.generations = click.generations;
     if (layout) result.layoutName = nameOf(request.layout, "layout.json");
-    const std::string label = layout ? downloadStem(result.layoutName, ".json") : std::to_string(click.seed);
+    const std::string label = layout                   ? downloadStem(result.layoutName, ".json")
+                              : !request.daily.empty() ? "daily-" + request.daily
+                                                       : std::to_string(click.seed);
     result.downloads.push_back({"image", downloadStem(imageName) + "-" + label + ".nes", "application/octet-stream",
                                 std::move(rom.bytes())});
     return result;
@@ -207,10 +213,17 @@ std::string linkFragment(std::uint64_t seed, bool track) {
     return "r=" + std::to_string(generatorRevision) + "&seed=" + std::to_string(seed) + (track ? "&track" : "");
 }
 
+std::string dailyLinkFragment(const std::string& date, bool track) {
+    if (!parseDate(date)) return {};
+    return "r=" + std::to_string(generatorRevision) + "&daily=" + date + (track ? "&track" : "");
+}
+
 LinkRead readLink(std::string_view fragment) {
     LinkRead link;
     std::optional<std::string_view> revision;
-    std::string_view seed;
+    std::optional<std::string_view> seed;
+    std::optional<std::string_view> daily;
+    std::string repeated;  // the first key that the link gives twice
     while (!fragment.empty()) {
         const auto end = fragment.find('&');
         const std::string_view pair = fragment.substr(0, end);
@@ -218,30 +231,60 @@ LinkRead readLink(std::string_view fragment) {
         const auto equals = pair.find('=');
         const std::string_view key = pair.substr(0, equals);
         const std::string_view value = equals == std::string_view::npos ? std::string_view() : pair.substr(equals + 1);
+        // A key given twice leaves the link's meaning to whichever one a
+        // reader happens to take: the link is refused rather than guessed at.
+        auto take = [&](std::optional<std::string_view>& slot) {
+            if (slot && repeated.empty()) repeated = std::string(key);
+            slot = value;
+        };
         if (key == "seed") {
-            link.names = true;
-            seed = value;
+            take(seed);
+        } else if (key == "daily") {
+            take(daily);
         } else if (key == "r") {
-            revision = value;
+            take(revision);
         } else if (key == "track") {
+            if (link.track && repeated.empty()) repeated = "track";
             link.track = true;
         }
     }
-    if (!link.names) return {};
+    if (!seed && !daily) return {};
+    link.names = true;
+    if (daily) link.daily = std::string(*daily);
     // A link without r= is of revision 1: every link was, before links
     // named their revision.
     const std::string named(revision.value_or("1"));
     link.problem = linkProblem(named);
-    // A seed of another revision goes into the field with its revision,
-    // which a write then refuses, so that it never becomes another labyrinth.
-    link.seed = link.problem.empty() ? std::string(seed) : named + ":" + std::string(seed);
+    if (!link.problem.empty()) {
+        // A seed of another revision goes into the field with its revision,
+        // which a write then refuses, so that it never becomes another
+        // labyrinth.
+        if (seed) link.seed = named + ":" + std::string(*seed);
+        return link;
+    }
+    // A link that names no one labyrinth puts nothing into the field.
+    if (!repeated.empty()) {
+        link.problem = "this link gives " + repeated + (repeated == "track" ? "" : "=") +
+                       " more than once, so it names no one labyrinth";
+    } else if (seed && daily) {
+        link.problem = "this link gives both a seed and a daily date, so it names no one labyrinth";
+    } else if (seed) {
+        link.seed = std::string(*seed);
+        // The field gets what the link says, and the write refuses it in the
+        // same words; an empty seed would otherwise write a random labyrinth.
+        if (auto parsed = parseSeed(*seed, pageName); !parsed) link.problem = "this link's seed is refused: " + parsed.error().message;
+    } else if (auto day = dailySeedOf(link.daily); !day) {
+        link.problem = "this link's daily date is refused: " + day.error().message;
+    } else {
+        link.seed = std::to_string(day.value());
+    }
     return link;
 }
 
 Result<WriteResult> labyrinthToTrack(const WriteRequest& request) {
     WriteRequest blank{blankFile("(labyrinth to track)", format::blankImage()),
                        blankFile(format::textFileName, std::vector<std::uint8_t>(format::textSize, 0)), request.seed,
-                       request.layout};
+                       request.layout, request.daily};
     // Without a seed there is nothing to track: a random one would be a
     // labyrinth that no write of the player's holds.
     if (blank.seed.empty() && blank.layout.name.empty() && blank.layout.bytes.empty())

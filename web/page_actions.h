@@ -75,6 +75,7 @@ struct WriteRequest {
     InputFile text;
     std::string seed;  ///< decimal master seed, or REVISION:SEED; empty for a random one
     InputFile layout;  ///< a labyrinth described as `show --json` describes one, written instead of a seed's
+    std::string daily; ///< YYYY-MM-DD: the daily labyrinth of that date, written instead of `seed`'s; the image is NAME-daily-DATE.nes
 };
 
 struct WriteResult {
@@ -107,13 +108,21 @@ std::string linkProblem(const std::string& revision);
 /// link opens the tracker on it rather than the write.
 std::string linkFragment(std::uint64_t seed, bool track = false);
 
+/// The link of the daily labyrinth of `date` (YYYY-MM-DD) with this
+/// generator revision ("r=1&daily=2026-12-08", and "&track"); empty for a
+/// date that is no day.
+std::string dailyLinkFragment(const std::string& date, bool track = false);
+
 /// What a link says, read from the part of the address after "#".
 struct LinkRead {
-    bool names = false;   ///< it names a seed at all; nothing else is set when not
-    std::string seed;     ///< what goes into the seed field: the seed, or REVISION:SEED for another revision
+    bool names = false;   ///< it names a seed or a daily date at all; nothing else is set when not
+    std::string seed;     ///< what goes into the seed field: the seed (a daily's, in decimal), or REVISION:SEED for another revision
+    std::string daily;    ///< the date of a daily link (`daily=`), as given
     bool track = false;   ///< it asks for the tracker
-    std::string problem;  ///< why its revision cannot be followed, or empty
+    std::string problem;  ///< why it cannot be followed (its revision, a repeated key, a bad seed or date), or empty
 };
+/// Reads a link; every key at most once, and a seed or a date that the
+/// write would take, or the link is refused with a `problem`.
 LinkRead readLink(std::string_view fragment);
 
 struct PatchRequest {
