@@ -6,7 +6,7 @@
 //     -> { ok: true, seed, seedCode, attempts, generations, layoutName, downloads }
 //        (with daily, "YYYY-MM-DD", that day's labyrinth, its image named NAME-daily-DATE.nes)
 //        (with a layout, the labyrinth it describes, and no seed)
-//   patchOfWrite({ image, imageName, written, seed, seedCode, layoutName })
+//   patchOfWrite({ image, imageName, written, seed, seedCode, layoutName, daily })
 //     -> { ok: true, downloads }   (the BPS patch from image to written)
 //   lookAtImage({ image, imageName, seed })   (seed: "" or the seed it should hold)
 //     -> { ok: true, seedCode, map, complete, verdict, problems: [...], downloads }
@@ -143,10 +143,11 @@ val writeLabyrinthJs(const val& request) {
 }
 
 val patchOfWriteJs(const val& request) {
-    PatchRequest input{fileOf(request, "image", "imageName"), fileOf(request, "written", "imageName"), {}, {}, {}};
+    PatchRequest input{fileOf(request, "image", "imageName"), fileOf(request, "written", "imageName"), {}, {}, {}, {}};
     input.seed = stringOf(request, "seed");
     input.seedCode = stringOf(request, "seedCode");
     input.layoutName = stringOf(request, "layoutName");
+    input.daily = stringOf(request, "daily");
     auto patch = patchOfWrite(input);
     if (!patch) return failure(patch.error());
     val out = success();

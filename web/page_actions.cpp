@@ -299,6 +299,13 @@ Result<Download> patchOfWrite(const PatchRequest& request) {
         if (!parsed) return parsed.error();
         seed = parsed.value();
     }
+    // The date names the download, so it must be a day, and that seed's.
+    if (!request.daily.empty()) {
+        auto day = dailySeedOf(request.daily);
+        if (!day) return day.error();
+        if (seed != day.value())
+            return Error{"the seed " + request.seed + " is not the daily labyrinth of " + request.daily};
+    }
     MemoryFile original(nameOf(request.original, "image.nes"), request.original.bytes);
     MemoryFile written(nameOf(request.written, "written.nes"), request.written.bytes);
     auto before = snapshotImage(original, clickRegions());
@@ -306,7 +313,9 @@ Result<Download> patchOfWrite(const PatchRequest& request) {
     // The same BPS patch as `labyrinth-cli write --patch NAME.bps`.
     auto patch = makeWritePatch(PatchFormat::Bps, before.value(), written, seed, request.seedCode);
     if (!patch) return patch.error();
-    const std::string label = seed ? std::to_string(*seed) : downloadStem(request.layoutName, ".json");
+    const std::string label = !request.daily.empty() ? "daily-" + request.daily
+                              : seed                 ? std::to_string(*seed)
+                                                     : downloadStem(request.layoutName, ".json");
     return Download{"patch", downloadStem(original.name()) + "-" + label + ".bps", "application/octet-stream",
                     std::move(patch.value())};
 }

@@ -131,9 +131,10 @@ struct PatchRequest {
     std::string seed;    ///< the master seed of that write, in decimal
     std::string seedCode;  ///< and its seed code, for the patch's metadata
     std::string layoutName;  ///< instead of the seed: the description that the write came from
+    std::string daily;       ///< YYYY-MM-DD when the write was that day's labyrinth: the patch is NAME-daily-DATE.bps
 };
 
-/// The BPS patch from the given image to the written one, NAME-SEED.bps:
+/// The BPS patch from the given image to the written one, NAME-SEED.bps (NAME-daily-DATE.bps for a daily):
 /// the bytes of `labyrinth-cli write IMAGE --seed N -o OUT --patch P.bps`.
 /// Made after "Done.", as the map is, so that the click itself does no more
 /// than the command line's write.

@@ -441,6 +441,17 @@ describe('the facts the page shows come from the core', () => {
     assert.deepEqual([daily.seed, daily.downloads[0].name], ['7166512511697589649', 'game-daily-2026-12-08.nes']);
     assert.deepEqual(daily.downloads[0].bytes, seeded.downloads[0].bytes);
     assert.equal(write({ daily: '2026-02-29' }).message, labyrinth.dailySeed('2026-02-29').message);
+    // Its patch is named after the date too, with the bytes of the seed's;
+    // a date that is not that seed's names nothing.
+    const patchOf = (seed, date) => labyrinth.patchOfWrite({ image, imageName: 'game.nes',
+      written: daily.downloads[0].bytes, seed, seedCode: daily.seedCode, daily: date });
+    const [byDate, bySeed] = [patchOf(daily.seed, '2026-12-08'), patchOf(daily.seed, '')];
+    assert.deepEqual([byDate.downloads[0].name, bySeed.downloads[0].name],
+      ['game-daily-2026-12-08.bps', 'game-7166512511697589649.bps']);
+    assert.deepEqual(byDate.downloads[0].bytes, bySeed.downloads[0].bytes);
+    assert.equal(patchOf(daily.seed, '2026-12-09').message,
+      'the seed 7166512511697589649 is not the daily labyrinth of 2026-12-09');
+    assert.equal(patchOf(daily.seed, '2026-12-32').message, labyrinth.dailySeed('2026-12-32').message);
     assert.equal(labyrinth.linkProblem('1'), '');
     assert.equal(labyrinth.linkProblem('3'), 'this link is for labyrinths of generator revision 3; this page writes revision 1');
     assert.equal(labyrinth.linkProblem('x'), 'this link names no generator revision (its r= is "x")');

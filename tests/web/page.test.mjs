@@ -371,6 +371,8 @@ describe('the page', () => {
         assert.deepEqual([await page.textContent('#seed-used'), await page.textContent('#daily-date')],
           [seed, '2026-12-08'], screen);
         assert.equal(await page.getAttribute('#download', 'download'), 'game-daily-2026-12-08.nes', screen);
+        const [patch] = await Promise.all([page.waitForEvent('download'), page.click('#patch')]);
+        assert.equal(patch.suggestedFilename(), 'game-daily-2026-12-08.bps', screen);
         assert.equal(new URL(await page.getAttribute('#permalink', 'href')).hash, '#r=1&daily=2026-12-08', screen);
         assert.equal(new URL(page.url()).hash, '#r=1&daily=2026-12-08', screen);
         assert.deepEqual(await downloadedImage(page, 'daily-linked.nes'),

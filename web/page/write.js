@@ -135,7 +135,7 @@ export async function write(layoutFile = null) {
     if (!done.layoutName) history.replaceState(history.state, '', $('permalink').href);
     const patched = call('patchOfWrite',
       { image: request.image, imageName: request.imageName, written: image.bytes, seed: done.seed,
-        seedCode: done.seedCode, layoutName: done.layoutName });
+        seedCode: done.seedCode, layoutName: done.layoutName, daily });
     if (patched.ok) offerAfterWrite(patched.downloads);
     const spoiled = call('spoilerOfImage', { image: image.bytes, imageName: image.name });
     if (spoiled.ok) offerAfterWrite(spoiled.downloads);
