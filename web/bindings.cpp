@@ -11,6 +11,8 @@
 //   lookAtImage({ image, imageName, seed })   (seed: "" or the seed it should hold)
 //     -> { ok: true, seedCode, map, complete, verdict, problems: [...], downloads }
 //   mapOfImage({ image, imageName }) -> { ok: true, seedCode, map }
+//   routeOnMap({ image, imageName, area }) -> { ok: true, rooms: ["x,y", ...], path }   (start to the
+//        area's numbered room, as in the spoiler; path: SVG path data on mapOfImage's map)
 //   spoilerOfImage({ image, imageName }) -> { ok: true, downloads }  (the spoiler JSON)
 //   trackRun({ image, imageName, revealed: ["x,y", ...] })
 //     -> { ok: true, seedCode, map, shown: ["x,y", ...],
@@ -201,6 +203,15 @@ val cellsOf(const std::vector<CellPosition>& cells) {
     return listOf(cells, [](const CellPosition& cell) { return val(cellKey(cell)); });
 }
 
+val routeOnMapJs(const val& request) {
+    const auto route = routeOnMap(fileOf(request, "image", "imageName"), request["area"].as<int>());
+    if (!route) return failure(route.error());
+    val out = success();
+    out.set("rooms", cellsOf(route.value().rooms));
+    out.set("path", route.value().path);
+    return out;
+}
+
 val trackRunJs(const val& request) {
     const auto tracked = trackRun({fileOf(request, "image", "imageName"), stringsOf(request, "revealed")});
     if (!tracked) return failure(tracked.error());
@@ -331,6 +342,7 @@ EMSCRIPTEN_BINDINGS(labyrinth_page) {
     emscripten::function("patchOfWrite", &labyrinth::web::patchOfWriteJs);
     emscripten::function("lookAtImage", &labyrinth::web::lookAtImageJs);
     emscripten::function("mapOfImage", &labyrinth::web::mapOfImageJs);
+    emscripten::function("routeOnMap", &labyrinth::web::routeOnMapJs);
     emscripten::function("spoilerOfImage", &labyrinth::web::spoilerOfImageJs);
     emscripten::function("trackRun", &labyrinth::web::trackRunJs);
     emscripten::function("roomsOfAreas", &labyrinth::web::roomsOfAreasJs);

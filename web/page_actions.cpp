@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <random>
@@ -17,6 +18,7 @@
 #include "writer/patch.h"
 #include "writer/readback.h"
 #include "writer/record_format.h"
+#include "writer/route.h"
 #include "writer/seed_code.h"
 #include "writer/verify.h"
 
@@ -327,6 +329,34 @@ Result<MapResult> mapOfImage(const InputFile& image) {
     if (!labyrinth) return labyrinth.error();
     return MapResult{labyrinth.value().seedCode,
                      map::mapSvg(labyrinth.value().stream, labyrinth.value().seedCode, map::SvgForm::Compact)};
+}
+
+Result<RouteResult> routeOnMap(const InputFile& image, int area) {
+    if (area < 0 || area >= areaCount)
+        return Error{"there is no area " + std::to_string(area) + ": the areas are 0 to " + std::to_string(areaCount - 1)};
+    const std::string name = nameOf(image, "image.nes");
+    if (auto given = checkGivenImage(image, name); !given) return given.error();
+    auto labyrinth = readLabyrinthOf(image, name);
+    if (!labyrinth) return labyrinth.error();
+    const DecodedStream& stream = labyrinth.value().stream;
+    const auto goal = numberedRooms(stream)[static_cast<std::size_t>(area)];
+    auto route = goal ? shortestRoute(stream, *goal) : std::nullopt;
+    if (!route)
+        return Error{name + ": area " + std::to_string(area) + " has no way from the start room to its numbered room"};
+    // The middles of the rooms where the page's map draws them.
+    const map::MapLayout layout = map::layOutMap(stream, labyrinth.value().seedCode, map::defaultScale);
+    RouteResult result;
+    for (const CellPosition& room : *route) {
+        const auto drawn = std::find_if(layout.rooms.begin(), layout.rooms.end(),
+                                        [&](const map::Room& r) { return r.x == room.x && r.y == room.y; });
+        if (drawn == layout.rooms.end()) return Error{name + ": the route leaves the rooms of the map"};
+        const map::Point middle = drawn->box.centre();
+        char step[64];
+        std::snprintf(step, sizeof step, "%s%.1f %.1f", result.path.empty() ? "M" : " L", middle.x, middle.y);
+        result.path += step;
+    }
+    result.rooms = std::move(*route);
+    return result;
 }
 
 Result<Download> spoilerOfImage(const InputFile& image) {

@@ -159,6 +159,20 @@ struct MapResult {
 /// image, when the player asks for it. Fails as `lookAtImage` does.
 Result<MapResult> mapOfImage(const InputFile& image);
 
+/// An area's route on the map of an image: the rooms from the start room to
+/// the area's numbered room, door by door (the "route" of the area's entry
+/// in the spoiler), and the line through their middles in the pixels of the
+/// map that `mapOfImage` draws.
+struct RouteResult {
+    std::vector<CellPosition> rooms;
+    std::string path;  ///< SVG path data, "M x y L x y ..."
+};
+
+/// The route to area `area` (0 to 10) of an image that holds a labyrinth.
+/// Fails as `lookAtImage` does, for an area that does not exist, and for
+/// a damaged image that has no way to that area's numbered room.
+Result<RouteResult> routeOnMap(const InputFile& image, int area);
+
 /// The spoiler of an image that holds a labyrinth: the document of
 /// `show --json`, NAME-spoiler.json. Fails as `lookAtImage` does.
 Result<Download> spoilerOfImage(const InputFile& image);

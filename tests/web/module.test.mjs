@@ -145,6 +145,20 @@ describe('the module writes what labyrinth-cli writes', () => {
     assert.deepEqual([mapped.ok, mapped.seedCode, mapped.map], [true, looked.seedCode, looked.map]);
     const [alone] = labyrinth.spoilerOfImage({ image: native.bytes, imageName: name }).downloads;
     assert.deepEqual([alone.name, Buffer.from(alone.bytes).toString()], [spoiler.name, json]);
+    // Each area's route on the map: the spoiler's rooms, and a line through
+    // their middles, one cell (32 px) a step, across or down.
+    for (const entry of JSON.parse(json).areas) {
+      const route = labyrinth.routeOnMap({ image: native.bytes, imageName: name, area: entry.area });
+      assert.equal(route.ok, true, route.message);
+      assert.deepEqual(route.rooms, entry.route.map(({ x, y }) => `${x},${y}`), `area ${entry.area}`);
+      const points = [...route.path.matchAll(/[ML]([\d.]+) ([\d.]+)/g)].map(([, x, y]) => [Number(x), Number(y)]);
+      assert.equal(points.length, entry.route.length, route.path);
+      for (let i = 1; i < points.length; ++i)
+        assert.equal(Math.abs(points[i][0] - points[i - 1][0]) + Math.abs(points[i][1] - points[i - 1][1]), 32, route.path);
+    }
+    for (const area of [-1, 11])
+      assert.equal(labyrinth.routeOnMap({ image: native.bytes, imageName: name, area }).message,
+        `there is no area ${area}: the areas are 0 to 10`);
     // What verify says of the labyrinth; of the text block the page is not
     // asked, as Look has no text file.
     const verifySays = (image) => cli(['verify', image], work.dir).out.toString().split('\n')
@@ -315,8 +329,8 @@ describe('bad input gets the command line\'s message and no output', () => {
     assert.equal(looked.ok, false);
     const native = cli(['show', 'game.nes'], work.dir);
     assert.equal(native.err, `labyrinth-cli: ${looked.message}\n`);
-    for (const action of ['mapOfImage', 'spoilerOfImage'])
-      assert.deepEqual(labyrinth[action]({ image, imageName: 'game.nes' }), { ok: false, message: looked.message });
+    for (const action of ['mapOfImage', 'spoilerOfImage', 'routeOnMap'])
+      assert.deepEqual(labyrinth[action]({ image, imageName: 'game.nes', area: 0 }), { ok: false, message: looked.message });
   });
 });
 

@@ -397,6 +397,44 @@ describe('the page', () => {
     }
   });
 
+  test('the map shows an area\'s route on request: the spoiler\'s, on a phone and a desktop', async () => {
+    const native = nativeWrite(work.dir, 'game.nes', 42);
+    const spoiler = JSON.parse(cli(['show', native.path, '--json'], work.dir).out.toString());
+    const browser = await launchBrowser();
+    try {
+      for (const [screen, options] of screens) {
+        const { page, errors, close } = await openOn(browser, options, '');
+        await forgetMapChoice(page);
+        await writeSeed(page, '42');
+        assert.equal(await page.isVisible('#route-area'), false, `the route is offered before the map, ${screen}`);
+        await page.click('#spoiler-toggle');
+        await page.waitForSelector('#map svg');
+        assert.equal(await page.locator('#map path.route').count(), 0, screen);
+        for (const area of [3, 10]) {
+          await page.selectOption('#route-area', String(area));
+          const route = spoiler.areas[area].route;
+          await page.waitForFunction((n) => document.getElementById('route-said').textContent.includes(`${n} doors`),
+            route.length - 1);
+          assert.equal(await page.textContent('#route-said'),
+            `The route to area ${area}: ${route.length - 1} doors from the start room to its numbered room.`, screen);
+          const d = await page.getAttribute('#map path.route', 'd');
+          assert.equal(d.split(/[ML]/).filter(Boolean).length, route.length, screen);
+          assert.equal(await page.locator('#map path.route').count(), 1, screen);
+        }
+        await expectAccessible(page, `a route on the map, ${screen}`);
+        await page.selectOption('#route-area', '');
+        assert.equal(await page.locator('#map path.route').count(), 0, screen);
+        // A new labyrinth starts without a route, as without its map.
+        await writeSeed(page, '43');
+        assert.deepEqual([await page.inputValue('#route-area'), await page.locator('#map path.route').count()], ['', 0]);
+        assert.deepEqual(errors, [], screen);
+        await close();
+      }
+    } finally {
+      await browser.close();
+    }
+  });
+
   test('today\'s labyrinth is the command line\'s --daily of the same day', async () => {
     const { page } = await openPage('', { time: '2026-12-08T23:30:00Z' });
     await chooseFiles(page);
