@@ -9,7 +9,7 @@ import { facts, moduleReady, onReloaded } from './page/core.js';
 import { dropped, onFilesChanged, showFilesUsed, watchFileInputs } from './page/files.js';
 import { watchCopying } from './page/links.js';
 import { droppedOnLook, watchLooking } from './page/look.js';
-import { forgetOldMapChoice, toggleMap } from './page/maps.js';
+import { forgetOldMapChoice, toggleMap, watchRoutes } from './page/maps.js';
 import { $, setStatus } from './page/messages.js';
 import { rememberFiles, restoreFiles, watchRemembering } from './page/remembered.js';
 import { setUpTracker, trackSeed } from './page/tracker.js';
@@ -99,6 +99,7 @@ try {
   await restoring;
   writeButton.disabled = false;
   setUpTracker();
+  watchRoutes();
   showFilesUsed();
   $('version').textContent = facts().version;
   $('revision').textContent = String(facts().revision);

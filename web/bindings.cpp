@@ -2,14 +2,17 @@
 // returns one. A failure is a value, { ok: false, message }, never an
 // exception, so the page can always show what went wrong.
 //
-//   writeLabyrinth({ image, imageName, text, textName, seed, layout, layoutName })
+//   writeLabyrinth({ image, imageName, text, textName, seed, daily, layout, layoutName })
 //     -> { ok: true, seed, seedCode, attempts, generations, layoutName, downloads }
+//        (with daily, "YYYY-MM-DD", that day's labyrinth, its image named NAME-daily-DATE.nes)
 //        (with a layout, the labyrinth it describes, and no seed)
-//   patchOfWrite({ image, imageName, written, seed, seedCode, layoutName })
+//   patchOfWrite({ image, imageName, written, seed, seedCode, layoutName, daily })
 //     -> { ok: true, downloads }   (the BPS patch from image to written)
 //   lookAtImage({ image, imageName, seed })   (seed: "" or the seed it should hold)
 //     -> { ok: true, seedCode, map, complete, verdict, problems: [...], downloads }
 //   mapOfImage({ image, imageName }) -> { ok: true, seedCode, map }
+//   routeOnMap({ image, imageName, area }) -> { ok: true, rooms: ["x,y", ...], path }   (start to the
+//        area's numbered room, as in the spoiler; path: SVG path data on mapOfImage's map)
 //   spoilerOfImage({ image, imageName }) -> { ok: true, downloads }  (the spoiler JSON)
 //   trackRun({ image, imageName, revealed: ["x,y", ...] })
 //     -> { ok: true, seedCode, map, shown: ["x,y", ...],
@@ -32,7 +35,8 @@
 //   dailySeed("YYYY-MM-DD") -> { ok: true, seed }   (the daily labyrinth of that day)
 //   linkProblem(revision) -> "" or why a link of that generator revision is refused
 //   linkFragment(seed, track) -> "r=1&seed=N" (and "&track"): the address after "#"
-//   readLink(fragment) -> { names, seed, track, problem }   (what an address after "#" asks for)
+//   dailyLinkFragment(date, track) -> "r=1&daily=YYYY-MM-DD" (and "&track"), "" for a date that is no day
+//   readLink(fragment) -> { names, seed, daily, track, problem }   (what an address after "#" asks for)
 //   about() -> { version, revision, statusCreating, statusFailed, statusDone,
 //                fileKindBytes, textBytesRead, areaCount, start: "x,y", textFileName }
 //
@@ -124,8 +128,9 @@ val failure(const Error& error) {
 
 val writeLabyrinthJs(const val& request) {
     WriteRequest input{fileOf(request, "image", "imageName"), fileOf(request, "text", "textName"), {},
-                       fileOf(request, "layout", "layoutName")};
+                       fileOf(request, "layout", "layoutName"), {}};
     input.seed = stringOf(request, "seed");
+    input.daily = stringOf(request, "daily");
     const auto written = writeLabyrinth(input);
     if (!written) return failure(written.error());
     const WriteResult& r = written.value();
@@ -140,10 +145,11 @@ val writeLabyrinthJs(const val& request) {
 }
 
 val patchOfWriteJs(const val& request) {
-    PatchRequest input{fileOf(request, "image", "imageName"), fileOf(request, "written", "imageName"), {}, {}, {}};
+    PatchRequest input{fileOf(request, "image", "imageName"), fileOf(request, "written", "imageName"), {}, {}, {}, {}};
     input.seed = stringOf(request, "seed");
     input.seedCode = stringOf(request, "seedCode");
     input.layoutName = stringOf(request, "layoutName");
+    input.daily = stringOf(request, "daily");
     auto patch = patchOfWrite(input);
     if (!patch) return failure(patch.error());
     val out = success();
@@ -197,6 +203,15 @@ val cellsOf(const std::vector<CellPosition>& cells) {
     return listOf(cells, [](const CellPosition& cell) { return val(cellKey(cell)); });
 }
 
+val routeOnMapJs(const val& request) {
+    const auto route = routeOnMap(fileOf(request, "image", "imageName"), request["area"].as<int>());
+    if (!route) return failure(route.error());
+    val out = success();
+    out.set("rooms", cellsOf(route.value().rooms));
+    out.set("path", route.value().path);
+    return out;
+}
+
 val trackRunJs(const val& request) {
     const auto tracked = trackRun({fileOf(request, "image", "imageName"), stringsOf(request, "revealed")});
     if (!tracked) return failure(tracked.error());
@@ -243,7 +258,7 @@ val roomsOfAreasJs(const val& request) {
 }
 
 val labyrinthToTrackJs(const val& request) {
-    WriteRequest input{{}, {}, stringOf(request, "seed"), fileOf(request, "layout", "layoutName")};
+    WriteRequest input{{}, {}, stringOf(request, "seed"), fileOf(request, "layout", "layoutName"), {}};
     const auto made = labyrinthToTrack(input);
     if (!made) return failure(made.error());
     const WriteResult& r = made.value();
@@ -261,11 +276,14 @@ std::string linkFragmentJs(const std::string& seed, bool track) {
     return parsed ? linkFragment(parsed.value(), track) : std::string();
 }
 
+std::string dailyLinkFragmentJs(const std::string& date, bool track) { return dailyLinkFragment(date, track); }
+
 val readLinkJs(const std::string& fragment) {
     const LinkRead link = readLink(fragment);
     val out = val::object();
     out.set("names", link.names);
     out.set("seed", link.seed);
+    out.set("daily", link.daily);
     out.set("track", link.track);
     out.set("problem", link.problem);
     return out;
@@ -324,6 +342,7 @@ EMSCRIPTEN_BINDINGS(labyrinth_page) {
     emscripten::function("patchOfWrite", &labyrinth::web::patchOfWriteJs);
     emscripten::function("lookAtImage", &labyrinth::web::lookAtImageJs);
     emscripten::function("mapOfImage", &labyrinth::web::mapOfImageJs);
+    emscripten::function("routeOnMap", &labyrinth::web::routeOnMapJs);
     emscripten::function("spoilerOfImage", &labyrinth::web::spoilerOfImageJs);
     emscripten::function("trackRun", &labyrinth::web::trackRunJs);
     emscripten::function("roomsOfAreas", &labyrinth::web::roomsOfAreasJs);
@@ -332,6 +351,7 @@ EMSCRIPTEN_BINDINGS(labyrinth_page) {
     emscripten::function("unusedFileMessage", &labyrinth::web::unusedFileMessage);
     emscripten::function("labyrinthToTrack", &labyrinth::web::labyrinthToTrackJs);
     emscripten::function("linkFragment", &labyrinth::web::linkFragmentJs);
+    emscripten::function("dailyLinkFragment", &labyrinth::web::dailyLinkFragmentJs);
     emscripten::function("readLink", &labyrinth::web::readLinkJs);
     emscripten::function("kindOfFile", &labyrinth::web::kindOfFileJs);
     emscripten::function("seedProblem", &labyrinth::web::seedProblem);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <random>
@@ -17,6 +18,7 @@
 #include "writer/patch.h"
 #include "writer/readback.h"
 #include "writer/record_format.h"
+#include "writer/route.h"
 #include "writer/seed_code.h"
 #include "writer/verify.h"
 
@@ -156,6 +158,10 @@ Result<WriteResult> writeLabyrinth(const WriteRequest& request) {
             return Error{message};
         }
         layout = std::move(*checked.cells);
+    } else if (!request.daily.empty()) {
+        auto daily = dailySeedOf(request.daily);
+        if (!daily) return daily.error();
+        seed = daily.value();
     } else if (request.seed.empty()) {
         seed = randomSeed();
     } else {
@@ -185,7 +191,9 @@ Result<WriteResult> writeLabyrinth(const WriteRequest& request) {
     result.attempts = click.attempts;
     result.generations = click.generations;
     if (layout) result.layoutName = nameOf(request.layout, "layout.json");
-    const std::string label = layout ? downloadStem(result.layoutName, ".json") : std::to_string(click.seed);
+    const std::string label = layout                   ? downloadStem(result.layoutName, ".json")
+                              : !request.daily.empty() ? "daily-" + request.daily
+                                                       : std::to_string(click.seed);
     result.downloads.push_back({"image", downloadStem(imageName) + "-" + label + ".nes", "application/octet-stream",
                                 std::move(rom.bytes())});
     return result;
@@ -207,10 +215,17 @@ std::string linkFragment(std::uint64_t seed, bool track) {
     return "r=" + std::to_string(generatorRevision) + "&seed=" + std::to_string(seed) + (track ? "&track" : "");
 }
 
+std::string dailyLinkFragment(const std::string& date, bool track) {
+    if (!parseDate(date)) return {};
+    return "r=" + std::to_string(generatorRevision) + "&daily=" + date + (track ? "&track" : "");
+}
+
 LinkRead readLink(std::string_view fragment) {
     LinkRead link;
     std::optional<std::string_view> revision;
-    std::string_view seed;
+    std::optional<std::string_view> seed;
+    std::optional<std::string_view> daily;
+    std::string repeated;  // the first key that the link gives twice
     while (!fragment.empty()) {
         const auto end = fragment.find('&');
         const std::string_view pair = fragment.substr(0, end);
@@ -218,30 +233,60 @@ LinkRead readLink(std::string_view fragment) {
         const auto equals = pair.find('=');
         const std::string_view key = pair.substr(0, equals);
         const std::string_view value = equals == std::string_view::npos ? std::string_view() : pair.substr(equals + 1);
+        // A key given twice leaves the link's meaning to whichever one a
+        // reader happens to take: the link is refused rather than guessed at.
+        auto take = [&](std::optional<std::string_view>& slot) {
+            if (slot && repeated.empty()) repeated = std::string(key);
+            slot = value;
+        };
         if (key == "seed") {
-            link.names = true;
-            seed = value;
+            take(seed);
+        } else if (key == "daily") {
+            take(daily);
         } else if (key == "r") {
-            revision = value;
+            take(revision);
         } else if (key == "track") {
+            if (link.track && repeated.empty()) repeated = "track";
             link.track = true;
         }
     }
-    if (!link.names) return {};
+    if (!seed && !daily) return {};
+    link.names = true;
+    if (daily) link.daily = std::string(*daily);
     // A link without r= is of revision 1: every link was, before links
     // named their revision.
     const std::string named(revision.value_or("1"));
     link.problem = linkProblem(named);
-    // A seed of another revision goes into the field with its revision,
-    // which a write then refuses, so that it never becomes another labyrinth.
-    link.seed = link.problem.empty() ? std::string(seed) : named + ":" + std::string(seed);
+    if (!link.problem.empty()) {
+        // A seed of another revision goes into the field with its revision,
+        // which a write then refuses, so that it never becomes another
+        // labyrinth.
+        if (seed) link.seed = named + ":" + std::string(*seed);
+        return link;
+    }
+    // A link that names no one labyrinth puts nothing into the field.
+    if (!repeated.empty()) {
+        link.problem = "this link gives " + repeated + (repeated == "track" ? "" : "=") +
+                       " more than once, so it names no one labyrinth";
+    } else if (seed && daily) {
+        link.problem = "this link gives both a seed and a daily date, so it names no one labyrinth";
+    } else if (seed) {
+        link.seed = std::string(*seed);
+        // The field gets what the link says, and the write refuses it in the
+        // same words; an empty seed would otherwise write a random labyrinth.
+        if (auto parsed = parseSeed(*seed, pageName); !parsed) link.problem = "this link's seed is refused: " + parsed.error().message;
+    } else if (auto day = dailySeedOf(link.daily); !day) {
+        link.problem = "this link's daily date is refused: " + day.error().message;
+    } else {
+        link.seed = std::to_string(day.value());
+    }
     return link;
 }
 
 Result<WriteResult> labyrinthToTrack(const WriteRequest& request) {
     WriteRequest blank{blankFile("(labyrinth to track)", format::blankImage()),
                        blankFile(format::textFileName, std::vector<std::uint8_t>(format::textSize, 0)), request.seed,
-                       request.layout};
+                       request.layout, request.daily};
     // Without a seed there is nothing to track: a random one would be a
     // labyrinth that no write of the player's holds.
     if (blank.seed.empty() && blank.layout.name.empty() && blank.layout.bytes.empty())
@@ -256,6 +301,13 @@ Result<Download> patchOfWrite(const PatchRequest& request) {
         if (!parsed) return parsed.error();
         seed = parsed.value();
     }
+    // The date names the download, so it must be a day, and that seed's.
+    if (!request.daily.empty()) {
+        auto day = dailySeedOf(request.daily);
+        if (!day) return day.error();
+        if (seed != day.value())
+            return Error{"the seed " + request.seed + " is not the daily labyrinth of " + request.daily};
+    }
     MemoryFile original(nameOf(request.original, "image.nes"), request.original.bytes);
     MemoryFile written(nameOf(request.written, "written.nes"), request.written.bytes);
     auto before = snapshotImage(original, clickRegions());
@@ -263,7 +315,9 @@ Result<Download> patchOfWrite(const PatchRequest& request) {
     // The same BPS patch as `labyrinth-cli write --patch NAME.bps`.
     auto patch = makeWritePatch(PatchFormat::Bps, before.value(), written, seed, request.seedCode);
     if (!patch) return patch.error();
-    const std::string label = seed ? std::to_string(*seed) : downloadStem(request.layoutName, ".json");
+    const std::string label = !request.daily.empty() ? "daily-" + request.daily
+                              : seed                 ? std::to_string(*seed)
+                                                     : downloadStem(request.layoutName, ".json");
     return Download{"patch", downloadStem(original.name()) + "-" + label + ".bps", "application/octet-stream",
                     std::move(patch.value())};
 }
@@ -275,6 +329,34 @@ Result<MapResult> mapOfImage(const InputFile& image) {
     if (!labyrinth) return labyrinth.error();
     return MapResult{labyrinth.value().seedCode,
                      map::mapSvg(labyrinth.value().stream, labyrinth.value().seedCode, map::SvgForm::Compact)};
+}
+
+Result<RouteResult> routeOnMap(const InputFile& image, int area) {
+    if (area < 0 || area >= areaCount)
+        return Error{"there is no area " + std::to_string(area) + ": the areas are 0 to " + std::to_string(areaCount - 1)};
+    const std::string name = nameOf(image, "image.nes");
+    if (auto given = checkGivenImage(image, name); !given) return given.error();
+    auto labyrinth = readLabyrinthOf(image, name);
+    if (!labyrinth) return labyrinth.error();
+    const DecodedStream& stream = labyrinth.value().stream;
+    const auto goal = numberedRooms(stream)[static_cast<std::size_t>(area)];
+    auto route = goal ? shortestRoute(stream, *goal) : std::nullopt;
+    if (!route)
+        return Error{name + ": area " + std::to_string(area) + " has no way from the start room to its numbered room"};
+    // The middles of the rooms where the page's map draws them.
+    const map::MapLayout layout = map::layOutMap(stream, labyrinth.value().seedCode, map::defaultScale);
+    RouteResult result;
+    for (const CellPosition& room : *route) {
+        const auto drawn = std::find_if(layout.rooms.begin(), layout.rooms.end(),
+                                        [&](const map::Room& r) { return r.x == room.x && r.y == room.y; });
+        if (drawn == layout.rooms.end()) return Error{name + ": the route leaves the rooms of the map"};
+        const map::Point middle = drawn->box.centre();
+        char step[64];
+        std::snprintf(step, sizeof step, "%s%.1f %.1f", result.path.empty() ? "M" : " L", middle.x, middle.y);
+        result.path += step;
+    }
+    result.rooms = std::move(*route);
+    return result;
 }
 
 Result<Download> spoilerOfImage(const InputFile& image) {

@@ -75,6 +75,7 @@ struct WriteRequest {
     InputFile text;
     std::string seed;  ///< decimal master seed, or REVISION:SEED; empty for a random one
     InputFile layout;  ///< a labyrinth described as `show --json` describes one, written instead of a seed's
+    std::string daily; ///< YYYY-MM-DD: the daily labyrinth of that date, written instead of `seed`'s; the image is NAME-daily-DATE.nes
 };
 
 struct WriteResult {
@@ -107,13 +108,21 @@ std::string linkProblem(const std::string& revision);
 /// link opens the tracker on it rather than the write.
 std::string linkFragment(std::uint64_t seed, bool track = false);
 
+/// The link of the daily labyrinth of `date` (YYYY-MM-DD) with this
+/// generator revision ("r=1&daily=2026-12-08", and "&track"); empty for a
+/// date that is no day.
+std::string dailyLinkFragment(const std::string& date, bool track = false);
+
 /// What a link says, read from the part of the address after "#".
 struct LinkRead {
-    bool names = false;   ///< it names a seed at all; nothing else is set when not
-    std::string seed;     ///< what goes into the seed field: the seed, or REVISION:SEED for another revision
+    bool names = false;   ///< it names a seed or a daily date at all; nothing else is set when not
+    std::string seed;     ///< what goes into the seed field: the seed (a daily's, in decimal), or REVISION:SEED for another revision
+    std::string daily;    ///< the date of a daily link (`daily=`), as given
     bool track = false;   ///< it asks for the tracker
-    std::string problem;  ///< why its revision cannot be followed, or empty
+    std::string problem;  ///< why it cannot be followed (its revision, a repeated key, a bad seed or date), or empty
 };
+/// Reads a link; every key at most once, and a seed or a date that the
+/// write would take, or the link is refused with a `problem`.
 LinkRead readLink(std::string_view fragment);
 
 struct PatchRequest {
@@ -122,9 +131,10 @@ struct PatchRequest {
     std::string seed;    ///< the master seed of that write, in decimal
     std::string seedCode;  ///< and its seed code, for the patch's metadata
     std::string layoutName;  ///< instead of the seed: the description that the write came from
+    std::string daily;       ///< YYYY-MM-DD when the write was that day's labyrinth: the patch is NAME-daily-DATE.bps
 };
 
-/// The BPS patch from the given image to the written one, NAME-SEED.bps:
+/// The BPS patch from the given image to the written one, NAME-SEED.bps (NAME-daily-DATE.bps for a daily):
 /// the bytes of `labyrinth-cli write IMAGE --seed N -o OUT --patch P.bps`.
 /// Made after "Done.", as the map is, so that the click itself does no more
 /// than the command line's write.
@@ -148,6 +158,20 @@ struct MapResult {
 /// more: what the page shows after a write, read back out of the written
 /// image, when the player asks for it. Fails as `lookAtImage` does.
 Result<MapResult> mapOfImage(const InputFile& image);
+
+/// An area's route on the map of an image: the rooms from the start room to
+/// the area's numbered room, door by door (the "route" of the area's entry
+/// in the spoiler), and the line through their middles in the pixels of the
+/// map that `mapOfImage` draws.
+struct RouteResult {
+    std::vector<CellPosition> rooms;
+    std::string path;  ///< SVG path data, "M x y L x y ..."
+};
+
+/// The route to area `area` (0 to 10) of an image that holds a labyrinth.
+/// Fails as `lookAtImage` does, for an area that does not exist, and for
+/// a damaged image that has no way to that area's numbered room.
+Result<RouteResult> routeOnMap(const InputFile& image, int area);
 
 /// The spoiler of an image that holds a labyrinth: the document of
 /// `show --json`, NAME-spoiler.json. Fails as `lookAtImage` does.

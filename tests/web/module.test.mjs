@@ -145,6 +145,20 @@ describe('the module writes what labyrinth-cli writes', () => {
     assert.deepEqual([mapped.ok, mapped.seedCode, mapped.map], [true, looked.seedCode, looked.map]);
     const [alone] = labyrinth.spoilerOfImage({ image: native.bytes, imageName: name }).downloads;
     assert.deepEqual([alone.name, Buffer.from(alone.bytes).toString()], [spoiler.name, json]);
+    // Each area's route on the map: the spoiler's rooms, and a line through
+    // their middles, one cell (32 px) a step, across or down.
+    for (const entry of JSON.parse(json).areas) {
+      const route = labyrinth.routeOnMap({ image: native.bytes, imageName: name, area: entry.area });
+      assert.equal(route.ok, true, route.message);
+      assert.deepEqual(route.rooms, entry.route.map(({ x, y }) => `${x},${y}`), `area ${entry.area}`);
+      const points = [...route.path.matchAll(/[ML]([\d.]+) ([\d.]+)/g)].map(([, x, y]) => [Number(x), Number(y)]);
+      assert.equal(points.length, entry.route.length, route.path);
+      for (let i = 1; i < points.length; ++i)
+        assert.equal(Math.abs(points[i][0] - points[i - 1][0]) + Math.abs(points[i][1] - points[i - 1][1]), 32, route.path);
+    }
+    for (const area of [-1, 11])
+      assert.equal(labyrinth.routeOnMap({ image: native.bytes, imageName: name, area }).message,
+        `there is no area ${area}: the areas are 0 to 10`);
     // What verify says of the labyrinth; of the text block the page is not
     // asked, as Look has no text file.
     const verifySays = (image) => cli(['verify', image], work.dir).out.toString().split('\n')
@@ -315,8 +329,8 @@ describe('bad input gets the command line\'s message and no output', () => {
     assert.equal(looked.ok, false);
     const native = cli(['show', 'game.nes'], work.dir);
     assert.equal(native.err, `labyrinth-cli: ${looked.message}\n`);
-    for (const action of ['mapOfImage', 'spoilerOfImage'])
-      assert.deepEqual(labyrinth[action]({ image, imageName: 'game.nes' }), { ok: false, message: looked.message });
+    for (const action of ['mapOfImage', 'spoilerOfImage', 'routeOnMap'])
+      assert.deepEqual(labyrinth[action]({ image, imageName: 'game.nes', area: 0 }), { ok: false, message: looked.message });
   });
 });
 
@@ -362,25 +376,57 @@ describe('the facts the page shows come from the core', () => {
 
   test('links: their form, their reading, and a bare seed= of revision 1', () => {
     const read = (fragment) => ({ ...labyrinth.readLink(fragment) });
+    const seedRefused = (seed) => `this link's seed is refused: ${labyrinth.seedProblem(seed)}`;
+    const twice = (key) => `this link gives ${key} more than once, so it names no one labyrinth`;
     const rows = [
-      ['seed=7', { names: true, seed: '7', track: false, problem: '' }],
-      ['r=1&seed=7', { names: true, seed: '7', track: false, problem: '' }],
-      ['r=1&seed=18446744073709551615&track', { names: true, seed: '18446744073709551615', track: true, problem: '' }],
-      ['track&seed=7', { names: true, seed: '7', track: true, problem: '' }],
-      ['r=2&seed=7', { names: true, seed: '2:7', track: false,
+      ['seed=7', { names: true, seed: '7', daily: '', track: false, problem: '' }],
+      ['r=1&seed=7', { names: true, seed: '7', daily: '', track: false, problem: '' }],
+      ['r=1&seed=18446744073709551615&track', { names: true, seed: '18446744073709551615', daily: '', track: true,
+        problem: '' }],
+      ['track&seed=7', { names: true, seed: '7', daily: '', track: true, problem: '' }],
+      ['r=2&seed=7', { names: true, seed: '2:7', daily: '', track: false,
         problem: 'this link is for labyrinths of generator revision 2; this page writes revision 1' }],
-      ['r=x&seed=7&track', { names: true, seed: 'x:7', track: true,
+      ['r=x&seed=7&track', { names: true, seed: 'x:7', daily: '', track: true,
         problem: 'this link names no generator revision (its r= is "x")' }],
-      ['', { names: false, seed: '', track: false, problem: '' }],
-      ['r=1&track', { names: false, seed: '', track: false, problem: '' }],
-      ['seed', { names: true, seed: '', track: false, problem: '' }],
+      ['', { names: false, seed: '', daily: '', track: false, problem: '' }],
+      ['r=1&track', { names: false, seed: '', daily: '', track: false, problem: '' }],
+      // A link that names no one labyrinth, or a seed that a write refuses,
+      // is refused as it is read, with the write's own words for the seed.
+      ['seed', { names: true, seed: '', daily: '', track: false,
+        problem: 'this link\'s seed is refused: the seed must be a whole number from 0 to 18446744073709551615, not ""' }],
+      ['r=1&seed=abc', { names: true, seed: 'abc', daily: '', track: false, problem: seedRefused('abc') }],
+      ['r=1&seed=18446744073709551616&track', { names: true, seed: '18446744073709551616', daily: '', track: true,
+        problem: seedRefused('18446744073709551616') }],
+      ['r=1&seed=-1', { names: true, seed: '-1', daily: '', track: false, problem: seedRefused('-1') }],
+      ['r=1&seed=42&seed=43', { names: true, seed: '', daily: '', track: false, problem: twice('seed=') }],
+      ['r=1&seed=42&seed=42', { names: true, seed: '', daily: '', track: false, problem: twice('seed=') }],
+      ['r=1&r=1&seed=42', { names: true, seed: '', daily: '', track: false, problem: twice('r=') }],
+      ['seed=42&track&track', { names: true, seed: '', daily: '', track: true, problem: twice('track') }],
+      // The daily labyrinth by its date: the seed of `write --daily DATE`.
+      ['r=1&daily=2026-12-08', { names: true, seed: '7166512511697589649', daily: '2026-12-08', track: false,
+        problem: '' }],
+      ['daily=2026-12-08&track', { names: true, seed: '7166512511697589649', daily: '2026-12-08', track: true,
+        problem: '' }],
+      ['r=1&daily=2026-13-01', { names: true, seed: '', daily: '2026-13-01', track: false,
+        problem: `this link's daily date is refused: ${labyrinth.dailySeed('2026-13-01').message}` }],
+      ['r=1&daily=', { names: true, seed: '', daily: '', track: false,
+        problem: `this link's daily date is refused: ${labyrinth.dailySeed('').message}` }],
+      ['r=1&daily=2026-12-08&daily=2026-12-09', { names: true, seed: '', daily: '2026-12-09', track: false,
+        problem: twice('daily=') }],
+      ['r=1&daily=2026-12-08&seed=42', { names: true, seed: '', daily: '2026-12-08', track: false,
+        problem: 'this link gives both a seed and a daily date, so it names no one labyrinth' }],
+      ['r=2&daily=2026-12-08', { names: true, seed: '', daily: '2026-12-08', track: false,
+        problem: 'this link is for labyrinths of generator revision 2; this page writes revision 1' }],
     ];
     for (const [fragment, expected] of rows) assert.deepEqual(read(fragment), expected, fragment);
     assert.equal(labyrinth.linkFragment('42', false), 'r=1&seed=42');
     assert.equal(labyrinth.linkFragment('12345678901234567890', true), 'r=1&seed=12345678901234567890&track');
     assert.equal(labyrinth.linkFragment('nope', false), '');
     for (const track of [false, true])
-      assert.deepEqual(read(labyrinth.linkFragment('99', track)), { names: true, seed: '99', track, problem: '' });
+      assert.deepEqual(read(labyrinth.linkFragment('99', track)), { names: true, seed: '99', daily: '', track, problem: '' });
+    assert.equal(labyrinth.dailyLinkFragment('2026-12-08', false), 'r=1&daily=2026-12-08');
+    assert.equal(labyrinth.dailyLinkFragment('2026-12-08', true), 'r=1&daily=2026-12-08&track');
+    assert.equal(labyrinth.dailyLinkFragment('2026-02-30', false), '');
   });
 
   test('a labyrinth to track without files is the one a write of its seed, or its spoiler file, makes', () => {
@@ -402,6 +448,24 @@ describe('the facts the page shows come from the core', () => {
   test('the daily seed and the revision of links, as the command line has them', () => {
     assert.deepEqual({ ...labyrinth.dailySeed('2026-12-08') }, { ok: true, seed: '7166512511697589649' });
     assert.match(labyrinth.dailySeed('2026-13-01').message, /the date must be a day from 1970-01-01/);
+    // Written by its date, the daily labyrinth is that of its seed, in an
+    // image named after the date; a date that is no day writes nothing.
+    const daily = write({ daily: '2026-12-08' });
+    const seeded = write({ seed: '7166512511697589649' });
+    assert.deepEqual([daily.seed, daily.downloads[0].name], ['7166512511697589649', 'game-daily-2026-12-08.nes']);
+    assert.deepEqual(daily.downloads[0].bytes, seeded.downloads[0].bytes);
+    assert.equal(write({ daily: '2026-02-29' }).message, labyrinth.dailySeed('2026-02-29').message);
+    // Its patch is named after the date too, with the bytes of the seed's;
+    // a date that is not that seed's names nothing.
+    const patchOf = (seed, date) => labyrinth.patchOfWrite({ image, imageName: 'game.nes',
+      written: daily.downloads[0].bytes, seed, seedCode: daily.seedCode, daily: date });
+    const [byDate, bySeed] = [patchOf(daily.seed, '2026-12-08'), patchOf(daily.seed, '')];
+    assert.deepEqual([byDate.downloads[0].name, bySeed.downloads[0].name],
+      ['game-daily-2026-12-08.bps', 'game-7166512511697589649.bps']);
+    assert.deepEqual(byDate.downloads[0].bytes, bySeed.downloads[0].bytes);
+    assert.equal(patchOf(daily.seed, '2026-12-09').message,
+      'the seed 7166512511697589649 is not the daily labyrinth of 2026-12-09');
+    assert.equal(patchOf(daily.seed, '2026-12-32').message, labyrinth.dailySeed('2026-12-32').message);
     assert.equal(labyrinth.linkProblem('1'), '');
     assert.equal(labyrinth.linkProblem('3'), 'this link is for labyrinths of generator revision 3; this page writes revision 1');
     assert.equal(labyrinth.linkProblem('x'), 'this link names no generator revision (its r= is "x")');

@@ -297,6 +297,144 @@ describe('the page', () => {
     await page.close();
   });
 
+  // The page as a player opens a link: on a phone with touch, and on a desktop.
+  const screens = [
+    ['390 px with touch', { viewport: { width: 390, height: 844 }, hasTouch: true, isMobile: true }],
+    ['1280 px', { viewport: { width: 1280, height: 800 } }],
+  ];
+  async function openOn(browser, options, hash) {
+    const context = await browser.newContext(options);
+    const page = await context.newPage();
+    const errors = [];
+    page.on('pageerror', (error) => errors.push(error.message));
+    await page.goto(served.url + hash);
+    await page.waitForSelector('html[data-ready="true"]');
+    return { page, errors, close: () => context.close() };
+  }
+
+  test('a link with a repeated key, a bad seed or a bad date is refused as the page opens, and writes nothing',
+    async () => {
+      const seedRule = (seed) => `This link's seed is refused: the seed must be a whole number from 0 to 18446744073709551615, not "${seed}".`;
+      const twice = (key) => `This link gives ${key} more than once, so it names no one labyrinth.`;
+      const rows = [
+        ['#r=1&seed=42&seed=43', twice('seed='), ''],
+        ['#r=1&seed=42&track&seed=43', twice('seed='), ''],
+        ['#r=1&r=1&seed=42', twice('r='), ''],
+        ['#r=1&seed=abc', seedRule('abc'), 'abc'],
+        ['#r=1&seed=18446744073709551616&track', seedRule('18446744073709551616'), '18446744073709551616'],
+        ['#seed=', seedRule(''), ''],
+        ['#r=1&daily=2026-02-30', 'This link\'s daily date is refused: the date must be a day from 1970-01-01 to '
+          + '9999-12-31 written YYYY-MM-DD, not "2026-02-30".', ''],
+        ['#r=1&daily=2026-12-08&seed=42', 'This link gives both a seed and a daily date, so it names no one labyrinth.', ''],
+      ];
+      const browser = await launchBrowser();
+      try {
+        for (const [screen, options] of screens)
+          for (const [hash, refusal, field] of rows) {
+            const what = `${hash}, ${screen}`;
+            const { page, errors, close } = await openOn(browser, options, hash);
+            assert.equal(await page.textContent('#status'), refusal, what);
+            assert.deepEqual([await page.inputValue('#seed'), await page.getAttribute('#seed', 'aria-invalid')],
+              [field, 'true'], what);
+            assert.equal(await page.isVisible('#tracker'), false, what);
+            await expectAccessible(page, `a refused link, ${what}`);
+            // Write to TGL writes nothing from it, whatever the field holds.
+            await chooseFiles(page);
+            await page.click('#write');
+            await page.waitForFunction(() => document.getElementById('status').className === 'error');
+            assert.equal(await page.isVisible('#result'), false, what);
+            // A seed typed over it is the player's own, and is written.
+            await page.fill('#seed', '42');
+            await page.click('#write');
+            await statusIs(page, 'Done.');
+            assert.deepEqual(errors, [], what);
+            await close();
+          }
+      } finally {
+        await browser.close();
+      }
+    });
+
+  test('a daily link opens that date\'s labyrinth, named after the date, on a phone and a desktop', async () => {
+    fs.rmSync(file('daily-native.nes'), { force: true });
+    const run = cli(['write', 'game.nes', '--daily', '2026-12-08', '-o', 'daily-native.nes'], work.dir);
+    assert.equal(run.exit, 0, run.err);
+    const seed = field(run.out.toString(), 'Seed').split(' ')[0];
+    const browser = await launchBrowser();
+    try {
+      for (const [screen, options] of screens) {
+        const { page, errors, close } = await openOn(browser, options, '#r=1&daily=2026-12-08');
+        assert.deepEqual([await page.textContent('#status'), await page.inputValue('#seed')], ['Ready.', seed], screen);
+        await chooseFiles(page);
+        await page.click('#write');
+        await statusIs(page, 'Done.');
+        assert.deepEqual([await page.textContent('#seed-used'), await page.textContent('#daily-date')],
+          [seed, '2026-12-08'], screen);
+        assert.equal(await page.getAttribute('#download', 'download'), 'game-daily-2026-12-08.nes', screen);
+        const [patch] = await Promise.all([page.waitForEvent('download'), page.click('#patch')]);
+        assert.equal(patch.suggestedFilename(), 'game-daily-2026-12-08.bps', screen);
+        assert.equal(new URL(await page.getAttribute('#permalink', 'href')).hash, '#r=1&daily=2026-12-08', screen);
+        assert.equal(new URL(page.url()).hash, '#r=1&daily=2026-12-08', screen);
+        assert.deepEqual(await downloadedImage(page, 'daily-linked.nes'),
+          new Uint8Array(fs.readFileSync(file('daily-native.nes'))), screen);
+        await expectAccessible(page, `after a daily link's write, ${screen}`);
+        // Another seed typed in is no longer the daily: named and linked by its seed.
+        await page.fill('#seed', '42');
+        await page.click('#write');
+        await statusIs(page, 'Done.');
+        assert.equal(await page.getAttribute('#download', 'download'), 'game-42.nes', screen);
+        assert.equal(await page.isVisible('#daily-date'), false, screen);
+        assert.deepEqual(errors, [], screen);
+        await close();
+      }
+      // With track, the tracker opens on that date's labyrinth, with no files.
+      const { page, close } = await openOn(browser, screens[0][1], '#r=1&daily=2026-12-08&track');
+      await page.waitForSelector('#tracker:not([hidden]) svg');
+      assert.ok((await page.textContent('#tracker-heading')).includes(`seed ${seed} `));
+      await close();
+    } finally {
+      await browser.close();
+    }
+  });
+
+  test('the map shows an area\'s route on request: the spoiler\'s, on a phone and a desktop', async () => {
+    const native = nativeWrite(work.dir, 'game.nes', 42);
+    const spoiler = JSON.parse(cli(['show', native.path, '--json'], work.dir).out.toString());
+    const browser = await launchBrowser();
+    try {
+      for (const [screen, options] of screens) {
+        const { page, errors, close } = await openOn(browser, options, '');
+        await forgetMapChoice(page);
+        await writeSeed(page, '42');
+        assert.equal(await page.isVisible('#route-area'), false, `the route is offered before the map, ${screen}`);
+        await page.click('#spoiler-toggle');
+        await page.waitForSelector('#map svg');
+        assert.equal(await page.locator('#map path.route').count(), 0, screen);
+        for (const area of [3, 10]) {
+          await page.selectOption('#route-area', String(area));
+          const route = spoiler.areas[area].route;
+          await page.waitForFunction((n) => document.getElementById('route-said').textContent.includes(`${n} doors`),
+            route.length - 1);
+          assert.equal(await page.textContent('#route-said'),
+            `The route to area ${area}: ${route.length - 1} doors from the start room to its numbered room.`, screen);
+          const d = await page.getAttribute('#map path.route', 'd');
+          assert.equal(d.split(/[ML]/).filter(Boolean).length, route.length, screen);
+          assert.equal(await page.locator('#map path.route').count(), 1, screen);
+        }
+        await expectAccessible(page, `a route on the map, ${screen}`);
+        await page.selectOption('#route-area', '');
+        assert.equal(await page.locator('#map path.route').count(), 0, screen);
+        // A new labyrinth starts without a route, as without its map.
+        await writeSeed(page, '43');
+        assert.deepEqual([await page.inputValue('#route-area'), await page.locator('#map path.route').count()], ['', 0]);
+        assert.deepEqual(errors, [], screen);
+        await close();
+      }
+    } finally {
+      await browser.close();
+    }
+  });
+
   test('today\'s labyrinth is the command line\'s --daily of the same day', async () => {
     const { page } = await openPage('', { time: '2026-12-08T23:30:00Z' });
     await chooseFiles(page);
@@ -309,7 +447,8 @@ describe('the page', () => {
     assert.equal(run.exit, 0, run.err);
     assert.equal(field(run.out.toString(), 'Seed').split(' ')[0], await page.textContent('#seed-used'));
     assert.deepEqual(await downloadedImage(page, 'daily-page.nes'), new Uint8Array(fs.readFileSync(file('daily-native.nes'))));
-    assert.equal(new URL(page.url()).hash, `#r=1&seed=${await page.textContent('#seed-used')}`);
+    assert.equal(await page.getAttribute('#download', 'download'), 'game-daily-2026-12-08.nes');
+    assert.equal(new URL(page.url()).hash, '#r=1&daily=2026-12-08');
     // Tracking today's labyrinth needs no files, and is the same labyrinth.
     await page.click('#track-daily');
     await page.waitForSelector('#tracker:not([hidden]) svg');

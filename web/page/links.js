@@ -6,14 +6,15 @@ import { core } from './core.js';
 import { $ } from './messages.js';
 
 /// The address of the labyrinth of `seed` (decimal) on this page; with
-/// `track`, one that opens the tracker on it.
-export function permalinkFor(seed, track = false) {
+/// `track`, one that opens the tracker on it; with `daily` (YYYY-MM-DD),
+/// the address names that day's labyrinth by its date instead.
+export function permalinkFor(seed, track = false, daily = '') {
   const url = new URL(window.location.href);
-  url.hash = core().linkFragment(seed, track);
+  url.hash = daily ? core().dailyLinkFragment(daily, track) : core().linkFragment(seed, track);
   return url.href;
 }
 
-/// What the page's address asks for: { names, seed, track, problem }.
+/// What the page's address asks for: { names, seed, daily, track, problem }.
 export const readAddress = () => core().readLink(window.location.hash.slice(1));
 
 /// Copies `text`, then says `done` in `said` (an element), or, where the

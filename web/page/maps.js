@@ -1,8 +1,8 @@
 // The map of a labyrinth, only on request: after a write and after a look,
 // each drawn from the image it belongs to when the player asks for it.
 
-import { call } from './core.js';
-import { $, sentence } from './messages.js';
+import { call, facts } from './core.js';
+import { $, count, sentence } from './messages.js';
 
 // Which labyrinths the player has asked to see the map of, by seed code:
 // a peek holds for that labyrinth only, in this page and on later visits,
@@ -57,6 +57,39 @@ function drawMap(section) {
   if (mapped.ok) showMap(box, mapped.map);
   else box.textContent = sentence(mapped.message, [image.name]);
   box.dataset.drawn = image.seedCode;
+  if (section === 'write') drawRoute();
+}
+
+// The route on the write's map, on request: from the start room to the
+// numbered room of the area chosen, the route of the spoiler, drawn where
+// the module's layout puts the rooms.
+function drawRoute() {
+  const { box } = mapViews.write();
+  const image = shownImages.write;
+  const said = $('route-said');
+  box.querySelector('path.route')?.remove();
+  said.textContent = '';
+  const area = $('route-area').value;
+  const picture = box.querySelector('svg');
+  if (!image || area === '' || !picture) return;
+  const route = call('routeOnMap', { image: image.bytes, imageName: image.name, area: Number(area) });
+  if (!route.ok) {
+    said.textContent = sentence(route.message, [image.name]);
+    return;
+  }
+  const line = document.createElementNS('http://www.w3.org/2000/svg', 'path');
+  line.setAttribute('class', 'route');
+  line.setAttribute('d', route.path);
+  picture.append(line);
+  said.textContent = `The route to area ${area}: ${count(route.rooms.length - 1, 'door', 'doors')} from the start `
+    + 'room to its numbered room.';
+}
+
+/// Lets the player choose an area whose route the write's map shows.
+export function watchRoutes() {
+  const select = $('route-area');
+  for (let area = 0; area < facts().areaCount; ++area) select.add(new Option(`To area ${area}`, String(area)));
+  select.addEventListener('change', drawRoute);
 }
 
 // Shows or hides a section's map as the player chose for its labyrinth.
@@ -80,6 +113,8 @@ export function showImage(section, image) {
     box.replaceChildren();
     delete box.dataset.drawn;
     figure.hidden = true;
+    $('route-area').value = '';
+    $('route-said').textContent = '';
   }
   if (image) applyMapChoice(section);
 }

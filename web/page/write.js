@@ -17,6 +17,7 @@ const stale = $('stale');
 
 let written = null;   // what the result on show was written from: { image, text, seed, layout }
 let dailyOf = null;   // the daily labyrinth last asked for: { seed, date }
+let refusedLink = '';  // why the link in the address was refused, until the seed field is typed in
 let writing = false;  // a write is under way; the button stays enabled, and keeps the focus
 
 function seedIsWrong(message) {
@@ -74,7 +75,7 @@ function showWritten(done, request) {
   $('daily-date').textContent = day;
   $('daily-term').hidden = $('daily-date').hidden = !day;
   $('link-line').hidden = fromLayout;
-  if (!fromLayout) $('permalink').href = permalinkFor(done.seed);
+  if (!fromLayout) $('permalink').href = permalinkFor(done.seed, false, day);
   $('copied').textContent = '';
   written = { image: request.imageName, text: request.textName, seed: request.seed, layout: done.layoutName };
   stale.hidden = true;
@@ -92,6 +93,9 @@ export async function write(layoutFile = null) {
   const seed = layoutFile ? '' : seedInput.value.trim();
   const seedProblem = core().seedProblem(seed);
   if (seedProblem) return seedIsWrong(seedProblem);
+  // Whatever the field holds, a refused link writes nothing until the player
+  // types a seed of their own.
+  if (refusedLink && !layoutFile) return seedIsWrong(refusedLink);
   seedIsFine();
   if (writing) return;
   writing = true;
@@ -106,7 +110,9 @@ export async function write(layoutFile = null) {
     const names = [chosenImage(), chosenText(), chosen($('look')), layoutFile].filter(Boolean).map((f) => f.name);
     const files = await readChosen();
     if (!files.ok) return setStatus(sentence(files.message, names), 'error');
-    const request = { seed, image: files.image?.bytes, imageName: files.image?.name, text: files.text?.bytes,
+    // The daily labyrinth is written by its date, which names its image.
+    const daily = !layoutFile && dailyOf && dailyOf.seed === seed ? dailyOf.date : '';
+    const request = { seed, daily, image: files.image?.bytes, imageName: files.image?.name, text: files.text?.bytes,
       textName: files.text?.name };
     if (layoutFile) {
       const layout = await readLayout(layoutFile);
@@ -129,7 +135,7 @@ export async function write(layoutFile = null) {
     if (!done.layoutName) history.replaceState(history.state, '', $('permalink').href);
     const patched = call('patchOfWrite',
       { image: request.image, imageName: request.imageName, written: image.bytes, seed: done.seed,
-        seedCode: done.seedCode, layoutName: done.layoutName });
+        seedCode: done.seedCode, layoutName: done.layoutName, daily });
     if (patched.ok) offerAfterWrite(patched.downloads);
     const spoiled = call('spoilerOfImage', { image: image.bytes, imageName: image.name });
     if (spoiled.ok) offerAfterWrite(spoiled.downloads);
@@ -146,11 +152,14 @@ export async function write(layoutFile = null) {
   }
 }
 
-/// A link fills the seed field; a link of another revision is refused with
-/// both revisions named, and its seed goes into the field in a form that a
-/// write refuses in turn, so that it never becomes another labyrinth.
+/// A link fills the seed field (a daily link, with its date's seed); a link
+/// that cannot be followed is refused at once, in the status line: one of
+/// another revision with both revisions named, its seed going into the field
+/// in a form that a write refuses in turn, so that it never becomes another
+/// labyrinth; one with a repeated key, a bad seed or a bad date likewise.
 export function seedFromAddress() {
   const link = readAddress();
+  refusedLink = link.problem;
   if (!link.names) return link;
   const before = seedInput.value;
   seedInput.value = link.seed;
@@ -160,13 +169,17 @@ export function seedFromAddress() {
   }
   if (link.problem) {
     seedInput.setAttribute('aria-invalid', 'true');
+    seedInput.setAttribute('aria-describedby', 'status');
     setStatus(sentence(link.problem), 'error');
+  } else if (link.daily) {
+    dailyOf = { seed: link.seed, date: link.daily };
   }
   return link;
 }
 
 // Today's labyrinth, by UTC: the seed of the date, filled in and written.
 function writeDaily() {
+  refusedLink = '';  // the player asked for the daily labyrinth, whatever the address said
   if (!core()) return setStatus('The page is still loading; try again in a moment.', 'error');
   const date = new Date().toISOString().slice(0, 10);
   const daily = core().dailySeed(date);
@@ -197,6 +210,7 @@ export function watchWriting() {
   $('daily').addEventListener('click', writeDaily);
   $('write-layout').addEventListener('click', writeFromLayout);
   seedInput.addEventListener('input', () => {
+    refusedLink = '';
     seedIsFine();
     inputsChanged();
   });
