@@ -122,6 +122,17 @@ protected:
                                        [this](QWidget*, const QString& message) { errors.push_back(message); });
     }
 
+    // A window whose image goes through the test's own file layer, which
+    // does `faults` (what another program does meanwhile, say), shown.
+    void showFormWithFaults(testing::FaultyFile::Faults faults) {
+        innerRom = std::move(DiskFile::open(imagePath.string(), DiskFile::Mode::ReadWrite).value());
+        form = std::make_unique<Form2>(std::make_unique<testing::FaultyFile>(*innerRom, std::move(faults)),
+                                       std::move(DiskFile::open(textPath.string(), DiskFile::Mode::ReadOnly).value()),
+                                       std::make_unique<DerivedSeedSource>(5),
+                                       [this](QWidget*, const QString& message) { errors.push_back(message); });
+        showForm();
+    }
+
     // Shown and drawn once, as it is when a user can click.
     void showForm() {
         form->show();
@@ -616,7 +627,6 @@ TEST_F(WindowTest, ClickOnAFileThatChangedReportsItAndWritesNothing) {
 // holds the image, waits until the click is done; each then names the
 // labyrinth that the file held when it finished.
 TEST_F(WindowTest, TheCommandLineWaitsForTheClickAndEachReportNamesWhatTheFileHeld) {
-    innerRom = std::move(DiskFile::open(imagePath.string(), DiskFile::Mode::ReadWrite).value());
     testing::CommandRun cli;
     std::thread other;
     std::vector<std::uint8_t> duringTheClick;
@@ -627,11 +637,7 @@ TEST_F(WindowTest, TheCommandLineWaitsForTheClickAndEachReportNamesWhatTheFileHe
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // it says that it waits after a second
         duringTheClick = readFile(imagePath);
     };
-    form = std::make_unique<Form2>(std::make_unique<testing::FaultyFile>(*innerRom, faults),
-                                   std::move(DiskFile::open(textPath.string(), DiskFile::Mode::ReadOnly).value()),
-                                   std::make_unique<DerivedSeedSource>(5),
-                                   [this](QWidget*, const QString& message) { errors.push_back(message); });
-    showForm();
+    showFormWithFaults(faults);
     ::testing::internal::CaptureStdout();
     form->savebut()->click();
     const std::string windowLine = ::testing::internal::GetCapturedStdout();
@@ -657,17 +663,12 @@ TEST_F(WindowTest, TheCommandLineWaitsForTheClickAndEachReportNamesWhatTheFileHe
 // labyrinth went into the file that was there before, which the player no
 // longer has under that name, so the window never says "Done." nor tells a seed.
 TEST_F(WindowTest, AnImageRenamedOverWhileItIsWrittenIsNeverDone) {
-    innerRom = std::move(DiskFile::open(imagePath.string(), DiskFile::Mode::ReadWrite).value());
     testing::FaultyFile::Faults faults;
     faults.duringFlush = [&] {
         testing::writeFile(dir / "newcomer.nes", testing::syntheticImage());
         fs::rename(dir / "newcomer.nes", imagePath);
     };
-    form = std::make_unique<Form2>(std::make_unique<testing::FaultyFile>(*innerRom, faults),
-                                   std::move(DiskFile::open(textPath.string(), DiskFile::Mode::ReadOnly).value()),
-                                   std::make_unique<DerivedSeedSource>(5),
-                                   [this](QWidget*, const QString& message) { errors.push_back(message); });
-    showForm();
+    showFormWithFaults(faults);
     ::testing::internal::CaptureStdout();
     form->savebut()->click();
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "") << "no seed line for a labyrinth the player does not have";
