@@ -231,9 +231,8 @@ public:
             }
             interruption::setFarewell(farewell());
         } else {
-            if (auto there = image_->checkStillThere("while it was written"); !there) {
-                reportError(ExitCode::Failed,
-                            there.error().message + "; the labyrinth went into the file that was there before");
+            if (auto there = checkStillNamed(*image_); !there) {
+                reportError(ExitCode::Failed, there.error().message);
                 return noneBeside(ExitCode::Failed, false);
             }
             if (auto closed = image_->close(); !closed) {

@@ -9,6 +9,15 @@
 #include "writer/record_format.h"
 
 namespace labyrinth {
+// The name the player gave must still lead to the file written: a file
+// renamed over it, or its removal, meanwhile leaves the labyrinth in a file
+// the player no longer has under that name.
+Status checkStillNamed(RandomAccessFile& image) {
+    if (auto there = image.checkStillThere("while it was written"); !there)
+        return Error{there.error().message + "; the labyrinth went into the file that was there before"};
+    return {};
+}
+
 namespace {
 
 // Clears the outcome of the last click for a new one but keeps the buffer
@@ -142,13 +151,8 @@ const ClickResult& finishWrite(ClickResult& result, DriverHost& host, RandomAcce
                       "The labyrinth may not have reached the disk completely. Write again.");
     if (auto landed = readBack(rom, result.stream, textBlock, textName, readBackBuffer); !landed)
         return failed(result, host, landed.error(), "Write again to get a complete labyrinth.");
-    // The name the player gave must still lead to the file written: a file
-    // renamed over it, or its removal, meanwhile leaves the labyrinth in a
-    // file the player no longer has under that name.
-    if (auto there = rom.checkStillThere("while it was written"); !there)
-        return failed(result, host,
-                      Error{there.error().message + "; the labyrinth went into the file that was there before"},
-                      "Write again to put a labyrinth into the file that has that name now.");
+    if (auto there = checkStillNamed(rom); !there)
+        return failed(result, host, there.error(), "Write again to put a labyrinth into the file that has that name now.");
     host.setBusy(false);
     host.setStatus(statusDone);
     return result;

@@ -120,6 +120,12 @@ ClickResult writeLayout(RandomAccessFile& rom, RandomAccessFile& text, const Dec
 /// seed. What `verify --seed` compares an image with.
 std::vector<std::uint8_t> writtenBySeed(std::uint64_t seed);
 
+/// Fails, saying where the labyrinth went, when the name of `image` no
+/// longer leads to the file that was written (another file was renamed over
+/// it, or it was removed). A write checks it before "Done."; a front end
+/// that goes on with the file afterwards checks it again before its end.
+Status checkStillNamed(RandomAccessFile& image);
+
 /// The labyrinth that a click with master seed `seed` writes into any image,
 /// read back as every reader reads it: made on a blank image in memory, for
 /// a description of it before (or without) an image.
