@@ -188,10 +188,13 @@ public:
         auto region = readPrefix(target(), format::readRegionEnd);
         if (!region) return reportError(ExitCode::Failed, region.error().message);
         auto labyrinth = decodeLabyrinth(written_, std::move(region.value()));
-        // A sealed write must hold the very labyrinth that its spoiler describes.
-        const bool asSealed = !sealedSeed_ || sealedStream_ == click_.stream;
-        if (!labyrinth || !std::ranges::equal(labyrinth.value().written(), click_.stream) || !asSealed) {
+        if (!labyrinth || !std::ranges::equal(labyrinth.value().written(), click_.stream)) {
             reportError(ExitCode::Failed, written_ + ": the room records read back differ from those written");
+            return noneBeside(ExitCode::Failed, false);
+        }
+        // A sealed write must hold the very labyrinth that its spoiler describes.
+        if (sealedSeed_ && sealedStream_ != click_.stream) {
+            reportError(ExitCode::Failed, written_ + ": holds another labyrinth than the one sealed in " + options_.spoiler);
             return noneBeside(ExitCode::Failed, false);
         }
         labyrinth_ = std::move(labyrinth.value());
