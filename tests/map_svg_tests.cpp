@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <QXmlStreamReader>
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
@@ -293,7 +295,7 @@ TEST(MapSvg, FogHidesEverythingOfTheHiddenRooms) {
     const DecodedStream s = decoded(6);
     const AreaSelection areas("00001000010");  // areas 1 and 6
     const map::MapLayout layout = map::layOutMap(s, "a b c d", map::defaultScale, cellsOfAreas(s, areas));
-    for (const auto shapes : {map::SvgForm::Detailed, map::SvgForm::Compact}) {
+    for (const auto shapes : {map::SvgForm::Detailed, map::SvgForm::Compact, map::SvgForm::Growing}) {
         const std::string text = map::mapSvg(layout, shapes);
         const Parsed svg = parse(text);
         ASSERT_EQ(svg.error, "");
@@ -302,11 +304,12 @@ TEST(MapSvg, FogHidesEverythingOfTheHiddenRooms) {
         for (const map::Room& r : layout.rooms) expected.insert(cell(r.x, r.y));
         for (const Element& e : svg.elements) {
             if (!e.attribute("data-room").empty()) rooms.insert(e.attribute("data-room"));
-            const std::string at = e.attribute("data-x").empty() ? e.attribute("data-from")
-                                                                  : e.attribute("data-x") + "," + e.attribute("data-y");
+            std::string at = e.attribute("data-x").empty() ? e.attribute("data-from")
+                                                            : e.attribute("data-x") + "," + e.attribute("data-y");
+            if (at.empty()) at = e.attribute("data-walls");
             if (!at.empty()) { EXPECT_EQ(expected.count(at), 1U) << e.name << " " << e.attribute("class") << " " << at; }
         }
-        if (shapes == map::SvgForm::Detailed) { EXPECT_EQ(rooms, expected); }
+        if (shapes != map::SvgForm::Compact) { EXPECT_EQ(rooms, expected); }
         for (int area = 0; area < areaCount; ++area) {
             if (areas.test(static_cast<std::size_t>(area))) continue;
             for (const map::Colour c : {map::areaColour(area), map::areaLabelColour(area)}) {
@@ -317,6 +320,68 @@ TEST(MapSvg, FogHidesEverythingOfTheHiddenRooms) {
         }
         EXPECT_NE(text.find(", " + std::to_string(layout.rooms.size()) + " rooms shown</title>"), std::string::npos);
     }
+}
+
+// The tracker's picture grows by lines: one more room shown adds that
+// room's lines (its square, walls, marker or area number, link badge) and
+// changes the title, and no other line, so the page takes in that alone.
+TEST(MapSvg, GrowingFormChangesByTheNewRoomsLinesAlone) {
+    const DecodedStream s = decoded(6);
+    // Every other room of two areas: the rooms tried are of areas shown and not.
+    const ShownCells areas = cellsOfAreas(s, AreaSelection("00001000010"));
+    ShownCells before;
+    for (std::size_t at = 0, kept = 0; at < areas.size(); ++at)
+        if (areas.test(at) && kept++ % 2 == 0) before.set(at);
+    const auto lines = [&](const ShownCells& shown) {
+        std::multiset<std::string> out;
+        const map::MapLayout layout = map::layOutMap(s, "a b c d", map::defaultScale, shown);
+        std::istringstream text(map::mapSvg(layout, map::SvgForm::Growing));
+        // The legend aside: it counts what is shown, and the tracker draws it only on request.
+        for (std::string line; std::getline(text, line) && line != "<g class=\"legend\">";) out.insert(line);
+        return out;
+    };
+    const auto minus = [](const std::multiset<std::string>& a, const std::multiset<std::string>& b) {
+        std::vector<std::string> out;
+        std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
+        return out;
+    };
+    const std::multiset<std::string> old = lines(before);
+    int tried = 0;
+    for (int y = 0; y < mazeSize && tried < 40; ++y)
+        for (int x = 0; x < mazeSize && tried < 40; ++x) {
+            const auto at = static_cast<std::size_t>(y * mazeSize + x);
+            if (!s.at(x, y).isRoom() || before.test(at) || (tried % 2 == 0 && !areas.test(at))) continue;
+            ++tried;
+            ShownCells after = before;
+            after.set(at);
+            const std::multiset<std::string> grown = lines(after);
+            const std::string key = "\"" + cell(x, y) + "\"";
+            const map::MapLayout grownLayout = map::layOutMap(s, "a b c d", map::defaultScale, after);
+            const map::Box box = std::find_if(grownLayout.rooms.begin(), grownLayout.rooms.end(), [&](const map::Room& r) {
+                                     return r.x == x && r.y == y;
+                                 })->box;
+            // A label of the room: its middle inside the room's square.
+            const auto inside = [&](const std::string& line) {
+                const Parsed text = parse("<svg xmlns=\"http://www.w3.org/2000/svg\">" + line + "</svg>");
+                if (text.elements.size() < 2) return false;
+                const double lx = std::stod(text.elements[1].attribute("x"));
+                const double ly = std::stod(text.elements[1].attribute("y"));
+                return lx > box.x && lx < box.x + box.width && ly > box.y && ly < box.y + box.height;
+            };
+            for (const std::string& line : minus(old, grown))
+                EXPECT_TRUE(line.rfind("<title>", 0) == 0 || line.rfind("<g class=\"link\"", 0) == 0) << line;
+            int added = 0;
+            for (const std::string& line : minus(grown, old)) {
+                ++added;
+                if (line.rfind("<title>", 0) == 0 || line.rfind("<g class=\"link\"", 0) == 0 || line == "</g>") continue;
+                const std::string marked = "data-x=\"" + std::to_string(x) + "\" data-y=\"" + std::to_string(y) + "\"";
+                const bool own = line.find("data-room=" + key) != std::string::npos ||
+                                 line.find("data-walls=" + key) != std::string::npos || line.find(marked) != std::string::npos;
+                EXPECT_TRUE(own || (line.rfind("<text", 0) == 0 && inside(line))) << cell(x, y) << ": " << line;
+            }
+            EXPECT_GE(added, 3) << cell(x, y);  // the title, the square, the walls at least
+        }
+    EXPECT_EQ(tried, 40);
 }
 
 }  // namespace

@@ -104,21 +104,28 @@ public:
         digitLabels(coordinates, "");
         out_ += "</g>\n";
 
-        if (form_ == SvgForm::Detailed) roomElements(m);
-        else roomPaths(m);
+        if (form_ == SvgForm::Compact) roomPaths(m);
+        else roomElements(m);
 
         // All walls as one path: every piece is a move and a line; or, in the
-        // page's map, each run of walls along a line of the grid as one line.
-        out_ += "<path class=\"walls\" fill=\"none\"" + stroke(m.wallStroke) + " d=\"";
-        if (form_ == SvgForm::Compact) wallRuns(m.walls);
-        else
-            for (const Wall& wall : m.walls) {
-                out_ += 'M';
-                point(wall.line.from);
-                out_ += 'L';
-                point(wall.line.to);
+        // page's map, each run of walls along a line of the grid as one line;
+        // or, in the tracker's, each room's walls as a path of their own.
+        if (form_ == SvgForm::Growing) {
+            out_ += "<g class=\"walls\" fill=\"none\"" + stroke(m.wallStroke) + ">\n";
+            for (auto wall = m.walls.begin(); wall != m.walls.end();) {
+                out_ += "<path data-walls=\"" + cellKey({wall->x, wall->y}) + "\" d=\"";
+                const auto room = wall;
+                for (; wall != m.walls.end() && wall->x == room->x && wall->y == room->y; ++wall) wallPiece(*wall);
+                out_ += "\"/>\n";
             }
-        out_ += "\"/>\n";
+            out_ += "</g>\n";
+        } else {
+            out_ += "<path class=\"walls\" fill=\"none\"" + stroke(m.wallStroke) + " d=\"";
+            if (form_ == SvgForm::Compact) wallRuns(m.walls);
+            else
+                for (const Wall& wall : m.walls) wallPiece(wall);
+            out_ += "\"/>\n";
+        }
 
         // Special rooms: the shape carries the room's cell, its letter or
         // number follows it. The area numbers of all other rooms, a few
@@ -136,7 +143,10 @@ public:
             if (marker.label) text(*marker.label, "");
         }
         out_ += "<g class=\"area-numbers\" text-anchor=\"middle\" dominant-baseline=\"central\">\n";
-        digitLabels(areaNumbers, " class=\"area-number\"");
+        if (form_ == SvgForm::Growing)
+            for (const Text* t : areaNumbers) text(*t, " class=\"area-number\"");
+        else
+            digitLabels(areaNumbers, " class=\"area-number\"");
         out_ += "</g>\n</g>\n<g class=\"links\">\n";
         for (const LinkBadge& link : m.links) {
             out_ += "<g class=\"link\" data-number=\"" + std::to_string(link.number) + "\" data-from=\"" +
@@ -160,6 +170,13 @@ public:
     }
 
 private:
+    void wallPiece(const Wall& wall) {
+        out_ += 'M';
+        point(wall.line.from);
+        out_ += 'L';
+        point(wall.line.to);
+    }
+
     void point(Point p) {
         appendNumber(out_, p.x);
         out_ += ' ';

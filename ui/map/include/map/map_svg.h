@@ -17,13 +17,19 @@ enum class SvgForm : std::uint8_t {
     /// "x,y", and `data-x`, `data-y`), area, door mask and record as data-
     /// attributes, and the walls piece by piece as the layout has them, so
     /// that scripts and tests can read the labyrinth out of the map:
-    /// `show --svg`, the page's tracker.
+    /// `show --svg`.
     Detailed,
     /// The squares of each colour as one path (`path.rooms`), and each run of
     /// walls along a line of the grid as one line: some 760 elements fewer
     /// and half the text, which a browser takes in several times faster: the
     /// page's map after a write.
     Compact,
+    /// As Detailed, but every room's walls (a `path` with `data-walls` "x,y"
+    /// in `g.walls`) and area number are elements of their own, so that a
+    /// picture with one more room shown differs from the last by that room's
+    /// lines and the title alone: the tracker's map, which grows by a room at
+    /// a tap and takes in only what is new.
+    Growing,
 };
 
 /// The SVG document (UTF-8) of a laid-out map, `layout.width` by
