@@ -14,12 +14,15 @@
 //   routeOnMap({ image, imageName, area }) -> { ok: true, rooms: ["x,y", ...], path }   (start to the
 //        area's numbered room, as in the spoiler; path: SVG path data on mapOfImage's map)
 //   spoilerOfImage({ image, imageName }) -> { ok: true, downloads }  (the spoiler JSON)
-//   trackRun({ image, imageName, revealed: ["x,y", ...] })
+//   trackRun({ image, imageName, revealed: ["x,y", ...], here: "x,y" })
 //     -> { ok: true, seedCode, map, shown: ["x,y", ...],
-//          doors: [{ from: "x,y", to: "x,y", side, name, toName, link, x, y }, ...],
+//          doors: [{ from: "x,y", to: "x,y", side, name, toName, link, intoFog, x, y }, ...],
+//          here: "x,y", hereName: "(x, y)", hereDoors: [same],
 //          items: [{ room: "x,y", name: "(x, y)" }, ...], itemRooms }
 //        (the map under fog: the start room and the revealed ones; the doors
-//        that lead into the fog, placed in the map's pixels; `name` reads
+//        that lead into the fog, placed in the map's pixels; the room the
+//        player is in (`here` when it is shown, else the start) and its doors
+//        into rooms, in fog or shown; `name` reads
 //        "East of (11, 12) to (12, 12)", `toName` "(12, 12)", `link` when a
 //        link number sits on the door; the item rooms
 //        shown, and how many the labyrinth has)
@@ -47,6 +50,7 @@
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
+#include <nlohmann/json.hpp>
 
 #include "labyrinth/generator.h"
 #include "labyrinth/version.h"
@@ -192,10 +196,12 @@ val spoilerOfImageJs(const val& request) {
 std::vector<std::string> stringsOf(const val& request, const char* key) {
     std::vector<std::string> out;
     if (!isObject(request) || !request[key].isArray()) return out;
-    const val list = request[key];
-    const auto length = list["length"].as<std::size_t>();
-    for (std::size_t i = 0; i < length; ++i)
-        if (list[i].isString()) out.push_back(list[i].as<std::string>());
+    // As one JSON text: a tap's few hundred rooms, each fetched on its own,
+    // would cost a phone more than the rest of the tap.
+    const std::string text = val::global("JSON").call<std::string>("stringify", request[key]);
+    const auto list = nlohmann::json::parse(text, nullptr, false);
+    for (const auto& item : list)
+        if (item.is_string()) out.push_back(item.get<std::string>());
     return out;
 }
 
@@ -212,34 +218,55 @@ val routeOnMapJs(const val& request) {
     return out;
 }
 
+// A long text, such as a map, as a JavaScript string: the browser's own
+// decoder takes it in several times faster than a std::string's binding.
+val textOf(const std::string& text) {
+    static const val decoder = val::global("TextDecoder").new_();
+    return decoder.call<val>("decode", emscripten::typed_memory_view(text.size(), text.data()));
+}
+
+// A run's rooms, doors and items reach the page as one JSON text, which it
+// takes in with one JSON.parse: made value by value, the doors and rooms of
+// a run well under way cost a phone more than the rest of a tap together.
 val trackRunJs(const val& request) {
-    const auto tracked = trackRun({fileOf(request, "image", "imageName"), stringsOf(request, "revealed")});
+    const auto tracked =
+        trackRun({fileOf(request, "image", "imageName"), stringsOf(request, "revealed"), stringOf(request, "here")});
     if (!tracked) return failure(tracked.error());
     const TrackResult& r = tracked.value();
-    val out = success();
-    out.set("seedCode", r.seedCode);
-    out.set("map", r.mapSvg);
-    out.set("shown", cellsOf(r.shown));
-    out.set("doors", listOf(r.doors, [](const FogDoor& door) {
-        val entry = val::object();
-        entry.set("from", cellKey(door.from));
-        entry.set("to", cellKey(door.to));
-        entry.set("side", door.side);
-        entry.set("name", door.name);
-        entry.set("toName", positionText(door.to));
-        entry.set("link", door.link);
-        entry.set("x", door.x);
-        entry.set("y", door.y);
-        return entry;
-    }));
-    out.set("items", listOf(r.items, [](const CellPosition& cell) {
-        val entry = val::object();
-        entry.set("room", cellKey(cell));
-        entry.set("name", positionText(cell));
-        return entry;
-    }));
-    out.set("itemRooms", r.itemRooms);
-    return out;
+    using nlohmann::json;
+    const auto cells = [](const std::vector<CellPosition>& list) {
+        json out = json::array();
+        for (const CellPosition& cell : list) out.push_back(cellKey(cell));
+        return out;
+    };
+    const auto doorsOf = [](const std::vector<RunDoor>& doors) {
+        json out = json::array();
+        for (const RunDoor& door : doors)
+            out.push_back({{"from", cellKey(door.from)},
+                           {"to", cellKey(door.to)},
+                           {"side", door.side},
+                           {"name", door.name},
+                           {"toName", positionText(door.to)},
+                           {"link", door.link},
+                           {"intoFog", door.intoFog},
+                           {"x", door.x},
+                           {"y", door.y}});
+        return out;
+    };
+    json items = json::array();
+    for (const CellPosition& cell : r.items) items.push_back({{"room", cellKey(cell)}, {"name", positionText(cell)}});
+    const json out = {{"ok", true},
+                      {"seedCode", r.seedCode},
+                      {"shown", cells(r.shown)},
+                      {"doors", doorsOf(r.doors)},
+                      {"here", cellKey(r.here)},
+                      {"hereName", positionText(r.here)},
+                      {"hereDoors", doorsOf(r.hereDoors)},
+                      {"items", std::move(items)},
+                      {"itemRooms", r.itemRooms}};
+    val result = val::global("JSON").call<val>("parse", out.dump());
+    result.set("map", textOf(r.mapSvg));
+    return result;
 }
 
 val roomsOfAreasJs(const val& request) {

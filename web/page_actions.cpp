@@ -413,7 +413,7 @@ Result<TrackResult> trackRun(const TrackRequest& request) {
     const map::MapLayout layout = map::layOutMap(stream, read.value().seedCode, trackerScale, shown);
     TrackResult result;
     result.seedCode = read.value().seedCode;
-    result.mapSvg = map::mapSvg(layout, map::SvgForm::Detailed);
+    result.mapSvg = map::mapSvg(layout, map::SvgForm::Growing);
     for (const map::Room& room : layout.rooms) {
         result.shown.push_back({room.x, room.y});
         if (room.kind == format::RecordKind::Item) result.items.push_back({room.x, room.y});
@@ -421,8 +421,12 @@ Result<TrackResult> trackRun(const TrackRequest& request) {
     result.itemRooms = static_cast<int>(std::count_if(stream.cells.begin(), stream.cells.end(), [](const DecodedCell& cell) {
         return cell.kind == format::RecordKind::Item;
     }));
+    const auto isShown = [&](const CellPosition& cell) {
+        return std::find(result.shown.begin(), result.shown.end(), cell) != result.shown.end();
+    };
+    const auto here = cellOfKey(request.here);
+    result.here = here && isShown(*here) ? *here : CellPosition{startX, startY};
     for (const map::Door& door : layout.doors) {
-        if (!door.intoFog) continue;
         const auto side = std::find_if(doorSides.begin(), doorSides.end(), [&](const Direction& d) { return d.bit == door.side; });
         const map::Point middle{(door.opening.from.x + door.opening.to.x) / 2, (door.opening.from.y + door.opening.to.y) / 2};
         const CellPosition from{door.x, door.y};
@@ -432,7 +436,11 @@ Result<TrackResult> trackRun(const TrackRequest& request) {
         const bool link = std::any_of(layout.links.begin(), layout.links.end(), [&](const map::LinkBadge& badge) {
             return badge.to && ((badge.from == from && *badge.to == to) || (badge.from == to && *badge.to == from));
         });
-        result.doors.push_back({from, to, side->name, std::move(label), link, middle.x, middle.y});
+        const bool intoRoom = door.intoFog || (from == result.here && isShown(to));
+        if (!intoRoom) continue;
+        const RunDoor entry{from, to, side->name, std::move(label), link, door.intoFog, middle.x, middle.y};
+        if (from == result.here) result.hereDoors.push_back(entry);
+        if (door.intoFog) result.doors.push_back(entry);
     }
     return result;
 }

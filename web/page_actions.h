@@ -203,16 +203,19 @@ Result<WriteResult> labyrinthToTrack(const WriteRequest& request);
 struct TrackRequest {
     InputFile image;
     std::vector<std::string> revealed;
+    std::string here;  ///< the room the player is in, "x,y"; the start room when it is not shown
 };
 
-/// A door of a shown room that leads into a room in fog: where the player
-/// can go next, and the room that choosing it reveals.
-struct FogDoor {
+/// A door of a shown room into another room: into fog, where the player
+/// can go next and the room that choosing it reveals; or into a shown room,
+/// which the player can walk back to.
+struct RunDoor {
     CellPosition from;
     CellPosition to;
     std::string side;  ///< "east", "west", "south" or "north", seen from `from`
     std::string name;  ///< how the door reads: "East of (11, 12) to (12, 12)"
     bool link = false; ///< the map's link number sits on this door: its control must leave it readable
+    bool intoFog = false;
     double x = 0;      ///< the middle of the door on the map, in its pixels
     double y = 0;
 };
@@ -221,7 +224,9 @@ struct TrackResult {
     std::string seedCode;
     std::string mapSvg;               ///< the map under fog, one element per shown room
     std::vector<CellPosition> shown;  ///< the rooms shown, in scan order: the start and those revealed
-    std::vector<FogDoor> doors;       ///< in scan order of their rooms, sides south, east, west, north
+    std::vector<RunDoor> doors;       ///< into fog, in scan order of their rooms, sides south, east, west, north
+    CellPosition here;                ///< the room the player is in
+    std::vector<RunDoor> hereDoors;   ///< its doors into rooms, shown or in fog, sides as above
     std::vector<CellPosition> items;  ///< the item rooms shown, in scan order, for the player to tick off
     int itemRooms = 0;                ///< the item rooms of the whole labyrinth
 };

@@ -216,6 +216,20 @@ describe('the module writes what labyrinth-cli writes', () => {
     // Every room revealed: no fog, no door into it.
     const all = labyrinth.trackRun({ ...request, revealed: spoiler.rooms.map((r) => `${r.x},${r.y}`) });
     assert.deepEqual([all.shown.length, all.doors.length], [spoiler.summary.rooms, 0]);
+    // The room the player is in, and its doors: with every room shown, into
+    // shown rooms only, as the exits of show --json say; a room not shown is
+    // the start room.
+    const roomKeys = new Set(spoiler.rooms.map(key));
+    for (const room of spoiler.rooms.filter((_, i) => i % 9 === 0)) {
+      const at = labyrinth.trackRun({ ...request, revealed: [...roomKeys], here: key(room) });
+      const exits = room.exits.map((side) => `${room.x + step[side][0]},${room.y + step[side][1]}`).filter((to) => roomKeys.has(to));
+      assert.deepEqual([at.here, at.hereName, at.hereDoors.map((door) => door.to).sort(), at.hereDoors.some((door) => door.intoFog)],
+        [key(room), `(${room.x}, ${room.y})`, exits.sort(), false]);
+    }
+    const startKey = key(spoiler.start);
+    assert.deepEqual(['junk', empty, area3.find((cell) => cell !== area3[0])].map((here) => labyrinth.trackRun({ ...request, revealed: [area3[0]], here }).here),
+      [startKey, startKey, startKey]);
+    assert.deepEqual(run.hereDoors.filter((door) => door.intoFog), run.doors.filter((door) => door.from === startKey));
     // The item rooms to tick off: those shown, and how many the labyrinth has.
     const items = spoiler.rooms.filter((r) => r.record === 'item').map((r) => ({ room: `${r.x},${r.y}`, name: `(${r.x}, ${r.y})` }));
     assert.deepEqual([run.itemRooms, all.itemRooms, all.items], [items.length, items.length, items]);
