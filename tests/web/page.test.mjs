@@ -584,7 +584,14 @@ describe('the page', () => {
         ? `${exit[0].toUpperCase()}${exit.slice(1)} of (${x}, ${y}) to (${to.replace(',', ', ')})` : null;
     })).filter(Boolean).sort();
     const shownRooms = () => page.locator('#tracker [data-room]').evaluateAll((all) => all.map((e) => e.dataset.room));
-    const doors = () => page.locator('#tracker button[data-door]').evaluateAll((all) => all.map((e) => e.getAttribute('aria-label')).sort());
+    // Marks on the whole map, buttons zoomed in: named as the doors read.
+    const name = (from, to) => {
+      const [x, y] = from.split(',').map(Number);
+      const side = Object.keys(step).find((s) => `${x + step[s][0]},${y + step[s][1]}` === to);
+      return `${side[0].toUpperCase()}${side.slice(1)} of (${x}, ${y}) to (${to.replace(',', ', ')})`;
+    };
+    const doors = async () => (await page.locator('#tracker [data-door]').evaluateAll((all) => all.map((e) => [e.dataset.from, e.dataset.door])))
+      .map(([from, to]) => name(from, to)).sort();
     const expectRun = async (shown, what) => {
       await page.waitForFunction((n) => document.querySelectorAll('#tracker [data-room]').length === n, shown.length);
       assert.deepEqual((await shownRooms()).sort(), [...shown].sort(), what);
@@ -599,18 +606,27 @@ describe('the page', () => {
     await track();
     await expectRun(['11,12'], 'at first the start room alone');
 
-    // A door by the keyboard reveals the room behind it and only that; the
-    // focus goes on to a door of that room. Then one by a click.
-    const first = await page.getAttribute('#tracker button[data-door]', 'data-door');
-    await page.focus(`#tracker button[data-door="${first}"]`);
+    // The pad by the keyboard reveals the room behind a side of the start
+    // room and only that. Zoomed in, a door on the map by a click; its
+    // focus goes on to a door of that room.
+    const side = await page.getAttribute('#tracker-pad .pad-door.fog', 'data-side');
+    const [, fx, fy] = /to \((\d+), (\d+)\)$/.exec(doorsFrom(['11,12']).find((door) => door.toLowerCase().startsWith(side)));
+    const first = `${fx},${fy}`;
+    await page.focus(`#tracker-pad [data-side="${side}"]`);
     await page.keyboard.press('Enter');
     await expectRun(['11,12', first], 'one door');
-    assert.equal(await page.evaluate(() => document.activeElement.matches('#tracker button[data-door]')),
-      doorsFrom(['11,12', first]).length > 0);
-    const second = await page.getAttribute('#tracker button[data-door]', 'data-door');
+    await page.click('#tracker-zoom');
+    await page.waitForSelector('#tracker-board:not(.whole) button.door');
+    assert.deepEqual(await page.locator('#tracker button[data-door]').evaluateAll((all) => all.map((e) => e.getAttribute('aria-label')).sort()),
+      doorsFrom(['11,12', first]));
+    const second = await page.getAttribute(`#tracker button[data-door][data-from="${first}"]`, 'data-door')
+      ?? await page.getAttribute('#tracker button[data-door]', 'data-door');
     await page.click(`#tracker button[data-door="${second}"]`);
     const walked = ['11,12', first, second];
     await expectRun(walked, 'two doors');
+    assert.equal(await page.evaluate(() => document.activeElement.matches('#tracker button[data-door]')),
+      doorsFrom(walked).length > 0);
+    await page.click('#tracker-zoom');
 
     // A whole area, and undo.
     const area3 = spoiler.rooms.filter((room) => room.area === 3).map((room) => `${room.x},${room.y}`);
@@ -627,7 +643,7 @@ describe('the page', () => {
     await page.waitForSelector('#look-spoiler-toggle');
     await track();
     await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 1);
-    await page.click('#tracker button[data-door]');
+    await page.click('#tracker-pad .pad-door.fog');
     await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 2);
     // The open tracker follows a new write, with that labyrinth's own run.
     await writeSeed(page, '42');
@@ -691,25 +707,48 @@ describe('the page', () => {
       assert.ok((await page.textContent('#tracker-heading')).includes(`seed code ${codeOf(native.report)}`));
       assert.deepEqual([await shownRooms(), await here()], [[start], start]);
 
-      // Doors: targets of at least 24 by 24 px, no two overlapping.
-      const boxes = await page.locator('#tracker .door').evaluateAll((all) => all.map((door) => {
-        const { left, top, width, height } = door.getBoundingClientRect();
-        return { left, top, width, height };
-      }));
-      assert.ok(boxes.length > 0);
-      for (const [i, a] of boxes.entries()) {
-        assert.ok(a.width >= 24 && a.height >= 24, JSON.stringify(a));
-        for (const b of boxes.slice(i + 1))
-          assert.ok(a.left + a.width <= b.left || b.left + b.width <= a.left || a.top + a.height <= b.top
-            || b.top + b.height <= a.top, `${JSON.stringify(a)} overlaps ${JSON.stringify(b)}`);
-      }
+      // The whole grid fits the width, with row and column numbers; the
+      // legend is folded.
+      const fits = () => page.evaluate(() => {
+        const box = document.getElementById('tracker-map');
+        const columns = document.querySelectorAll('#tracker .numbers.columns span');
+        return [document.querySelector('#tracker svg').getBoundingClientRect().width <= box.clientWidth,
+          box.scrollWidth <= box.clientWidth, columns.length, columns[columns.length - 1].textContent];
+      });
+      assert.deepEqual(await fits(), [true, true, 24, '23']);
+      assert.equal(await page.evaluate(() => document.getElementById('tracker-legend').open), false);
 
-      // A tapped door reveals its room, which is where the player is now, in view.
-      const door = await page.getAttribute('#tracker .door', 'data-door');
-      await page.tap(`#tracker .door[data-door="${door}"]`);
+      // Door targets, on the pad and zoomed in on the map: at least 24 by 24
+      // px, no two overlapping.
+      const targetsAreSound = async (selector, what) => {
+        const boxes = await page.locator(selector).evaluateAll((all) => all.map((door) => {
+          const { left, top, width, height } = door.getBoundingClientRect();
+          return { left, top, width, height };
+        }));
+        assert.ok(boxes.length > 0, what);
+        for (const [i, a] of boxes.entries()) {
+          assert.ok(a.width >= 24 && a.height >= 24, `${what}: ${JSON.stringify(a)}`);
+          for (const b of boxes.slice(i + 1))
+            assert.ok(a.left + a.width <= b.left || b.left + b.width <= a.left || a.top + a.height <= b.top
+              || b.top + b.height <= a.top, `${what}: ${JSON.stringify(a)} overlaps ${JSON.stringify(b)}`);
+        }
+      };
+      await targetsAreSound('#tracker-pad .pad-door', 'the pad');
+
+      // A tapped side reveals its room, which is where the player is now, in
+      // view; the side back is a passage that walks there again.
+      const side = await page.getAttribute('#tracker-pad .pad-door.fog', 'data-side');
+      await page.tap(`#tracker-pad [data-side="${side}"]`);
       await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 2);
-      assert.equal(await here(), door);
+      const door = await here();
+      assert.notEqual(door, start);
       assert.equal(await inView(door), true, `${door} is out of view`);
+      const back = { north: 'south', south: 'north', east: 'west', west: 'east' }[side];
+      assert.equal(await page.getAttribute(`#tracker-pad [data-side="${back}"]`, 'class'), 'pad-door');
+      await page.tap(`#tracker-pad [data-side="${back}"]`);
+      await page.waitForFunction((cell) => document.querySelector('#tracker [aria-current]')?.dataset.room === cell, start);
+      await page.tap(`#tracker-pad [data-side="${side}"]`);
+      await page.waitForFunction((cell) => document.querySelector('#tracker [aria-current]')?.dataset.room === cell, door);
       await page.focus('#track-seed');
       await expectAccessible(page, 'tracker from a link, 390 px with touch');
 
@@ -727,27 +766,8 @@ describe('the page', () => {
       assert.deepEqual([await shownRooms(), await here()], [[start, door].sort(), door]);
       await page.locator(`#tracker [data-room="${start}"]`).scrollIntoViewIfNeeded();
       const startBox = await page.locator(`#tracker [data-room="${start}"]`).boundingBox();
-      await page.touchscreen.tap(startBox.x + 8, startBox.y + 8);
+      await page.touchscreen.tap(startBox.x + startBox.width / 2, startBox.y + startBox.height / 2);
       await page.waitForFunction((cell) => document.querySelector('#tracker [aria-current]')?.dataset.room === cell, start);
-
-      // The legend is folded; the whole grid fits the width, with row and
-      // column numbers, and a tap on it comes closer, around the tapped room.
-      assert.equal(await page.evaluate(() => document.getElementById('tracker-legend').open), false);
-      await page.tap('#tracker-zoom');
-      await page.waitForSelector('#tracker-zoom[aria-pressed="true"]');
-      assert.deepEqual(await page.evaluate(() => {
-        const box = document.getElementById('tracker-map');
-        const columns = document.querySelectorAll('#tracker .numbers.columns span');
-        return [document.querySelector('#tracker svg').getBoundingClientRect().width <= box.clientWidth,
-          box.scrollWidth <= box.clientWidth, columns.length, columns[columns.length - 1].textContent];
-      }), [true, true, 24, '23']);
-      await page.focus('#track-seed');
-      await expectAccessible(page, 'the whole map, 390 px with touch');
-      await page.locator('#tracker-map').scrollIntoViewIfNeeded();
-      const far = await page.locator(`#tracker [data-room="${door}"]`).boundingBox();
-      await page.touchscreen.tap(far.x + far.width / 2, far.y + far.height / 2);
-      await page.waitForSelector('#tracker-zoom[aria-pressed="false"]');
-      assert.equal(await inView(door), true, `${door} is out of view after coming closer`);
 
       // The tracker's link, copied, opens the same run.
       await page.tap('#tracker-copy-link');
@@ -764,8 +784,11 @@ describe('the page', () => {
       await page.waitForFunction(() => document.getElementById('tracker-heading').textContent.includes('track.json'));
       assert.deepEqual([await shownRooms(), await page.isVisible('#tracker-copy-link')], [[start, door].sort(), false]);
 
-      // A walk of 40 doors, chosen where the map has scrolled to: each room
-      // revealed is the room the player is in, and in view.
+      // Zoomed in, the doors on the map are targets, the numbers stay, and
+      // each room revealed is in view: a walk of 40 doors, each chosen where
+      // the map has scrolled to.
+      await page.tap('#tracker-zoom');
+      await page.waitForSelector('#tracker-zoom[aria-pressed="true"]');
       for (let step = 0; step < 40; ++step) {
         const to = await page.evaluate(() => {
           const next = document.querySelector('#tracker .door');
@@ -776,6 +799,12 @@ describe('the page', () => {
         assert.equal(await here(), to, `step ${step}`);
         assert.equal(await inView(to), true, `step ${step}: ${to} is out of view`);
       }
+      await targetsAreSound('#tracker .door', 'zoomed in');
+      await page.focus('#track-seed');
+      await expectAccessible(page, 'zoomed in, 390 px with touch');
+      await page.tap('#tracker-zoom');
+      assert.deepEqual(await fits(), [true, true, 24, '23']);
+
       assert.deepEqual(errors, []);
     } finally {
       await browser.close();
@@ -988,14 +1017,14 @@ describe('the page', () => {
           await expectAccessible(page, `after a write, the map shown, ${at}`);
           await page.click('#spoiler-toggle');
 
-          // The tracker, a door revealed by a click or a tap.
+          // The tracker, a door revealed by a click or a tap on the pad.
           await page.click('#track');
           if (await page.isEnabled('#tracker-reset')) await page.click('#tracker-reset');
-          await page.click('#tracker button[data-door]');
+          await page.click('#tracker-pad .pad-door.fog');
           await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length > 1);
           await page.focus('#track');
           await expectAccessible(page, `tracker, ${at}`);
-          // The whole map, the legend unfolded, a refused seed in the tracker's form.
+          // Zoomed in, the legend unfolded, a refused seed in the tracker's form.
           await page.click('#tracker-zoom');
           await page.evaluate(() => { document.getElementById('tracker-legend').open = true; });
           await page.fill('#track-seed', 'x');
@@ -1003,7 +1032,7 @@ describe('the page', () => {
           await page.waitForSelector('#track-seed[aria-invalid="true"]');
           await page.waitForSelector('#tracker-legend-map svg');
           await page.focus('#track');
-          await expectAccessible(page, `tracker, the whole map and the legend, ${at}`);
+          await expectAccessible(page, `tracker, zoomed in, and the legend, ${at}`);
           await page.click('#tracker-zoom');
 
           // A pasted page of digits: cut in the message, the field marked.

@@ -56,7 +56,12 @@ function showSplits() {
   $('splits-none').hidden = clock.splits.length > 0;
 }
 
+let itemsShown = '';  // the items and ticks the list shows
+
 function showItems() {
+  const drawn = JSON.stringify([items, clock.ticks]);
+  if (drawn === itemsShown) return;
+  itemsShown = drawn;
   const ticked = new Set(clock.ticks);
   itemList.replaceChildren(...items.shown.map(({ room, name }, index) => {
     const box = Object.assign(document.createElement('input'), { type: 'checkbox', checked: ticked.has(room),

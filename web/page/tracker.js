@@ -12,7 +12,9 @@ import { readLayout } from './files.js';
 import { copy, permalinkFor } from './links.js';
 import { $, count, sentence } from './messages.js';
 import { areasReached, clockFrom, setUpClock, showClock, showItemRooms } from './run_clock.js';
-import { frame, scrollBy, setUpView, showPicture, tapWhole } from './tracker_view.js';
+import { setUpPad, showPad } from './tracker_pad.js';
+import { bringIntoView, cellAt, clearPicture, doorsAreTargets, frame, planPicture, preparePicture, setUpView,
+  showPicture } from './tracker_view.js';
 
 const tracker = $('tracker');
 const trackerBoard = $('tracker-board');
@@ -51,6 +53,25 @@ const runStore = {
   },
 };
 
+const notKept = ' This browser does not keep the run.';
+let unsaved = null;  // the run whose latest step is not kept yet
+
+// Keeps the run on show once the frame that shows its step is painted, so
+// that writing the browser's storage never delays that frame; at once when
+// the page goes away. Says so in the status when the browser does not keep it.
+function saveSoon() {
+  if (unsaved === run) return;
+  unsaved = run;
+  requestAnimationFrame(() => setTimeout(saveNow));
+}
+function saveNow() {
+  const saving = unsaved;
+  unsaved = null;
+  if (saving && !runStore.save(saving) && saving === run && !trackerStatus.textContent.endsWith(notKept))
+    trackerStatus.textContent += notKept;
+}
+addEventListener('pagehide', saveNow);
+
 // The rooms revealed by a run's steps, the start room aside.
 function revealedBy(steps) {
   const revealed = new Set();
@@ -81,9 +102,8 @@ function openTracker(image, { follow = false } = {}) {
   $('tracker-heading').textContent = `Your run in ${image.name} (seed code ${image.seedCode})`;
   $('tracker-link-line').hidden = !image.seed;
   $('tracker-copied').textContent = '';
-  drawRun();
   // A run opens around the room the player is in.
-  bringIntoTrackerView([run.here], true);
+  drawRun('', [], true);
   if (follow) return;
   if (image.seed) history.replaceState(history.state, '', permalinkFor(image.seed, true));
   trackerBox.focus({ preventScroll: true });
@@ -126,77 +146,82 @@ async function trackLayout() {
   trackMade(made, `the labyrinth of ${file.name}`);
 }
 
-// Draws the run as its steps say, tells how far it has come, and keeps the
-// steps; `revealed` names the rooms the last step revealed, to bring into view.
-function drawRun(said = '', revealed = []) {
-  const tracked = call('trackRun', { image: run.image.bytes, imageName: run.image.name, revealed: revealedBy(run.steps) });
+// The run of `steps`, the player in `here`, as the module draws it, its
+// picture made ready to show.
+function tracking(steps, here) {
+  const tracked = call('trackRun', { image: run.image.bytes, imageName: run.image.name, revealed: revealedBy(steps),
+    here: here ?? '' });
+  if (tracked.ok) tracked.picture = preparePicture(tracked.map);
+  return tracked;
+}
+
+// The run one step on, through each door into the fog of the room the
+// player is in, drawn while the page is idle: the step the player takes
+// next is most often one of those, and then shows at once. Each is for the
+// run as drawn `drawn` times.
+const ahead = { drawn: -1, steps: new Map(), waiting: null };
+const whenIdle = window.requestIdleCallback ?? ((then) => setTimeout(then, 50));
+const stopIdle = window.cancelIdleCallback ?? clearTimeout;
+
+function drawAhead(doors) {
+  if (ahead.waiting !== null) stopIdle(ahead.waiting);
+  Object.assign(ahead, { drawn: run.drawn, steps: new Map(), waiting: null });
+  const next = doors.filter((door) => door.intoFog).map((door) => door.to);
+  const one = () => {
+    ahead.waiting = null;
+    if (ahead.drawn !== run?.drawn || !next.length) return;
+    const to = next.shift();
+    const tracked = tracking([...run.steps, [to]], to);
+    if (tracked.ok) tracked.picture = planPicture(tracked.picture);
+    ahead.steps.set(to, tracked);
+    ahead.waiting = whenIdle(one);
+  };
+  ahead.waiting = whenIdle(one);
+}
+
+// Draws the run as its steps say (`tracked`: as drawn ahead), tells how far
+// it has come (after `said`, or what it says of the run drawn), and keeps
+// the steps; brings the first of the rooms the last step revealed into view,
+// or the player's room (`centre`: into the middle of the box).
+function drawRun(said = '', revealed = [], centre = false, tracked = tracking(run.steps, run.here)) {
+  run.drawn = (run.drawn ?? 0) + 1;
   if (!tracked.ok) {
-    trackerBoard.replaceChildren();
+    clearPicture();
     trackerStatus.textContent = sentence(tracked.message, [run.image.name]);
     return;
   }
   run.shown = new Set(tracked.shown);
-  run.doors = tracked.doors;
-  showPicture(tracked.map);
-  const placed = tracked.doors.map((door) => {
-    const button = Object.assign(document.createElement('button'), { type: 'button', className: 'door', title: door.name });
-    button.dataset.door = door.to;
-    button.dataset.from = door.from;
-    button.dataset.toName = door.toName;
-    button.setAttribute('aria-label', door.name);
-    if (door.link) button.classList.add('link');
-    trackerBoard.append(button);
-    return { x: door.x, y: door.y, button };
-  });
-  frame(placed);
-  if (!run.shown.has(run.here)) run.here = facts().start;
-  markHere();
+  run.here = tracked.here;
+  showPicture(tracked.picture);
+  frame(tracked.doors);
+  showHere(tracked);
   showItemRooms(tracked.items, tracked.itemRooms);
-  const kept = runStore.save(run);
-  trackerStatus.textContent = `${said}${count(tracked.shown.length, 'room', 'rooms')} shown; `
-    + `${count(tracked.doors.length, 'door leads', 'doors lead')} into the fog.`
-    + `${kept ? '' : ' This browser does not keep the run.'}`;
+  saveSoon();
+  trackerStatus.textContent = `${typeof said === 'function' ? said(tracked) : said}${count(tracked.shown.length, 'room', 'rooms')} shown; `
+    + `${count(tracked.doors.length, 'door leads', 'doors lead')} into the fog.`;
   $('tracker-undo').disabled = !run.steps.length;
   $('tracker-reset').disabled = tracked.shown.length === 1;
-  bringIntoTrackerView(revealed.length ? revealed : [run.here]);
+  bringIntoView(revealed[0] ?? run.here, centre);
+  drawAhead(tracked.hereDoors);
 }
 
-// "You are here": the room the player is in carries aria-current="location".
-function markHere() {
-  trackerBoard.querySelector('[aria-current]')?.removeAttribute('aria-current');
-  trackerBoard.querySelector(`[data-room="${run.here}"]`)?.setAttribute('aria-current', 'location');
+// The map's element of the shown room `cell`; its rooms are a group of
+// their own, which is quicker to look through than the whole map.
+const roomOf = (cell) => trackerBoard.querySelector(`.rooms > [data-room="${cell}"]`);
+
+// "You are here": the room the player is in carries aria-current="location",
+// and the pad offers its doors.
+function showHere({ here, hereName, hereDoors }) {
+  trackerBoard.querySelector('.rooms > [aria-current]')?.removeAttribute('aria-current');
+  roomOf(here)?.setAttribute('aria-current', 'location');
+  showPad(hereName, hereDoors);
 }
 
-// A tap or a click on a shown room: the player is there now.
-function moveHere(event) {
-  const room = [...trackerBoard.querySelectorAll('[data-room]')].find((element) => {
-    const box = element.getBoundingClientRect();
-    return event.clientX >= box.left && event.clientX <= box.right && event.clientY >= box.top
-      && event.clientY <= box.bottom;
-  });
-  if (!room) return;
-  run.here = room.dataset.room;
-  markHere();
-  runStore.save(run);
-}
-
-// Scrolls the tracker's box so that the first of `cells` is in view, when
-// it is not, or with `centre` into the middle of the box.
-function bringIntoTrackerView(cells, centre = false) {
-  const room = cells[0] && trackerBoard.querySelector(`[data-room="${cells[0]}"]`);
-  if (!room) return;
-  // What the number strips at the top and the left leave of the box.
-  const whole = trackerBox.getBoundingClientRect();
-  const top = whole.top + (trackerBoard.querySelector('.numbers.columns')?.offsetHeight ?? 0);
-  const left = whole.left + (trackerBoard.querySelector('.numbers.rows')?.offsetWidth ?? 0);
-  const box = { left, top, right: whole.right, bottom: whole.bottom, width: whole.right - left, height: whole.bottom - top };
-  const at = room.getBoundingClientRect();
-  const across = centre || at.left < box.left || at.right > box.right;
-  const down = centre || at.top < box.top || at.bottom > box.bottom;
-  if (across || down) {
-    scrollBy(across ? at.left - box.left - (box.width - at.width) / 2 : 0,
-      down ? at.top - box.top - (box.height - at.height) / 2 : 0);
-  }
+// The player is in the shown room `cell` now.
+function moveHere(cell) {
+  if (!run.shown.has(cell) || cell === run.here) return;
+  run.here = cell;
+  drawRun(({ hereName }) => `You are in ${hereName}. `, [cell]);
 }
 
 // Adds a step of the rooms of `cells` not shown yet; nothing when none is new.
@@ -206,21 +231,28 @@ function reveal(cells, said) {
     trackerStatus.textContent = 'Those rooms are shown already.';
     return false;
   }
+  const drawn = fresh.length === 1 && ahead.drawn === run.drawn ? ahead.steps.get(fresh[0]) : undefined;
   run.steps.push(fresh);
   if (fresh.length === 1) run.here = fresh[0];
-  drawRun(said(fresh), fresh);
-  const areaOf = (cell) => Number(trackerBoard.querySelector(`[data-room="${cell}"]`)?.dataset.area);
+  if (drawn) drawRun(said(fresh), fresh, false, drawn);
+  else drawRun(said(fresh), fresh);
+  const areaOf = (cell) => Number(roomOf(cell)?.dataset.area);
   const startArea = areaOf(facts().start);
   areasReached(fresh.map(areaOf).filter((area) => Number.isInteger(area) && area !== startArea));
   return true;
 }
 
-// A door chosen: the room behind it is revealed, and the keyboard goes on
-// from there, to a door of that room when it has one.
-function chooseDoor(button) {
+// A door into the fog chosen, on the pad or the map: the room behind it is
+// revealed.
+function chooseDoor(door) {
+  reveal([door.to], () => `Revealed ${door.toName}. `);
+}
+
+// A door on the map chosen: the keyboard goes on from there, to a door of
+// the revealed room when it has one.
+function chooseDoorOnMap(button) {
   const to = button.dataset.door;
-  const toName = button.dataset.toName;
-  reveal([to], () => `Revealed ${toName}. `);
+  chooseDoor({ to, toName: button.dataset.toName });
   const next = trackerBoard.querySelector(`.door[data-from="${to}"]`) || trackerBoard.querySelector('.door');
   (next || trackerBox).focus();
 }
@@ -253,12 +285,12 @@ export function setUpTracker() {
     areas.append(Object.assign(document.createElement('option'), { value: String(area), textContent: `Area ${area}` }));
   $('track').addEventListener('click', () => trackable && openTracker(trackable));
   setUpClock(() => $('tracker-heading').textContent);
-  setUpView({ zoomed: () => run && bringIntoTrackerView([run.here]), redraw: () => run && drawRun() });
+  setUpView(() => run && drawRun('', [], true));
+  setUpPad({ reveal: chooseDoor, walk: (door) => moveHere(door.to) });
   trackerBoard.addEventListener('click', (event) => {
-    if (tapWhole(event)) return;
-    const door = event.target.closest('.door');
-    if (door) chooseDoor(door);
-    else moveHere(event);
+    const door = doorsAreTargets() && event.target.closest('.door');
+    if (door) chooseDoorOnMap(door);
+    else if (run) moveHere(cellAt(event.clientX, event.clientY));
   });
   $('track-form').addEventListener('submit', (event) => {
     event.preventDefault();

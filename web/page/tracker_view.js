@@ -1,20 +1,33 @@
-// How the tracker's map sits on a screen: at its own size, where every
-// door is a target of 24 CSS pixels, or ("Whole map") the whole grid fitted
-// to the width, where a tap comes closer around the tapped point; with the row and column numbers held at the edges of the box while
-// it scrolls, and the legend folded away below it. The map's geometry is
-// read from the picture the module drew, never restated here.
+// How the tracker's map sits on a screen: the whole grid fitted to the
+// box's width, where the doors into the fog are marks and the pad below the
+// map is how to go through them; or, zoomed in, larger than the module
+// draws it, where every door into the fog is a target of 24 CSS pixels on
+// the map itself and no two overlap. The row and column numbers stay at the
+// box's edges while it scrolls, and the legend folds away below it. The
+// map's geometry is read from the picture the module drew, never restated
+// here; where things are on screen is worked out from it, so that a tap
+// never waits for the browser to lay the page out to be asked.
 
 import { $ } from './messages.js';
+import { parseSvg, planSvg, showSvg } from './svg_sync.js';
 
 const box = $('tracker-map');
 const board = $('tracker-board');
 const legend = $('tracker-legend');
 const zoomButton = $('tracker-zoom');
-let whole = false;      // the whole grid fitted to the width, doors hidden
-let geometry = null;    // of the map on show: { width, height, gridX, gridY, gridSize, cell, count }
-let onZoom = () => {};  // what the tracker does when the view changes (brings "you are here" into view)
 
+// Zoomed in, a cell is this many CSS pixels: the doors of a room, 24 pixel
+// targets on the middles of its sides, are then a cell's half apart each
+// way, and no two overlap.
+const closerCell = 50;
+
+let closer = false;     // zoomed in
+let geometry = null;    // of the map on show: { width, height, gridX, gridY, gridSize, cell, count }
+let framed = '';        // the geometry and scale the picture and the numbers were last framed at
+let boxSize = null;     // the box's inner size, as it last said: { width, height }
+let doorsOnMap = new Map();  // key -> element, the doors placed on the map
 let legendText = '';    // the legend's group of the map on show, drawn only while unfolded
+let pictureBox = '';    // the viewBox of the picture the module drew, which framing changes
 
 const number = (element, name) => Number(element.getAttribute(name));
 
@@ -31,17 +44,36 @@ function cutGroup(svg, name) {
   return [svg, ''];
 }
 
-/// Puts the module's picture of the run into the board, hidden from
-/// assistive technology (the status and the doors say what it shows). Its
-/// row and column numbers give way to the view's own, and its legend is
-/// kept aside for the fold: a tap then parses and paints only the grid.
-export function showPicture(svg) {
+/// The module's picture of a run made ready to show, which can be done
+/// ahead of time: its row and column numbers give way to the view's own,
+/// and its legend is kept aside for the fold.
+export function preparePicture(svg) {
   const [withoutNumbers] = cutGroup(svg.slice(svg.indexOf('<svg')), 'coordinates');
-  const [grid, legendGroup] = cutGroup(withoutNumbers, 'legend');
-  legendText = legendGroup;
-  board.innerHTML = grid;
-  board.querySelector('svg')?.setAttribute('aria-hidden', 'true');
+  const [grid, legend] = cutGroup(withoutNumbers, 'legend');
+  return { grid: parseSvg(grid), legend, box: /viewBox="([^"]*)"/.exec(grid.slice(0, grid.indexOf('>')))?.[1] ?? '' };
 }
+
+/// A picture from preparePicture with the changes to the board that show
+/// it worked out, ahead of time: they hold while the board shows what it
+/// shows now.
+export const planPicture = (picture) => ({ ...picture, grid: planSvg(board, picture.grid) });
+
+/// Puts a picture from preparePicture or planPicture into the board, hidden from
+/// assistive technology (the status, the pad and the doors say what it
+/// shows); of the grid, only what changed since the last picture is put in.
+export function showPicture({ grid, legend, box }) {
+  legendText = legend;
+  pictureBox = box;
+  showSvg(board, grid).setAttribute('aria-hidden', 'true');
+}
+
+/// Takes the map away, when there is none to show.
+export function clearPicture() {
+  board.replaceChildren();
+  doorsOnMap = new Map();
+  framed = '';
+}
+
 // The width of the map's part that is shown: the row numbers' margin, the
 // grid, and a sliver beyond it (the legend begins a half margin further).
 const shownWidth = ({ gridX, gridSize }) => gridX + gridSize + gridX / 4;
@@ -50,20 +82,31 @@ const shownWidth = ({ gridX, gridSize }) => gridX + gridSize + gridX / 4;
 function measure(svg) {
   const grid = svg.querySelector('rect.grid');
   const room = svg.querySelector('rect.room');
-  const [, , width, height] = svg.getAttribute('viewBox').split(/\s+/).map(Number);
+  const [, , width, height] = pictureBox.split(/\s+/).map(Number);
   const cell = number(room, 'width');
   return { width, height, gridX: number(grid, 'x'), gridY: number(grid, 'y'), gridSize: number(grid, 'width'),
     cell, count: Math.round(number(grid, 'width') / cell) };
 }
 
+function measureBox() {
+  boxSize ??= { width: box.clientWidth, height: box.clientHeight };
+  return boxSize;
+}
+
 /// Pixels on screen per pixel of the map.
-export const zoom = () => (whole && geometry ? box.clientWidth / shownWidth(geometry) : 1);
+function zoom() {
+  if (!geometry) return 1;
+  return closer ? closerCell / geometry.cell : Math.min(1, measureBox().width / shownWidth(geometry));
+}
+
+/// Whether the doors on the map are targets (zoomed in) or marks.
+export const doorsAreTargets = () => closer;
 
 // The numbers of the rows and columns as strips that stay at the box's top
 // and left edges while it scrolls.
-function addNumbers() {
+function addNumbers(scale) {
+  board.querySelectorAll('.numbers').forEach((strip) => strip.remove());
   const { gridX, gridY, cell, count } = geometry;
-  const scale = zoom();
   const strip = (className) => Object.assign(document.createElement('div'), { className: `numbers ${className}` });
   const columns = strip('columns');
   const rows = strip('rows');
@@ -85,13 +128,12 @@ function addNumbers() {
 }
 
 // Where the box is scrolled to, as its last scroll event said: reading it
-// from the box while a new map waits to be laid out would lay it out then,
-// and again for each later read, within one tap.
+// from the box while a new map waits to be laid out would lay it out then.
 const scrolled = { left: 0, top: 0 };
 
 /// Scrolls the box by `dx`, `dy` pixels; the number strips follow at once,
 /// not a frame later with the scroll event.
-export function scrollBy(dx, dy) {
+function scrollBy(dx, dy) {
   box.scrollLeft += dx;
   box.scrollTop += dy;
   Object.assign(scrolled, { left: box.scrollLeft, top: box.scrollTop });
@@ -126,56 +168,115 @@ function drawLegend() {
   copy.setAttribute('role', 'img');
   copy.setAttribute('aria-label', 'Legend of the map');
   copy.innerHTML = legendText;
-  place.replaceChildren(copy);
+  return place.replaceChildren(copy);
+}
+
+// The door's element on the map: zoomed in, a button that reveals the room
+// behind it; in the whole map, a mark.
+function doorElement(door) {
+  if (!closer) {
+    const mark = Object.assign(document.createElement('span'), { className: 'door-mark' });
+    mark.setAttribute('aria-hidden', 'true');
+    if (door.link) mark.classList.add('link');
+    Object.assign(mark.dataset, { door: door.to, from: door.from });
+    return mark;
+  }
+  const button = Object.assign(document.createElement('button'), { type: 'button', className: 'door', title: door.name });
+  Object.assign(button.dataset, { door: door.to, from: door.from, toName: door.toName });
+  button.setAttribute('aria-label', door.name);
+  if (door.link) button.classList.add('link');
+  return button;
 }
 
 /// Frames the picture the module just drew into the board: the grid alone,
-/// at the zoom of the view; then places `doors` ({ x, y } in the map's
-/// pixels, each with its button) on it.
+/// at the zoom of the view; then places `doors` (as the module gives them)
+/// on it. Only what changed is touched.
 export function frame(doors) {
   const svg = board.querySelector('svg');
   if (!svg) return;
   geometry = measure(svg);
-  const width = shownWidth(geometry);
   const scale = zoom();
-  svg.setAttribute('viewBox', `0 0 ${width} ${geometry.height}`);
-  svg.setAttribute('width', String(width * scale));
-  svg.setAttribute('height', String(geometry.height * scale));
-  for (const { x, y, button } of doors) {
-    button.style.left = `${x * scale}px`;
-    button.style.top = `${y * scale}px`;
+  const width = shownWidth(geometry);
+  const now = `${width} ${geometry.height} ${scale}`;
+  const rescaled = now !== framed;
+  if (rescaled) {
+    framed = now;
+    svg.setAttribute('viewBox', `0 0 ${width} ${geometry.height}`);
+    svg.setAttribute('width', String(width * scale));
+    svg.setAttribute('height', String(geometry.height * scale));
+    board.classList.toggle('whole', !closer);
+    addNumbers(scale);
+    drawLegend();
   }
-  board.classList.toggle('whole', whole);
-  addNumbers();
-  drawLegend();
+  const placed = new Map();
+  for (const door of doors) {
+    const key = `${door.from}>${door.to}${door.link ? ' link' : ''}`;
+    let element = rescaled ? null : doorsOnMap.get(key);
+    if (element) doorsOnMap.delete(key);
+    else {
+      element = doorElement(door);
+      element.style.left = `${door.x * scale}px`;
+      element.style.top = `${door.y * scale}px`;
+      board.append(element);
+    }
+    placed.set(key, element);
+  }
+  doorsOnMap.forEach((element) => element.remove());
+  doorsOnMap = placed;
 }
 
-/// Sets up the view's controls: `zoomed` runs after every change of zoom;
-/// `redraw` draws the map again.
-export function setUpView({ zoomed, redraw }) {
-  onZoom = zoomed;
+/// The cell ("x,y") under a point of the screen, or null off the grid.
+export function cellAt(clientX, clientY) {
+  if (!geometry) return null;
+  const at = board.getBoundingClientRect();
+  const scale = zoom();
+  const x = Math.floor(((clientX - at.left) / scale - geometry.gridX) / geometry.cell);
+  const y = Math.floor(((clientY - at.top) / scale - geometry.gridY) / geometry.cell);
+  return x >= 0 && y >= 0 && x < geometry.count && y < geometry.count ? `${x},${y}` : null;
+}
+
+/// Scrolls the box so that the room of `cell` ("x,y") is in view, when it
+/// is not, or with `centre` into the middle of what the numbers leave.
+export function bringIntoView(cell, centre = false) {
+  if (!geometry || !cell) return;
+  const [x, y] = cell.split(',').map(Number);
+  const scale = zoom();
+  const { width, height } = measureBox();
+  const size = geometry.cell * scale;
+  const left = (geometry.gridX + x * geometry.cell) * scale;
+  const top = (geometry.gridY + y * geometry.cell) * scale;
+  // What the number strips at the top and the left leave of the box.
+  const shown = { left: scrolled.left + geometry.gridX * scale, top: scrolled.top + geometry.gridY * scale,
+    right: scrolled.left + width, bottom: scrolled.top + height };
+  const across = centre || left < shown.left || left + size > shown.right;
+  const down = centre || top < shown.top || top + size > shown.bottom;
+  if (across || down) {
+    scrollBy(across ? left - shown.left - (shown.right - shown.left - size) / 2 : 0,
+      down ? top - shown.top - (shown.bottom - shown.top - size) / 2 : 0);
+  }
+}
+
+/// Sets up the view's controls; `redraw` draws the map again, at the new
+/// zoom, and brings the player's room into view.
+export function setUpView(redraw) {
   box.addEventListener('scroll', () => {
     Object.assign(scrolled, { left: box.scrollLeft, top: box.scrollTop });
     holdNumbers();
   }, { passive: true });
+  // The box's size, as it changes (a phone turned, a window resized): the
+  // whole map fits the width again.
+  new ResizeObserver(([entry]) => {
+    const { width, height } = entry.contentRect;
+    const changed = !boxSize || boxSize.width !== width;
+    boxSize = { width, height };
+    if (changed && geometry && !closer && !box.closest('[hidden]')) redraw();
+  }).observe(box);
   legend.addEventListener('toggle', drawLegend);
   // The legend is folded on a phone, where it would push the map away.
   legend.open = !window.matchMedia('(max-width: 40rem)').matches;
   zoomButton.addEventListener('click', () => {
-    whole = !whole;
-    zoomButton.setAttribute('aria-pressed', String(whole));
+    closer = !closer;
+    zoomButton.setAttribute('aria-pressed', String(closer));
     redraw();
-    onZoom();
   });
-}
-
-/// In the whole map a tap on the map comes closer, around the tapped point.
-export function tapWhole(event) {
-  if (!whole || !geometry) return false;
-  const at = board.getBoundingClientRect();
-  const scale = zoom();
-  const [x, y] = [(event.clientX - at.left) / scale, (event.clientY - at.top) / scale];
-  zoomButton.click();
-  scrollBy(x - box.clientWidth / 2 - box.scrollLeft, y - box.clientHeight / 2 - box.scrollTop);
-  return true;
 }
