@@ -25,6 +25,7 @@
 #   make test-web               the module under Node against the native labyrinth-cli, and the
 #                               page in Debian's Chromium (part of make test)
 #   make bench-web              the page's click, load time and size against the native click
+#                               (BEFORE=<git revision>: and the page of that revision beside it)
 
 DIR ?= .
 FUZZ_SECONDS ?= 20
@@ -119,7 +120,11 @@ test-web: deps-test web
 	cmake --build --preset $(notdir $(CLI_BUILD)) --target labyrinth-cli labyrinth-render-icons
 	LABYRINTH_CLI=$(CURDIR)/$(CLI_BUILD)/cli/labyrinth-cli node --test tests/web/
 
+# BEFORE=<git revision> builds the page of that revision too (in
+# build/bench-before) and times it beside this one.
 bench-web: deps-test web
 	cmake --preset bench
 	cmake --build --preset bench --target labyrinth-bench
-	LABYRINTH_BENCH=$(CURDIR)/build/bench/bench/labyrinth-bench node bench/web_bench.mjs
+	$(if $(BEFORE),scripts/build-page-at $(BEFORE) build/bench-before)
+	LABYRINTH_BENCH=$(CURDIR)/build/bench/bench/labyrinth-bench \
+	  $(if $(BEFORE),LABYRINTH_WEB_BEFORE=$(CURDIR)/build/bench-before/build/web) node bench/web_bench.mjs

@@ -13,13 +13,21 @@
 //     over 100 taps (a run from a link, with no files);
 //   - at a 4x CPU slowdown, as on a phone (the DevTools protocol's
 //     Emulation.setCPUThrottlingRate): the same tap, a cold load to ready,
-//     and the button to "Done.";
+//     and the button to "Done."; and, to read those against, what this
+//     machine and browser take at that speed for any change at all (one
+//     word of the tracker's status line, to the end of the frame that shows
+//     it) and for a cold load of a page that does nothing but load the
+//     module;
 //   - how long after navigation the page is ready to write: on a cold load
 //     (a fresh profile each time: no cache, no service worker) and on a
 //     repeat visit (the service worker's copy), 20 loads each; for the cold
 //     loads also the medians of the steps on the way (the page received,
 //     its files received, its script running, the module compiled);
 //   - every byte the page transfers on a cold load, uncompressed.
+// With LABYRINTH_WEB_BEFORE, the folder of another build of the page (make
+// bench-web BEFORE=<git revision> builds one), the tap and the slowed cold
+// load are timed on both in the same run, one after the other, and shown
+// side by side.
 // Figures, not pass or fail: the machine is shared and noisy.
 
 import { execFileSync, spawn } from 'node:child_process';
@@ -36,6 +44,7 @@ const slowLoads = Number(process.env.SLOW_LOADS || 10);
 const slowdown = 4;
 const quietMs = 1000;
 const nativeBench = process.env.LABYRINTH_BENCH || path.join(root, 'build/bench/bench/labyrinth-bench');
+const beforeDir = process.env.LABYRINTH_WEB_BEFORE;
 
 const median = (values) => {
   const sorted = [...values].sort((a, b) => a - b);
@@ -53,9 +62,9 @@ function nativeClickMs() {
 // so that this one's work does not slow the server down. The loads are timed
 // as a plain static host serves the page; the clicks on a cross-origin
 // isolated page, whose clock runs at full precision.
-function serve({ isolated = false } = {}) {
+function serve({ isolated = false, folder = pageDir } = {}) {
   const server = spawn(process.execPath,
-    [path.join(root, 'scripts/serve-web.mjs'), ...(isolated ? ['--isolated'] : []), pageDir],
+    [path.join(root, 'scripts/serve-web.mjs'), ...(isolated ? ['--isolated'] : []), folder],
     { stdio: ['ignore', 'pipe', 'inherit'] });
   return new Promise((resolve, reject) => {
     server.stdout.setEncoding('utf8');
@@ -162,9 +171,11 @@ async function clickPage(context, url) {
   return page;
 }
 
-// Taps on the tracker's doors, timed inside the page: the door's click to
-// the end of the first frame that holds the room it reveals; when no door is
-// left, Reset, untimed.
+// Taps on the tracker's doors into the fog, timed inside the page: the
+// pad's side of the room the player is in (or, on a page without the pad,
+// the door on the map) to the end of the first frame that holds the room it
+// reveals. When the player's room has no door into the fog, a tap on a room
+// that has one, untimed; when no room has, Reset, untimed.
 function tapTimes(page, count) {
   return page.evaluate(async (n) => {
     const board = document.getElementById('tracker-board');
@@ -174,24 +185,94 @@ function tapTimes(page, count) {
       channel.port1.onmessage = () => resolve(performance.now());
       channel.port2.postMessage(null);
     }));
+    const pad = document.getElementById('tracker-pad');
+    const doorToTap = () => (pad ? pad.querySelector('.pad-door.fog:not(:disabled)') : board.querySelector('.door'));
     const times = [];
     for (let i = 0; i < n; ++i) {
-      if (!board.querySelector('.door')) {
-        document.getElementById('tracker-reset').click();
+      if (!doorToTap()) {
+        const from = board.querySelector('.door-mark')?.dataset.from;
+        if (from) {
+          const room = board.querySelector(`[data-room="${from}"]`).getBoundingClientRect();
+          board.dispatchEvent(new MouseEvent('click', { bubbles: true, clientX: room.left + room.width / 2,
+            clientY: room.top + room.height / 2 }));
+        } else document.getElementById('tracker-reset').click();
         await frame();
       }
-      const door = board.querySelector('.door');
-      const to = door.dataset.door;
+      const door = doorToTap();
+      const before = board.querySelectorAll('[data-room]').length;
       const start = performance.now();
       door.click();
       const drawn = await frameDrawn();
-      if (!board.querySelector(`[data-room="${to}"]`)) throw new Error(`the room ${to} was not revealed`);
+      if (board.querySelectorAll('[data-room]').length !== before + 1) throw new Error(`tap ${i} revealed no room`);
       times.push(drawn - start);
       for (let settle = 0; settle < 3; ++settle) await frame();
       await new Promise((resolve) => setTimeout(resolve, 20 + ((i * 7) % 17)));
     }
     return times;
   }, count);
+}
+
+// A change of one word of the tracker's status line, timed as a tap is:
+// what any change costs this machine and browser before the frame that
+// shows it ends.
+function changeTimes(page, count) {
+  return page.evaluate(async (n) => {
+    const status = document.getElementById('tracker-status');
+    const frame = () => new Promise((resolve) => requestAnimationFrame(resolve));
+    const frameDrawn = () => new Promise((resolve) => requestAnimationFrame(() => {
+      const channel = new MessageChannel();
+      channel.port1.onmessage = () => resolve(performance.now());
+      channel.port2.postMessage(null);
+    }));
+    const times = [];
+    for (let i = 0; i < n; ++i) {
+      const start = performance.now();
+      status.textContent = i % 2 ? 'Revealed.' : 'Shown.';
+      times.push((await frameDrawn()) - start);
+      for (let settle = 0; settle < 3; ++settle) await frame();
+      await new Promise((resolve) => setTimeout(resolve, 20 + ((i * 7) % 17)));
+    }
+    return times;
+  }, count);
+}
+
+// A page that does nothing but load the module and say it is ready, in
+// `dir`: the least a cold load of a page with this module can take here.
+function writeModuleOnlyPage(dir) {
+  fs.mkdirSync(dir, { recursive: true });
+  for (const name of ['labyrinth.js', 'labyrinth.wasm']) fs.copyFileSync(path.join(pageDir, name), path.join(dir, name));
+  fs.writeFileSync(path.join(dir, 'index.html'), `<!doctype html>
+<html lang="en"><head><meta charset="utf-8"><title>The module alone</title>
+<script type="module">
+import createLabyrinthModule from './labyrinth.js';
+performance.mark('labyrinth-script');
+const code = WebAssembly.compileStreaming(fetch('labyrinth.wasm'));
+const labyrinth = await createLabyrinthModule({ instantiateWasm(imports, receive) {
+  code.then((compiled) => { performance.mark('labyrinth-compiled'); return WebAssembly.instantiate(compiled, imports)
+    .then((instance) => receive(instance, compiled)); });
+  return {};
+} });
+labyrinth.about();
+performance.mark('labyrinth-ready');
+document.documentElement.dataset.ready = 'true';
+</script></head><body><p>The module alone.</p></body></html>
+`);
+}
+
+// Cold loads of each of `urls` in turn, `count` rounds, each in a fresh
+// profile at a 4x slowdown; the times to ready, for each url.
+async function slowColdLoads(urls, count) {
+  const times = urls.map(() => []);
+  for (let i = 0; i < count; ++i) {
+    for (const [k, url] of urls.entries()) {
+      const context = await browser.newContext();
+      const page = await context.newPage();
+      await (await context.newCDPSession(page)).send('Emulation.setCPUThrottlingRate', { rate: slowdown });
+      times[k].push((await loadPhases(page, url)).ready);
+      await context.close();
+    }
+  }
+  return times;
 }
 
 // A phone's tracker from a link, with no files; slowed down `rate` times.
@@ -206,8 +287,12 @@ async function trackerPage(url, rate = 1) {
 
 requireBuilt();
 const work = tempDir();
+writeModuleOnlyPage(path.join(work.dir, 'module-only'));
 const served = await serve();
 const isolated = await serve({ isolated: true });
+const moduleOnly = await serve({ folder: path.join(work.dir, 'module-only') });
+const before = beforeDir ? await serve({ isolated: true, folder: beforeDir }) : null;
+const beforePlain = beforeDir ? await serve({ folder: beforeDir }) : null;
 const browser = await launchBrowser();
 const chromium = await launchChromium();
 try {
@@ -279,21 +364,21 @@ try {
   }, { count: clicks, image: [...image] });
   await page.close();
 
-  // The tracker on a phone, then everything again at a phone's speed.
-  const tracker = await trackerPage(isolated.url);
-  const tapMs = await tapTimes(tracker.page, taps);
-  await tracker.close();
-  const slowTracker = await trackerPage(isolated.url, slowdown);
-  const slowTapMs = await tapTimes(slowTracker.page, taps);
-  await slowTracker.close();
-  const slowColdMs = [];
-  for (let i = 0; i < slowLoads; ++i) {
-    const context = await browser.newContext();
-    const slowPage = await context.newPage();
-    await (await context.newCDPSession(slowPage)).send('Emulation.setCPUThrottlingRate', { rate: slowdown });
-    slowColdMs.push((await loadPhases(slowPage, served.url)).ready);
-    await context.close();
-  }
+  // The tracker on a phone, then everything again at a phone's speed; the
+  // page built before too, when there is one.
+  const tapsOn = async (url, rate) => {
+    const tracker = await trackerPage(url, rate);
+    const times = await tapTimes(tracker.page, taps);
+    const changes = rate > 1 ? await changeTimes(tracker.page, taps) : [];
+    await tracker.close();
+    return { times, changes };
+  };
+  const tapMs = (await tapsOn(isolated.url, 1)).times;
+  const slowTaps = await tapsOn(isolated.url, slowdown);
+  const slowTapMs = slowTaps.times;
+  const beforeTaps = before ? { fast: await tapsOn(before.url, 1), slow: await tapsOn(before.url, slowdown) } : null;
+  const [slowColdMs, moduleOnlyMs, beforeColdMs] = await slowColdLoads(
+    [served.url, moduleOnly.url, ...(beforePlain ? [beforePlain.url] : [])], slowLoads);
   const slowContext = await browser.newContext();
   const slowClicks = await clickPage(slowContext, isolated.url);
   await (await slowContext.newCDPSession(slowClicks)).send('Emulation.setCPUThrottlingRate', { rate: slowdown });
@@ -310,10 +395,14 @@ try {
   row('page: button to "Done.", 99th percentile', `${quantile(timings.done, 0.99).toFixed(3)} ms`);
   row('page: button to the result painted, median / 95th pct', `${median(timings.painted).toFixed(1)} / ${quantile(timings.painted, 0.95).toFixed(1)} ms`);
   const spread = (values) => `${median(values).toFixed(1)} / ${quantile(values, 0.95).toFixed(1)} ms`;
-  row('tracker at 390 px: tap to the room painted, median / 95th pct', spread(tapMs));
-  row(`at ${slowdown}x CPU slowdown: tap to the room painted, median / 95th`, spread(slowTapMs));
+  const was = (values) => (values ? `  (before: ${median(values).toFixed(1)} / ${quantile(values, 0.95).toFixed(1)} ms)` : '');
+  const worst = (values) => `${median(values).toFixed(1)} / ${Math.max(...values).toFixed(1)} ms`;
+  row('tracker at 390 px: tap to the room painted, median / 95th pct', spread(tapMs) + was(beforeTaps?.fast.times));
+  row(`at ${slowdown}x CPU slowdown: tap to the room painted, median / 95th`, spread(slowTapMs) + was(beforeTaps?.slow.times));
+  row(`  any change (a word of the status line) to painted, median / 95th`, spread(slowTaps.changes));
   row(`at ${slowdown}x CPU slowdown: ready after a cold load, median / worst`,
-    `${median(slowColdMs).toFixed(1)} / ${Math.max(...slowColdMs).toFixed(1)} ms`);
+    worst(slowColdMs) + (beforeColdMs ? `  (before: ${worst(beforeColdMs)})` : ''));
+  row('  a page that only loads the module, median / worst', worst(moduleOnlyMs));
   row(`at ${slowdown}x CPU slowdown: button to "Done.", median / 95th pct`, spread(slowTimings.done));
   row('page ready after a cold load, median / worst', `${median(coldMs).toFixed(1)} / ${Math.max(...coldMs).toFixed(1)} ms`);
   row('  each load', coldMs.map((ms) => ms.toFixed(0)).join(' '));
@@ -326,7 +415,6 @@ try {
 } finally {
   await chromium.close();
   await browser.close();
-  served.stop();
-  isolated.stop();
+  for (const server of [served, isolated, moduleOnly, before, beforePlain]) server?.stop();
   work.remove();
 }
