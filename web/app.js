@@ -73,7 +73,7 @@ function watchDrops() {
 // this revision and "track") opens it on that labyrinth, with no files.
 function followAddress() {
   const link = seedFromAddress();
-  if (link.names && link.track && !link.problem) trackSeed(link.seed);
+  if (link.names && link.track && !link.problem) trackSeed(link.seed, link.daily);
 }
 
 // ---- start ----------------------------------------------------------------

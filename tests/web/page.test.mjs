@@ -390,7 +390,8 @@ describe('the page', () => {
       // With track, the tracker opens on that date's labyrinth, with no files.
       const { page, close } = await openOn(browser, screens[0][1], '#r=1&daily=2026-12-08&track');
       await page.waitForSelector('#tracker:not([hidden]) svg');
-      assert.ok((await page.textContent('#tracker-heading')).includes(`seed ${seed} `));
+      assert.ok((await page.textContent('#tracker-heading')).includes('the daily labyrinth of 2026-12-08 (seed code'));
+      assert.equal(new URL(page.url()).hash, '#r=1&daily=2026-12-08&track');
       await close();
     } finally {
       await browser.close();
@@ -449,12 +450,13 @@ describe('the page', () => {
     assert.deepEqual(await downloadedImage(page, 'daily-page.nes'), new Uint8Array(fs.readFileSync(file('daily-native.nes'))));
     assert.equal(await page.getAttribute('#download', 'download'), 'game-daily-2026-12-08.nes');
     assert.equal(new URL(page.url()).hash, '#r=1&daily=2026-12-08');
-    // Tracking today's labyrinth needs no files, and is the same labyrinth.
+    // Tracking today's labyrinth needs no files, is the same labyrinth, and
+    // its link names it by the date.
     await page.click('#track-daily');
     await page.waitForSelector('#tracker:not([hidden]) svg');
-    assert.ok((await page.textContent('#tracker-heading')).includes(`seed ${await page.textContent('#seed-used')} `
-      + `(seed code ${await page.textContent('#seed-code')})`));
-    assert.equal(new URL(page.url()).hash, `#r=1&seed=${await page.textContent('#seed-used')}&track`);
+    assert.ok((await page.textContent('#tracker-heading')).includes(
+      `the daily labyrinth of 2026-12-08 (seed code ${await page.textContent('#seed-code')})`));
+    assert.equal(new URL(page.url()).hash, '#r=1&daily=2026-12-08&track');
     await page.close();
   });
 
@@ -645,6 +647,7 @@ describe('the page', () => {
     await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 1);
     await page.click('#tracker-pad .pad-door.fog');
     await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 2);
+    assert.ok((await page.textContent('#tracker svg title')).includes(codeOf(other.report)), 'the map of the run on show');
     // The open tracker follows a new write, with that labyrinth's own run.
     await writeSeed(page, '42');
     await page.waitForFunction((code) => document.getElementById('tracker-heading').textContent.includes(code),

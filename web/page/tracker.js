@@ -71,6 +71,7 @@ function saveNow() {
     trackerStatus.textContent += notKept;
 }
 addEventListener('pagehide', saveNow);
+document.addEventListener('visibilitychange', () => document.hidden && saveNow());
 
 // The rooms revealed by a run's steps, the start room aside.
 function revealedBy(steps) {
@@ -105,14 +106,14 @@ function openTracker(image, { follow = false } = {}) {
   // A run opens around the room the player is in.
   drawRun('', [], true);
   if (follow) return;
-  if (image.seed) history.replaceState(history.state, '', permalinkFor(image.seed, true));
+  if (image.seed) history.replaceState(history.state, '', permalinkFor(image.seed, true, image.daily));
   trackerBox.focus({ preventScroll: true });
   tracker.scrollIntoView({ block: 'start' });
 }
 
 // A labyrinth made by the module without the player's files, tracked; a
 // refusal goes to the form, on `field` when it is about what was typed.
-function trackMade(made, name, field = null) {
+function trackMade(made, name, field = null, daily = '') {
   trackSeedInput.removeAttribute('aria-invalid');
   if (!made.ok) {
     trackFormStatus.textContent = sentence(made.message);
@@ -120,22 +121,24 @@ function trackMade(made, name, field = null) {
     return false;
   }
   trackFormStatus.textContent = '';
-  openTracker({ bytes: made.image, name, seedCode: made.seedCode, seed: made.seed });
+  openTracker({ bytes: made.image, name, seedCode: made.seedCode, seed: made.seed, daily });
   return true;
 }
 
 /// Tracks the labyrinth that a write of `seed` makes (as typed: decimal,
-/// or REVISION:SEED), with no files.
-export function trackSeed(seed) {
+/// or REVISION:SEED), with no files; with `daily` (YYYY-MM-DD), as that
+/// day's labyrinth, which its link names by the date.
+export function trackSeed(seed, daily = '') {
   trackSeedInput.value = seed;
-  return trackMade(call('labyrinthToTrack', { seed }), `the labyrinth of seed ${seed}`, trackSeedInput);
+  const name = daily ? `the daily labyrinth of ${daily}` : `the labyrinth of seed ${seed}`;
+  return trackMade(call('labyrinthToTrack', { seed }), name, trackSeedInput, daily);
 }
 
 function trackDaily() {
   const date = new Date().toISOString().slice(0, 10);
   const daily = core().dailySeed(date);
   if (!daily.ok) trackFormStatus.textContent = sentence(daily.message);
-  else trackSeed(daily.seed);
+  else trackSeed(daily.seed, date);
 }
 
 async function trackLayout() {
@@ -157,19 +160,19 @@ function tracking(steps, here) {
 
 // The run one step on, through each door into the fog of the room the
 // player is in, drawn while the page is idle: the step the player takes
-// next is most often one of those, and then shows at once. Each is for the
-// run as drawn `drawn` times.
-const ahead = { drawn: -1, steps: new Map(), waiting: null };
+// next is most often one of those, and then shows at once. They hold for
+// `run` as it was drawn the `drawn`th time.
+const ahead = { run: null, drawn: -1, steps: new Map(), waiting: null };
 const whenIdle = window.requestIdleCallback ?? ((then) => setTimeout(then, 50));
 const stopIdle = window.cancelIdleCallback ?? clearTimeout;
 
 function drawAhead(doors) {
   if (ahead.waiting !== null) stopIdle(ahead.waiting);
-  Object.assign(ahead, { drawn: run.drawn, steps: new Map(), waiting: null });
+  Object.assign(ahead, { run, drawn: run.drawn, steps: new Map(), waiting: null });
   const next = doors.filter((door) => door.intoFog).map((door) => door.to);
   const one = () => {
     ahead.waiting = null;
-    if (ahead.drawn !== run?.drawn || !next.length) return;
+    if (ahead.run !== run || ahead.drawn !== run.drawn || !next.length) return;
     const to = next.shift();
     const tracked = tracking([...run.steps, [to]], to);
     if (tracked.ok) tracked.picture = planPicture(tracked.picture);
@@ -231,7 +234,8 @@ function reveal(cells, said) {
     trackerStatus.textContent = 'Those rooms are shown already.';
     return false;
   }
-  const drawn = fresh.length === 1 && ahead.drawn === run.drawn ? ahead.steps.get(fresh[0]) : undefined;
+  const current = ahead.run === run && ahead.drawn === run.drawn;
+  const drawn = fresh.length === 1 && current ? ahead.steps.get(fresh[0]) : undefined;
   run.steps.push(fresh);
   if (fresh.length === 1) run.here = fresh[0];
   if (drawn) drawRun(said(fresh), fresh, false, drawn);
@@ -300,7 +304,7 @@ export function setUpTracker() {
   $('track-layout').addEventListener('change', () => trackLayout().catch((error) => {
     trackFormStatus.textContent = `Something went wrong in the page: ${error.message || error}.`;
   }));
-  $('tracker-copy-link').addEventListener('click', () => copy(permalinkFor(run.image.seed, true), $('tracker-copied'),
+  $('tracker-copy-link').addEventListener('click', () => copy(permalinkFor(run.image.seed, true, run.image.daily), $('tracker-copied'),
     'Link copied.', 'the address bar shows the link.'));
   $('tracker-reveal-area').addEventListener('click',
     () => revealArea([Number(areas.value)], `area ${areas.value}`));

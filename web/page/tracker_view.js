@@ -88,8 +88,10 @@ function measure(svg) {
     cell, count: Math.round(number(grid, 'width') / cell) };
 }
 
+// The box's inner size: as it last said, or, before it has said or while it
+// was hidden, as it is.
 function measureBox() {
-  boxSize ??= { width: box.clientWidth, height: box.clientHeight };
+  if (!boxSize?.width) boxSize = { width: box.clientWidth, height: box.clientHeight };
   return boxSize;
 }
 
