@@ -89,16 +89,19 @@ function measure(svg) {
 }
 
 // The box's inner size: as it last said, or, before it has said or while it
-// was hidden, as it is.
+// was hidden, as it is; and the most it may grow to.
 function measureBox() {
   if (!boxSize?.width) boxSize = { width: box.clientWidth, height: box.clientHeight };
+  boxSize.most ??= parseFloat(getComputedStyle(box).maxHeight) || Infinity;
   return boxSize;
 }
 
-/// Pixels on screen per pixel of the map.
+/// Pixels on screen per pixel of the map: zoomed in, a cell of closerCell;
+/// else the whole map in the box's width and its tallest height.
 function zoom() {
   if (!geometry) return 1;
-  return closer ? closerCell / geometry.cell : Math.min(1, measureBox().width / shownWidth(geometry));
+  const { width, most } = measureBox();
+  return closer ? closerCell / geometry.cell : Math.min(1, width / shownWidth(geometry), most / geometry.height);
 }
 
 /// Whether the doors on the map are targets (zoomed in) or marks.
