@@ -175,8 +175,7 @@ function drawAhead(doors) {
     if (ahead.run !== run || ahead.drawn !== run.drawn || !next.length) return;
     const to = next.shift();
     const tracked = tracking([...run.steps, [to]], to);
-    if (tracked.ok) tracked.picture = planPicture(tracked.picture);
-    ahead.steps.set(to, tracked);
+    if (tracked.ok) ahead.steps.set(to, { ...tracked, picture: planPicture(tracked.picture) });
     ahead.waiting = whenIdle(one);
   };
   ahead.waiting = whenIdle(one);
@@ -238,8 +237,7 @@ function reveal(cells, said) {
   const drawn = fresh.length === 1 && current ? ahead.steps.get(fresh[0]) : undefined;
   run.steps.push(fresh);
   if (fresh.length === 1) run.here = fresh[0];
-  if (drawn) drawRun(said(fresh), fresh, false, drawn);
-  else drawRun(said(fresh), fresh);
+  drawRun(said(fresh), fresh, false, drawn);
   const areaOf = (cell) => Number(roomOf(cell)?.dataset.area);
   const startArea = areaOf(facts().start);
   areasReached(fresh.map(areaOf).filter((area) => Number.isInteger(area) && area !== startArea));
