@@ -3,11 +3,13 @@
 // and a browser that took in the whole picture again would style, lay out
 // and paint every room for it, which a phone cannot do within a frame.
 //
-// The module writes an element, or an element and its label, per line, and
+// The module writes an element per line (a link's badge spans two), and
 // each opening tag of a group alone on its line. The lines are the keys: a
-// line kept from the last picture keeps its element, a new line makes new
-// ones, a line gone takes its elements away. Text in any other form is put
-// in whole.
+// line kept from the last picture keeps its element, a new line of the same
+// kind as one gone changes that element in place (the title), any other new
+// line makes new elements, a line gone takes its elements away. What to
+// change can be worked out ahead of time, while the page is idle; text in
+// any other form is put in whole.
 
 const svgNamespace = 'http://www.w3.org/2000/svg';
 
