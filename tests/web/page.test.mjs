@@ -608,15 +608,16 @@ describe('the page', () => {
     await track();
     await expectRun(['11,12'], 'at first the start room alone');
 
-    // The pad by the keyboard reveals the room behind a side of the start
-    // room and only that. Zoomed in, a door on the map by a click; its
-    // focus goes on to a door of that room.
+    // The pad by the keyboard (its arrow keys) reveals the room behind a
+    // side of the start room and only that. Zoomed in, a door on the map by
+    // a click; its focus goes on to a door of that room.
     const side = await page.getAttribute('#tracker-pad .pad-door.fog', 'data-side');
     const [, fx, fy] = /to \((\d+), (\d+)\)$/.exec(doorsFrom(['11,12']).find((door) => door.toLowerCase().startsWith(side)));
     const first = `${fx},${fy}`;
-    await page.focus(`#tracker-pad [data-side="${side}"]`);
-    await page.keyboard.press('Enter');
+    await page.focus('#tracker-pad .pad-door:not(:disabled)');
+    await page.keyboard.press({ north: 'ArrowUp', south: 'ArrowDown', west: 'ArrowLeft', east: 'ArrowRight' }[side]);
     await expectRun(['11,12', first], 'one door');
+    assert.equal(await page.evaluate(() => document.activeElement.matches('#tracker-pad .pad-door:not(:disabled)')), true);
     await page.click('#tracker-zoom');
     await page.waitForSelector('#tracker-board:not(.whole) button.door');
     assert.deepEqual(await page.locator('#tracker button[data-door]').evaluateAll((all) => all.map((e) => e.getAttribute('aria-label')).sort()),
