@@ -428,6 +428,14 @@ describe('the page', () => {
         // A new labyrinth starts without a route, as without its map.
         await writeSeed(page, '43');
         assert.deepEqual([await page.inputValue('#route-area'), await page.locator('#map path.route').count()], ['', 0]);
+        // Look's map offers the same routes; it shows at once, as this labyrinth's map was asked for above.
+        await page.setInputFiles('#look', file(native.path));
+        await page.waitForSelector('#look-map svg');
+        await page.selectOption('#look-route-area', '10');
+        await page.waitForFunction(() => document.getElementById('look-route-said').textContent.startsWith('The route to area 10:'));
+        assert.equal((await page.getAttribute('#look-map path.route', 'd')).split(/[ML]/).filter(Boolean).length,
+          spoiler.areas[10].route.length, screen);
+        await expectAccessible(page, `a route on the map of a look, ${screen}`);
         assert.deepEqual(errors, [], screen);
         await close();
       }

@@ -4,7 +4,7 @@
 import { call, core, moduleReady } from './core.js';
 import { offer, withdrawDownloads } from './downloads.js';
 import { chosen, kindOf, readFile, setFile } from './files.js';
-import { showImage, toggleMap } from './maps.js';
+import { offerRoutes, showImage, toggleMap } from './maps.js';
 import { $, sentence } from './messages.js';
 import { offerTracking } from './tracker.js';
 
@@ -33,7 +33,16 @@ function addMapPlace(file) {
   Object.assign(map, { tabIndex: 0 });
   map.setAttribute('role', 'region');
   map.setAttribute('aria-label', `Map of ${file.name}`);
-  figure.append(map);
+  // The route to an area, as on the write's map.
+  const routeLine = document.createElement('p');
+  const label = Object.assign(document.createElement('label'), { htmlFor: 'look-route-area', textContent: 'Route on the map' });
+  const select = Object.assign(document.createElement('select'), { id: 'look-route-area' });
+  select.add(new Option('None', ''));
+  offerRoutes(select, 'look');
+  const said = Object.assign(document.createElement('span'), { id: 'look-route-said', className: 'hint' });
+  said.setAttribute('aria-live', 'polite');
+  routeLine.append(label, ' ', select, ' ', said);
+  figure.append(routeLine, map);
   lookResult.append(figure);
 }
 

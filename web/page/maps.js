@@ -32,11 +32,14 @@ const peeks = {
 };
 
 // The map of one section: its toggle, the figure it shows or hides, the box
-// the map goes into; and the image it is drawn from, { bytes, name,
-// seedCode, svg }, svg being the map when it came with the image.
+// the map goes into, the choice of a route on it and what is said of that;
+// and the image it is drawn from, { bytes, name, seedCode, svg }, svg being
+// the map when it came with the image.
 const mapViews = {
-  write: () => ({ toggle: $('spoiler-toggle'), figure: $('map-figure'), box: $('map') }),
-  look: () => ({ toggle: $('look-spoiler-toggle'), figure: $('look-map-figure'), box: $('look-map') }),
+  write: () => ({ toggle: $('spoiler-toggle'), figure: $('map-figure'), box: $('map'), route: $('route-area'),
+    said: $('route-said') }),
+  look: () => ({ toggle: $('look-spoiler-toggle'), figure: $('look-map-figure'), box: $('look-map'),
+    route: $('look-route-area'), said: $('look-route-said') }),
 };
 const shownImages = { write: null, look: null };
 
@@ -57,19 +60,19 @@ function drawMap(section) {
   if (mapped.ok) showMap(box, mapped.map);
   else box.textContent = sentence(mapped.message, [image.name]);
   box.dataset.drawn = image.seedCode;
-  if (section === 'write') drawRoute();
+  drawRoute(section);
 }
 
-// The route on the write's map, on request: from the start room to the
+// The route on a section's map, on request: from the start room to the
 // numbered room of the area chosen, the route of the spoiler, drawn where
 // the module's layout puts the rooms.
-function drawRoute() {
-  const { box } = mapViews.write();
-  const image = shownImages.write;
-  const said = $('route-said');
+function drawRoute(section) {
+  const { box, route: choice, said } = mapViews[section]();
+  const image = shownImages[section];
+  if (!box || !choice) return;
   box.querySelector('path.route')?.remove();
   said.textContent = '';
-  const area = $('route-area').value;
+  const area = choice.value;
   const picture = box.querySelector('svg');
   if (!image || area === '' || !picture) return;
   const route = call('routeOnMap', { image: image.bytes, imageName: image.name, area: Number(area) });
@@ -85,12 +88,15 @@ function drawRoute() {
     + 'room to its numbered room.';
 }
 
-/// Lets the player choose an area whose route the write's map shows.
-export function watchRoutes() {
-  const select = $('route-area');
+/// Fills a choice of the area whose route a section's map shows, and draws
+/// the route on that map when it changes.
+export function offerRoutes(select, section) {
   for (let area = 0; area < facts().areaCount; ++area) select.add(new Option(`To area ${area}`, String(area)));
-  select.addEventListener('change', drawRoute);
+  select.addEventListener('change', () => drawRoute(section));
 }
+
+/// Lets the player choose an area whose route the write's map shows.
+export const watchRoutes = () => offerRoutes($('route-area'), 'write');
 
 // Shows or hides a section's map as the player chose for its labyrinth.
 function applyMapChoice(section) {
