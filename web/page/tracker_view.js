@@ -177,12 +177,14 @@ function drawLegend() {
 }
 
 // The door's element on the map: zoomed in, a button that reveals the room
-// behind it; in the whole map, a mark.
+// behind it, over the picture; in the whole map, a gold mark in the picture
+// itself, which costs a tap far less to change than an element over it.
 function doorElement(door) {
   if (!closer) {
-    const mark = Object.assign(document.createElement('span'), { className: 'door-mark' });
-    mark.setAttribute('aria-hidden', 'true');
-    if (door.link) mark.classList.add('link');
+    const mark = document.createElementNS('http://www.w3.org/2000/svg', 'circle');
+    const { cell } = geometry;
+    for (const [name, value] of [['class', 'door-mark'], ['cx', door.x], ['cy', door.y], ['r', cell / 5],
+      ['fill', '#ffc23d'], ['stroke', '#15171a'], ['stroke-width', cell / 20]]) mark.setAttribute(name, String(value));
     Object.assign(mark.dataset, { door: door.to, from: door.from });
     return mark;
   }
@@ -213,16 +215,28 @@ export function frame(doors) {
     addNumbers(scale);
     drawLegend();
   }
+  // The marks' group goes last in the picture, over the rooms; a picture
+  // drawn anew has none, and then every door is placed again.
+  let marks = svg.querySelector(':scope > g.door-marks');
+  if (!marks) {
+    marks = document.createElementNS('http://www.w3.org/2000/svg', 'g');
+    marks.setAttribute('class', 'door-marks');
+    svg.append(marks);
+  }
   const placed = new Map();
-  for (const door of doors) {
+  const lost = [...doorsOnMap.values()].some((element) => !element.isConnected);
+  // A link's door has its number on the map already: it gets no mark.
+  for (const door of closer ? doors : doors.filter(({ link }) => !link)) {
     const key = `${door.from}>${door.to}${door.link ? ' link' : ''}`;
-    let element = rescaled ? null : doorsOnMap.get(key);
+    let element = rescaled || lost ? null : doorsOnMap.get(key);
     if (element) doorsOnMap.delete(key);
     else {
       element = doorElement(door);
-      element.style.left = `${door.x * scale}px`;
-      element.style.top = `${door.y * scale}px`;
-      board.append(element);
+      if (closer) {
+        element.style.left = `${door.x * scale}px`;
+        element.style.top = `${door.y * scale}px`;
+        board.append(element);
+      } else marks.append(element);
     }
     placed.set(key, element);
   }
