@@ -817,6 +817,18 @@ describe('the page', () => {
       await page.tap('#tracker-zoom');
       assert.deepEqual(await fits(), [true, true, 24, '23']);
 
+      // A browser that keeps nothing says so once a step is shown, and the run goes on.
+      const keepsNothing = await phone.newPage();
+      await keepsNothing.addInitScript(() => {
+        Storage.prototype.setItem = () => { throw new DOMException('The quota has been exceeded.', 'QuotaExceededError'); };
+      });
+      await keepsNothing.goto(`${served.url}#r=1&seed=43&track`);
+      await keepsNothing.waitForSelector('#tracker:not([hidden]) svg');
+      await keepsNothing.tap('#tracker-pad .pad-door.fog');
+      await keepsNothing.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 2
+        && document.getElementById('tracker-status').textContent.endsWith(' This browser does not keep the run.'));
+      await keepsNothing.close();
+
       assert.deepEqual(errors, []);
     } finally {
       await browser.close();
