@@ -1,7 +1,8 @@
-// The pad below the tracker's map: the four sides of the room the player is
-// in, as buttons large enough for a thumb. A side with a door into the fog
-// reveals the room behind it; a side with a passage into a shown room
-// walks there; a side with no door is off. The arrow keys press them.
+// The pad below the tracker's map (beside it on a wide screen): the four
+// sides of the room the player is in, as buttons large enough for a thumb.
+// A side with a door into the fog reveals the room behind it; a side with a
+// passage into a shown room walks there; a side with no door is off. The
+// arrow keys press them.
 
 import { $ } from './messages.js';
 
