@@ -171,14 +171,19 @@ async function clickPage(context, url) {
   return page;
 }
 
-// Taps on the tracker's doors into the fog, timed inside the page: the
-// pad's side of the room the player is in (or, on a page without the pad,
-// the door on the map) to the end of the first frame that holds the room it
-// reveals. When the player's room has no door into the fog, a tap on a room
-// that has one, untimed; when no room has, Reset, untimed.
-function tapTimes(page, count) {
-  return page.evaluate(async (n) => {
+// Steps in the tracker, timed inside the page, from the step to the end of
+// the first frame that shows it:
+//   - 'tap': a tap on a door into the fog, the pad's side of the room the
+//     player is in (or, on a page without the pad, the door on the map),
+//     until the room it reveals is painted. When the player's room has no
+//     door into the fog, a tap on a room that has one, untimed; when no room
+//     has, Reset, untimed.
+//   - 'change': one word of the status line changed, what any change costs
+//     this machine and browser before the frame that shows it ends.
+function trackerTimes(page, count, step) {
+  return page.evaluate(async ({ n, step }) => {
     const board = document.getElementById('tracker-board');
+    const status = document.getElementById('tracker-status');
     const frame = () => new Promise((resolve) => requestAnimationFrame(resolve));
     const frameDrawn = () => new Promise((resolve) => requestAnimationFrame(() => {
       const channel = new MessageChannel();
@@ -187,53 +192,42 @@ function tapTimes(page, count) {
     }));
     const pad = document.getElementById('tracker-pad');
     const doorToTap = () => (pad ? pad.querySelector('.pad-door.fog:not(:disabled)') : board.querySelector('.door'));
+    // A door to tap, found or made so; then the tap, which checks its room.
+    const prepare = async () => {
+      if (doorToTap()) return;
+      const from = board.querySelector('.door-mark')?.dataset.from;
+      if (from) {
+        const room = board.querySelector(`[data-room="${from}"]`).getBoundingClientRect();
+        board.dispatchEvent(new MouseEvent('click', { bubbles: true, clientX: room.left + room.width / 2,
+          clientY: room.top + room.height / 2 }));
+      } else document.getElementById('tracker-reset').click();
+      await frame();
+    };
+    const tap = (i, door, before) => {
+      door.click();
+      return () => {
+        if (board.querySelectorAll('[data-room]').length !== before + 1) throw new Error(`tap ${i} revealed no room`);
+      };
+    };
+    const change = (i) => {
+      status.textContent = i % 2 ? 'Revealed.' : 'Shown.';
+      return () => {};
+    };
     const times = [];
     for (let i = 0; i < n; ++i) {
-      if (!doorToTap()) {
-        const from = board.querySelector('.door-mark')?.dataset.from;
-        if (from) {
-          const room = board.querySelector(`[data-room="${from}"]`).getBoundingClientRect();
-          board.dispatchEvent(new MouseEvent('click', { bubbles: true, clientX: room.left + room.width / 2,
-            clientY: room.top + room.height / 2 }));
-        } else document.getElementById('tracker-reset').click();
-        await frame();
-      }
+      if (step === 'tap') await prepare();
       const door = doorToTap();
       const before = board.querySelectorAll('[data-room]').length;
       const start = performance.now();
-      door.click();
+      const check = (step === 'tap' ? tap : change)(i, door, before);
       const drawn = await frameDrawn();
-      if (board.querySelectorAll('[data-room]').length !== before + 1) throw new Error(`tap ${i} revealed no room`);
+      check();
       times.push(drawn - start);
       for (let settle = 0; settle < 3; ++settle) await frame();
       await new Promise((resolve) => setTimeout(resolve, 20 + ((i * 7) % 17)));
     }
     return times;
-  }, count);
-}
-
-// A change of one word of the tracker's status line, timed as a tap is:
-// what any change costs this machine and browser before the frame that
-// shows it ends.
-function changeTimes(page, count) {
-  return page.evaluate(async (n) => {
-    const status = document.getElementById('tracker-status');
-    const frame = () => new Promise((resolve) => requestAnimationFrame(resolve));
-    const frameDrawn = () => new Promise((resolve) => requestAnimationFrame(() => {
-      const channel = new MessageChannel();
-      channel.port1.onmessage = () => resolve(performance.now());
-      channel.port2.postMessage(null);
-    }));
-    const times = [];
-    for (let i = 0; i < n; ++i) {
-      const start = performance.now();
-      status.textContent = i % 2 ? 'Revealed.' : 'Shown.';
-      times.push((await frameDrawn()) - start);
-      for (let settle = 0; settle < 3; ++settle) await frame();
-      await new Promise((resolve) => setTimeout(resolve, 20 + ((i * 7) % 17)));
-    }
-    return times;
-  }, count);
+  }, { n: count, step });
 }
 
 // A page that does nothing but load the module and say it is ready, in
@@ -368,8 +362,8 @@ try {
   // page built before too, when there is one.
   const tapsOn = async (url, rate) => {
     const tracker = await trackerPage(url, rate);
-    const times = await tapTimes(tracker.page, taps);
-    const changes = rate > 1 ? await changeTimes(tracker.page, taps) : [];
+    const times = await trackerTimes(tracker.page, taps, 'tap');
+    const changes = rate > 1 ? await trackerTimes(tracker.page, taps, 'change') : [];
     await tracker.close();
     return { times, changes };
   };
