@@ -428,16 +428,16 @@ Result<TrackResult> trackRun(const TrackRequest& request) {
     result.here = here && isShown(*here) ? *here : CellPosition{startX, startY};
     for (const map::Door& door : layout.doors) {
         const auto side = std::find_if(doorSides.begin(), doorSides.end(), [&](const Direction& d) { return d.bit == door.side; });
-        const map::Point middle{(door.opening.from.x + door.opening.to.x) / 2, (door.opening.from.y + door.opening.to.y) / 2};
         const CellPosition from{door.x, door.y};
         const CellPosition to{door.x + side->dx, door.y + side->dy};
+        // Doors into the fog, and the player's room's doors into shown rooms.
+        if (!door.intoFog && !(from == result.here && isShown(to))) continue;
+        const map::Point middle{(door.opening.from.x + door.opening.to.x) / 2, (door.opening.from.y + door.opening.to.y) / 2};
         std::string label = std::string(side->name) + " of " + positionText(from) + " to " + positionText(to);
         label[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(label[0])));
         const bool link = std::any_of(layout.links.begin(), layout.links.end(), [&](const map::LinkBadge& badge) {
             return badge.to && ((badge.from == from && *badge.to == to) || (badge.from == to && *badge.to == from));
         });
-        const bool intoRoom = door.intoFog || (from == result.here && isShown(to));
-        if (!intoRoom) continue;
         const RunDoor entry{from, to, side->name, std::move(label), link, door.intoFog, middle.x, middle.y};
         if (from == result.here) result.hereDoors.push_back(entry);
         if (door.intoFog) result.doors.push_back(entry);
