@@ -161,13 +161,20 @@ val patchOfWriteJs(const val& request) {
     return out;
 }
 
+// A long text, such as a map, as a JavaScript string: the browser's own
+// decoder takes it in several times faster than a std::string's binding.
+val textOf(const std::string& text) {
+    static const val decoder = val::global("TextDecoder").new_();
+    return decoder.call<val>("decode", emscripten::typed_memory_view(text.size(), text.data()));
+}
+
 val lookAtImageJs(const val& request) {
     const auto looked = lookAtImage(fileOf(request, "image", "imageName"), stringOf(request, "seed"));
     if (!looked) return failure(looked.error());
     const LookResult& r = looked.value();
     val out = success();
     out.set("seedCode", r.seedCode);
-    out.set("map", r.mapSvg);
+    out.set("map", textOf(r.mapSvg));
     out.set("complete", r.complete);
     out.set("verdict", r.verdict);
     out.set("problems", listOf(r.problems, [](const std::string& problem) { return val(problem); }));
@@ -180,7 +187,7 @@ val mapOfImageJs(const val& request) {
     if (!mapped) return failure(mapped.error());
     val out = success();
     out.set("seedCode", mapped.value().seedCode);
-    out.set("map", mapped.value().mapSvg);
+    out.set("map", textOf(mapped.value().mapSvg));
     return out;
 }
 
@@ -216,13 +223,6 @@ val routeOnMapJs(const val& request) {
     out.set("rooms", cellsOf(route.value().rooms));
     out.set("path", route.value().path);
     return out;
-}
-
-// A long text, such as a map, as a JavaScript string: the browser's own
-// decoder takes it in several times faster than a std::string's binding.
-val textOf(const std::string& text) {
-    static const val decoder = val::global("TextDecoder").new_();
-    return decoder.call<val>("decode", emscripten::typed_memory_view(text.size(), text.data()));
 }
 
 // A run's rooms, doors and items reach the page as one JSON text, which it
