@@ -3,6 +3,7 @@
 
 import { call, facts } from './core.js';
 import { $, count, sentence } from './messages.js';
+import { svgNamespace } from './svg_sync.js';
 
 // Which labyrinths the player has asked to see the map of, by seed code:
 // a peek holds for that labyrinth only, in this page and on later visits,
@@ -80,7 +81,7 @@ function drawRoute(section) {
     said.textContent = sentence(route.message, [image.name]);
     return;
   }
-  const line = document.createElementNS('http://www.w3.org/2000/svg', 'path');
+  const line = document.createElementNS(svgNamespace, 'path');
   line.setAttribute('class', 'route');
   line.setAttribute('d', route.path);
   picture.append(line);

@@ -11,7 +11,8 @@
 // change can be worked out ahead of time, while the page is idle; text in
 // any other form is put in whole.
 
-const svgNamespace = 'http://www.w3.org/2000/svg';
+/// The namespace of SVG elements made by script.
+export const svgNamespace = 'http://www.w3.org/2000/svg';
 
 const kept = new WeakMap();  // container -> { open, root, pieces } of the picture on show
 

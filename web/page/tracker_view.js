@@ -9,7 +9,7 @@
 // never waits for the browser to lay the page out to be asked.
 
 import { $ } from './messages.js';
-import { parseSvg, planSvg, showSvg } from './svg_sync.js';
+import { parseSvg, planSvg, showSvg, svgNamespace } from './svg_sync.js';
 
 const box = $('tracker-map');
 const board = $('tracker-board');
@@ -181,7 +181,7 @@ function drawLegend() {
 // itself, which costs a tap far less to change than an element over it.
 function doorElement(door) {
   if (!closer) {
-    const mark = document.createElementNS('http://www.w3.org/2000/svg', 'circle');
+    const mark = document.createElementNS(svgNamespace, 'circle');
     const { cell } = geometry;
     for (const [name, value] of [['class', 'door-mark'], ['cx', door.x], ['cy', door.y], ['r', cell / 5],
       ['fill', '#ffc23d'], ['stroke', '#15171a'], ['stroke-width', cell / 20]]) mark.setAttribute(name, String(value));
@@ -219,7 +219,7 @@ export function frame(doors) {
   // drawn anew has none, and then every door is placed again.
   let marks = svg.querySelector(':scope > g.door-marks');
   if (!marks) {
-    marks = document.createElementNS('http://www.w3.org/2000/svg', 'g');
+    marks = document.createElementNS(svgNamespace, 'g');
     marks.setAttribute('class', 'door-marks');
     svg.append(marks);
   }
