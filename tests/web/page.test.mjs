@@ -829,6 +829,34 @@ describe('the page', () => {
         && document.getElementById('tracker-status').textContent.endsWith(' This browser does not keep the run.'));
       await keepsNothing.close();
 
+      // A full storage gives up the run saved longest ago for this one, and
+      // keeps what is not a run.
+      const full = await phone.newPage();
+      await full.goto(`${served.url}#r=1&seed=44&track`);
+      await full.waitForSelector('#tracker:not([hidden]) svg');
+      const older = await full.evaluate(() => {
+        localStorage.setItem('labyrinth-writer-map-shown other', 'shown');
+        const keys = [];
+        // Runs of every size down to a few bytes, until not a byte more fits.
+        for (let size = 1 << 20; size >= 8;) {
+          const key = `labyrinth-writer-run older ${keys.length}`;
+          try {
+            localStorage.setItem(key, JSON.stringify({ steps: [], savedAt: keys.length + 1, filler: 'x'.repeat(size) }));
+            keys.push(key);
+          } catch {
+            size /= 2;
+          }
+        }
+        return keys;
+      });
+      await full.tap('#tracker-pad .pad-door.fog');
+      await full.waitForFunction(() => Object.keys(localStorage).some((key) => /^labyrinth-writer-run (?!older)/.test(key)));
+      assert.deepEqual(await full.evaluate((keys) => keys.filter((key) => localStorage.getItem(key) !== null), older),
+        older.slice(1));
+      assert.deepEqual([await full.evaluate(() => localStorage.getItem('labyrinth-writer-map-shown other')),
+        (await full.textContent('#tracker-status')).endsWith('keep the run.')], ['shown', false]);
+      await full.close();
+
       assert.deepEqual(errors, []);
     } finally {
       await browser.close();

@@ -41,15 +41,49 @@ const runStore = {
       return { steps: [], here: null, clock: clockFrom(null) };
     }
   },
+  // Each run keeps when it was saved, so that a full storage gives up the
+  // runs left longest ago, one by one, before it gives up this one: a racer
+  // who tracks the daily labyrinth every day would otherwise fill it within
+  // a few years, and from then on keep no run at all.
   save({ image, steps, here, clock }) {
+    const key = this.key(image.seedCode);
     try {
       const untouched = !steps.length && clock.elapsed === 0 && clock.startedAt === null && !clock.ticks.length;
-      if (untouched) localStorage.removeItem(this.key(image.seedCode));
-      else localStorage.setItem(this.key(image.seedCode), JSON.stringify({ steps, here, clock }));
-      return true;
+      if (untouched) {
+        localStorage.removeItem(key);
+        return true;
+      }
+      const kept = JSON.stringify({ steps, here, clock, savedAt: Date.now() });
+      for (;;) {
+        try {
+          localStorage.setItem(key, kept);
+          return true;
+        } catch (error) {
+          if (!this.forgetOldest(key)) throw error;
+        }
+      }
     } catch {
       return false;
     }
+  },
+  // Forgets the run saved longest ago but the one of `key` (a run saved
+  // before runs kept the time counts as oldest); false when there is none.
+  forgetOldest(key) {
+    let oldest = null;
+    let oldestAt = Infinity;
+    for (let i = 0; i < localStorage.length; ++i) {
+      const other = localStorage.key(i);
+      if (other === key || !other?.startsWith(this.key(''))) continue;
+      let at = 0;
+      try {
+        at = Number(JSON.parse(localStorage.getItem(other)).savedAt) || 0;
+      } catch {
+        // Not a run's form: forgotten first.
+      }
+      if (at < oldestAt) [oldest, oldestAt] = [other, at];
+    }
+    if (oldest !== null) localStorage.removeItem(oldest);
+    return oldest !== null;
   },
 };
 
