@@ -817,9 +817,14 @@ describe('the page', () => {
       await page.tap('#tracker-zoom');
       assert.deepEqual(await fits(), [true, true, 24, '23']);
 
-      // A browser that keeps nothing says so once a step is shown, and the run goes on.
+      // A browser that keeps nothing says so once a step is shown, and the
+      // run goes on; it gives up no more of the older runs than room for this one.
       const keepsNothing = await phone.newPage();
       await keepsNothing.addInitScript(() => {
+        const set = Storage.prototype.setItem;
+        for (const at of [1, 2]) {
+          set.call(localStorage, `labyrinth-writer-run left ${at}`, JSON.stringify({ savedAt: at, filler: 'x'.repeat(999) }));
+        }
         Storage.prototype.setItem = () => { throw new DOMException('The quota has been exceeded.', 'QuotaExceededError'); };
       });
       await keepsNothing.goto(`${served.url}#r=1&seed=43&track`);
@@ -827,6 +832,12 @@ describe('the page', () => {
       await keepsNothing.tap('#tracker-pad .pad-door.fog');
       await keepsNothing.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 2
         && document.getElementById('tracker-status').textContent.endsWith(' This browser does not keep the run.'));
+      const left = await keepsNothing.evaluate(() => {
+        const keys = Object.keys(localStorage).filter((key) => key.includes(' left '));
+        keys.forEach((key) => localStorage.removeItem(key));
+        return keys;
+      });
+      assert.deepEqual(left, ['labyrinth-writer-run left 2']);
       await keepsNothing.close();
 
       // A full storage gives up the run saved longest ago for this one, and

@@ -44,7 +44,9 @@ const runStore = {
   // Each run keeps when it was saved, so that a full storage gives up the
   // runs left longest ago, one by one, before it gives up this one: a racer
   // who tracks the daily labyrinth every day would otherwise fill it within
-  // a few years, and from then on keep no run at all.
+  // a few years, and from then on keep no run at all. Once as much as this
+  // run takes has been freed, a save that still fails is refused for
+  // another reason than room, and no more runs are given up for it.
   save({ image, steps, here, clock }) {
     const key = this.key(image.seedCode);
     try {
@@ -54,12 +56,14 @@ const runStore = {
         return true;
       }
       const kept = JSON.stringify({ steps, here, clock, savedAt: Date.now() });
-      for (;;) {
+      for (let freed = 0; ;) {
         try {
           localStorage.setItem(key, kept);
           return true;
         } catch (error) {
-          if (!this.forgetOldest(key)) throw error;
+          const more = freed < key.length + kept.length && this.forgetOldest(key);
+          if (!more) throw error;
+          freed += more;
         }
       }
     } catch {
@@ -67,7 +71,8 @@ const runStore = {
     }
   },
   // Forgets the run saved longest ago but the one of `key` (a run saved
-  // before runs kept the time counts as oldest); false when there is none.
+  // before runs kept the time counts as oldest); returns the characters
+  // freed, 0 when there is none.
   forgetOldest(key) {
     let oldest = null;
     let oldestAt = Infinity;
@@ -82,8 +87,10 @@ const runStore = {
       }
       if (at < oldestAt) [oldest, oldestAt] = [other, at];
     }
-    if (oldest !== null) localStorage.removeItem(oldest);
-    return oldest !== null;
+    if (oldest === null) return 0;
+    const freed = oldest.length + localStorage.getItem(oldest).length;
+    localStorage.removeItem(oldest);
+    return freed;
   },
 };
 
