@@ -861,7 +861,8 @@ describe('the page', () => {
         return keys;
       });
       await full.tap('#tracker-pad .pad-door.fog');
-      await full.waitForFunction(() => Object.keys(localStorage).some((key) => /^labyrinth-writer-run (?!older)/.test(key)));
+      await full.waitForFunction(() => localStorage.getItem(`labyrinth-writer-run ${
+        /seed code ([^)]*)/.exec(document.getElementById('tracker-heading').textContent)[1]}`));
       assert.deepEqual(await full.evaluate((keys) => keys.filter((key) => localStorage.getItem(key) !== null), older),
         older.slice(1));
       assert.deepEqual([await full.evaluate(() => localStorage.getItem('labyrinth-writer-map-shown other')),
