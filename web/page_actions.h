@@ -115,14 +115,17 @@ std::string dailyLinkFragment(const std::string& date, bool track = false);
 
 /// What a link says, read from the part of the address after "#".
 struct LinkRead {
-    bool names = false;   ///< it names a seed or a daily date at all; nothing else is set when not
+    bool names = false;   ///< there is a link at all (anything after "#"); nothing else is set when not
     std::string seed;     ///< what goes into the seed field: the seed (a daily's, in decimal), or REVISION:SEED for another revision
     std::string daily;    ///< the date of a daily link (`daily=`), as given
     bool track = false;   ///< it asks for the tracker
-    std::string problem;  ///< why it cannot be followed (its revision, a repeated key, a bad seed or date), or empty
+    std::string problem;  ///< why it cannot be followed (its revision, a part the page does not read, a
+                          ///< repeated key, no seed or date, a bad seed or date), or empty
 };
-/// Reads a link; every key at most once, and a seed or a date that the
-/// write would take, or the link is refused with a `problem`.
+/// Reads a link in full: `r=`, `seed=` or `daily=`, and `track` (which
+/// takes no value), each at most once, spelt so and joined by "&", with a
+/// seed or a date that the write would take. Anything else, and a link
+/// that names no labyrinth, is refused with a `problem`.
 LinkRead readLink(std::string_view fragment);
 
 struct PatchRequest {

@@ -392,6 +392,8 @@ describe('the facts the page shows come from the core', () => {
     const read = (fragment) => ({ ...labyrinth.readLink(fragment) });
     const seedRefused = (seed) => `this link's seed is refused: ${labyrinth.seedProblem(seed)}`;
     const twice = (key) => `this link gives ${key} more than once, so it names no one labyrinth`;
+    const unread = (part) => `this link is not one this page reads: ${part} r, seed, daily and track`;
+    const neither = 'this link gives neither a seed nor a daily date, so it names no labyrinth';
     const rows = [
       ['seed=7', { names: true, seed: '7', daily: '', track: false, problem: '' }],
       ['r=1&seed=7', { names: true, seed: '7', daily: '', track: false, problem: '' }],
@@ -403,7 +405,23 @@ describe('the facts the page shows come from the core', () => {
       ['r=x&seed=7&track', { names: true, seed: 'x:7', daily: '', track: true,
         problem: 'this link names no generator revision (its r= is "x")' }],
       ['', { names: false, seed: '', daily: '', track: false, problem: '' }],
-      ['r=1&track', { names: false, seed: '', daily: '', track: false, problem: '' }],
+      // A link is read in full or refused: a part this page does not read,
+      // in another case or with another separator, a value for track, or no
+      // labyrinth named.
+      ['r=1&track', { names: true, seed: '', daily: '', track: true, problem: neither }],
+      ['track', { names: true, seed: '', daily: '', track: true, problem: neither }],
+      ['R=1&SEED=42', { names: true, seed: '', daily: '', track: false, problem: unread('"R" is none of the keys') }],
+      [`r=1&seed=42&${'k'.repeat(40)}=1`, { names: true, seed: '', daily: '', track: false,
+        problem: unread('a key of 40 characters is none of the keys') }],
+      ['r=1&seed=42&view=broadcast', { names: true, seed: '', daily: '', track: false,
+        problem: unread('"view" is none of the keys') }],
+      ['r=1&seed=42&track=0', { names: true, seed: '', daily: '', track: false,
+        problem: 'this link is not one this page reads: track takes no value, not "track=0"' }],
+      ['seed=42&', { names: true, seed: '', daily: '', track: false,
+        problem: 'this link is not one this page reads: it has an "&" too many' }],
+      ['r=1;seed=42', { names: true, seed: '', daily: '', track: false,
+        problem: 'this link names no generator revision (its r= is "1;seed=42")' }],
+      ['r', { names: true, seed: '', daily: '', track: false, problem: 'this link names no generator revision (its r= is "")' }],
       // A link that names no one labyrinth, or a seed that a write refuses,
       // is refused as it is read, with the write's own words for the seed.
       ['seed', { names: true, seed: '', daily: '', track: false,

@@ -312,7 +312,7 @@ describe('the page', () => {
     return { page, errors, close: () => context.close() };
   }
 
-  test('a link with a repeated key, a bad seed or a bad date is refused as the page opens, and writes nothing',
+  test('a link the page does not read in full (an unknown part, a repeated key, a bad seed or date) is refused as it opens, and writes nothing',
     async () => {
       const seedRule = (seed) => `This link's seed is refused: the seed must be a whole number from 0 to 18446744073709551615, not "${seed}".`;
       const twice = (key) => `This link gives ${key} more than once, so it names no one labyrinth.`;
@@ -326,6 +326,8 @@ describe('the page', () => {
         ['#r=1&daily=2026-02-30', 'This link\'s daily date is refused: the date must be a day from 1970-01-01 to '
           + '9999-12-31 written YYYY-MM-DD, not "2026-02-30".', ''],
         ['#r=1&daily=2026-12-08&seed=42', 'This link gives both a seed and a daily date, so it names no one labyrinth.', ''],
+        ['#R=1&SEED=42', 'This link is not one this page reads: "R" is none of the keys r, seed, daily and track.', ''],
+        ['#r=1&seed=42&track=0', 'This link is not one this page reads: track takes no value, not "track=0".', ''],
       ];
       const browser = await launchBrowser();
       try {

@@ -156,7 +156,8 @@ export async function write(layoutFile = null) {
 /// that cannot be followed is refused at once, in the status line: one of
 /// another revision with both revisions named, its seed going into the field
 /// in a form that a write refuses in turn, so that it never becomes another
-/// labyrinth; one with a repeated key, a bad seed or a bad date likewise.
+/// labyrinth; one with a part this page does not read, a repeated key, no
+/// seed or date, a bad seed or a bad date likewise.
 export function seedFromAddress() {
   const link = readAddress();
   refusedLink = link.problem;
