@@ -928,6 +928,31 @@ describe('the page', () => {
     await timeIs('0:00:00');
     assert.equal(await page.locator('#splits li').count(), 0);
     assert.equal(await page.isChecked('#items input >> nth=0'), true);
+
+    // A damaged clock kept with the run is forgotten, and said so; the rooms
+    // revealed are kept, and the clock is kept fresh in its place.
+    const key = `labyrinth-writer-run ${codeOf(native.report)}`;
+    const kept = JSON.parse(await page.evaluate((k) => localStorage.getItem(k), key));
+    const rooms = await page.locator('#tracker [data-room]').count();
+    const fresh = { elapsed: 0, startedAt: null, splits: [], ticks: [] };
+    const damaged = [
+      ['running for longer than a number holds', { elapsed: 1e308, startedAt: -1e308 }],
+      ['below zero', { elapsed: -5 }],
+      ['a string', { elapsed: '65000' }],
+      ['splits that are not a list', { elapsed: 65000, splits: 'Area 3' }],
+      ['a split of an area that is none', { elapsed: 65000, splits: [{ area: 99, at: 1000 }] }],
+    ];
+    for (const [what, clock] of damaged) {
+      await page.evaluate(([k, run]) => localStorage.setItem(k, run), [key, JSON.stringify({ ...kept, clock: { ...fresh, ...clock } })]);
+      await page.reload();
+      await open();
+      assert.equal(await page.textContent('#run-timer'), '0:00:00', what);
+      assert.ok((await page.textContent('#tracker-status')).startsWith('The timer, splits and ticked item rooms that this '
+        + 'browser kept for this run were damaged, so they were forgotten; the rooms revealed are kept. '), what);
+      assert.equal(await page.locator('#tracker [data-room]').count(), rooms, what);
+      await page.waitForFunction(([k, clock]) => JSON.stringify(JSON.parse(localStorage.getItem(k)).clock) === clock,
+        [key, JSON.stringify(fresh)]);
+    }
     await page.close();
   });
 

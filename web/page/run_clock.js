@@ -3,6 +3,7 @@
 // ticked off as the player collects them. All of it is kept with the run's
 // progress (tracker.js stores it) and can be copied as text.
 
+import { facts } from './core.js';
 import { copy } from './links.js';
 import { $, count } from './messages.js';
 
@@ -15,17 +16,31 @@ let changed = () => {};  // keeps the run, after every change of its clock
 let ticking = 0;      // the interval that shows the running time
 let items = { shown: [], total: 0 };  // the item rooms shown ({ room, name }), and how many there are
 
-/// A run's clock as kept, or a fresh one for anything that is not one.
+// The longest time a kept clock may hold, in milliseconds: a year, far
+// beyond any run, even one whose timer was left running for months. A time
+// beyond it, below zero or no number at all is a damaged clock.
+const longestRunTime = 365 * 24 * 60 * 60 * 1000;
+
+/// A clock with nothing timed and nothing ticked.
+export const freshClock = () => ({ elapsed: 0, startedAt: null, splits: [], ticks: [] });
+
+/// A run's clock as kept, or null for anything that is not a clock this
+/// page keeps (damaged, or kept by something else): its times within
+/// `longestRunTime` (a running clock started no further from now), a split
+/// for each area at most once, and each item room ticked at most once.
 export function clockFrom(kept) {
-  const fine = kept && typeof kept === 'object' && Number.isFinite(kept.elapsed) && kept.elapsed >= 0;
-  if (!fine) return { elapsed: 0, startedAt: null, splits: [], ticks: [] };
-  return {
-    elapsed: kept.elapsed,
-    startedAt: Number.isFinite(kept.startedAt) ? kept.startedAt : null,
-    splits: Array.isArray(kept.splits)
-      ? kept.splits.filter((s) => Number.isInteger(s?.area) && Number.isFinite(s?.at)) : [],
-    ticks: Array.isArray(kept.ticks) ? kept.ticks.filter((room) => typeof room === 'string') : [],
-  };
+  const time = (ms) => Number.isFinite(ms) && ms >= 0 && ms <= longestRunTime;
+  const distinct = (list) => new Set(list).size === list.length;
+  const fine = kept !== null && typeof kept === 'object'
+    && time(kept.elapsed)
+    && (kept.startedAt === null || (Number.isFinite(kept.startedAt) && time(Math.abs(Date.now() - kept.startedAt))))
+    && Array.isArray(kept.splits) && distinct(kept.splits.map((s) => s?.area))
+    && kept.splits.every((s) => Number.isInteger(s?.area) && s.area >= 0 && s.area < facts().areaCount && time(s.at))
+    && Array.isArray(kept.ticks) && distinct(kept.ticks)
+    && kept.ticks.every((room) => typeof room === 'string' && /^\d+,\d+$/.test(room));
+  if (!fine) return null;
+  return { elapsed: kept.elapsed, startedAt: kept.startedAt,
+    splits: kept.splits.map(({ area, at }) => ({ area, at })), ticks: [...kept.ticks] };
 }
 
 // The time on the clock, in milliseconds.

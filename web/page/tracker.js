@@ -11,7 +11,7 @@ import { call, core, facts } from './core.js';
 import { readLayout } from './files.js';
 import { copy, permalinkFor } from './links.js';
 import { $, count, sentence } from './messages.js';
-import { areasReached, clockFrom, setUpClock, showClock, showItemRooms } from './run_clock.js';
+import { areasReached, clockFrom, freshClock, setUpClock, showClock, showItemRooms } from './run_clock.js';
 import { setUpPad, showPad } from './tracker_pad.js';
 import { bringIntoView, cellAt, clearPicture, doorsAreTargets, frame, planPicture, preparePicture, setUpView,
   showPicture } from './tracker_view.js';
@@ -28,17 +28,20 @@ let run = null;        // the run on show: { image, steps, here, shown, doors }
 const runStore = {
   key: (seedCode) => `labyrinth-writer-run ${seedCode}`,
   // The steps of a run: each a list of rooms revealed together, or "reset",
-  // after which only the start room is shown again; and the room the
-  // player is in, when they said so or a step revealed one.
+  // after which only the start room is shown again; the room the player is
+  // in, when they said so or a step revealed one; and its clock (none in a
+  // run kept before runs were timed). A damaged clock is forgotten, and
+  // `clockForgotten` says so, while the steps go on.
   load(seedCode) {
     try {
       const kept = JSON.parse(localStorage.getItem(this.key(seedCode)) || '{}');
       const step = (s) => s === 'reset' || (Array.isArray(s) && s.every((cell) => typeof cell === 'string'));
+      const clock = kept.clock === undefined ? freshClock() : clockFrom(kept.clock);
       return { steps: Array.isArray(kept.steps) ? kept.steps.filter(step) : [],
-        here: typeof kept.here === 'string' ? kept.here : null, clock: clockFrom(kept.clock) };
+        here: typeof kept.here === 'string' ? kept.here : null, clock: clock ?? freshClock(), clockForgotten: !clock };
     } catch {
       // Nothing kept, or kept by something else: a run from the start.
-      return { steps: [], here: null, clock: clockFrom(null) };
+      return { steps: [], here: null, clock: freshClock(), clockForgotten: false };
     }
   },
   // Each run keeps when it was saved, so that a full storage gives up the
@@ -95,6 +98,8 @@ const runStore = {
 };
 
 const notKept = ' This browser does not keep the run.';
+const clockDamaged = 'The timer, splits and ticked item rooms that this browser kept for this run were damaged, so they '
+  + 'were forgotten; the rooms revealed are kept. ';
 let unsaved = null;  // the run whose latest step is not kept yet
 
 // Keeps the run on show once the frame that shows its step is painted, so
@@ -138,14 +143,16 @@ export function offerTracking(image) {
 // another device opens the same run; `follow` leaves the address, the
 // focus and the scroll alone, for a tracker that follows a new labyrinth.
 function openTracker(image, { follow = false } = {}) {
-  run = { image, ...runStore.load(image.seedCode) };
+  const { clockForgotten, ...kept } = runStore.load(image.seedCode);
+  run = { image, ...kept };
   showClock(run.clock, () => runStore.save(run));
   tracker.hidden = false;
   $('tracker-heading').textContent = `Your run in ${image.name} (seed code ${image.seedCode})`;
   $('tracker-link-line').hidden = !image.seed;
   $('tracker-copied').textContent = '';
-  // A run opens around the room the player is in.
-  drawRun('', [], true);
+  // A run opens around the room the player is in; drawing it keeps it,
+  // with a fresh clock in place of a damaged one.
+  drawRun(clockForgotten ? clockDamaged : '', [], true);
   if (follow) return;
   if (image.seed) history.replaceState(history.state, '', permalinkFor(image.seed, true, image.daily));
   trackerBox.focus({ preventScroll: true });
