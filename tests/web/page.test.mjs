@@ -981,16 +981,24 @@ describe('the page', () => {
     assert.equal(await page.evaluate(() => document.getElementById('rom').files.length), 0);
 
     // Records that are not files, as a damaged or foreign database holds
-    // them: each is forgotten, and said so; a good record beside them stays.
+    // them, or whose name no file can have: each is forgotten, and said so;
+    // a good record beside them stays.
     await page.check('#remember');
     await chooseFiles(page);
     await page.waitForFunction(() => document.getElementById('remembered').textContent.includes('tgltext.tgl'));
-    const records = ['{ name: 12, bytes: "string" }', 'null', '{ name: "game.nes", type: "", bytes: [1, 2] }',
-      '{ name: 12, type: "", bytes: Uint8Array }', '{ name: "game.nes", bytes: Uint8Array }'];
-    for (const [row, bad] of records.entries()) {
+    const notFile = 'What this browser kept as your image was not a file, so it was forgotten; choose the image again.';
+    const longName = (bytes) => `What this browser kept as your image had a name of ${bytes} bytes, longer than the 255 a `
+      + 'file\'s name may have, so it was forgotten; choose the image again.';
+    const records = [['{ name: 12, bytes: "string" }', notFile], ['null', notFile],
+      ['{ name: "game.nes", type: "", bytes: [1, 2] }', notFile], ['{ name: 12, type: "", bytes: Uint8Array }', notFile],
+      ['{ name: "game.nes", bytes: Uint8Array }', notFile],
+      ['a name of 1,000,004 characters', longName('1,000,004')], ['a name of 128 characters in 256 bytes', longName('256')]];
+    for (const [row, [bad, note]] of records.entries()) {
       await page.evaluate((which) => new Promise((resolve, reject) => {
         const record = [{ name: 12, bytes: 'string' }, null, { name: 'game.nes', type: '', bytes: [1, 2] },
-          { name: 12, type: '', bytes: new Uint8Array(4) }, { name: 'game.nes', bytes: new Uint8Array(4) }][which];
+          { name: 12, type: '', bytes: new Uint8Array(4) }, { name: 'game.nes', bytes: new Uint8Array(4) },
+          { name: `${'x'.repeat(1_000_000)}.nes`, type: '', bytes: new Uint8Array(4) },
+          { name: '\u00e9'.repeat(128), type: '', bytes: new Uint8Array(4) }][which];
         const open = indexedDB.open('labyrinth-writer', 1);
         open.onsuccess = () => {
           const transaction = open.result.transaction('files', 'readwrite');
@@ -1002,8 +1010,7 @@ describe('the page', () => {
       await page.reload();
       await page.waitForSelector('html[data-ready="true"]');
       const said = await page.textContent('#remembered');
-      assert.equal(said, 'Remembered in this browser: tgltext.tgl. What this browser kept as your image was not a file, '
-        + 'so it was forgotten; choose the image again.', bad);
+      assert.equal(said, `Remembered in this browser: tgltext.tgl. ${note}`, bad);
       assert.deepEqual([await inputFile(page, 'rom'), await inputFile(page, 'text')], [null, 'tgltext.tgl']);
       assert.equal(await page.textContent('#files-used'), 'The text file is tgltext.tgl; choose your cartridge image.');
       await page.reload();

@@ -72,6 +72,12 @@ const looksLikeFile = (kept) => kept !== null && typeof kept === 'object' && typ
   && kept.name !== '' && typeof kept.type === 'string'
   && (kept.bytes instanceof Uint8Array || kept.bytes instanceof ArrayBuffer);
 
+// The longest name a kept file may have, in bytes of UTF-8: as long as a
+// file system lets a file's name be. A longer one is no file the player
+// picked, and a download named after it would never start.
+const longestName = 255;
+const nameBytes = (name) => new TextEncoder().encode(name).length;
+
 function showRemembered(names, notes = []) {
   const said = [...(names.length ? [`Remembered in this browser: ${names.join(', ')}.`] : []), ...notes];
   remembered.hidden = !said.length;
@@ -120,8 +126,8 @@ async function forgetFiles() {
 }
 
 /// Puts the remembered files back into their slots, unless a file was
-/// chosen there meanwhile. A record that is not a file is forgotten, and
-/// said so.
+/// chosen there meanwhile. A record that is not a file, or whose name is
+/// longer than a file's can be, is forgotten, and said so.
 export async function restoreFiles() {
   try {
     if (!store.marked()) return;
@@ -134,6 +140,13 @@ export async function restoreFiles() {
         await store.remove(key);
         notes.push(`What this browser kept as your ${called} was not a file, so it was forgotten; choose the `
           + `${called} again.`);
+        continue;
+      }
+      const bytes = nameBytes(kept.name);
+      if (bytes > longestName) {
+        await store.remove(key);
+        notes.push(`What this browser kept as your ${called} had a name of ${bytes.toLocaleString('en-US')} bytes, `
+          + `longer than the ${longestName} a file's name may have, so it was forgotten; choose the ${called} again.`);
         continue;
       }
       setFile(input, new File([kept.bytes], kept.name, { type: kept.type }));
