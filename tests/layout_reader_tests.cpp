@@ -24,6 +24,8 @@ TEST(LayoutReader, EveryWrittenLabyrinthsDescriptionGivesItsRecordsAgain) {
         const auto decoded = decodeStream(written.image);
         ASSERT_TRUE(decoded.ok()) << "seed " << seed;
         const std::string description = labyrinthJson(decoded.value(), seedCode(written.click.stream)).dump(2);
+        // What the size limit's message says of spoilers holds for them.
+        EXPECT_LT(static_cast<std::int64_t>(description.size()) + 1, largestSpoilerSize) << "seed " << seed;
         const auto cells = readLayout(description, "spoiler.json");
         ASSERT_TRUE(cells.ok()) << "seed " << seed << ": " << cells.error().message;
         EXPECT_TRUE(verifyStream(cells.value()).empty()) << "seed " << seed;
@@ -92,7 +94,7 @@ TEST(LayoutReader, WhatIsNoDescriptionIsRefusedWithThePlaceNamed) {
     const struct {
         const char* what;
         std::string document;
-        const char* says;
+        std::string says;
     } texts[] = {
         {"a number beyond 64 bits", text.substr(0, firstX) + "\"x\":123456789012345678901234567890," + text.substr(firstY),
          "room 0: \"x\" is 123456789012345678901234567890; it must be a whole number, 0 to 23"},
@@ -102,7 +104,8 @@ TEST(LayoutReader, WhatIsNoDescriptionIsRefusedWithThePlaceNamed) {
          "spoiler.json: the key \"x\" stands twice in room 0"},
         {"the rooms twice", "{\"rooms\":[]," + text.substr(1), "the key \"rooms\" stands twice at the top of the document"},
         {"larger than any description", std::string(static_cast<std::size_t>(maxLayoutSize) + 1, ' '),
-         "spoiler.json: is 4,194,305 bytes; a labyrinth's description is at most 4,194,304"},
+         "spoiler.json: is 4,194,305 bytes; a labyrinth's description is at most 4,194,304 (a spoiler is under " +
+             std::to_string(largestSpoilerSize / 1000) + " KB)"},
     };
     for (const auto& row : texts) {
         const auto cells = readLayout(row.document, "spoiler.json");

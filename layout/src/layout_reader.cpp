@@ -142,7 +142,8 @@ private:
 std::string refuseLargeLayout(const std::string& name, std::uint64_t size) {
     if (size <= static_cast<std::uint64_t>(maxLayoutSize)) return {};
     return name + ": is " + groupedNumber(size) + " bytes; a labyrinth's description is at most " +
-           groupedNumber(static_cast<std::uint64_t>(maxLayoutSize)) + " (a spoiler is under 100,000)";
+           groupedNumber(static_cast<std::uint64_t>(maxLayoutSize)) + " (a spoiler is under " +
+           std::to_string(largestSpoilerSize / 1000) + " KB)";
 }
 
 Result<DecodedStream> readLayout(std::string_view text, const std::string& name) {
