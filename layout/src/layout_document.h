@@ -25,8 +25,11 @@ struct LayoutDocument {
     std::string quoted(const std::string& pointer, const nlohmann::json& value) const;
 };
 
-/// Reads `text`; fails, naming `name`, on what is not JSON or on a key that
-/// stands twice in one object (naming the key and where).
+/// Reads `text`; fails, naming `name`, on a key that stands twice in one
+/// object (naming the key and where) and on what is not JSON: then the line
+/// and column (from 1, columns in characters) where it stops being JSON and
+/// the text there, quoted short and printable; a number beyond any double,
+/// or anything but whitespace after the document (a NUL byte included).
 Result<LayoutDocument> readLayoutDocument(std::string_view text, const std::string& name);
 
 }  // namespace labyrinth

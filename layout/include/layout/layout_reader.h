@@ -34,7 +34,8 @@ std::string refuseLargeLayout(const std::string& name, std::uint64_t size);
 /// of its record; counts, areas, links and offsets follow from the rooms and
 /// are not read. Cells without a room are empty. Fails, naming `name` and
 /// the place in the document, on what is not such a description (a text
-/// over `maxLayoutSize`, a key written twice in one object); whether
+/// over `maxLayoutSize`, a key written twice in one object, what is not
+/// JSON: with its line and column, quoted); whether
 /// the labyrinth it describes is complete and consistent is `verifyStream`'s
 /// to say.
 Result<DecodedStream> readLayout(std::string_view text, const std::string& name);
