@@ -50,6 +50,8 @@ TEST(LayoutReader, WhatIsNoDescriptionIsRefusedWithThePlaceNamed) {
         {"a cell twice", [](nlohmann::json& d) { d["rooms"][1]["x"] = d["rooms"][0]["x"]; d["rooms"][1]["y"] = d["rooms"][0]["y"]; },
          "room 1 at"},
         {"an unknown record", [](nlohmann::json& d) { d["rooms"][2]["record"] = "treasure"; }, "has the record \"treasure\""},
+        {"a record named across two lines", [](nlohmann::json& d) { d["rooms"][2]["record"] = "trea\nsure"; },
+         "has the record \"trea\\nsure\"; it must be"},
         {"doors beyond a mask", [](nlohmann::json& d) { d["rooms"][2]["doors"] = 16; }, "\"doors\" is 16; it must be 0 to 15"},
         {"an area beyond a nibble in a packed record", [](nlohmann::json& d) {
              for (auto& room : d["rooms"]) if (room["record"] == "tag") { room["area"] = 16; break; } },
@@ -106,6 +108,8 @@ TEST(LayoutReader, WhatIsNoDescriptionIsRefusedWithThePlaceNamed) {
          "spoiler.json: the key \"x\" stands twice in room 0"},
         {"the rooms twice", "{\"rooms\":[]," + text.substr(1), "the key \"rooms\" stands twice at the top of the document"},
         {"the empty key twice", "{\"\":1,\"\":2}", "spoiler.json: the key \"\" stands twice at the top of the document"},
+        {"a key twice with control characters in it and its path", "{\"x\\u001b\":{\"k\\n\":1,\"k\\n\":2}}",
+         "spoiler.json: the key \"k\\n\" stands twice in /x\\x1B; each key"},
         {"larger than any description", std::string(static_cast<std::size_t>(maxLayoutSize) + 1, ' '),
          "spoiler.json: is 4,194,305 bytes; a labyrinth's description is at most 4,194,304 (a spoiler is under " +
              std::to_string(largestSpoilerSize / 1000) + " KB)"},

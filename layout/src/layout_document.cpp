@@ -119,13 +119,23 @@ private:
     bool numberTooLarge_ = false;
 };
 
-// Where an object stands, in the words of the layout's messages.
+// Where an object stands, in the words of the layout's messages; the keys
+// on the way are the file's, so they are shown printable, and a path of
+// many of them or of long ones only measured.
 std::string placeOf(const std::string& pointer) {
+    constexpr std::size_t longestPath = 64;
     if (pointer.empty()) return "at the top of the document";
     const std::string rooms = "/rooms/";
     if (pointer.starts_with(rooms) && pointer.find('/', rooms.size()) == std::string::npos)
         return "in room " + pointer.substr(rooms.size());
-    return "in " + pointer;
+    if (pointer.size() > longestPath) return "in a path of " + groupedNumber(pointer.size()) + " characters";
+    return "in " + printable(pointer);
+}
+
+// A key as a message names it: quoted and printable, or only measured when long.
+std::string keyInMessage(const std::string& key) {
+    const std::string shown = shownInMessage(key, "key");
+    return shown.starts_with('"') ? "the key " + shown : shown;
 }
 
 // How a message shows a piece of a faulty text: a few characters, enough to
@@ -255,7 +265,7 @@ Result<LayoutDocument> readLayoutDocument(std::string_view text, const std::stri
         return document;
     }
     if (reader.duplicate())
-        return Error{name + ": the key \"" + *reader.duplicate() + "\" stands twice " + placeOf(reader.duplicateIn()) +
+        return Error{name + ": " + keyInMessage(*reader.duplicate()) + " stands twice " + placeOf(reader.duplicateIn()) +
                      "; each key may stand once in an object"};
     return Error{name + ": " + notJson(text, reader)};
 }

@@ -78,8 +78,8 @@ private:
             return fail("has no \"" + std::string(record) + "\" (one of " + kindNames() + ")");
         const auto kind = kindNamed(room[record].get<std::string>());
         if (!kind)
-            return fail("has the " + std::string(record) + " \"" + room[record].get<std::string>() +
-                        "\"; it must be one of " + kindNames());
+            return fail("has the " + std::string(record) + " " + shownInMessage(room[record].get<std::string>(), "name") +
+                        "; it must be one of " + kindNames());
         DecodedCell c = cellOfKind(*kind);
         // An area travels in a nibble of the records that pack it, in a byte of the others.
         auto area = whole(room, room_keys::area, 0, format::areaInNibble(c.kind) ? static_cast<int>(format::nibbleValues) - 1 : 255);
