@@ -8,7 +8,6 @@
 #include "map/map_picture.h"
 #include "map/offscreen_gui.h"
 #include "writer/driver.h"
-#include "writer/output_file.h"
 #include "writer/readback.h"
 #include "writer/record_format.h"
 
@@ -38,7 +37,7 @@ Result<ImageRegion> readImageRegion(const std::string& path, int waitSeconds) {
     return ImageRegion{std::move(file.value()), std::move(bytes.value())};
 }
 
-Status writeOutput(const std::string& path, std::span<const std::uint8_t> bytes, bool force) {
+Status Outputs::write(const std::string& path, std::span<const std::uint8_t> bytes) {
     if (path == standardOutputName) {
         std::cout.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         std::cout.flush();
@@ -49,11 +48,20 @@ Status writeOutput(const std::string& path, std::span<const std::uint8_t> bytes,
         }
         return {};
     }
-    return writeNewFile(path, bytes, force);
+    auto file = writeNewFile(path, bytes, force_);
+    if (!file) return file.error();
+    written_.push_back({std::move(file.value()), {bytes.begin(), bytes.end()}});
+    return {};
 }
 
-Status writeOutput(const std::string& path, const std::string& text, bool force) {
-    return writeOutput(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), force);
+Status Outputs::write(const std::string& path, const std::string& text) {
+    return write(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+Status Outputs::checkAll() {
+    for (Written& output : written_)
+        if (auto holds = output.file->checkHolds(output.bytes); !holds) return holds;
+    return {};
 }
 
 Result<std::vector<std::uint8_t>> mapPng(const DecodedStream& stream, const std::string& seedCode, int scale,

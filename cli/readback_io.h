@@ -12,6 +12,7 @@
 #include "map/map_layout.h"
 #include "writer/decoder.h"
 #include "writer/image_file.h"
+#include "writer/output_file.h"
 #include "writer/result.h"
 
 namespace labyrinth::cli {
@@ -32,11 +33,27 @@ struct ImageRegion {
 };
 Result<ImageRegion> readImageRegion(const std::string& path, int waitSeconds);
 
-/// Writes one of the command's outputs, already checked with
-/// `checkOutputs`: "-" goes to standard output, any other name becomes a
-/// whole new file (replacing a regular file only with `force`).
-Status writeOutput(const std::string& path, std::span<const std::uint8_t> bytes, bool force);
-Status writeOutput(const std::string& path, const std::string& text, bool force);
+/// The outputs of one command, already checked with `checkOutputs`, as it
+/// writes them: "-" goes to standard output, any other name becomes a whole
+/// new file (replacing a regular file only with `force`), which is kept
+/// open with what it holds for the last check before the command's end.
+class Outputs {
+public:
+    explicit Outputs(bool force) : force_(force) {}
+    Status write(const std::string& path, std::span<const std::uint8_t> bytes);
+    Status write(const std::string& path, const std::string& text);
+    /// Fails, naming the file and what happened, when a file written is no
+    /// longer under its name or no longer holds what was written.
+    Status checkAll();
+
+private:
+    struct Written {
+        std::unique_ptr<NewFile> file;
+        std::vector<std::uint8_t> bytes;
+    };
+    bool force_;
+    std::vector<Written> written_;
+};
 
 /// The picture of a decoded labyrinth as PNG bytes (needs no display), the
 /// rooms outside `shown` in fog.

@@ -11,7 +11,7 @@
 #include "readback_io.h"
 #include "route_text.h"
 #include "writer/decoder.h"
-#include "writer/output_file.h"
+#include "writer/file_plan.h"
 #include "writer/readback.h"
 #include "writer/seed_code.h"
 
@@ -48,15 +48,15 @@ ExitCode runShow(const ShowOptions& options) {
                                (withRooms.any() ? map::areaListText(withRooms) : std::string("none")));
     }
 
+    Outputs written(options.force);
     if (!options.png.empty()) {
         auto png = mapPng(stream, code, options.scale, shown);
         if (!png) return reportError(ExitCode::Failed, options.png + ": " + png.error().message);
-        if (auto saved = writeOutput(options.png, png.value(), options.force); !saved)
+        if (auto saved = written.write(options.png, png.value()); !saved)
             return reportError(ExitCode::Failed, saved.error().message);
     }
     if (!options.svg.empty())
-        if (auto saved = writeOutput(options.svg, map::mapSvg(map::layOutMap(stream, code, map::defaultScale, shown)),
-                                     options.force);
+        if (auto saved = written.write(options.svg, map::mapSvg(map::layOutMap(stream, code, map::defaultScale, shown)));
             !saved)
             return reportError(ExitCode::Failed, saved.error().message);
     if (options.json) {
@@ -69,6 +69,9 @@ ExitCode runShow(const ShowOptions& options) {
         if (!options.png.empty()) report << "Picture: " << printable(options.png) << '\n';
         if (!options.svg.empty() && !svgToStandardOutput) report << "SVG: " << printable(options.svg) << '\n';
         if (options.route) report << routesText(stream, areas);
+        // The pictures named above must still be what was written when the report ends.
+        report.flush();
+        if (auto still = written.checkAll(); !still) return reportError(ExitCode::Failed, still.error().message);
     } else if (options.route) {
         std::cout << "Seed code: " << code << '\n' << routesText(stream, areas);
     } else {

@@ -10,6 +10,7 @@
 #include "readback_io.h"
 #include "writer/decoder.h"
 #include "writer/driver.h"
+#include "writer/file_plan.h"
 #include "writer/image_file.h"
 #include "writer/readback.h"
 #include "writer/record_format.h"
@@ -32,6 +33,10 @@ std::string textToCompare(const VerifyOptions& options) {
 }  // namespace
 
 ExitCode runVerify(const VerifyOptions& options) {
+    // It writes no file, but prints: never into a file it reads.
+    const std::array<std::string, 3> inputs{options.image, textToCompare(options), options.original};
+    if (auto allowed = checkOutputs({}, inputs, false); !allowed)
+        return reportError(ExitCode::Usage, allowed.error().message);
     auto image = readImageRegion(options.image, options.waitSeconds);
     if (!image) return reportError(ExitCode::Usage, image.error().message);
 

@@ -19,6 +19,7 @@
 #include "readback_io.h"
 #include "writer/decoder.h"
 #include "writer/driver.h"
+#include "writer/file_plan.h"
 #include "writer/image_file.h"
 #include "writer/interruption.h"
 #include "writer/output_file.h"
@@ -73,9 +74,13 @@ public:
         if (options_.sealed && options_.spoiler == standardOutputName)
             return reportError(ExitCode::Usage, "--sealed keeps the seed in a file and prints it nowhere; name a file "
                                                 "for --spoiler, not \"-\"");
-        if (toCopy_ && sameFile(options_.image, options_.output))
-            return reportError(ExitCode::Usage,
-                               options_.output + ": is the image itself; leave out --output to write in place");
+        if (toCopy_) {
+            const auto image = identify(options_.image);
+            const auto copy = identify(options_.output);
+            if (image && copy && image.value() == copy.value())
+                return reportError(ExitCode::Usage,
+                                   options_.output + ": is the image itself; leave out --output to write in place");
+        }
         const std::array<PlannedOutput, 5> outputs{{
             {"--output", options_.output, false},
             {"--png", options_.png, false},
@@ -107,6 +112,9 @@ public:
         if (auto locked = lockWaiting(*image_, lock, lockWait(options_.image, options_.waitSeconds)); !locked)
             return reportError(ExitCode::Usage, locked.error().message + "; nothing was written");
 
+        auto size = image_->size();
+        if (!size) return reportError(ExitCode::Usage, size.error().message + "; nothing was written");
+        imageSize_ = size.value();
         const bool wantsPatch = !options_.patch.empty();
         if (toCopy_ || wantsPatch || options_.sealed) {
             // Checked before the image is copied or read whole, so that bad input costs nothing.
@@ -124,11 +132,19 @@ public:
             // Until the copy is in place, a signal says that it was not made.
             interruption::setFarewell("labyrinth-cli: " + printable(options_.output) +
                                       ": stopped by a signal before the copy was made; it was not written, and " +
-                                      printable(options_.image) + " is unchanged\n");
+                                      nothingWrittenTo() + "\n");
             auto made = copyImage(*image_, options_.output, options_.force);
-            if (!made)
-                return reportError(ExitCode::Failed, made.error().message + "; " + options_.image + " is unchanged");
+            if (!made) return reportError(ExitCode::Failed, made.error().message + "; " + nothingWrittenTo());
             copy_ = std::move(made.value());
+        } else {
+            // What the image held where a click writes, to tell afterwards
+            // whether a failed write changed it at all.
+            // (An image too short for them is refused by the click itself.)
+            if (imageSize_ >= format::textEnd) {
+                regionBefore_.resize(static_cast<std::size_t>(format::textEnd - format::roomDataPos));
+                if (auto read = image_->readAt(format::roomDataPos, regionBefore_); !read)
+                    return reportError(ExitCode::Usage, read.error().message + "; nothing was written");
+            }
         }
         if (options_.sealed) return sealSeed();
         return ExitCode::Ok;
@@ -144,8 +160,17 @@ public:
                                                      std::strerror(errno) + "; nothing was written");
         auto sealed = labyrinthOfSeed(seed);
         if (!sealed) return reportError(ExitCode::Failed, sealed.error().message + "; nothing was written");
-        if (auto saved = writeOutput(options_.spoiler, sealedSpoiler(sealed.value(), seed), options_.force); !saved)
-            return reportError(ExitCode::Failed, saved.error().message + "; nothing was written");
+        const std::string spoiler = sealedSpoiler(sealed.value(), seed);
+        sealedBytes_.assign(spoiler.begin(), spoiler.end());
+        {
+            // From the moment it has its name until a labyrinth of its seed
+            // is in a file of the player's, a signal takes the spoiler away.
+            const interruption::Deferred held;
+            auto saved = writeNewFile(options_.spoiler, sealedBytes_, options_.force);
+            if (!saved) return reportError(ExitCode::Failed, saved.error().message + "; nothing was written");
+            sealedFile_ = std::move(saved.value());
+            interruption::addTemporary(options_.spoiler);
+        }
         sealedSeed_ = seed;
         sealedStream_.assign(sealed.value().written().begin(), sealed.value().written().end());
         return ExitCode::Ok;
@@ -172,7 +197,11 @@ public:
             // then tells its seed as it ends the program.
             const interruption::Deferred held;
             click_ = layout_ ? writeLayout(target(), *text_, *layout_, host) : generatedClick(host);
-            if (click_.imageChanged && !toCopy_) interruption::setFarewell(farewell());
+            if (click_.imageChanged && !toCopy_) {
+                partlyWritten_ = !click_.status && changedSinceStart();
+                interruption::setFarewell(farewell());
+                if (partlyWritten_ || click_.status) keepSealedSpoiler();
+            }
         }
         if (click_.imageChanged && (!toCopy_ || click_.status)) tellSeed();
         if (!click_.status) {
@@ -228,39 +257,35 @@ public:
         // Without the file that holds the labyrinth, nothing beside it is made:
         // it would describe a labyrinth that no file of the player's holds.
         if (toCopy_) {
-            if (auto saved = copy_->commit(); !saved) {
-                reportError(ExitCode::Failed, saved.error().message + "; " + options_.image + " is unchanged");
+            // Once the copy is in place, a signal tells its seed and leaves the spoiler of a sealed one.
+            if (auto saved = copy_->commit([this] {
+                    interruption::setFarewell(farewell());
+                    keepSealedSpoiler();
+                });
+                !saved) {
+                reportError(ExitCode::Failed, saved.error().message + "; " + nothingWrittenTo());
                 return noneBeside(ExitCode::Failed, true);
             }
-            interruption::setFarewell(farewell());
-        } else {
-            if (auto there = checkStillNamed(*image_); !there) {
-                reportError(ExitCode::Failed, there.error().message);
-                return noneBeside(ExitCode::Failed, false);
-            }
-            if (auto closed = image_->close(); !closed) {
-                reportError(ExitCode::Failed, closed.error().message);
-                return noneBeside(ExitCode::Failed, false);
-            }
+        } else if (auto there = checkStillNamed(*image_); !there) {
+            reportError(ExitCode::Failed, there.error().message);
+            return noneBeside(ExitCode::Failed, false);
         }
         if (!options_.patch.empty()) {
-            const Status saved = patch ? writeOutput(options_.patch, patch.value(), options_.force)
-                                       : Status(patch.error());
+            const Status saved = patch ? outputs_.write(options_.patch, patch.value()) : Status(patch.error());
             saveOutcome("--patch", options_.patch, saved);
         }
         if (!options_.png.empty()) {
             auto png = mapPng(labyrinth_.stream, code(), map::defaultScale);
             saveOutcome("--png", options_.png,
-                        png ? writeOutput(options_.png, png.value(), options_.force)
+                        png ? outputs_.write(options_.png, png.value())
                             : Status(Error{options_.png + ": " + png.error().message}));
         }
         if (!options_.svg.empty())
             saveOutcome("--svg", options_.svg,
-                        writeOutput(options_.svg, map::mapSvg(labyrinth_.stream, code()), options_.force));
+                        outputs_.write(options_.svg, map::mapSvg(labyrinth_.stream, code())));
         if (!options_.spoiler.empty() && !sealedSeed_)
             saveOutcome("--spoiler", options_.spoiler,
-                        writeOutput(options_.spoiler, labyrinthJson(labyrinth_.stream, code()).dump(2) + "\n",
-                                    options_.force));
+                        outputs_.write(options_.spoiler, labyrinthJson(labyrinth_.stream, code()).dump(2) + "\n"));
         return ExitCode::Ok;
     }
 
@@ -278,8 +303,30 @@ public:
         if (saved(options_.svg)) report_ << "SVG: " << printable(options_.svg) << '\n';
         if (saved(options_.spoiler)) report_ << "Spoiler: " << printable(options_.spoiler) << '\n';
         if (!missing_.empty()) return notWrittenLine(ExitCode::Failed);
-        report_ << statusDone << '\n';
+        // The report is out before the last check, so that nothing that
+        // happens while it is written goes unseen.
+        report_.flush();
+        if (auto still = lastCheck(); !still) return reportError(ExitCode::Failed, still.error().message);
+        // Once "Done." is said, a signal no longer ends the finished job.
+        interruption::holdUntilExit();
+        report_ << statusDone << '\n' << std::flush;
         return ExitCode::Ok;
+    }
+
+    // A write that did not finish: the spoiler of a sealed labyrinth goes
+    // with it, unless the image holds (part of) its labyrinth; then it stays
+    // and says so, never silently.
+    void settleSealedSpoiler() {
+        if (!sealedFile_ || sealedKept_) {
+            if (sealedFile_ && !click_.status)
+                reportError(ExitCode::Failed, options_.spoiler + ": kept: it holds the seed of the labyrinth that was "
+                                                                 "meant to be written into " + written_);
+            return;
+        }
+        const bool removed = sealedFile_->withdraw();
+        interruption::removeTemporary(options_.spoiler);
+        reportError(ExitCode::Failed, options_.spoiler + (removed ? ": removed" : ": could not be removed") +
+                                          ", as no labyrinth of its seed was written");
     }
 
 private:
@@ -306,6 +353,51 @@ private:
     }
 
     RandomAccessFile& target() { return toCopy_ ? static_cast<RandomAccessFile&>(*copy_) : *image_; }
+
+    // How a failure says that the image itself was left alone: this command
+    // wrote nothing to it (another program may have, which it cannot vouch for).
+    std::string nothingWrittenTo() const { return "nothing was written to " + options_.image; }
+
+    // Whether the image's bytes where a click writes differ from those it
+    // held before: after a failed write, partly written or not at all.
+    bool changedSinceStart() {
+        std::vector<std::uint8_t> now(regionBefore_.size());
+        return regionBefore_.empty() || !image_->readAt(format::roomDataPos, now) || now != regionBefore_;
+    }
+
+    // The sealed spoiler now belongs to a labyrinth in a file of the
+    // player's: a signal no longer takes it away.
+    void keepSealedSpoiler() {
+        if (!sealedFile_) return;
+        sealedKept_ = true;
+        interruption::removeTemporary(options_.spoiler);
+    }
+
+    // Immediately before "Done.": the file that holds the labyrinth is still
+    // under its name, as long as it was, and holds what was read back; each
+    // file written beside it holds what was written. Then the image is
+    // closed, which on some file systems is when a late failure shows.
+    Status lastCheck() {
+        RandomAccessFile& file = target();
+        if (auto there = file.checkStillThere("after it was written"); !there) return there;
+        auto size = file.size();
+        if (!size) return size.error();
+        if (size.value() != imageSize_)
+            return Error{written_ + ": another program changed its size after the labyrinth was written (" +
+                         std::to_string(size.value()) + " bytes, not " + std::to_string(imageSize_) +
+                         "); it no longer holds that labyrinth whole"};
+        auto region = readPrefix(file, format::readRegionEnd);
+        if (!region) return region.error();
+        if (region.value() != labyrinth_.region)
+            return Error{written_ + ": another program wrote into it after the labyrinth was written; it no longer "
+                                    "holds that labyrinth whole"};
+        if (sealedFile_)
+            if (auto holds = sealedFile_->checkHolds(sealedBytes_); !holds) return holds;
+        if (auto holds = outputs_.checkAll(); !holds) return holds;
+        if (!toCopy_)
+            if (auto closed = image_->close(); !closed) return closed;
+        return {};
+    }
     std::string code() const { return seedCode(click_.stream); }
 
     // The seed line, on the report; when standard output refuses it (a full
@@ -327,9 +419,14 @@ private:
     // What names the labyrinth written: its seed line, or for a layout the
     // file it came from and its seed code.
     std::string identity() const {
-        if (layout_) return "Layout: " + printable(options_.layout) + "  Code: " + code();
-        if (sealedSeed_) return "Seed: sealed in " + printable(options_.spoiler) + "  Code: " + code();
-        return seedLine(click_.seed, code());
+        // A failed write names no code: the image holds no whole labyrinth.
+        if (!layout_ && !sealedSeed_)
+            return click_.status ? seedLine(click_.seed, code())
+                                 : unfinishedSeedLine(std::to_string(click_.seed), partlyWritten_);
+        const std::string outcome =
+            click_.status ? "  Code: " + code() : "  " + std::string(partlyWritten_ ? partlyWritten : nothingWritten);
+        if (layout_) return "Layout: " + printable(options_.layout) + outcome;
+        return "Seed: sealed in " + printable(options_.spoiler) + outcome;
     }
 
     // What a signal says once the labyrinth is in the file it names.
@@ -363,7 +460,8 @@ private:
             {"--spoiler", &options_.spoiler},
         }};
         for (const auto& [option, path] : outputs)
-            if (path != nullptr && !path->empty()) missing_.emplace_back(option, *path);
+            if (path != nullptr && !path->empty() && !(path == &options_.spoiler && sealedFile_))
+                missing_.emplace_back(option, *path);
         return missing_.empty() ? code : notWrittenLine(code);
     }
 
@@ -386,6 +484,13 @@ private:
     std::optional<DecodedStream> layout_;  // the labyrinth of --layout
     std::optional<std::uint64_t> sealedSeed_;  // the seed of --sealed, kept in the spoiler alone
     std::vector<std::uint8_t> sealedStream_;   // and the records its spoiler describes
+    std::vector<std::uint8_t> sealedBytes_;    // the spoiler as written
+    std::unique_ptr<NewFile> sealedFile_;      // and the file that holds it
+    bool sealedKept_ = false;                  // a labyrinth of its seed is in a file of the player's
+    std::int64_t imageSize_ = 0;               // the image's size when it was checked
+    std::vector<std::uint8_t> regionBefore_;   // what the image held where a click writes
+    bool partlyWritten_ = false;               // a failed write changed the image all the same
+    Outputs outputs_{options_.force};          // the files written beside the labyrinth
     ReadBack labyrinth_;                   // what the file holds after the write
     std::vector<std::pair<std::string, std::string>> missing_;  // outputs asked for and not written: option, file
 };
@@ -394,9 +499,12 @@ private:
 
 ExitCode runWrite(const WriteOptions& options) {
     WriteJob job(options);
-    for (auto step : {&WriteJob::planOutputs, &WriteJob::prepareTarget, &WriteJob::write, &WriteJob::saveExtras})
-        if (const ExitCode code = (job.*step)(); code != ExitCode::Ok) return code;
-    return job.reportDone();
+    ExitCode code = ExitCode::Ok;
+    for (auto step : {&WriteJob::planOutputs, &WriteJob::prepareTarget, &WriteJob::write, &WriteJob::saveExtras,
+                      &WriteJob::reportDone})
+        if (code = (job.*step)(); code != ExitCode::Ok) break;
+    if (code != ExitCode::Ok) job.settleSealedSpoiler();
+    return code;
 }
 
 }  // namespace labyrinth::cli

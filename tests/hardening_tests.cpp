@@ -362,9 +362,14 @@ TEST(EveryOutput, SignalsLetAnInPlaceWriteFinishAndLeaveNoTemporaryFile) {
          "fdatasync:delay_exit=2000000", "HUP", 128 + SIGHUP, "game.nes"},
         // A copy appears whole or not at all, and no temporary file stays.
         {"SIGINT while the copy is saved", toCopy, "fsync:delay_exit=2000000", "INT", 128 + SIGINT, nullptr,
-         "copy.nes: stopped by a signal before the copy was made; it was not written, and game.nes is unchanged"},
+         "copy.nes: stopped by a signal before the copy was made; it was not written, and nothing was written to "
+         "game.nes"},
         {"SIGTERM while the patch is saved, after the copy", toCopy, "fsync:delay_exit=2000000:when=3", "TERM",
          128 + SIGTERM, "copy.nes"},
+        // A sealed spoiler is written first; it goes with a copy never made.
+        {"SIGTERM while the copy of a sealed labyrinth is saved",
+         {"write", "game.nes", "--sealed", "--spoiler", "race.json", "-o", "copy.nes"},
+         "fsync:delay_exit=2000000:when=3", "TERM", 128 + SIGTERM, nullptr, "copy.nes: stopped by a signal"},
         // A sync that fails after the records were written: the seed first.
         {"the sync fails", {"write", "game.nes", "--seed", "7"}, "fdatasync:error=EIO", "", 1, "game.nes"},
     };
@@ -381,6 +386,7 @@ TEST(EveryOutput, SignalsLetAnInPlaceWriteFinishAndLeaveNoTemporaryFile) {
         EXPECT_FALSE(fs::exists(f.dir / "p.bps"));
         if (row.written == nullptr) {
             EXPECT_FALSE(fs::exists(f.dir / "copy.nes"));
+            EXPECT_FALSE(fs::exists(f.dir / "race.json")) << "no spoiler of a labyrinth never written";
         } else {
             EXPECT_EQ(seedOf(run.out + run.err), "7") << run.out << run.err;
             if (!row.signal.empty()) {
@@ -395,44 +401,108 @@ TEST(EveryOutput, SignalsLetAnInPlaceWriteFinishAndLeaveNoTemporaryFile) {
     }
 }
 
-// Another program renames a file over the image, removes it or cuts it
-// while the first write of the labyrinth is held back: the write is never
-// "Done.", says where the labyrinth went or what the file now holds, and
-// nothing beside it claims otherwise.
-TEST(EveryOutput, AnImageReplacedRemovedOrCutMidWriteIsNeverDone) {
+// Another program changes a file while one step of the write is held back:
+// renames a file over the image, removes it or cuts it during the first
+// write of the labyrinth; cuts it or writes into it while the report is
+// printed; swaps the temporary name of an output. The write is never
+// "Done." with a file that does not hold what it wrote: it says what
+// happened, its seed line names a code only for a labyrinth that is whole
+// in the file, and a sealed spoiler never outlives a labyrinth never written.
+TEST(EveryOutput, AFileChangedWhileTheWriteWaitsIsNeverDone) {
     ASSERT_TRUE(straceWorks()) << "strace is needed to hold the writer at one step (scripts/install-deps --test)";
+    const std::vector<std::string> withPatch{"write", "game.nes", "--seed", "9", "--patch", "p.bps"};
+    const std::vector<std::string> plain{"write", "game.nes", "--seed", "9"};
+    const char* firstWrite = "pwrite64:delay_enter=1000000:when=1";
+    const char* reportLines = "write:delay_enter=1000000:when=2";  // after the seed line
+    const char* swapTemporary =
+        "for t in .out.nes.*.tmp; do [ -e \"$t\" ] && cp tgltext.tgl x && mv x \"$t\"; done; true";
     const struct {
         const char* what;
-        const char* meanwhile;  // a shell command run while the first write waits
-        const char* says;
+        std::vector<std::string> args;
+        const char* inject;     // the step held back, or failed
+        const char* meanwhile;  // a shell command run once that step began
+        int status;
+        const char* says;       // part of standard error, or for status 0 of standard output
+        const char* tells;      // the seed line's end
+        const char* holds = nullptr;  // a file that must hold seed 9's labyrinth afterwards
+        const char* gone = "p.bps";   // a file that must not be there afterwards
     } rows[] = {
-        {"renamed over", "mv other.nes game.nes",
+        {"renamed over", withPatch, firstWrite, "mv other.nes game.nes", 1,
          "game.nes: was replaced by another file while it was written; the labyrinth went into the file that was "
-         "there before"},
-        {"removed", "rm game.nes",
-         "game.nes: was removed while it was written; the labyrinth went into the file that was there before"},
-        {"cut short", "truncate -s 100 game.nes",
-         "bytes, not 88070: the labyrinth may be partly written, and what the other program cut off is lost"},
+         "there before",
+         "  (partly written)"},
+        {"removed", withPatch, firstWrite, "rm game.nes", 1,
+         "game.nes: was removed while it was written; the labyrinth went into the file that was there before",
+         "  (partly written)"},
+        {"cut short", withPatch, firstWrite, "truncate -s 100 game.nes", 1,
+         "bytes, not 88070: the labyrinth may be partly written, and what the other program cut off is lost",
+         "  (partly written)"},
+        // The last check comes after the report, immediately before "Done.".
+        {"cut while the report is printed", plain, reportLines, "truncate -s 88000 game.nes", 1,
+         "game.nes: another program changed its size after the labyrinth was written (88000 bytes, not 88070)",
+         "  Code: "},
+        {"written into while the report is printed", plain, reportLines,
+         "printf XXXXXXXX | dd of=game.nes bs=1 seek=87700 conv=notrunc 2>/dev/null", 1,
+         "game.nes: another program wrote into it after the labyrinth was written", "  Code: "},
+        // What appears under an output's name is the file written, whatever
+        // was put under a temporary name meanwhile.
+        {"a temporary name swapped while the copy is saved", {"write", "game.nes", "--seed", "9", "-o", "out.nes"},
+         "fsync:delay_enter=1000000:when=1", swapTemporary, 0, "Done.", "  Code: ", "out.nes"},
+        {"a temporary name swapped before a replaced copy moves in",
+         {"write", "game.nes", "--seed", "9", "-o", "other.nes", "--force"}, "rename:delay_enter=1000000:when=1",
+         "for t in .other.nes.*.tmp; do cp tgltext.tgl x && mv x \"$t\"; done", 1,
+         "other.nes: another file took its place while it was written", "  Code: "},
+        // A write that fails part way names no code; one that wrote nothing
+        // takes its sealed spoiler with it.
+        {"no room for the second attempt's records", plain, "pwrite64:error=ENOSPC:when=2", "true", 1,
+         "No space left on device", "Seed: 9  (partly written)"},
+        {"a sealed write whose records cannot be written", {"write", "game.nes", "--sealed", "--spoiler", "race.json"},
+         "pwrite64:error=EIO:when=2", "true", 1, "race.json: removed, as no labyrinth of its seed was written",
+         "Seed: sealed in race.json  (nothing was written)", nullptr, "race.json"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         testing::GameFolder f;
         writeFile(f.dir / "other.nes", syntheticImage());
+        const std::string call = std::string(row.inject).substr(0, std::string(row.inject).find(':'));
         // As in underStrace: a traced program cannot run LeakSanitizer's check.
         const std::string script =
             "export ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0\"; "
-            "strace -qq -o trace -e trace=pwrite64 -e inject=pwrite64:delay_enter=1000000:when=1 \"$0\" \"$@\" & "
-            "s=$!; i=0; while ! grep -q '^pwrite64(' trace 2>/dev/null && [ $i -lt 400 ]; do sleep 0.02; "
+            "strace -qq -o trace -e trace=" + call + " -e inject=" + row.inject + " \"$0\" \"$@\" & "
+            "s=$!; i=0; while ! grep -q '^" + call + "(' trace 2>/dev/null && [ $i -lt 400 ]; do sleep 0.02; "
             "i=$((i+1)); done; " + std::string(row.meanwhile) + "; wait $s; echo $? > status; rm -f trace";
-        const CommandRun run = testing::cli(f.dir.path(), {"write", "game.nes", "--seed", "9", "--patch", "p.bps"},
-                                            {"sh", "-c", script});
-        EXPECT_EQ(statusOf(f.dir.path()), 1) << run.out << run.err;
-        EXPECT_EQ(seedOf(run.out), "9") << "the seed is told first";
-        EXPECT_EQ(run.out.find("Done."), std::string::npos) << run.out;
-        EXPECT_NE(run.err.find(row.says), std::string::npos) << run.err;
-        EXPECT_TRUE(run.err.ends_with("labyrinth-cli: not written: --patch p.bps\n")) << run.err;
-        EXPECT_FALSE(fs::exists(f.dir / "p.bps"));
+        const CommandRun run = testing::cli(f.dir.path(), row.args, {"sh", "-c", script});
+        EXPECT_EQ(statusOf(f.dir.path()), row.status) << run.out << run.err;
+        const std::string seedLine = run.out.substr(0, run.out.find('\n'));
+        EXPECT_NE(seedLine.find(row.tells), std::string::npos) << "the seed is told first: " << run.out;
+        if (row.status == 0) {
+            EXPECT_NE(run.out.find(row.says), std::string::npos) << run.out;
+        } else {
+            EXPECT_EQ(run.out.find("Done."), std::string::npos) << run.out;
+            EXPECT_NE(run.err.find(row.says), std::string::npos) << run.err;
+        }
+        if (row.holds != nullptr) {
+            EXPECT_EQ(testing::cli(f.dir.path(), {"verify", row.holds, "--seed", "9"}).exit, 0) << row.holds;
+        }
+        EXPECT_FALSE(fs::exists(f.dir / row.gone)) << row.gone;
     }
+}
+
+// Once "Done." is said, the write is finished: a signal that comes while
+// that very line is written changes neither the files nor the status.
+TEST(EveryOutput, ASignalAfterDoneLeavesAFinishedWrite) {
+    ASSERT_TRUE(straceWorks()) << "strace is needed to hold the writer at one step (scripts/install-deps --test)";
+    testing::GameFolder f;
+    const std::string script =
+        "export ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0\"; "
+        "strace -qq -s 256 -o trace -e trace=write -e inject=write:delay_enter=400000 \"$0\" \"$@\" & s=$!; "
+        "i=0; while ! grep -q 'Done\\.' trace 2>/dev/null && [ $i -lt 400 ]; do sleep 0.02; i=$((i+1)); done; "
+        "for p in /proc/[0-9]*; do [ \"$(cut -d' ' -f4 $p/stat 2>/dev/null)\" = \"$s\" ] && kill -TERM ${p#/proc/}; "
+        "done; wait $s; echo $? > status; rm -f trace";
+    const CommandRun run = testing::cli(f.dir.path(), {"write", "game.nes", "--seed", "4"}, {"sh", "-c", script});
+    EXPECT_EQ(statusOf(f.dir.path()), 0) << run.out << run.err;
+    EXPECT_TRUE(run.out.ends_with("Done.\n")) << run.out;
+    EXPECT_EQ(testing::cli(f.dir.path(), {"verify", "game.nes", "--seed", "4"}).exit, 0);
 }
 
 }  // namespace

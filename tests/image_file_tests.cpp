@@ -118,5 +118,42 @@ TEST(WriteNewFile, CreatesWholeFilesAndReplacesOnlyWhenAsked) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
+// What appears under the name is the file written: an unnamed file leaves
+// nothing to swap, and a file waiting under a temporary name that another
+// program replaced is refused at its commit, not passed off as written.
+TEST(WriteNewFile, PutsInPlaceTheVeryFileItWrote) {
+    const auto entries = [](const fs::path& dir) {
+        return std::distance(fs::directory_iterator(dir), fs::directory_iterator());
+    };
+    for (const bool replace : {false, true}) {
+        SCOPED_TRACE(replace ? "replacing" : "new");
+        TempDir dir;
+        const std::string path = (dir / "out.bin").string();
+        if (replace) writeFile(path, Bytes{9});
+        auto unnamed = NewFile::create(path, replace);
+        ASSERT_TRUE(unnamed.ok()) << unnamed.error().message;
+        EXPECT_EQ(entries(dir.path()), replace ? 1 : 0) << "an unnamed file shows nowhere before its commit";
+        ASSERT_TRUE(unnamed.value()->append(Bytes{1, 2}).ok());
+        ASSERT_TRUE(unnamed.value()->commit().ok());
+        EXPECT_EQ(readFile(path), (Bytes{1, 2}));
+        EXPECT_TRUE(unnamed.value()->checkHolds(Bytes{1, 2}).ok());
+        writeFile(path, Bytes{1, 3});  // another program writes into it after the commit
+        EXPECT_FALSE(unnamed.value()->checkHolds(Bytes{1, 2}).ok());
+
+        fs::remove(path);
+        auto named = NewFile::create(path, false, NewFile::Placement::Named);
+        ASSERT_TRUE(named.ok()) << named.error().message;
+        ASSERT_TRUE(named.value()->append(Bytes{1, 2}).ok());
+        ASSERT_EQ(entries(dir.path()), 1);
+        const fs::path temporary = fs::directory_iterator(dir.path())->path();
+        writeFile(dir / "swap", Bytes{6, 6});
+        fs::rename(dir / "swap", temporary);
+        auto committed = named.value()->commit();
+        ASSERT_FALSE(committed.ok());
+        EXPECT_NE(committed.error().message.find("out.bin: another file took its place"), std::string::npos)
+            << committed.error().message;
+    }
+}
+
 }  // namespace
 }  // namespace labyrinth

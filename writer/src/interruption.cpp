@@ -66,6 +66,11 @@ Deferred::Deferred() {
 
 Deferred::~Deferred() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
 
+void holdUntilExit() {
+    const sigset_t set = stopSignals();
+    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
 void setFarewell(std::string_view text) {
     const Deferred held;
     farewellLength = std::min(text.size(), farewell.size());

@@ -56,6 +56,10 @@ std::string seedLine(std::uint64_t seed, std::string_view code) {
     return "Seed: " + std::to_string(seed) + "  Code: " + std::string(code);
 }
 
+std::string unfinishedSeedLine(std::string_view seed, bool partly) {
+    return "Seed: " + std::string(seed) + "  " + std::string(partly ? partlyWritten : nothingWritten);
+}
+
 std::string seedCodeLine(std::string_view code) { return std::string(seedCodeLabel) + " " + std::string(code); }
 
 }  // namespace labyrinth

@@ -31,6 +31,11 @@ private:
     sigset_t previous_{};
 };
 
+/// Holds SIGINT, SIGTERM and SIGHUP back for the rest of the program: once
+/// a command has said "Done.", a signal that comes later must not turn the
+/// finished job into one ended by a signal. The signals are dropped at exit.
+void holdUntilExit();
+
 /// What a signal that ends the program says first on standard error, such
 /// as the seed line of a labyrinth already written (cut to 1 KiB). Empty:
 /// nothing.

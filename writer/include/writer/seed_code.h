@@ -32,6 +32,14 @@ std::string seedCode(std::span<const std::uint8_t> stream);
 /// seed code of what it wrote.
 std::string seedLine(std::uint64_t seed, std::string_view code);
 
+/// How a write that failed after it began names what its image holds in
+/// place of a code: no whole labyrinth of the seed is there.
+inline constexpr std::string_view partlyWritten = "(partly written)";
+inline constexpr std::string_view nothingWritten = "(nothing was written)";
+/// "Seed: 42  (partly written)": the seed line of such a write. `seed` is
+/// what names it ("42", or "sealed in race.json").
+std::string unfinishedSeedLine(std::string_view seed, bool partly);
+
 /// What the seed code is called where it stands alone: the map's legend, and
 /// the reports of `show` and `verify`, which know no seed.
 inline constexpr std::string_view seedCodeLabel = "Seed code:";
