@@ -14,6 +14,7 @@
 #include <new>
 #include <stdexcept>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -177,6 +178,7 @@ struct BadStart {
     const char* typed;
     std::vector<std::string> says;  // parts of the message, paths relative to the folder
     bool unprivileged = false;      // permission bits do not stop root: tried as nobody
+    const char* streamOn = nullptr; // "1 game.nes": standard output opened on that file, as `1<>game.nes` does
 };
 
 void image(const TempDir& dir) { testing::writeFile(dir / "game.nes", testing::syntheticImage()); }
@@ -330,6 +332,11 @@ TEST(StartupLoad, BadStartsAreReportedAndTouchNothing) {
          },
          "sub/game",
          {"sub/game", "without a folder"}},
+        // The seed line and messages must never land in either file.
+        {"standard output is the image", [](const TempDir& d) { image(d), text(d); }, "game",
+         {"standard output is the same file as ", "/game.nes, which this command reads"}, false, "1 game.nes"},
+        {"standard error is the text file", [](const TempDir& d) { image(d), text(d); }, "game",
+         {"standard error is the same file as ", "/tgltext.tgl"}, false, "2 tgltext.tgl"},
     };
     for (const auto& row : table) {
         TempDir dir;
@@ -351,7 +358,17 @@ TEST(StartupLoad, BadStartsAreReportedAndTouchNothing) {
             return "reported: " + message;
         };
         std::string outcome;
-        if (row.unprivileged) {
+        if (row.streamOn != nullptr) {
+            // The stream is put back afterwards, wherever start-up moved it.
+            const int fd = row.streamOn[0] - '0';
+            const int saved = ::dup(fd);
+            const int file = ::open((dir / (row.streamOn + 2)).c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+            ASSERT_TRUE(saved >= 0 && file >= 0 && ::dup2(file, fd) == fd) << row.what;
+            ::close(file);
+            outcome = load();
+            ::dup2(saved, fd);
+            ::close(saved);
+        } else if (row.unprivileged) {
             const auto child = testing::inUnprivilegedChild(load);
             ASSERT_TRUE(child) << row.what << ": the test could not run as an unprivileged user";
             outcome = *child;

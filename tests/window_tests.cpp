@@ -556,7 +556,8 @@ TEST_F(WindowTest, AFailedWriteTellsNoSeedAndTakesTheLastOneBack) {
     ::testing::internal::CaptureStdout();
     form->savebut()->click();
     const std::string out = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out, "");
+    // The image may hold part of a labyrinth now: its seed is told, and no code.
+    EXPECT_TRUE(out.starts_with("Seed: ") && out.ends_with("  (partly written)\n")) << out;
     EXPECT_EQ(errors.size(), 1);
     EXPECT_EQ(form->Label1()->text(), QStringLiteral("Failed."));
     EXPECT_EQ(announced, QStringList{QStringLiteral("Failed.")}) << "the message box reads out the error itself";
@@ -671,7 +672,9 @@ TEST_F(WindowTest, AnImageRenamedOverWhileItIsWrittenIsNeverDone) {
     showFormWithFaults(faults);
     ::testing::internal::CaptureStdout();
     form->savebut()->click();
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "") << "no seed line for a labyrinth the player does not have";
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(out.starts_with("Seed: ") && out.ends_with("  (partly written)\n"))
+        << "a seed line, but no code of a labyrinth the player does not have: " << out;
     EXPECT_EQ(form->Label1()->text(), QStringLiteral("Failed."));
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors[0].contains(QStringLiteral(

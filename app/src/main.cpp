@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 #include <system_error>
+#include <vector>
 
 #include "app/startup.h"
 #include "labyrinth/random.h"
@@ -33,12 +34,31 @@ public:
 
 // Qt ends the program with an abort when it cannot go on (no display to
 // show the window on, most often); the user gets its reason and a failure
-// status instead. Everything else Qt says goes where it always goes.
+// status instead. Everything else Qt says goes where it always goes, once
+// start-up has made sure that standard error is not the image or the text
+// file (as `2>>game.nes` would make it); until then it is held back.
 QtMessageHandler qtDefaultHandler = nullptr;
+struct HeldMessage {
+    QtMsgType type;
+    QString text;
+};
+std::vector<HeldMessage> heldMessages;
+bool holdingMessages = true;
+
+void releaseHeldMessages() {
+    holdingMessages = false;
+    for (const HeldMessage& held : heldMessages)
+        if (qtDefaultHandler != nullptr) qtDefaultHandler(held.type, QMessageLogContext(), held.text);
+    heldMessages.clear();
+}
 
 void reportFatal(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (type != QtFatalMsg) {
-        if (qtDefaultHandler != nullptr) qtDefaultHandler(type, context, message);
+        if (holdingMessages) {
+            heldMessages.push_back({type, message});
+        } else if (qtDefaultHandler != nullptr) {
+            qtDefaultHandler(type, context, message);
+        }
         return;
     }
     std::fprintf(stderr, "labyrinth-writer: the window cannot be shown: %s\n", message.toLocal8Bit().constData());
@@ -64,6 +84,7 @@ int run(int argc, char** argv) {
     }
 
     app::LoadResult loaded = app::Form_Load(workingDir, app::askRomName, app::showStartupError);
+    releaseHeldMessages();
     if (loaded.outcome != app::LoadOutcome::Opened) return loaded.exitCode();
 
     window::Form2 form(std::move(loaded.romFile), std::move(loaded.textFile),

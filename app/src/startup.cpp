@@ -7,6 +7,7 @@
 
 #include "window/form2.h"
 #include "writer/driver.h"
+#include "writer/file_plan.h"
 #include "writer/record_format.h"
 #include "arguments/arguments.h"
 
@@ -167,6 +168,10 @@ LoadResult Form_Load(const fs::path& workingDir, const Prompt& prompt, const Rep
     }
     result.textFile = std::move(text.value());
     if (const Status fit = checkTextFile(*result.textFile); !fit) return fail(fit.error().message);
+    // The seed line and messages go to standard output and error: neither
+    // may be one of the two files, as `1<>game.nes` would make it.
+    const std::array<std::string, 2> files{result.romPath, textPath};
+    if (const Status streams = checkOutputs({}, files, false); !streams) return fail(streams.error().message);
 
     result.outcome = LoadOutcome::Opened;
     return result;

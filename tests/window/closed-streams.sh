@@ -3,7 +3,8 @@
 # all seven ways, on a display of its own: the image never takes the place of
 # a closed stream (the seed line, or the display's connection, would land in
 # it), the write holds a whole new labyrinth, and the seed line is told on a
-# stream that is open.
+# stream that is open. Started with standard output or error opened on the
+# image or the text file, it refuses at start-up and neither file changes.
 #   closed-streams.sh LABYRINTH_WRITER LABYRINTH_CLI
 set -u
 writer=$1
@@ -78,5 +79,31 @@ for closed in 1 2 3 4 5 6 7; do
     grep -q '^Seed: [0-9]*  Code: ' err || fail "$redirect" "no seed line on standard error"
   fi
 done
-echo "$((7 - failures)) passed, $failures failed"
+cp tgltext.tgl text.orig
+for redirect in "1<>game.nes" ">>game.nes" "2>>game.nes" ">>tgltext.tgl"; do
+  cp original.nes game.nes
+  cp text.orig tgltext.tgl
+  case $redirect in 2*) eval "\"\$writer\" $redirect >/dev/null &" ;; *) eval "\"\$writer\" $redirect 2>/dev/null &" ;; esac
+  pid=$!
+  prompt=$(timeout 10 xdotool search --sync --onlyvisible --name 'Vrelmak - Dunmere' | head -n 1)
+  sleep 0.2
+  [ -n "$prompt" ] && timeout 10 xdotool type --delay 20 game && timeout 10 xdotool key Return
+  # The refusal shows in a message box, whose button Tab and Space press; a
+  # window that took the stream would get a click there instead.
+  shown=
+  for _ in $(seq 100); do
+    shown=$(xdotool search --onlyvisible --name 'Vrelmak - Dunmere' | grep -v -x "$prompt" | head -n 1)
+    [ -n "$shown" ] && break
+    sleep 0.05
+  done
+  [ -n "$shown" ] && timeout 10 xdotool windowfocus --sync "$shown" key Tab space
+  for _ in $(seq 60); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+  kill -TERM "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+  status=$?
+  [ "$status" = 1 ] || fail "$redirect" "ended with status $status, not 1"
+  cmp -s game.nes original.nes || fail "$redirect" "the image changed"
+  cmp -s tgltext.tgl text.orig || fail "$redirect" "the text file changed"
+done
+echo "$((11 - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -324,7 +324,14 @@ void Form2::savebut_Click() {
         return;
     }
     // A click that wrote part of a labyrinth leaves the image holding none
-    // that a seed names; a refused one left the last write in place.
+    // that a seed names, which the seed line says; a refused one left the
+    // last write in place.
+    if (lastClick_.imageChanged) {
+        const std::string line = unfinishedSeedLine(std::to_string(lastClick_.seed), true);
+        std::fprintf(stdout, "%s\n", line.c_str());
+        std::fflush(stdout);
+        std::clearerr(stdout);
+    }
     if (!lastClick_.refused) setSeedLine(QString());
     // "Failed." first; the message that follows is read out as a dialog.
     announcer_->announce(label1_->text());
