@@ -538,7 +538,7 @@ private:
     std::unique_ptr<RandomAccessFile> inner_;
 };
 
-TEST_F(WindowTest, AFailedWriteTellsNoSeedAndTakesTheLastOneBack) {
+TEST_F(WindowTest, AFailedWriteTellsItsSeedWithoutACodeAndTakesTheLastOneBack) {
     auto rom = DiskFile::open(imagePath.string(), DiskFile::Mode::ReadWrite);
     auto text = DiskFile::open(textPath.string(), DiskFile::Mode::ReadOnly);
     ASSERT_TRUE(rom.ok() && text.ok());
