@@ -115,6 +115,7 @@ TEST(LayoutReader, WhatIsNoDescriptionIsRefusedWithThePlaceNamed) {
              std::to_string(largestSpoilerSize / 1000) + " KB)"},
         {"a word that is no JSON", "{\n  \"rooms\": [\n    {\"x\": tru}\n  ]\n}",
          "spoiler.json: line 3, column 11: unexpected \"tru}\""},
+        {"a key without its quotes", "{\n  seedCode: \"a b c d\"\n}", "spoiler.json: line 2, column 3: unexpected \"seedCode\""},
         {"a tab in a string", "{\"rooms\":[\"a\tb\"]}", "spoiler.json: line 1, column 11: unexpected \"\"a\\t\""},
         {"a number beyond any double", text.substr(0, firstX) + "\"x\":1E400," + text.substr(firstY),
          "spoiler.json: " + column(firstX + 4) + "the number 1E400 is too large"},

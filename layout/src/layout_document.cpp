@@ -241,10 +241,16 @@ std::string notJson(std::string_view text, const StrictReader& reader) {
                                                : "a number of " + groupedNumber(number.size()) + " characters") +
                " is too large";
     }
-    // The token up to the byte that did not fit, or its last few characters.
+    // The token up to the byte that did not fit, or its last few characters;
+    // a word whole ("nope", not "no") when it is short.
     std::size_t from = std::max(tokenStart, to > longestQuoted ? to - longestQuoted : 0);
     while (from < at && isContinuation(text[from])) ++from;
-    return lineAndColumn(text, from) + ": unexpected " + shownInMessage(text.substr(from, to - from));
+    std::size_t quoteEnd = to;
+    if (tokenStart < text.size() && text[tokenStart] != '"' && !isStructural(text[tokenStart])) {
+        quoteEnd = std::max(to, std::min(tokenEnd(text, tokenStart), from + longestQuoted));
+        while (quoteEnd > to && quoteEnd < text.size() && isContinuation(text[quoteEnd])) --quoteEnd;
+    }
+    return lineAndColumn(text, from) + ": unexpected " + shownInMessage(text.substr(from, quoteEnd - from));
 }
 
 }  // namespace
