@@ -5,8 +5,8 @@
 
 #include "arguments/arguments.h"
 #include "checked_stream.h"
-#include "map/map_picture.h"
-#include "map/offscreen_gui.h"
+#include "picture/map_picture.h"
+#include "picture/offscreen_gui.h"
 #include "writer/driver.h"
 #include "writer/readback.h"
 #include "writer/record_format.h"

@@ -1,21 +1,36 @@
 // `show`: the labyrinth in an image, as a terminal map, a picture or JSON.
 
+#include <unistd.h>
+
 #include <array>
+#include <cstdlib>
 #include <iostream>
 #include <optional>
 
 #include "commands.h"
-#include "labyrinth_views.h"
+#include "layout/labyrinth_json.h"
 #include "map/map_layout.h"
 #include "map/map_svg.h"
+#include "map/route_text.h"
+#include "map/terminal_map.h"
 #include "readback_io.h"
-#include "route_text.h"
 #include "writer/decoder.h"
 #include "writer/file_plan.h"
 #include "writer/readback.h"
 #include "writer/seed_code.h"
 
 namespace labyrinth::cli {
+namespace {
+
+// Whether standard output takes colour: a terminal, and NO_COLOR unset or empty.
+bool colourWanted() {
+    const char* noColour = std::getenv("NO_COLOR");
+    if (noColour != nullptr && noColour[0] != '\0') return false;
+    return ::isatty(STDOUT_FILENO) == 1;
+}
+
+}  // namespace
+
 ExitCode runShow(const ShowOptions& options) {
     const bool svgToStandardOutput = options.svg == standardOutputName;
     if (options.json && svgToStandardOutput)
@@ -68,14 +83,14 @@ ExitCode runShow(const ShowOptions& options) {
         if (options.areas) report << "Shown: areas " << map::areaListText(areas) << ", the rest in fog\n";
         if (!options.png.empty()) report << "Picture: " << printable(options.png) << '\n';
         if (!options.svg.empty() && !svgToStandardOutput) report << "SVG: " << printable(options.svg) << '\n';
-        if (options.route) report << routesText(stream, areas);
+        if (options.route) report << map::routesText(stream, areas);
         // The pictures named above must still be what was written when the report ends.
         report.flush();
         if (auto still = written.checkAll(); !still) return reportError(ExitCode::Failed, still.error().message);
     } else if (options.route) {
-        std::cout << "Seed code: " << code << '\n' << routesText(stream, areas);
+        std::cout << "Seed code: " << code << '\n' << map::routesText(stream, areas);
     } else {
-        std::cout << terminalMap(stream, code, colourWanted(), shown);
+        std::cout << map::terminalMap(stream, code, colourWanted(), shown);
     }
     return ExitCode::Ok;
 }

@@ -12,7 +12,6 @@
 #include <optional>
 
 #include "commands.h"
-#include "labyrinth_views.h"
 #include "layout/labyrinth_json.h"
 #include "layout/layout_reader.h"
 #include "map/map_svg.h"

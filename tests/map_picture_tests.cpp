@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <set>
 
-#include "map/map_picture.h"
-#include "map/offscreen_gui.h"
+#include "picture/map_picture.h"
+#include "picture/offscreen_gui.h"
 #include "readback_support.h"
 #include "writer/decoder.h"
 #include "writer/readback.h"

@@ -1,5 +1,5 @@
-// The terminal map and the JSON description agree with the labyrinth that
-// was written.
+// The terminal map, the routes in words and the JSON description agree with
+// the labyrinth that was written.
 
 #include <gtest/gtest.h>
 
@@ -9,10 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "labyrinth_views.h"
+#include "layout/labyrinth_json.h"
 #include "map/map_layout.h"
+#include "map/route_text.h"
+#include "map/terminal_map.h"
 #include "readback_support.h"
-#include "route_text.h"
 #include "writer/decoder.h"
 #include "writer/readback.h"
 #include "writer/seed_code.h"
@@ -189,7 +190,7 @@ TEST(TerminalMap, WallsDoorsAreasAndMarkersMatchTheModel) {
         const auto shown = [&](int x, int y) {
             return insideMaze(x, y) && m.isRoom(x, y) && (!fog || areas.test(static_cast<std::size_t>(m.mapArea(x, y))));
         };
-        const auto text = lines(cli::terminalMap(r.stream, r.code, false,
+        const auto text = lines(map::terminalMap(r.stream, r.code, false,
                                                  fog ? cellsOfAreas(r.stream, areas) : allCells()));
         ASSERT_GT(text.size(), static_cast<std::size_t>(2 * mazeSize + 2));
         EXPECT_EQ(std::find(text.begin(), text.end(), "Fog: only the rooms shown are drawn and counted.") != text.end(),
@@ -256,7 +257,7 @@ TEST(TerminalMap, FitsEightyColumnsListsEveryLinkAndColoursOnlyWhenAsked) {
         for (const bool fog : {false, true}) {
             const ShownCells shown = fog ? cellsOfAreas(r.stream, areas) : allCells();
             const std::string where = "seed " + std::to_string(seed) + (fog ? " in fog" : "");
-            const std::string plain = cli::terminalMap(r.stream, r.code, false, shown);
+            const std::string plain = map::terminalMap(r.stream, r.code, false, shown);
             EXPECT_EQ(plain.find('\x1b'), std::string::npos) << where;
             for (const auto& line : lines(plain)) {
                 EXPECT_LE(line.size(), 80U) << where << ": " << line;
@@ -273,7 +274,7 @@ TEST(TerminalMap, FitsEightyColumnsListsEveryLinkAndColoursOnlyWhenAsked) {
                     if (first != std::string::npos) { EXPECT_EQ(plain.find(entry, first + 1), std::string::npos) << where << entry; }
                 }
 
-            const std::string coloured = cli::terminalMap(r.stream, r.code, true, shown);
+            const std::string coloured = map::terminalMap(r.stream, r.code, true, shown);
             EXPECT_NE(coloured.find("\x1b["), std::string::npos) << where;
             EXPECT_EQ(visible(coloured), plain) << where;
             for (const auto& line : lines(coloured)) { EXPECT_LE(visible(line).size(), 80U) << where << ": " << line; }
@@ -291,7 +292,7 @@ TEST(RouteText, WalksTheRouteOfTheJsonWithinEightyColumns) {
         Read r = readBack(seed);
         const std::string where = "seed " + std::to_string(seed);
         const auto json = nlohmann::json::parse(labyrinthJson(r.stream, r.code).dump());
-        const auto text = lines(cli::routesText(r.stream, AreaSelection().set()));
+        const auto text = lines(map::routesText(r.stream, AreaSelection().set()));
         for (const auto& line : text) EXPECT_LE(line.size(), 80U) << where << ": " << line;
         std::size_t at = 1;
         for (const auto& area : json["areas"]) {
@@ -332,7 +333,7 @@ TEST(RouteText, WalksTheRouteOfTheJsonWithinEightyColumns) {
         EXPECT_TRUE(nlohmann::json::parse(labyrinthJson(r.stream, r.code).dump())["areas"][5]["route"].is_null())
             << where;
         AreaSelection five;
-        const std::string damaged = cli::routesText(r.stream, five.set(5));
+        const std::string damaged = map::routesText(r.stream, five.set(5));
         EXPECT_NE(damaged.find("Area 5: no door leads from the start to its numbered room (" +
                                numbered["x"].dump() + ", " + numbered["y"].dump() + ")\n"),
                   std::string::npos)

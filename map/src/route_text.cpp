@@ -1,11 +1,11 @@
-#include "route_text.h"
+#include "map/route_text.h"
 
 #include <sstream>
 #include <vector>
 
 #include "writer/route.h"
 
-namespace labyrinth::cli {
+namespace labyrinth::map {
 namespace {
 
 constexpr std::size_t columns = 80;
@@ -73,4 +73,4 @@ std::string routesText(const DecodedStream& stream, const AreaSelection& areas) 
     return out.str();
 }
 
-}  // namespace labyrinth::cli
+}  // namespace labyrinth::map

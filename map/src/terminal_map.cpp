@@ -1,4 +1,4 @@
-#include "labyrinth_views.h"
+#include "map/terminal_map.h"
 
 #include <unistd.h>
 
@@ -11,7 +11,7 @@
 #include "writer/readback.h"
 #include "writer/seed_code.h"
 
-namespace labyrinth::cli {
+namespace labyrinth::map {
 namespace {
 
 using format::RecordKind;
@@ -204,10 +204,4 @@ std::string terminalMap(const DecodedStream& stream, const std::string& seedCode
     return out.str();
 }
 
-bool colourWanted() {
-    const char* noColour = std::getenv("NO_COLOR");
-    if (noColour != nullptr && noColour[0] != '\0') return false;
-    return ::isatty(STDOUT_FILENO) == 1;
-}
-
-}  // namespace labyrinth::cli
+}  // namespace labyrinth::map

@@ -6,7 +6,7 @@
 #include "map/map_layout.h"
 #include "writer/decoder.h"
 
-namespace labyrinth::cli {
+namespace labyrinth::map {
 
 /// For each area of `areas`, the shortest route from the start room to its
 /// numbered room as the doors to go through, counted by compass direction
@@ -14,4 +14,4 @@ namespace labyrinth::cli {
 /// numbered room is missing or cannot be reached (a damaged image) says so.
 std::string routesText(const DecodedStream& stream, const AreaSelection& areas);
 
-}  // namespace labyrinth::cli
+}  // namespace labyrinth::map

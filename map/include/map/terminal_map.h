@@ -1,17 +1,16 @@
 #pragma once
-// Text and JSON views of a labyrinth read back out of an image, shared by
-// `show` and `write` and open to tests.
+// The terminal map of a labyrinth read back out of an image: `show`'s view
+// in a terminal.
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
 
-#include "layout/labyrinth_json.h"
 #include "map/map_layout.h"
 #include "writer/decoder.h"
 
-namespace labyrinth::cli {
+namespace labyrinth::map {
 
 /// The columns of a terminal: no line of the terminal map is wider.
 inline constexpr std::size_t terminalWidth = 80;
@@ -25,7 +24,4 @@ inline constexpr std::size_t terminalWidth = 80;
 std::string terminalMap(const DecodedStream& stream, const std::string& seedCode, bool colour,
                         const ShownCells& shown = allCells());
 
-/// Whether standard output takes colour: a terminal, and NO_COLOR unset or empty.
-bool colourWanted();
-
-}  // namespace labyrinth::cli
+}  // namespace labyrinth::map

@@ -1,4 +1,4 @@
-#include "map/map_picture.h"
+#include "picture/map_picture.h"
 
 #include <QBuffer>
 #include <QFont>

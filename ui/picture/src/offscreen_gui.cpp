@@ -1,4 +1,4 @@
-#include "map/offscreen_gui.h"
+#include "picture/offscreen_gui.h"
 
 #include <QGuiApplication>
 
