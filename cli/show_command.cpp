@@ -88,7 +88,7 @@ ExitCode runShow(const ShowOptions& options) {
         report.flush();
         if (auto still = written.checkAll(); !still) return reportError(ExitCode::Failed, still.error().message);
     } else if (options.route) {
-        std::cout << "Seed code: " << code << '\n' << map::routesText(stream, areas);
+        std::cout << seedCodeLine(code) << '\n' << map::routesText(stream, areas);
     } else {
         std::cout << map::terminalMap(stream, code, colourWanted(), shown);
     }

@@ -753,7 +753,7 @@ TEST_F(WindowTest, EveryControlTellsScreenReadersWhatItIs) {
         {"the window", [](Form2& f) { return &f; }, QAccessible::Window, windowCaption, ""},
         {"Conlist", [](Form2& f) { return f.Conlist(); }, QAccessible::List, "Area links",
          "outside the window to the right. Tab leads to the button Write to TGL"},
-        {"savebut", [](Form2& f) { return f.savebut(); }, QAccessible::Button, saveCaption, ""},
+        {"savebut", [](Form2& f) { return f.savebut(); }, QAccessible::Button, std::string(saveCaption).c_str(), ""},
         {"Room 575", [](Form2& f) { return f.Room(575); }, QAccessible::Button, "Room 575", "of room 575"},
         {"Room 572", [](Form2& f) { return f.Room(572); }, QAccessible::Button, "Room 572", "of room 572"},
         {"Label1", [](Form2& f) { return f.Label1(); }, QAccessible::StaticText, initialStatus, ""},

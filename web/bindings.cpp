@@ -35,13 +35,14 @@
 //   unusedFileMessage(name) -> why a file of kind "unknown" fits no slot
 //   seedProblem(seed) -> "" or the message (an empty seed is a random one)
 //   seedLine(seed, seedCode) -> "Seed: N  Code: w w w w", as every front end tells a write
+//   seedCodeLine(seedCode) -> "Seed code: w w w w", as show and verify tell a labyrinth
 //   dailySeed("YYYY-MM-DD") -> { ok: true, seed }   (the daily labyrinth of that day)
 //   linkProblem(revision) -> "" or why a link of that generator revision is refused
 //   linkFragment(seed, track) -> "r=1&seed=N" (and "&track"): the address after "#"
 //   dailyLinkFragment(date, track) -> "r=1&daily=YYYY-MM-DD" (and "&track"), "" for a date that is no day
 //   readLink(fragment) -> { names, seed, daily, track, problem }   (what an address after "#" asks for)
-//   about() -> { version, revision, statusCreating, statusFailed, statusDone,
-//                fileKindBytes, textBytesRead, areaCount, start: "x,y", textFileName }
+//   about() -> { version, revision, statusCreating, statusFailed, statusDone, saveCaption,
+//                fileKindBytes, textBytesRead, areaCount, start: "x,y", textFileName, trackerScale }
 //
 // Files are Uint8Arrays; seeds are decimal strings (64 bits do not fit in a
 // JavaScript number); `map` is the SVG document. `downloads` lists the files
@@ -329,6 +330,8 @@ std::string seedLineJs(const std::string& seed, const std::string& code) {
     return parsed ? seedLine(parsed.value(), code) : std::string();
 }
 
+std::string seedCodeLineJs(const std::string& code) { return seedCodeLine(code); }
+
 std::string refuseLargeFileJs(const std::string& name, double size) { return refuseLargeFile(name, size); }
 std::string refuseLargeLayoutJs(const std::string& name, double size) { return refuseLargeLayout(name, size); }
 
@@ -358,6 +361,8 @@ val about() {
     out.set("areaCount", areaCount);
     out.set("start", cellKey({startX, startY}));
     out.set("textFileName", std::string(format::textFileName));
+    out.set("saveCaption", std::string(saveCaption));
+    out.set("trackerScale", trackerScale);
     return out;
 }
 
@@ -383,6 +388,7 @@ EMSCRIPTEN_BINDINGS(labyrinth_page) {
     emscripten::function("kindOfFile", &labyrinth::web::kindOfFileJs);
     emscripten::function("seedProblem", &labyrinth::web::seedProblem);
     emscripten::function("seedLine", &labyrinth::web::seedLineJs);
+    emscripten::function("seedCodeLine", &labyrinth::web::seedCodeLineJs);
     emscripten::function("dailySeed", &labyrinth::web::dailySeedJs);
     emscripten::function("linkProblem", &labyrinth::web::linkProblem);
     emscripten::function("about", &labyrinth::web::about);

@@ -221,7 +221,7 @@ Form2::Form2(std::unique_ptr<RandomAccessFile> rom, std::unique_ptr<RandomAccess
     conlist_->setAccessibleDescription(QStringLiteral(
         "The area links of the last labyrinth, outside the window to the right. Tab leads to the button Write to TGL."));
 
-    savebut_ = new QPushButton(QString::fromUtf8(saveCaption), this);
+    savebut_ = new QPushButton(QString::fromUtf8(saveCaption.data(), static_cast<qsizetype>(saveCaption.size())), this);
     savebut_->setObjectName(QStringLiteral("savebut"));
     savebut_->setGeometry(pixels(savebutBox, dpi));
     savebut_->setFont(buttonFont());

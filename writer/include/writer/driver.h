@@ -20,6 +20,10 @@
 
 namespace labyrinth {
 
+/// The caption of the button whose whole job the driver is, as every front
+/// end names it.
+inline constexpr std::string_view saveCaption = "Write to TGL";
+
 /// Status texts of the window's status line.
 inline constexpr std::string_view statusCreating = "Creating...";
 inline constexpr std::string_view statusFailed = "Failed.";

@@ -26,8 +26,6 @@ class RoomCell;
 inline constexpr const char* windowCaption = "Vrelmak - Dunmere";
 /// The status line before the first click.
 inline constexpr const char* initialStatus = "Click on the button above to create a new Labyrinth.";
-/// The caption of `savebut`.
-inline constexpr const char* saveCaption = "Write to TGL";
 /// The credit line.
 inline constexpr const char* creditText = "by Vrelmak";
 /// Indices of the `Room` control array, in creation (and tab) order.
