@@ -7,6 +7,12 @@
 //
 // The page's Content-Security-Policy lets exactly these two blocks run, by
 // their SHA-256 digests: no other inline script or style is allowed.
+//
+// What the page shows of the module's facts before any script runs (and
+// with none: the name of the text file, how much of it a write reads, the
+// button's caption) is written into the page from the module itself: each
+// {{name}} in INDEX becomes about().name, which the module (GLUE, with
+// labyrinth.wasm beside it) tells when it is loaded here, under Node.
 //   node bundle_page.mjs INDEX STYLE GLUE APP OUT
 //
 // The page's modules are joined as they would run: each imported module
@@ -21,6 +27,7 @@
 import crypto from 'node:crypto';
 import fs from 'node:fs';
 import path from 'node:path';
+import { pathToFileURL } from 'node:url';
 
 const [indexFile, styleFile, glueFile, appFile, outFile] = process.argv.slice(2);
 if (!outFile) {
@@ -96,6 +103,26 @@ function bundleModules(entry) {
   return parts.join('\n');
 }
 
+// The module's facts, as the page reads them with about().
+async function moduleFacts(glue) {
+  const { default: createLabyrinthModule } = await import(pathToFileURL(path.resolve(glue)).href);
+  const wasmBinary = fs.readFileSync(path.join(path.dirname(glue), 'labyrinth.wasm'));
+  return (await createLabyrinthModule({ wasmBinary })).about();
+}
+
+// `page` with each {{name}} replaced by the fact of that name, as HTML
+// text; a name the module does not know stops the build.
+function fillFacts(page, facts, file) {
+  const escaped = (text) => text.replace(/[&<>"]/g, (c) => ({ '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;' })[c]);
+  return page.replace(/\{\{(\w*)\}\}/g, (whole, name) => {
+    const fact = facts[name];
+    if (typeof fact !== 'string' && typeof fact !== 'number') throw new Error(`${file}: the module has no fact ${whole}`);
+    return escaped(String(fact));
+  }).replace(/\{\{.*$/m, (stray) => {
+    throw new Error(`${file}: ${JSON.stringify(stray)} names no fact as {{name}} does`);
+  });
+}
+
 const digest = (text) => `'sha256-${crypto.createHash('sha256').update(text, 'utf8').digest('base64')}'`;
 
 try {
@@ -105,8 +132,8 @@ try {
   const app = bundleModules(appFile);
   const script = refuseEnd(`${glue}\n${app}\n//# sourceURL=labyrinth-page.js\n`, 'script', appFile);
 
-  // The policy first, while the page holds nothing but its own markup.
-  let page = read(indexFile);
+  // The facts and the policy first, while the page holds nothing but its own markup.
+  let page = fillFacts(read(indexFile), await moduleFacts(glueFile), indexFile);
   page = replaceOnce(page, "script-src 'self'", `script-src 'self' ${digest(script)}`, indexFile);
   page = replaceOnce(page, "style-src 'self'", `style-src 'self' ${digest(style)}`, indexFile);
   page = replaceOnce(page, '<link rel="modulepreload" href="labyrinth.js">\n', '', indexFile);
