@@ -1,23 +1,50 @@
 // The page: reads the two files, hands them to the WebAssembly module (the
 // same driver as the window and labyrinth-cli), and shows what comes back.
-// No labyrinth logic lives here or in the modules it starts: every message
-// about the files, the status texts, the version, the link's form and
-// which slot a file belongs in come from the module; the page only turns
-// messages into sentences. This file starts the page and wires its parts.
+// No labyrinth logic lives here or in the modules it starts: the messages
+// about what is in the files, the status texts, the version, the link's
+// form and which slot a file belongs in come from the module; the page
+// turns them into sentences, and says in its own words only what it does
+// itself (where a file went, what the browser keeps).
+//
+// This file starts the page: it makes the owners of the page's state, looks
+// up the page's elements and hands each view its own.
 
 import { facts, moduleReady, onReloaded } from './page/core.js';
-import { dropped, onFilesChanged, showFilesUsed, watchFileInputs } from './page/files.js';
-import { watchCopying } from './page/links.js';
-import { droppedOnLook, watchLooking } from './page/look.js';
-import { forgetOldMapChoice, toggleMap, watchRoutes } from './page/maps.js';
-import { $, setStatus } from './page/messages.js';
-import { rememberFiles, restoreFiles, watchRemembering } from './page/remembered.js';
-import { setUpTracker, trackSeed } from './page/tracker.js';
-import { inputsChanged, seedFromAddress, watchWriting } from './page/write.js';
+import { setUpDownloads } from './page/downloads.js';
+import { statusLine } from './page/dom.js';
+import { fileReader } from './page/file_reads.js';
+import { setUpFiles } from './page/files.js';
+import { fileStore } from './page/kept_files.js';
+import { setUpLook } from './page/look.js';
+import { setUpMaps } from './page/maps.js';
+import { messages } from './page/messages.js';
+import { labyrinthsOnShow } from './page/on_show.js';
+import { forgetOldMapChoice, mapPeeks } from './page/peeks.js';
+import { setUpRemembering } from './page/remembered.js';
+import { runStore } from './page/run_store.js';
+import { setUpTracker } from './page/tracker.js';
+import { setUpWrite } from './page/write.js';
 
-const writeButton = $('write');
-const writeSection = $('write-section');
-const lookSection = $('look-section');
+// The page's elements of `ids`, each under its id in camelCase
+// ("tracker-undo" as trackerUndo), for a view to take.
+function elementsOf(...ids) {
+  return Object.fromEntries(ids.map((id) => {
+    const element = document.getElementById(id);
+    if (!element) throw new Error(`the page has no element "${id}"`);
+    return [id.replace(/-(\w)/g, (_, letter) => letter.toUpperCase()), element];
+  }));
+}
+
+// The browser's localStorage, or null where it gives the page none (it
+// may refuse a page that asks, in a private window say): the parts that
+// keep things there then keep nothing, as they would in such a browser.
+function browserStorage() {
+  try {
+    return window.localStorage;
+  } catch {
+    return null;
+  }
+}
 
 // The service worker keeps the page's files for offline use. A worker of a
 // newer build waits until this page has loaded everything it needs, then is
@@ -42,7 +69,7 @@ async function keepForOffline() {
 
 // Files dropped on a file input go to it, as usual; on the Look section, to
 // Look; anywhere else on the page, to the slots they belong in.
-function watchDrops() {
+function watchDrops({ writeSection, lookSection }, { files, look, say }) {
   const onFileInput = (event) => event.target instanceof HTMLInputElement && event.target.type === 'file';
   const sectionFor = (event) => (lookSection.contains(event.target) ? lookSection : writeSection);
   const clearDropTarget = () => document.querySelectorAll('.drop-target').forEach((s) => s.classList.remove('drop-target'));
@@ -62,53 +89,72 @@ function watchDrops() {
     clearDropTarget();
     if (onFileInput(event)) return;
     event.preventDefault();
-    const files = [...event.dataTransfer.files];
-    if (!files.length) return;
-    const work = sectionFor(event) === lookSection ? droppedOnLook(files) : dropped(files);
-    work.catch((error) => setStatus(`Something went wrong in the page: ${error.message || error}.`, 'error'));
+    const dropped = [...event.dataTransfer.files];
+    if (!dropped.length) return;
+    const work = sectionFor(event) === lookSection ? look.droppedOnLook(dropped) : files.dropped(dropped);
+    work.catch((error) => say(messages.pageBroke(error), 'error'));
   });
-}
-
-// A link fills the seed field; one that asks for the tracker (a seed of
-// this revision and "track") opens it on that labyrinth, with no files.
-function followAddress() {
-  const link = seedFromAddress();
-  if (link.names && link.track && !link.problem) trackSeed(link.seed, link.daily);
 }
 
 // ---- start ----------------------------------------------------------------
 
-onFilesChanged(inputsChanged);
-onFilesChanged(rememberFiles);
-onReloaded(() => { writeButton.disabled = false; });
-watchWriting();
-watchFileInputs();
-watchRemembering();
-watchCopying();
-watchLooking();
-watchDrops();
-$('spoiler-toggle').addEventListener('click', () => toggleMap('write'));
-window.addEventListener('hashchange', followAddress);
-
-forgetOldMapChoice();
 const ready = moduleReady();
+const storage = browserStorage();
+const shown = labyrinthsOnShow();
+const read = fileReader();
+const { status, write: writeButton, version, revision, about } =
+  elementsOf('status', 'write', 'version', 'revision', 'about');
+const say = statusLine(status);
+
+const files = setUpFiles(elementsOf('rom', 'text', 'files-used'), { read, say });
+const { download: image, patch, spoiler } = elementsOf('download', 'patch', 'spoiler');
+const downloads = setUpDownloads({ image, patch, spoiler });
+const write = setUpWrite(elementsOf('write-form', 'seed', 'result', 'stale', 'download', 'seed-used', 'seed-code',
+  'daily-date', 'daily-term', 'link-line', 'permalink', 'copied', 'copy-link', 'copy-seed', 'daily', 'write-layout',
+  'layout', 'look'), { say, files, downloads, shown });
+const remembering = setUpRemembering(elementsOf('remember', 'remembered', 'forget'),
+  { files, read, store: fileStore(storage) });
+const { spoilerToggle: toggle, mapFigure: figure, map: box, routeArea: route, routeSaid: said } =
+  elementsOf('spoiler-toggle', 'map-figure', 'map', 'route-area', 'route-said');
+const maps = setUpMaps({ write: { toggle, figure, box, route, said } }, { shown, peeks: mapPeeks(storage) });
+const look = setUpLook(elementsOf('look', 'look-seed', 'look-result'), { read, downloads, maps, shown });
+files.onChanged(write.inputsChanged);
+files.onChanged(remembering.save);
+onReloaded(() => { writeButton.disabled = false; });
+watchDrops(elementsOf('write-section', 'look-section'), { files, look, say });
+
+forgetOldMapChoice(storage);
 // Remembered files come back while the module loads.
-const restoring = restoreFiles();
+const restoring = remembering.restore();
 try {
   await ready;
   await restoring;
   writeButton.disabled = false;
-  setUpTracker();
-  watchRoutes();
-  showFilesUsed();
-  $('version').textContent = facts().version;
-  $('revision').textContent = String(facts().revision);
-  $('about').hidden = false;
-  setStatus('Ready.');
-  followAddress();  // once the module can tell whether a link's revision is this page's
+  const tracker = setUpTracker(elementsOf('tracker', 'tracker-heading', 'tracker-status', 'tracker-map',
+    'tracker-board', 'track-offer', 'track-what', 'track', 'tracker-link-line', 'tracker-copy-link', 'tracker-copied',
+    'tracker-undo', 'tracker-reset', 'tracker-area', 'tracker-reveal-area', 'tracker-reveal-all', 'tracker-legend',
+    'tracker-legend-map', 'tracker-zoom', 'tracker-pad', 'tracker-here', 'run-timer', 'run-timer-start',
+    'run-timer-reset', 'splits', 'splits-none', 'items', 'items-count', 'run-copy', 'run-copied', 'track-form',
+    'track-seed', 'track-form-status', 'track-daily', 'track-layout'),
+  { store: runStore(storage, { areaCount: facts().areaCount }), shown });
+  maps.offerRoutes();
+  files.showFilesUsed();
+  version.textContent = facts().version;
+  revision.textContent = String(facts().revision);
+  about.hidden = false;
+  say('Ready.');
+  // A link fills the seed field; one that asks for the tracker (a seed of
+  // this revision and "track") opens it on that labyrinth, with no files.
+  // Once the module can tell whether a link's revision is this page's.
+  const followAddress = () => {
+    const link = write.seedFromAddress();
+    if (link.names && link.track && !link.problem) tracker.trackSeed(link.seed, link.daily);
+  };
+  window.addEventListener('hashchange', followAddress);
+  followAddress();
   document.documentElement.dataset.ready = 'true';
   performance.mark('labyrinth-ready');
   keepForOffline();
 } catch (error) {
-  setStatus(`The page could not load its WebAssembly module: ${error.message || error}.`, 'error');
+  say(`The page could not load its WebAssembly module: ${error.message || error}.`, 'error');
 }

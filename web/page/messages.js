@@ -1,17 +1,10 @@
-// How the page speaks: the status line under the Write button, and the
-// module's messages turned into sentences.
+// How the page speaks: the module's messages turned into sentences, counts
+// in words, and the page's own sentences that more than one part of it
+// says. Nothing here touches the page; the views put the words in place.
 
-export const $ = (id) => document.getElementById(id);
-
-const status = $('status');
-
-export function setStatus(text, kind = '') {
-  status.textContent = text;
-  status.className = kind;
-}
-
-// A message as a sentence: a capital letter first (unless it starts with a
-// file's own name, which keeps its spelling) and a full stop at the end.
+/// A message as a sentence: a capital letter first (unless it starts with a
+/// file's own name, one of `names`, which keeps its spelling) and a full
+/// stop at the end.
 export function sentence(text, names = []) {
   let out = String(text).trim();
   const byName = names.some((name) => name && out.startsWith(`${name}:`));
@@ -20,13 +13,17 @@ export function sentence(text, names = []) {
   return out;
 }
 
-// "1 room", "2 rooms".
+/// "1 room", "2 rooms".
 export const count = (n, one, many) => `${n} ${n === 1 ? one : many}`;
 
-// After the next frame is drawn, once the browser has nothing more urgent to
-// do: for work that must not hold up the frame that shows the new labyrinth,
-// nor what the browser does right after it (within half a second at most).
-export const afterNextFrame = () => new Promise((resolve) => requestAnimationFrame(() => {
-  if ('requestIdleCallback' in window) requestIdleCallback(() => resolve(), { timeout: 500 });
-  else setTimeout(resolve);
-}));
+/// The page's own sentences that more than one of its parts says.
+export const messages = Object.freeze({
+  /// A fault of the page's own script, never of the module, which reports its own failures as values.
+  pageBroke: (error) => `Something went wrong in the page: ${error?.message || error}.`,
+  stillLoading: 'The page is still loading; try again in a moment.',
+  linkCopied: 'Link copied.',
+  linkInAddressBar: 'the address bar shows the link.',
+  shownAbove: 'they are shown above.',
+  /// Where the browser does not let the page copy: where to find it `instead`.
+  copyRefused: (instead) => `This browser did not let the page copy; ${instead}`,
+});

@@ -14,8 +14,6 @@
 /// The namespace of SVG elements made by script.
 export const svgNamespace = 'http://www.w3.org/2000/svg';
 
-const kept = new WeakMap();  // container -> { open, root, pieces } of the picture on show
-
 // The count of groups a line opens and does not close.
 const groupBalance = (line) => (line.match(/<g[\s>]/g)?.length ?? 0) - (line.match(/<\/g>/g)?.length ?? 0);
 const openingGroup = /^<g[\s>][^<]*$/;
@@ -157,29 +155,31 @@ export function parseSvg(text) {
   return { text, open: lines[0], pieces };
 }
 
-/// How showSvg would change what `container` shows into the document
-/// `parsed` (from parseSvg), worked out ahead of time: it holds as long as
-/// nothing else is shown there first.
-export function planSvg(container, parsed) {
-  const last = kept.get(container);
-  const fits = parsed.pieces && last && last.open === parsed.open;
-  return { ...parsed, plan: fits ? { base: last, steps: plan(last.pieces, parsed.pieces) } : null };
-}
-
-/// Shows a document from parseSvg or planSvg in `container`, whose other
-/// children stay; returns its root element.
-export function showSvg(container, shown) {
-  const { text, open, pieces } = shown;
-  const last = kept.get(container);
-  if (!pieces || !last || last.open !== open || !last.root.isConnected || last.root.parentNode !== container) {
-    last?.root.remove();
-    // Text this cannot take apart is shown whole, and taken in whole next time.
-    const [[root]] = make([{ key: pieces ? `${open}</svg>` : text.slice(0, text.lastIndexOf('</svg>') + 6) }]);
-    container.prepend(root);
-    kept.set(container, { open: pieces ? open : null, root, pieces: pieces ? apply(root, plan([], pieces)) : [] });
-    return root;
-  }
-  const steps = shown.plan?.base === last ? shown.plan.steps : plan(last.pieces, pieces);
-  kept.set(container, { open, root: last.root, pieces: apply(last.root, steps) });
-  return last.root;
+/// The pictures shown in `container`, whose other children stay: `plan`
+/// works out ahead of time how `show` would change what it shows into the
+/// document `parsed` (from parseSvg), which holds as long as nothing else is
+/// shown there first; `show` shows a document from parseSvg or `plan` and
+/// returns its root element.
+export function svgSync(container) {
+  let last = null;  // { open, root, pieces } of the picture on show
+  return {
+    plan(parsed) {
+      const fits = parsed.pieces && last && last.open === parsed.open;
+      return { ...parsed, plan: fits ? { base: last, steps: plan(last.pieces, parsed.pieces) } : null };
+    },
+    show(shown) {
+      const { text, open, pieces } = shown;
+      if (!pieces || !last || last.open !== open || !last.root.isConnected || last.root.parentNode !== container) {
+        last?.root.remove();
+        // Text this cannot take apart is shown whole, and taken in whole next time.
+        const [[root]] = make([{ key: pieces ? `${open}</svg>` : text.slice(0, text.lastIndexOf('</svg>') + 6) }]);
+        container.prepend(root);
+        last = { open: pieces ? open : null, root, pieces: pieces ? apply(root, plan([], pieces)) : [] };
+        return root;
+      }
+      const steps = shown.plan?.base === last ? shown.plan.steps : plan(last.pieces, pieces);
+      last = { open, root: last.root, pieces: apply(last.root, steps) };
+      return last.root;
+    },
+  };
 }

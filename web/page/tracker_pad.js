@@ -4,35 +4,17 @@
 // passage into a shown room walks there; a side with no door is off. The
 // arrow keys press them.
 
-import { $ } from './messages.js';
-
-const pad = $('tracker-pad');
 const sides = ['north', 'west', 'east', 'south'];
-const buttons = new Map(sides.map((side) => [side, pad.querySelector(`[data-side="${side}"]`)]));
 const keys = { ArrowUp: 'north', ArrowLeft: 'west', ArrowRight: 'east', ArrowDown: 'south' };
-let doorsBySide = new Map();  // side -> { door, fog } of the room on show
 
-/// Shows the sides of the room `hereName`, with its `doors` into rooms in
-/// fog or shown, as the module gives them.
-export function showPad(hereName, doors) {
-  const say = (element, text) => element.textContent !== text && (element.textContent = text);
-  say($('tracker-here'), hereName);
-  doorsBySide = new Map(doors.map((door) => [door.side, { door, fog: door.intoFog }]));
-  const focused = [...buttons.values()].includes(document.activeElement);
-  for (const [side, button] of buttons) {
-    const way = doorsBySide.get(side);
-    button.disabled = !way;
-    button.classList.toggle('fog', Boolean(way?.fog));
-    say(button.querySelector('.to'), !way ? 'no door' : `${way.fog ? 'reveal' : 'to'} ${way.door.toName}`);
-  }
-  // A button that went off gives the keyboard to one that is on.
-  if (focused && document.activeElement?.disabled !== false) {
-    ([...buttons.values()].find((button) => !button.disabled) ?? $('tracker-map')).focus();
-  }
-}
+/// The pad `trackerPad` (its buttons by their data-side), the name of the
+/// room `trackerHere`, and the map's box `trackerMap`, which takes the
+/// keyboard when no side can; `reveal(door)` for a door into the fog,
+/// `walk(door)` for a passage. Returns { show }.
+export function setUpPad({ trackerPad: pad, trackerHere, trackerMap }, { reveal, walk }) {
+  const buttons = new Map(sides.map((side) => [side, pad.querySelector(`[data-side="${side}"]`)]));
+  let doorsBySide = new Map();  // side -> { door, fog } of the room on show
 
-/// `reveal(door)` for a door into the fog, `walk(door)` for a passage.
-export function setUpPad({ reveal, walk }) {
   const press = (side) => {
     const way = doorsBySide.get(side);
     if (way) (way.fog ? reveal : walk)(way.door);
@@ -44,4 +26,25 @@ export function setUpPad({ reveal, walk }) {
     press(keys[event.key]);
     if (!buttons.get(keys[event.key]).disabled) buttons.get(keys[event.key]).focus();
   });
+
+  return {
+    /// Shows the sides of the room `hereName`, with its `doors` into rooms in
+    /// fog or shown, as the module gives them.
+    show(hereName, doors) {
+      const say = (element, text) => element.textContent !== text && (element.textContent = text);
+      say(trackerHere, hereName);
+      doorsBySide = new Map(doors.map((door) => [door.side, { door, fog: door.intoFog }]));
+      const focused = [...buttons.values()].includes(document.activeElement);
+      for (const [side, button] of buttons) {
+        const way = doorsBySide.get(side);
+        button.disabled = !way;
+        button.classList.toggle('fog', Boolean(way?.fog));
+        say(button.querySelector('.to'), !way ? 'no door' : `${way.fog ? 'reveal' : 'to'} ${way.door.toName}`);
+      }
+      // A button that went off gives the keyboard to one that is on.
+      if (focused && document.activeElement?.disabled !== false) {
+        ([...buttons.values()].find((button) => !button.disabled) ?? trackerMap).focus();
+      }
+    },
+  };
 }
