@@ -7,7 +7,8 @@
 // is never served files of two builds.
 
 const build = '@PAGE_BUILD@';
-const cachePrefix = 'labyrinth-writer-';
+// The prefix of everything the page keeps (page/storage_keys.js), written in by the build.
+const cachePrefix = '@PAGE_STORAGE_PREFIX@-';
 const cacheName = cachePrefix + build;
 // Relative to this file, which sits beside index.html.
 const pageFiles = [@PAGE_FILES@];
