@@ -1,8 +1,9 @@
 # The README's commands. Everything goes through the CMake presets.
 #   make run   [DIR=folder]     build and start the window in DIR (default: here)
 #   make check                  the fast lane: build the dev preset and run the tests of the
-#                               core and the command line, and the module under Node (the page
-#                               rebuilt only when its sources or the core changed)
+#                               core and the command line, and the module and the page's logic
+#                               under Node (the page rebuilt only when its sources or the core
+#                               changed)
 #   make test                   install what is missing, build, run every test: the whole suite
 #                               on the release build that users get; the core, the writer, the
 #                               arguments and the command line under the address and UB
@@ -62,7 +63,7 @@ check: deps-test build/dev/build.ninja build/wasm/build.ninja
 	cmake --build --preset dev
 	ctest --preset check
 	cmake --build --preset wasm
-	LABYRINTH_CLI=$(CURDIR)/build/dev/cli/labyrinth-cli node --test tests/web/module.test.mjs
+	LABYRINTH_CLI=$(CURDIR)/build/dev/cli/labyrinth-cli node --test tests/web/module.test.mjs tests/web/page_logic.test.mjs
 
 # The dev build is make check's: here its tests would only run a third time
 # what the release run and the sanitizer run (a debug build, assertions on)
