@@ -13,7 +13,6 @@
 namespace labyrinth {
 namespace {
 
-
 using format::offsetText;
 
 void checkTextBlock(std::span<const std::uint8_t> image, std::span<const std::uint8_t> text,
