@@ -123,9 +123,11 @@ test-web: deps-test web
 
 # BEFORE=<git revision> builds the page of that revision too (in
 # build/bench-before) and times it beside this one.
+# It builds what it compares with, the native command line included, in the
+# bench preset's folder: it needs no other build to have run before.
 bench-web: deps-test web
 	cmake --preset bench
-	cmake --build --preset bench --target labyrinth-bench
+	cmake --build --preset bench --target labyrinth-bench labyrinth-cli
 	$(if $(BEFORE),scripts/build-page-at $(BEFORE) build/bench-before)
-	LABYRINTH_BENCH=$(CURDIR)/build/bench/bench/labyrinth-bench \
+	LABYRINTH_BENCH=$(CURDIR)/build/bench/bench/labyrinth-bench LABYRINTH_CLI=$(CURDIR)/build/bench/cli/labyrinth-cli \
 	  $(if $(BEFORE),LABYRINTH_WEB_BEFORE=$(CURDIR)/build/bench-before/build/web) node bench/web_bench.mjs

@@ -71,8 +71,16 @@ CLI::Option* addFile(CLI::App& app, const std::string& name, std::string& target
         ->check(CLI::Validator([](std::string& text) { return text.empty() ? "the file name is empty" : ""; }, ""));
 }
 
-// A seed as the command line takes it: alone, or as REVISION:SEED.
-Result<std::uint64_t> seedOption(std::string_view text) { return parseSeed(text); }
+// --seed N: a seed as the command line takes it, alone or as REVISION:SEED.
+CLI::Option* addSeed(CLI::App& app, std::optional<std::uint64_t>& target, const std::string& help) {
+    const auto parse = [](std::string_view text) { return parseSeed(text); };
+    return addParsed(app, "--seed", "N", target, parse, help);
+}
+
+// --force: outputs that exist are replaced; the rest of the policy for files stands.
+CLI::Option* addForce(CLI::App& app, bool& target) {
+    return app.add_flag("--force,-f", target, "Replace output files that exist (never a folder, device or link)");
+}
 
 // How long to wait for another program that holds the image.
 CLI::Option* addWait(CLI::App& app, int& target) {
@@ -87,9 +95,9 @@ Command addWrite(CLI::App& parent, WriteOptions& options) {
         "write", "Write a new labyrinth into IMAGE in place (or into a copy with --output), as the window's button does");
     addFile(*app, "IMAGE", options.image, "The cartridge image (.nes) to write into")->required();
     addFile(*app, "--text", options.text, "The text block file (default: tgltext.tgl beside IMAGE)");
-    auto* seed = addParsed(*app, "--seed", "N", options.seed, seedOption,
-                           "Seed for a reproducible labyrinth, 0 to 18446744073709551615, or REVISION:SEED "
-                           "such as " + std::to_string(generatorRevision) + ":42 (default: from the clock)");
+    auto* seed = addSeed(*app, options.seed,
+                         "Seed for a reproducible labyrinth, 0 to 18446744073709551615, or REVISION:SEED "
+                         "such as " + std::to_string(generatorRevision) + ":42 (default: from the clock)");
     app->add_option_function<std::string>(
            "--daily",
            [&options](const std::string& text) {
@@ -130,7 +138,7 @@ Command addWrite(CLI::App& parent, WriteOptions& options) {
         ->excludes(seed)
         ->excludes("--daily")
         ->excludes("--layout");
-    app->add_flag("--force,-f", options.force, "Replace output files that exist (never a folder, device or link)");
+    addForce(*app, options.force);
     addWait(*app, options.waitSeconds);
     app->footer("Examples: labyrinth-cli write game.nes --seed 42 --output game-42.nes\n"
                 "          labyrinth-cli write game.nes --sealed --spoiler race.json --patch race.bps -o race.nes\n"
@@ -146,8 +154,8 @@ Command addGenerate(CLI::App& parent, GenerateOptions& options) {
     addParsed(*app, "--count,-n", "COUNT", options.count, parseCount,
               "Number of clicks, 1 to " + std::to_string(maxCount) + " (default: " + std::to_string(defaultCount) +
                   ")");
-    addParsed(*app, "--seed", "N", options.seed, seedOption,
-              "Master seed; click i uses a seed derived from it, printed so that 'write --seed' repeats it");
+    addSeed(*app, options.seed,
+            "Master seed; click i uses a seed derived from it, printed so that 'write --seed' repeats it");
     app->add_flag("--json", options.json, "One JSON object per click and line");
     app->footer("Example: labyrinth-cli generate --count 1000 --seed 7 --json > runs.jsonl");
     return {app, [&options] { return runGenerate(options); }};
@@ -173,7 +181,7 @@ Command addShow(CLI::App& parent, ShowOptions& options) {
               "Pixels per cell of the picture, " + std::to_string(map::minScale) + " to " +
                   std::to_string(map::maxScale) + " (default: " + std::to_string(map::defaultScale) + ")")
         ->needs(png);
-    app->add_flag("--force,-f", options.force, "Replace an output file that exists (never a folder, device or link)");
+    addForce(*app, options.force);
     addWait(*app, options.waitSeconds);
     app->footer("Examples: labyrinth-cli show game.nes\n"
                 "          labyrinth-cli show game.nes --png map.png --scale 40\n"
@@ -194,9 +202,9 @@ Command addVerify(CLI::App& parent, VerifyOptions& options) {
     addFile(*app, "--original", options.original,
             "Also check that nothing outside the labyrinth and the text block differs from FILE, "
             "the image before it was written");
-    auto* seed = addParsed(*app, "--seed", "N", options.seed, seedOption,
-                           "Also check that IMAGE holds exactly the labyrinth that 'write --seed N' writes, "
-                           "byte for byte");
+    auto* seed = addSeed(*app, options.seed,
+                         "Also check that IMAGE holds exactly the labyrinth that 'write --seed N' writes, "
+                         "byte for byte");
     addParsed(*app, "--code", "WORDS", options.code, parseSeedCode,
               "Also check that the labyrinth has this seed code (four words, quoted)")
         ->excludes(seed);

@@ -1,12 +1,12 @@
-// `write`: the button's whole job on an image, in place or on a copy, in four
-// steps: plan the outputs, prepare the target, write, save what goes beside.
-
-#include <unistd.h>
+// `write`: the button's whole job on an image, in place or on a copy, in
+// five steps: plan the outputs, prepare the target, write, save what goes
+// beside, and report. Which labyrinth, the write itself and how it is named
+// are the application layer's (requests/write.h), as for every front end;
+// this file holds what only files on disk need: locks, the copy, the
+// outputs, signals and the checks that the files are what was written.
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstring>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -16,12 +16,10 @@
 #include "layout/layout_reader.h"
 #include "map/map_svg.h"
 #include "readback_io.h"
-#include "writer/decoder.h"
-#include "writer/driver.h"
+#include "requests/write.h"
+#include "sealed_spoiler.h"
 #include "writer/file_plan.h"
-#include "writer/image_file.h"
 #include "writer/interruption.h"
-#include "writer/output_file.h"
 #include "writer/patch.h"
 #include "writer/readback.h"
 #include "writer/record_format.h"
@@ -56,6 +54,9 @@ Result<std::unique_ptr<NewFile>> copyImage(DiskFile& image, const std::string& o
     return std::move(copy.value());
 }
 
+// "; nothing was written", as every refusal ends.
+std::string nothingWritten() { return "; " + std::string(nothingWrittenText); }
+
 class WriteJob {
 public:
     explicit WriteJob(const WriteOptions& options)
@@ -66,7 +67,11 @@ public:
           // With a description or the map on standard output, the report goes
           // to standard error, so that standard output holds that document alone.
           report_(options.spoiler == standardOutputName || options.svg == standardOutputName ? std::cerr
-                                                                                              : std::cout) {}
+                                                                                              : std::cout) {
+        choice_.seed = options.seed;
+        choice_.daily = options.daily;
+        if (options.sealed) choice_.sealedIn = options.spoiler;
+    }
 
     // Every output is checked before anything is written.
     ExitCode planOutputs() {
@@ -109,22 +114,21 @@ public:
         text_ = std::move(text.value());
         const FileLock lock = toCopy_ ? FileLock::Shared : FileLock::Exclusive;
         if (auto locked = lockWaiting(*image_, lock, lockWait(options_.image, options_.waitSeconds)); !locked)
-            return reportError(ExitCode::Usage, locked.error().message + "; nothing was written");
+            return reportError(ExitCode::Usage, locked.error().message + nothingWritten());
 
         auto size = image_->size();
-        if (!size) return reportError(ExitCode::Usage, size.error().message + "; nothing was written");
+        if (!size) return reportError(ExitCode::Usage, size.error().message + nothingWritten());
         imageSize_ = size.value();
         const bool wantsPatch = !options_.patch.empty();
-        if (toCopy_ || wantsPatch || options_.sealed) {
-            // Checked before the image is copied or read whole, so that bad input costs nothing.
-            for (const Status& fit : {checkImage(*image_), checkTextFile(*text_)})
-                if (!fit) return reportError(ExitCode::Usage, fit.error().message + "; nothing was written");
-        }
+        // Checked before the image is copied or read whole, so that bad input costs nothing.
+        if (toCopy_ || wantsPatch || options_.sealed)
+            if (auto fit = requests::checkFiles(*image_, *text_); !fit)
+                return reportError(ExitCode::Usage, fit.error().message + nothingWritten());
         // A patch starts from the image as it is now: its size, its CRC32 and
         // the bytes that the click may change, read in one pass.
         if (wantsPatch) {
             auto taken = snapshotImage(*image_, clickRegions());
-            if (!taken) return reportError(ExitCode::Usage, taken.error().message + "; nothing was written");
+            if (!taken) return reportError(ExitCode::Usage, taken.error().message + nothingWritten());
             before_ = std::move(taken.value());
         }
         if (toCopy_) {
@@ -135,56 +139,20 @@ public:
             auto made = copyImage(*image_, options_.output, options_.force);
             if (!made) return reportError(ExitCode::Failed, made.error().message + "; " + nothingWrittenTo());
             copy_ = std::move(made.value());
-        } else {
+        } else if (imageSize_ >= format::textEnd) {
             // What the image held where a click writes, to tell afterwards
-            // whether a failed write changed it at all.
-            // (An image too short for them is refused by the click itself.)
-            if (imageSize_ >= format::textEnd) {
-                regionBefore_.resize(static_cast<std::size_t>(format::textEnd - format::roomDataPos));
-                if (auto read = image_->readAt(format::roomDataPos, regionBefore_); !read)
-                    return reportError(ExitCode::Usage, read.error().message + "; nothing was written");
-            }
+            // whether a failed write changed it at all. (An image too short
+            // for that is refused by the click itself.)
+            regionBefore_.resize(static_cast<std::size_t>(format::textEnd - format::roomDataPos));
+            if (auto read = image_->readAt(format::roomDataPos, regionBefore_); !read)
+                return reportError(ExitCode::Usage, read.error().message + nothingWritten());
         }
-        if (options_.sealed) return sealSeed();
+        if (!options_.sealed) return ExitCode::Ok;
+        auto sealed = SealedSpoiler::seal(options_.spoiler, options_.force);
+        if (!sealed) return reportError(ExitCode::Failed, sealed.error().message + nothingWritten());
+        sealed_ = std::move(sealed.value());
+        choice_.seed = sealed_->seed();
         return ExitCode::Ok;
-    }
-
-    // A sealed labyrinth: the seed comes from the system, and its spoiler is
-    // saved before the image changes, so that no write ever holds a labyrinth
-    // whose seed is kept nowhere.
-    ExitCode sealSeed() {
-        std::uint64_t seed = 0;
-        if (::getentropy(&seed, sizeof seed) != 0)
-            return reportError(ExitCode::Failed, std::string("cannot draw a seed from the system's random source: ") +
-                                                     std::strerror(errno) + "; nothing was written");
-        auto sealed = labyrinthOfSeed(seed);
-        if (!sealed) return reportError(ExitCode::Failed, sealed.error().message + "; nothing was written");
-        const std::string spoiler = sealedSpoiler(sealed.value(), seed);
-        sealedBytes_.assign(spoiler.begin(), spoiler.end());
-        {
-            // From the moment it has its name until a labyrinth of its seed
-            // is in a file of the player's, a signal takes the spoiler away.
-            const interruption::Deferred held;
-            auto saved = writeNewFile(options_.spoiler, sealedBytes_, options_.force);
-            if (!saved) return reportError(ExitCode::Failed, saved.error().message + "; nothing was written");
-            sealedFile_ = std::move(saved.value());
-            interruption::addTemporary(options_.spoiler);
-        }
-        sealedSeed_ = seed;
-        sealedStream_.assign(sealed.value().written().begin(), sealed.value().written().end());
-        return ExitCode::Ok;
-    }
-
-    // The spoiler of a sealed labyrinth: the description, with the seed (a
-    // string, as seeds travel everywhere) and its revision, to publish later.
-    static std::string sealedSpoiler(const ReadBack& labyrinth, std::uint64_t seed) {
-        const nlohmann::ordered_json description = labyrinthJson(labyrinth.stream, labyrinth.seedCode);
-        nlohmann::ordered_json spoiler = nlohmann::ordered_json::object();
-        for (const auto& [key, value] : description.items()) {
-            spoiler[key] = value;
-            if (key == "revision") spoiler["seed"] = std::to_string(seed);
-        }
-        return spoiler.dump(2) + "\n";
     }
 
     // The click, then the check that the file holds it; the seed goes out
@@ -195,11 +163,12 @@ public:
             // A signal waits until the labyrinth is whole in the file, and
             // then tells its seed as it ends the program.
             const interruption::Deferred held;
-            click_ = layout_ ? writeLayout(target(), *text_, *layout_, host) : generatedClick(host);
+            click_ = requests::writeChoice(target(), *text_, choice_,
+                                           requests::masterSeed(choice_, ClockSeedSource().nextSeed()), host);
             if (click_.imageChanged && !toCopy_) {
                 partlyWritten_ = !click_.status && changedSinceStart();
                 interruption::setFarewell(farewell());
-                if (partlyWritten_ || click_.status) keepSealedSpoiler();
+                if (sealed_ && (partlyWritten_ || click_.status)) sealed_->keep();
             }
         }
         if (click_.imageChanged && (!toCopy_ || click_.status)) tellSeed();
@@ -221,23 +190,12 @@ public:
             return noneBeside(ExitCode::Failed, false);
         }
         // A sealed write must hold the very labyrinth that its spoiler describes.
-        if (sealedSeed_ && sealedStream_ != click_.stream) {
+        if (sealed_ && sealed_->stream() != click_.stream) {
             reportError(ExitCode::Failed, written_ + ": holds another labyrinth than the one sealed in " + options_.spoiler);
             return noneBeside(ExitCode::Failed, false);
         }
         labyrinth_ = std::move(labyrinth.value());
         return ExitCode::Ok;
-    }
-
-    // A click of the generator with the seed asked for: given, of the day,
-    // or from the clock.
-    ClickResult generatedClick(DriverHost& host) {
-        FixedSeedSource seed(sealedSeed_     ? *sealedSeed_
-                             : options_.daily ? dailySeed(*options_.daily)
-                             : options_.seed  ? *options_.seed
-                                              : ClockSeedSource().nextSeed());
-        auto session = std::make_unique<Session>(target(), *text_, seed);
-        return savebutClick(*session, host);
     }
 
     // The patch (made from the very bytes the labyrinth went into, before a
@@ -249,7 +207,7 @@ public:
         if (!options_.patch.empty()) {
             // A layout has no seed, and a sealed one travels in its spoiler alone.
             const std::optional<std::uint64_t> seed =
-                layout_ || sealedSeed_ ? std::nullopt : std::optional(click_.seed);
+                choice_.layout || sealed_ ? std::nullopt : std::optional(click_.seed);
             patch = makeWritePatch(patchFormatFor(options_.patch), *before_, target(), seed, code());
             if (!patch) patch = Error{options_.patch + ": " + patch.error().message};
         }
@@ -259,7 +217,7 @@ public:
             // Once the copy is in place, a signal tells its seed and leaves the spoiler of a sealed one.
             if (auto saved = copy_->commit([this] {
                     interruption::setFarewell(farewell());
-                    keepSealedSpoiler();
+                    if (sealed_) sealed_->keep();
                 });
                 !saved) {
                 reportError(ExitCode::Failed, saved.error().message + "; " + nothingWrittenTo());
@@ -269,10 +227,9 @@ public:
             reportError(ExitCode::Failed, there.error().message);
             return noneBeside(ExitCode::Failed, false);
         }
-        if (!options_.patch.empty()) {
-            const Status saved = patch ? outputs_.write(options_.patch, patch.value()) : Status(patch.error());
-            saveOutcome("--patch", options_.patch, saved);
-        }
+        if (!options_.patch.empty())
+            saveOutcome("--patch", options_.patch,
+                        patch ? outputs_.write(options_.patch, patch.value()) : Status(patch.error()));
         if (!options_.png.empty()) {
             auto png = mapPng(labyrinth_.stream, code(), map::defaultScale);
             saveOutcome("--png", options_.png,
@@ -280,18 +237,18 @@ public:
                             : Status(Error{options_.png + ": " + png.error().message}));
         }
         if (!options_.svg.empty())
-            saveOutcome("--svg", options_.svg,
-                        outputs_.write(options_.svg, map::mapSvg(labyrinth_.stream, code())));
-        if (!options_.spoiler.empty() && !sealedSeed_)
+            saveOutcome("--svg", options_.svg, outputs_.write(options_.svg, map::mapSvg(labyrinth_.stream, code())));
+        if (!options_.spoiler.empty() && !sealed_)
             saveOutcome("--spoiler", options_.spoiler,
                         outputs_.write(options_.spoiler, labyrinthJson(labyrinth_.stream, code()).dump(2) + "\n"));
         return ExitCode::Ok;
     }
 
     // The report of what was written; "Done." only when every output asked
-    // for exists, and otherwise a last line that names those that do not.
+    // for exists and the last check holds, and otherwise a last line that
+    // says what does not.
     ExitCode reportDone() {
-        if (!layout_)
+        if (!choice_.layout)
             report_ << "Attempts: " << click_.attempts << " (generation attempts: " << click_.generations << ")\n";
         report_ << "Wrote: " << printable(written_) << '\n';
         const auto saved = [this](const std::string& path) {
@@ -316,16 +273,9 @@ public:
     // with it, unless the image holds (part of) its labyrinth; then it stays
     // and says so, never silently.
     void settleSealedSpoiler() {
-        if (!sealedFile_ || sealedKept_) {
-            if (sealedFile_ && !click_.status)
-                reportError(ExitCode::Failed, options_.spoiler + ": kept: it holds the seed of the labyrinth that was "
-                                                                 "meant to be written into " + written_);
-            return;
-        }
-        const bool removed = sealedFile_->withdraw();
-        interruption::removeTemporary(options_.spoiler);
-        reportError(ExitCode::Failed, options_.spoiler + (removed ? ": removed" : ": could not be removed") +
-                                          ", as no labyrinth of its seed was written");
+        if (!sealed_) return;
+        if (const std::string told = sealed_->settle(written_, click_.status.ok()); !told.empty())
+            reportError(ExitCode::Failed, told);
     }
 
 private:
@@ -337,39 +287,29 @@ private:
         if (!file) return reportError(ExitCode::Usage, file.error().message);
         auto size = file.value()->size();
         if (!size) return reportError(ExitCode::Usage, size.error().message);
-        if (std::string tooLarge = refuseLargeLayout(path, static_cast<std::uint64_t>(size.value()));
-            !tooLarge.empty())
-            return reportError(ExitCode::Usage, tooLarge + "; nothing was written");
-        auto bytes = readPrefix(*file.value(), maxLayoutSize);
+        // Only as much as any description may hold is read, whatever the file's size.
+        auto bytes = size.value() > maxLayoutSize ? std::vector<std::uint8_t>{} : readPrefix(*file.value(), maxLayoutSize);
         if (!bytes) return reportError(ExitCode::Usage, bytes.error().message);
-        auto checked = checkLayout(std::string_view(reinterpret_cast<const char*>(bytes.value().data()),
-                                                    bytes.value().size()),
-                                   path);
-        for (const std::string& problem : checked.problems) reportError(ExitCode::Usage, path + ": " + problem);
-        if (!checked.cells) return reportError(ExitCode::Usage, checked.refusal + "; nothing was written");
-        layout_ = std::move(*checked.cells);
+        requests::LayoutRead read = requests::readLayout(path, bytes.value(), static_cast<std::uint64_t>(size.value()));
+        for (const std::string& problem : read.problems) reportError(ExitCode::Usage, path + ": " + problem);
+        if (!read.cells) return reportError(ExitCode::Usage, read.refusal + nothingWritten());
+        choice_.layout = std::move(read.cells);
+        choice_.layoutName = path;
         return ExitCode::Ok;
     }
 
     RandomAccessFile& target() { return toCopy_ ? static_cast<RandomAccessFile&>(*copy_) : *image_; }
+    std::string code() const { return seedCode(click_.stream); }
 
     // How a failure says that the image itself was left alone: this command
     // wrote nothing to it (another program may have, which it cannot vouch for).
-    std::string nothingWrittenTo() const { return "nothing was written to " + options_.image; }
+    std::string nothingWrittenTo() const { return std::string(nothingWrittenText) + " to " + options_.image; }
 
     // Whether the image's bytes where a click writes differ from those it
     // held before: after a failed write, partly written or not at all.
     bool changedSinceStart() {
         std::vector<std::uint8_t> now(regionBefore_.size());
         return regionBefore_.empty() || !image_->readAt(format::roomDataPos, now) || now != regionBefore_;
-    }
-
-    // The sealed spoiler now belongs to a labyrinth in a file of the
-    // player's: a signal no longer takes it away.
-    void keepSealedSpoiler() {
-        if (!sealedFile_) return;
-        sealedKept_ = true;
-        interruption::removeTemporary(options_.spoiler);
     }
 
     // Immediately before "Done.": the file that holds the labyrinth is still
@@ -390,14 +330,13 @@ private:
         if (region.value() != labyrinth_.region)
             return Error{written_ + ": another program wrote into it after the labyrinth was written; it no longer "
                                     "holds that labyrinth whole"};
-        if (sealedFile_)
-            if (auto holds = sealedFile_->checkHolds(sealedBytes_); !holds) return holds;
+        if (sealed_)
+            if (auto holds = sealed_->checkHolds(); !holds) return holds;
         if (auto holds = outputs_.checkAll(); !holds) return holds;
         if (!toCopy_)
             if (auto closed = image_->close(); !closed) return closed;
         return {};
     }
-    std::string code() const { return seedCode(click_.stream); }
 
     // The seed line, on the report; when standard output refuses it (a full
     // disk, a closed pipe), on standard error instead.
@@ -410,23 +349,13 @@ private:
         } else {
             // The report went to standard error for a document on standard
             // output; with standard error gone, the seed is told there all the same.
-            std::cout << "labyrinth-cli: " << printable(written_ + ": " + identity()) << " (standard error did not take that line)\n"
+            std::cout << "labyrinth-cli: " << printable(written_ + ": " + identity())
+                      << " (standard error did not take that line)\n"
                       << std::flush;
         }
     }
 
-    // What names the labyrinth written: its seed line, or for a layout the
-    // file it came from and its seed code.
-    std::string identity() const {
-        // A failed write names no code: the image holds no whole labyrinth.
-        if (!layout_ && !sealedSeed_)
-            return click_.status ? seedLine(click_.seed, code())
-                                 : unfinishedSeedLine(std::to_string(click_.seed), partlyWritten_);
-        const std::string outcome =
-            click_.status ? "  Code: " + code() : "  " + std::string(partlyWritten_ ? partlyWritten : nothingWritten);
-        if (layout_) return "Layout: " + printable(options_.layout) + outcome;
-        return "Seed: sealed in " + printable(options_.spoiler) + outcome;
-    }
+    std::string identity() const { return requests::writeIdentity(choice_, click_, partlyWritten_); }
 
     // What a signal says once the labyrinth is in the file it names.
     std::string farewell() const {
@@ -449,18 +378,18 @@ private:
     }
 
     // After a failure that stops every output not made yet: all of them are
-    // named, the copy of --output too when `withCopy`.
+    // named, the copy of --output too when `withCopy`; a sealed spoiler is
+    // made already, and settled apart.
     ExitCode noneBeside(ExitCode code, bool withCopy) {
         const std::array<std::pair<const char*, const std::string*>, 5> outputs{{
             {"--output", withCopy ? &options_.output : nullptr},
             {"--patch", &options_.patch},
             {"--png", &options_.png},
             {"--svg", &options_.svg},
-            {"--spoiler", &options_.spoiler},
+            {"--spoiler", sealed_ ? nullptr : &options_.spoiler},
         }};
         for (const auto& [option, path] : outputs)
-            if (path != nullptr && !path->empty() && !(path == &options_.spoiler && sealedFile_))
-                missing_.emplace_back(option, *path);
+            if (path != nullptr && !path->empty()) missing_.emplace_back(option, *path);
         return missing_.empty() ? code : notWrittenLine(code);
     }
 
@@ -475,22 +404,18 @@ private:
     const bool toCopy_;
     const std::string written_;  // the file that gets the labyrinth: the image, or the copy
     std::ostream& report_;
+    requests::LabyrinthChoice choice_;  // which labyrinth: a seed given, the day's, a layout, a sealed seed
     std::unique_ptr<DiskFile> image_;
     std::unique_ptr<DiskFile> text_;
     std::optional<ImageSnapshot> before_;
     std::unique_ptr<NewFile> copy_;
+    std::unique_ptr<SealedSpoiler> sealed_;   // the spoiler of --sealed, written before the image
+    std::int64_t imageSize_ = 0;              // the image's size when it was checked
+    std::vector<std::uint8_t> regionBefore_;  // what the image held where a click writes
+    bool partlyWritten_ = false;              // a failed write changed the image all the same
     ClickResult click_;
-    std::optional<DecodedStream> layout_;  // the labyrinth of --layout
-    std::optional<std::uint64_t> sealedSeed_;  // the seed of --sealed, kept in the spoiler alone
-    std::vector<std::uint8_t> sealedStream_;   // and the records its spoiler describes
-    std::vector<std::uint8_t> sealedBytes_;    // the spoiler as written
-    std::unique_ptr<NewFile> sealedFile_;      // and the file that holds it
-    bool sealedKept_ = false;                  // a labyrinth of its seed is in a file of the player's
-    std::int64_t imageSize_ = 0;               // the image's size when it was checked
-    std::vector<std::uint8_t> regionBefore_;   // what the image held where a click writes
-    bool partlyWritten_ = false;               // a failed write changed the image all the same
-    Outputs outputs_{options_.force};          // the files written beside the labyrinth
-    ReadBack labyrinth_;                   // what the file holds after the write
+    ReadBack labyrinth_;              // what the file holds after the write
+    Outputs outputs_{options_.force};  // the files written beside the labyrinth
     std::vector<std::pair<std::string, std::string>> missing_;  // outputs asked for and not written: option, file
 };
 

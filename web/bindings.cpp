@@ -53,10 +53,14 @@
 #include <emscripten/val.h>
 #include <nlohmann/json.hpp>
 
+#include "arguments/arguments.h"
 #include "labyrinth/generator.h"
 #include "labyrinth/version.h"
-#include "page_actions.h"
-#include "arguments/arguments.h"
+#include "requests/files.h"
+#include "requests/links.h"
+#include "requests/look.h"
+#include "requests/memory_write.h"
+#include "requests/track.h"
 #include "writer/driver.h"
 #include "writer/seed_code.h"
 
@@ -64,6 +68,7 @@ namespace labyrinth::web {
 namespace {
 
 using emscripten::val;
+using namespace labyrinth::requests;
 
 // A Uint8Array's bytes, copied into the module's memory in one step.
 std::vector<std::uint8_t> bytesOf(const val& array) {
@@ -132,11 +137,9 @@ val failure(const Error& error) {
 }
 
 val writeLabyrinthJs(const val& request) {
-    WriteRequest input{fileOf(request, "image", "imageName"), fileOf(request, "text", "textName"), {},
-                       fileOf(request, "layout", "layoutName"), {}};
-    input.seed = stringOf(request, "seed");
-    input.daily = stringOf(request, "daily");
-    const auto written = writeLabyrinth(input);
+    const MemoryWrite input{fileOf(request, "image", "imageName"), fileOf(request, "text", "textName"),
+                            stringOf(request, "seed"), fileOf(request, "layout", "layoutName"), stringOf(request, "daily")};
+    const auto written = writeCopy(input);
     if (!written) return failure(written.error());
     const WriteResult& r = written.value();
     val out = success();
@@ -286,8 +289,7 @@ val roomsOfAreasJs(const val& request) {
 }
 
 val labyrinthToTrackJs(const val& request) {
-    WriteRequest input{{}, {}, stringOf(request, "seed"), fileOf(request, "layout", "layoutName"), {}};
-    const auto made = labyrinthToTrack(input);
+    const auto made = labyrinthToTrack({{}, {}, stringOf(request, "seed"), fileOf(request, "layout", "layoutName"), {}});
     if (!made) return failure(made.error());
     const WriteResult& r = made.value();
     val out = success();

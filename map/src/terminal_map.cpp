@@ -76,25 +76,29 @@ private:
         return 0;
     }
 
+    // The boundary between a cell and its neighbour `a` (above or to the
+    // left), `width` characters wide: blank between two cells without a
+    // room and across a plain door, the link's arrow across a link door, and
+    // `wall` otherwise.
+    void boundary(CellPosition a, CellPosition b, const Direction& side, char wall, int width) {
+        const auto blank = static_cast<std::size_t>(width);
+        if (!room(a.x, a.y) && !room(b.x, b.y)) {
+            out_ << std::string(blank, ' ');
+        } else if (!door(b.x, b.y, side)) {
+            out_ << std::string(blank, wall);
+        } else if (const char arrow = linkArrow(a, b); arrow != 0) {
+            highlight(std::string(blank, arrow));
+        } else {
+            out_ << std::string(blank, ' ');
+        }
+    }
+
     void wallLine(int y) {
         out_ << "   ";
         for (int x = 0; x <= mazeSize; ++x) {
             const bool corner = room(x - 1, y - 1) || room(x, y - 1) || room(x - 1, y) || room(x, y);
             out_ << (corner ? '+' : ' ');
-            if (x == mazeSize) break;
-            const bool above = room(x, y - 1);
-            const bool below = room(x, y);
-            if (!above && !below) {
-                out_ << "  ";
-            } else if (door(x, y, doorSides[3])) {
-                const char arrow = linkArrow({x, y - 1}, {x, y});
-                if (arrow != 0)
-                    highlight(std::string(2, arrow));
-                else
-                    out_ << "  ";
-            } else {
-                out_ << "--";
-            }
+            if (x < mazeSize) boundary({x, y - 1}, {x, y}, doorSides[3], '-', 2);
         }
         out_ << '\n';
     }
@@ -104,19 +108,7 @@ private:
         std::snprintf(label, sizeof label, "%2d ", y);
         out_ << label;
         for (int x = 0; x <= mazeSize; ++x) {
-            const bool left = room(x - 1, y);
-            const bool here = room(x, y);
-            if (!left && !here) {
-                out_ << ' ';
-            } else if (door(x, y, doorSides[2])) {
-                const char arrow = linkArrow({x - 1, y}, {x, y});
-                if (arrow != 0)
-                    highlight(std::string(1, arrow));
-                else
-                    out_ << ' ';
-            } else {
-                out_ << '|';
-            }
+            boundary({x - 1, y}, {x, y}, doorSides[2], '|', 1);
             if (x < mazeSize) content(x, y);
         }
         out_ << '\n';

@@ -29,6 +29,25 @@ cd "$tmp" || exit 1
 { printf 'NES\032'; head -c 88066 /dev/zero; } > original.nes
 for _ in $(seq 446); do printf 'T'; done > tgltext.tgl
 
+# Answers the prompt with "game", then presses the first button of the
+# window that shows after it (the main window's, or a message box's): Tab
+# leads from the focus to it, Space presses it. Each window is found by its
+# title, once it shows.
+answer_and_press() {
+  local prompt shown=
+  prompt=$(timeout 10 xdotool search --sync --onlyvisible --name 'Vrelmak - Dunmere' | head -n 1)
+  # The dialog takes keys a moment after it shows; with no window manager
+  # the keys go to whatever has the focus, which is the dialog's field.
+  sleep 0.2
+  [ -n "$prompt" ] && timeout 10 xdotool type --delay 20 game && timeout 10 xdotool key Return
+  for _ in $(seq 100); do
+    shown=$(xdotool search --onlyvisible --name 'Vrelmak - Dunmere' | grep -v -x "$prompt" | head -n 1)
+    [ -n "$shown" ] && break
+    sleep 0.05
+  done
+  [ -n "$shown" ] && timeout 10 xdotool windowfocus --sync "$shown" key Tab space
+}
+
 failures=0
 fail() {
   echo "FAIL ($1): $2"
@@ -44,20 +63,8 @@ for closed in 1 2 3 4 5 6 7; do
   rm -f out err
   eval "\"\$writer\" $redirect &"
   pid=$!
-  # The prompt, then the window: each found by its title, once it shows.
-  prompt=$(timeout 10 xdotool search --sync --onlyvisible --name 'Vrelmak - Dunmere' | head -n 1)
-  # The dialog takes keys a moment after it shows; with no window manager
-  # the keys go to whatever has the focus, which is the dialog's field.
-  sleep 0.2
-  [ -n "$prompt" ] && timeout 10 xdotool type --delay 20 game && timeout 10 xdotool key Return
-  window=
-  for _ in $(seq 100); do
-    window=$(xdotool search --onlyvisible --name 'Vrelmak - Dunmere' | grep -v -x "$prompt" | head -n 1)
-    [ -n "$window" ] && break
-    sleep 0.05
-  done
-  # The focus starts on the link list; Tab leads to the button, Space presses it.
-  [ -n "$window" ] && timeout 10 xdotool windowfocus --sync "$window" key Tab space
+  # The focus starts on the link list: the button pressed is Write to TGL.
+  answer_and_press
   for _ in $(seq 100); do cmp -s game.nes original.nes || break; sleep 0.05; done
   sleep 0.3
   # A window that no longer answers (its connection broken by a line printed
@@ -85,18 +92,9 @@ for redirect in "1<>game.nes" ">>game.nes" "2>>game.nes" ">>tgltext.tgl"; do
   cp text.orig tgltext.tgl
   case $redirect in 2*) eval "\"\$writer\" $redirect >/dev/null &" ;; *) eval "\"\$writer\" $redirect 2>/dev/null &" ;; esac
   pid=$!
-  prompt=$(timeout 10 xdotool search --sync --onlyvisible --name 'Vrelmak - Dunmere' | head -n 1)
-  sleep 0.2
-  [ -n "$prompt" ] && timeout 10 xdotool type --delay 20 game && timeout 10 xdotool key Return
-  # The refusal shows in a message box, whose button Tab and Space press; a
-  # window that took the stream would get a click there instead.
-  shown=
-  for _ in $(seq 100); do
-    shown=$(xdotool search --onlyvisible --name 'Vrelmak - Dunmere' | grep -v -x "$prompt" | head -n 1)
-    [ -n "$shown" ] && break
-    sleep 0.05
-  done
-  [ -n "$shown" ] && timeout 10 xdotool windowfocus --sync "$shown" key Tab space
+  # The refusal shows in a message box, whose button this presses; a window
+  # that took the stream would get a click instead.
+  answer_and_press
   for _ in $(seq 60); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
   kill -TERM "$pid" 2>/dev/null
   wait "$pid" 2>/dev/null

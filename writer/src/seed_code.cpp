@@ -57,7 +57,7 @@ std::string seedLine(std::uint64_t seed, std::string_view code) {
 }
 
 std::string unfinishedSeedLine(std::string_view seed, bool partly) {
-    return "Seed: " + std::string(seed) + "  " + std::string(partly ? partlyWritten : nothingWritten);
+    return "Seed: " + std::string(seed) + "  (" + std::string(partly ? partlyWrittenText : nothingWrittenText) + ")";
 }
 
 std::string seedCodeLine(std::string_view code) { return std::string(seedCodeLabel) + " " + std::string(code); }

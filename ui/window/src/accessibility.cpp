@@ -4,7 +4,6 @@
 #include <QAccessibleObject>
 #include <QAccessibleWidget>
 
-#include "window/form2.h"
 #include "window/room_cell.h"
 
 namespace labyrinth::window {
@@ -43,10 +42,13 @@ public:
     }
 };
 
+// The main window's class, as it named itself at installation.
+const char* mainWindowClass = nullptr;
+
 QAccessibleInterface* interfaceFor(const QString& className, QObject* object) {
     // A plain top-level QWidget is exposed as a filler, which screen readers
     // do not present as a window; the main window is a frame with its title.
-    if (className == QLatin1String(Form2::staticMetaObject.className()))
+    if (mainWindowClass != nullptr && className == QLatin1String(mainWindowClass))
         return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
     if (className == QLatin1String(RoomCell::staticMetaObject.className()))
         return new AccessibleRoomCell(static_cast<RoomCell*>(object));
@@ -58,7 +60,10 @@ QAccessibleInterface* interfaceFor(const QString& className, QObject* object) {
 }  // namespace
 
 // Qt keeps a factory once, however often it is installed.
-void installAccessibleInterfaces() { QAccessible::installFactory(interfaceFor); }
+void installAccessibleInterfaces(const QMetaObject& mainWindow) {
+    mainWindowClass = mainWindow.className();
+    QAccessible::installFactory(interfaceFor);
+}
 
 Announcer::Announcer(QObject* parent) : QObject(parent) { setObjectName(QStringLiteral("Announcer")); }
 

@@ -192,7 +192,7 @@ Form2::Form2(std::unique_ptr<RandomAccessFile> rom, std::unique_ptr<RandomAccess
       session_(std::make_unique<Session>(*rom_, *text_, *seeds_)),
       host_(std::make_unique<Host>(*this)),
       report_(std::move(report)) {
-    installAccessibleInterfaces();
+    installAccessibleInterfaces(staticMetaObject);
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QString::fromUtf8(windowCaption));
     setWindowIcon(labyrinthIcon());

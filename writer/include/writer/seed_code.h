@@ -33,9 +33,10 @@ std::string seedCode(std::span<const std::uint8_t> stream);
 std::string seedLine(std::uint64_t seed, std::string_view code);
 
 /// How a write that failed after it began names what its image holds in
-/// place of a code: no whole labyrinth of the seed is there.
-inline constexpr std::string_view partlyWritten = "(partly written)";
-inline constexpr std::string_view nothingWritten = "(nothing was written)";
+/// place of a code (no whole labyrinth of the seed is there), and how every
+/// refusal says that it wrote nothing.
+inline constexpr std::string_view partlyWrittenText = "partly written";
+inline constexpr std::string_view nothingWrittenText = "nothing was written";
 /// "Seed: 42  (partly written)": the seed line of such a write. `seed` is
 /// what names it ("42", or "sealed in race.json").
 std::string unfinishedSeedLine(std::string_view seed, bool partly);

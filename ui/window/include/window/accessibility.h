@@ -4,14 +4,17 @@
 // caption, a room cell is a button that can be pressed, and every outcome is
 // announced as it happens.
 
+#include <QMetaObject>
 #include <QObject>
 #include <QString>
 
 namespace labyrinth::window {
 
-/// Makes Qt describe `Form2`, its room cells and its `Announcer` as above.
-/// Installed once per process; calling it again does nothing.
-void installAccessibleInterfaces();
+/// Makes Qt describe the main window (the class of `mainWindow`, handed in
+/// by the window itself, which this file never needs to know), its room
+/// cells and its `Announcer` as above. Installed once per process; calling
+/// it again does nothing.
+void installAccessibleInterfaces(const QMetaObject& mainWindow);
 
 /// Speaks a message through the screen reader without showing anything: it
 /// is exposed as a notification that appears anew with every message, so a

@@ -1,0 +1,46 @@
+#pragma once
+// The links that name a labyrinth: the part of the page's address after "#"
+// (`r=1&seed=42`, `r=1&daily=2026-12-08`, each with `&track` for the
+// tracker), made and read in one place, strictly: a link is followed only
+// when every part of it is read.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace labyrinth::requests {
+
+/// How a refusal of another revision calls the page.
+inline constexpr std::string_view pageName = "this page";
+
+/// Why a link of generator revision `revision` (its r=, as text) cannot be
+/// followed, or empty: "this link is for labyrinths of generator revision 2;
+/// this page writes revision 1".
+std::string linkProblem(const std::string& revision);
+
+/// The part of the page's address after "#" that names the labyrinth of
+/// `seed` with this generator revision ("r=1&seed=42"); with `track`, the
+/// link opens the tracker on it rather than the write.
+std::string linkFragment(std::uint64_t seed, bool track = false);
+
+/// The link of the daily labyrinth of `date` (YYYY-MM-DD) with this
+/// generator revision ("r=1&daily=2026-12-08", and "&track"); empty for a
+/// date that is no day.
+std::string dailyLinkFragment(const std::string& date, bool track = false);
+
+/// What a link says, read from the part of the address after "#".
+struct LinkRead {
+    bool names = false;   ///< there is a link at all (anything after "#"); nothing else is set when not
+    std::string seed;     ///< what goes into the seed field: the seed (a daily's, in decimal), or REVISION:SEED for another revision
+    std::string daily;    ///< the date of a daily link (`daily=`), as given
+    bool track = false;   ///< it asks for the tracker
+    std::string problem;  ///< why it cannot be followed (its revision, a part the page does not read, a
+                          ///< repeated key, no seed or date, a bad seed or date), or empty
+};
+/// Reads a link in full: `r=`, `seed=` or `daily=`, and `track` (which
+/// takes no value), each at most once, spelt so and joined by "&", with a
+/// seed or a date that the write would take. Anything else, and a link
+/// that names no labyrinth, is refused with a `problem`.
+LinkRead readLink(std::string_view fragment);
+
+}  // namespace labyrinth::requests

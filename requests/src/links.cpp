@@ -1,0 +1,113 @@
+#include "requests/links.h"
+
+#include <optional>
+
+#include "arguments/arguments.h"
+#include "labyrinth/generator.h"
+#include "requests/memory_write.h"
+
+namespace labyrinth::requests {
+
+std::string linkProblem(const std::string& revision) {
+    auto number = parseRevision(revision);
+    if (!number) return "this link names no generator revision (its r= is " + shownInMessage(revision) + ")";
+    return revisionProblem(number.value(), "this link", pageName);
+}
+
+std::string linkFragment(std::uint64_t seed, bool track) {
+    return "r=" + std::to_string(generatorRevision) + "&seed=" + std::to_string(seed) + (track ? "&track" : "");
+}
+
+std::string dailyLinkFragment(const std::string& date, bool track) {
+    if (!parseDate(date)) return {};
+    return "r=" + std::to_string(generatorRevision) + "&daily=" + date + (track ? "&track" : "");
+}
+
+LinkRead readLink(std::string_view fragment) {
+    // No "#", or "#" alone: no link at all, and the page opens as it is.
+    if (fragment.empty()) return {};
+    LinkRead link;
+    link.names = true;
+    std::optional<std::string_view> revision;
+    std::optional<std::string_view> seed;
+    std::optional<std::string_view> daily;
+    std::string repeated;  // the first key that the link gives twice
+    std::string unread;    // what is wrong with the first part that this page does not read, or empty
+    // The link is read in full or not at all: a part the page does not know
+    // (a key in another case, another separator, a value where none goes)
+    // may be what the sender meant, so it is refused rather than passed over.
+    const auto notRead = [&](std::string why) {
+        if (unread.empty()) unread = std::move(why);
+    };
+    while (true) {
+        const auto end = fragment.find('&');
+        const std::string_view pair = fragment.substr(0, end);
+        const auto equals = pair.find('=');
+        const std::string_view key = pair.substr(0, equals);
+        // A key without "=" reads as one with an empty value, which its check
+        // then refuses.
+        const std::string_view value = equals == std::string_view::npos ? std::string_view() : pair.substr(equals + 1);
+        // A key given twice leaves the link's meaning to whichever one a
+        // reader happens to take: the link is refused rather than guessed at.
+        auto take = [&](std::optional<std::string_view>& slot) {
+            if (slot && repeated.empty()) repeated = std::string(key);
+            slot = value;
+        };
+        if (pair.empty()) {
+            notRead("it has an \"&\" too many");
+        } else if (key == "seed") {
+            take(seed);
+        } else if (key == "daily") {
+            take(daily);
+        } else if (key == "r") {
+            take(revision);
+        } else if (key == "track") {
+            if (equals != std::string_view::npos) {
+                notRead("track takes no value, not " + shownInMessage(pair, "part"));
+            } else {
+                if (link.track && repeated.empty()) repeated = "track";
+                link.track = true;
+            }
+        } else {
+            notRead(shownInMessage(key, "key") + " is none of the keys r, seed, daily and track");
+        }
+        if (end == std::string_view::npos) break;
+        fragment.remove_prefix(end + 1);
+    }
+    if (daily) link.daily = std::string(*daily);
+    // A link without r= is of revision 1: every link was, before links
+    // named their revision. Another revision comes first, since a link of a
+    // later page may well carry keys that this page does not know.
+    const std::string named(revision.value_or("1"));
+    link.problem = linkProblem(named);
+    if (!link.problem.empty()) {
+        // A seed of another revision goes into the field with its revision,
+        // which a write then refuses, so that it never becomes another
+        // labyrinth.
+        if (seed) link.seed = named + ":" + std::string(*seed);
+        return link;
+    }
+    // A link that names no one labyrinth puts nothing into the field.
+    if (!unread.empty()) {
+        link.problem = "this link is not one this page reads: " + unread;
+    } else if (!repeated.empty()) {
+        link.problem = "this link gives " + repeated + (repeated == "track" ? "" : "=") +
+                       " more than once, so it names no one labyrinth";
+    } else if (seed && daily) {
+        link.problem = "this link gives both a seed and a daily date, so it names no one labyrinth";
+    } else if (!seed && !daily) {
+        link.problem = "this link gives neither a seed nor a daily date, so it names no labyrinth";
+    } else if (seed) {
+        link.seed = std::string(*seed);
+        // The field gets what the link says, and the write refuses it in the
+        // same words; an empty seed would otherwise write a random labyrinth.
+        if (auto parsed = parseSeed(*seed, pageName); !parsed) link.problem = "this link's seed is refused: " + parsed.error().message;
+    } else if (auto day = dailySeedOf(link.daily); !day) {
+        link.problem = "this link's daily date is refused: " + day.error().message;
+    } else {
+        link.seed = std::to_string(day.value());
+    }
+    return link;
+}
+
+}  // namespace labyrinth::requests
