@@ -28,32 +28,6 @@
 namespace labyrinth::cli {
 namespace {
 
-// The copy of `-o`: the image, chunk by chunk, into a new file that only
-// appears at its name once the labyrinth is in it.
-Result<std::unique_ptr<NewFile>> copyImage(DiskFile& image, const std::string& output, bool force) {
-    auto copy = NewFile::create(output, force);
-    if (!copy) return copy.error();
-    auto size = image.size();
-    if (!size) return size.error();
-    NewFile& file = *copy.value();
-    // Holes of a sparse image are skipped, not read, and stay holes.
-    for (std::int64_t offset = 0; offset < size.value();) {
-        const std::int64_t data = std::min(image.nextData(offset), size.value());
-        if (data > offset) {
-            if (auto hole = file.appendZeros(data - offset); !hole) return hole.error();
-            offset = data;
-            continue;
-        }
-        const std::int64_t end = std::min(offset + chunkSize, size.value());
-        auto copied = forEachChunk(image, offset, end, [&](std::int64_t, std::span<const std::uint8_t> bytes) {
-            return file.append(bytes);
-        });
-        if (!copied) return copied.error();
-        offset = end;
-    }
-    return std::move(copy.value());
-}
-
 // "; nothing was written", as every refusal ends.
 std::string nothingWritten() { return "; " + std::string(nothingWrittenText); }
 
@@ -136,7 +110,7 @@ public:
             interruption::setFarewell("labyrinth-cli: " + printable(options_.output) +
                                       ": stopped by a signal before the copy was made; it was not written, and " +
                                       nothingWrittenTo() + "\n");
-            auto made = copyImage(*image_, options_.output, options_.force);
+            auto made = copyToNewFile(*image_, options_.output, options_.force);
             if (!made) return reportError(ExitCode::Failed, made.error().message + "; " + nothingWrittenTo());
             copy_ = std::move(made.value());
         } else if (imageSize_ >= format::textEnd) {
@@ -317,19 +291,7 @@ private:
     // file written beside it holds what was written. Then the image is
     // closed, which on some file systems is when a late failure shows.
     Status lastCheck() {
-        RandomAccessFile& file = target();
-        if (auto there = file.checkStillThere("after it was written"); !there) return there;
-        auto size = file.size();
-        if (!size) return size.error();
-        if (size.value() != imageSize_)
-            return Error{written_ + ": another program changed its size after the labyrinth was written (" +
-                         std::to_string(size.value()) + " bytes, not " + std::to_string(imageSize_) +
-                         "); it no longer holds that labyrinth whole"};
-        auto region = readPrefix(file, format::readRegionEnd);
-        if (!region) return region.error();
-        if (region.value() != labyrinth_.region)
-            return Error{written_ + ": another program wrote into it after the labyrinth was written; it no longer "
-                                    "holds that labyrinth whole"};
+        if (auto holds = checkStillHolds(target(), imageSize_, labyrinth_.region); !holds) return holds;
         if (sealed_)
             if (auto holds = sealed_->checkHolds(); !holds) return holds;
         if (auto holds = outputs_.checkAll(); !holds) return holds;

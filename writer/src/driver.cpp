@@ -18,6 +18,22 @@ Status checkStillNamed(RandomAccessFile& image) {
     return {};
 }
 
+Status checkStillHolds(RandomAccessFile& image, std::int64_t size, std::span<const std::uint8_t> region) {
+    if (auto there = image.checkStillThere("after it was written"); !there) return there;
+    auto now = image.size();
+    if (!now) return now.error();
+    if (now.value() != size)
+        return Error{image.name() + ": another program changed its size after the labyrinth was written (" +
+                     std::to_string(now.value()) + " bytes, not " + std::to_string(size) +
+                     "); it no longer holds that labyrinth whole"};
+    std::vector<std::uint8_t> held(region.size());
+    if (auto read = image.readAt(0, held); !read) return read;
+    if (!std::equal(held.begin(), held.end(), region.begin()))
+        return Error{image.name() + ": another program wrote into it after the labyrinth was written; it no "
+                                    "longer holds that labyrinth whole"};
+    return {};
+}
+
 namespace {
 
 // Clears the outcome of the last click for a new one but keeps the buffer

@@ -286,6 +286,29 @@ Status NewFile::checkHolds(std::span<const std::uint8_t> bytes) {
     return {};
 }
 
+Result<std::unique_ptr<NewFile>> copyToNewFile(RandomAccessFile& source, const std::string& path, bool replace) {
+    auto copy = NewFile::create(path, replace);
+    if (!copy) return copy.error();
+    auto size = source.size();
+    if (!size) return size.error();
+    NewFile& file = *copy.value();
+    for (std::int64_t offset = 0; offset < size.value();) {
+        const std::int64_t data = std::min(source.nextData(offset), size.value());
+        if (data > offset) {
+            if (auto hole = file.appendZeros(data - offset); !hole) return hole.error();
+            offset = data;
+            continue;
+        }
+        const std::int64_t end = std::min(offset + chunkSize, size.value());
+        auto copied = forEachChunk(source, offset, end, [&](std::int64_t, std::span<const std::uint8_t> bytes) {
+            return file.append(bytes);
+        });
+        if (!copied) return copied.error();
+        offset = end;
+    }
+    return std::move(copy.value());
+}
+
 Result<std::unique_ptr<NewFile>> writeNewFile(const std::string& path, std::span<const std::uint8_t> bytes,
                                               bool replace) {
     auto file = NewFile::create(path, replace);

@@ -130,6 +130,13 @@ std::vector<std::uint8_t> writtenBySeed(std::uint64_t seed);
 /// that goes on with the file afterwards checks it again before its end.
 Status checkStillNamed(RandomAccessFile& image);
 
+/// The last check before a front end says "Done." of a write it went on
+/// with: the name of `image` still leads to the file written, the file is
+/// `size` bytes long as it was, and its first bytes still equal `region`
+/// (the labyrinth's region as read back after the write). Fails, naming the
+/// file and what another program did, otherwise.
+Status checkStillHolds(RandomAccessFile& image, std::int64_t size, std::span<const std::uint8_t> region);
+
 /// The labyrinth that a click with master seed `seed` writes into any image,
 /// read back as every reader reads it: made on a blank image in memory, for
 /// a description of it before (or without) an image.

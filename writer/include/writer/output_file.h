@@ -103,6 +103,11 @@ private:
     bool placed_ = false;     // and the file is under its name
 };
 
+/// A copy of `source`, chunk by chunk, as a new file for `path` that is not
+/// committed yet (it appears under its name only at `commit`). The holes of
+/// a sparse file are skipped, not read, and stay holes.
+Result<std::unique_ptr<NewFile>> copyToNewFile(RandomAccessFile& source, const std::string& path, bool replace);
+
 /// Writes `bytes` as a whole new file at `path` (create, append, commit),
 /// and gives the file, still open, for a last check.
 Result<std::unique_ptr<NewFile>> writeNewFile(const std::string& path, std::span<const std::uint8_t> bytes,
