@@ -13,9 +13,11 @@
 
 namespace labyrinth::requests {
 
-/// Pixels per cell of the tracker's map, drawn at its own size: the middles
-/// of two doors are then at least 28 pixels apart, so that a control of 24
-/// pixels on each door keeps clear of the next one, for a finger too.
+/// Cells of the tracker's map in the SVG's own units (door positions are
+/// given in them). The page scales the picture to its box: to the width on a
+/// phone, and zoomed in to the style sheet's --zoomed-cell (50 CSS pixels),
+/// where the middles of two doors are at least 25 pixels apart, so that a
+/// target of 24 pixels on each door keeps clear of the next one.
 inline constexpr int trackerScale = 40;
 
 
