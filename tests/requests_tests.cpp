@@ -35,7 +35,14 @@ TEST(Links, AreReadInFullOrRefused) {
         {"r=1&daily=2026-12-08", true, "7166512511697589649", false, ""},
         {"r=2&seed=7", true, "2:7", false, "generator revision 2; this page writes revision 1"},
         {"r=1&track", true, "", true, "gives neither a seed nor a daily date"},
-        {"R=1&SEED=42", true, "", false, "\"R\" is none of the keys r, seed, daily and track"},
+        {"R=1&SEED=42", true, "", false, "\"R\" is none of the keys r, seed, daily, code, run and track"},
+        // A sealed race's link names its code, and a run's link carries its steps.
+        {"r=1&code=honey-mango-reed-canoe&track", true, "", true, ""},
+        {"r=1&code=honey-mango-reed&track", true, "", true, "this link's seed code is refused"},
+        {"r=1&seed=4&code=honey-mango-reed-canoe", true, "", false, "more than one of a seed, a daily date and a seed code"},
+        {"r=1&seed=42&track&run=Eqg9D", true, "42", true, ""},
+        {"r=1&seed=42&run=Eqg9D", true, "", false, "a run's steps without track"},
+        {"r=1&seed=42&track&run=Eq", true, "", true, "this link's run is damaged"},
         {"r=1&seed=42&track=0", true, "", false, "track takes no value, not \"track=0\""},
         {"seed=42&", true, "", false, "an \"&\" too many"},
         {"r=1;seed=42", true, "", false, "names no generator revision (its r= is \"1;seed=42\")"},
@@ -63,6 +70,8 @@ TEST(Links, AreReadInFullOrRefused) {
         EXPECT_TRUE(daily.problem.empty() && daily.daily == "2026-12-08" && daily.track == track);
     }
     EXPECT_EQ(dailyLinkFragment("2026-13-01"), "");
+    const LinkRead sealed = readLink(codeLinkFragment("honey mango reed canoe", true) + "&run=Eqg9D");
+    EXPECT_TRUE(sealed.problem.empty() && sealed.code == "honey mango reed canoe" && sealed.run == "Eqg9D") << sealed.problem;
 }
 
 TEST(WriteChoice, IsOneOfASeedADayALayoutOrAFreshSeed) {

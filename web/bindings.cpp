@@ -40,7 +40,8 @@
 //   linkProblem(revision) -> "" or why a link of that generator revision is refused
 //   linkFragment(seed, track) -> "r=1&seed=N" (and "&track"): the address after "#"
 //   dailyLinkFragment(date, track) -> "r=1&daily=YYYY-MM-DD" (and "&track"), "" for a date that is no day
-//   readLink(fragment) -> { names, seed, daily, track, problem }   (what an address after "#" asks for)
+//   codeLinkFragment(code, track) -> "r=1&code=w-w-w-w" (and "&track"): a sealed race's labyrinth, by its seed code
+//   readLink(fragment) -> { names, seed, daily, code, run, track, problem }   (what an address after "#" asks for)
 //   about() -> { version, revision, statusCreating, statusFailed, statusDone, saveCaption,
 //                fileKindBytes, textBytesRead, areaCount, start: "x,y", textFileName, trackerScale }
 //
@@ -63,45 +64,13 @@
 #include "requests/track.h"
 #include "writer/driver.h"
 #include "writer/seed_code.h"
+#include "js_values.h"
 
 namespace labyrinth::web {
 namespace {
 
 using emscripten::val;
 using namespace labyrinth::requests;
-
-// A Uint8Array's bytes, copied into the module's memory in one step.
-std::vector<std::uint8_t> bytesOf(const val& array) {
-    std::vector<std::uint8_t> bytes(array["length"].as<std::size_t>());
-    val(emscripten::typed_memory_view(bytes.size(), bytes.data())).call<void>("set", array);
-    return bytes;
-}
-
-// A fresh Uint8Array that owns a copy of `bytes`, so that it stays valid
-// whatever the module does with its memory afterwards.
-val arrayOf(const std::vector<std::uint8_t>& bytes) {
-    return val::global("Uint8Array").new_(emscripten::typed_memory_view(bytes.size(), bytes.data()));
-}
-
-bool isObject(const val& v) { return v.typeOf().as<std::string>() == "object" && !v.isNull(); }
-
-// The file under `bytesKey` and its name; missing or of the wrong type, an
-// empty file without a name, which the actions report as not given.
-InputFile fileOf(const val& request, const char* bytesKey, const char* nameKey) {
-    InputFile file;
-    if (!isObject(request)) return file;
-    const val bytes = request[bytesKey];
-    if (!bytes.instanceof(val::global("Uint8Array"))) return file;
-    const val name = request[nameKey];
-    file.name = name.isString() ? name.as<std::string>() : std::string();
-    file.bytes = bytesOf(bytes);
-    return file;
-}
-
-// The string under `key`; missing or of another type, "".
-std::string stringOf(const val& request, const char* key) {
-    return isObject(request) && request[key].isString() ? request[key].as<std::string>() : std::string();
-}
 
 // A JavaScript array of `items`, each turned into a value by `toJs`.
 template <class Items, class ToJs>
@@ -120,20 +89,6 @@ val downloadsOf(const std::vector<Download>& downloads) {
         entry.set("bytes", arrayOf(d.bytes));
         return entry;
     });
-}
-
-// The answer of an action that worked: { ok: true }, for its results to be added to.
-val success() {
-    val out = val::object();
-    out.set("ok", true);
-    return out;
-}
-
-val failure(const Error& error) {
-    val out = val::object();
-    out.set("ok", false);
-    out.set("message", error.message);
-    return out;
 }
 
 val writeLabyrinthJs(const val& request) {
@@ -163,13 +118,6 @@ val patchOfWriteJs(const val& request) {
     val out = success();
     out.set("downloads", downloadsOf({std::move(patch.value())}));
     return out;
-}
-
-// A long text, such as a map, as a JavaScript string: the browser's own
-// decoder takes it in several times faster than a std::string's binding.
-val textOf(const std::string& text) {
-    static const val decoder = val::global("TextDecoder").new_();
-    return decoder.call<val>("decode", emscripten::typed_memory_view(text.size(), text.data()));
 }
 
 val lookAtImageJs(const val& request) {
@@ -307,6 +255,7 @@ std::string linkFragmentJs(const std::string& seed, bool track) {
 }
 
 std::string dailyLinkFragmentJs(const std::string& date, bool track) { return dailyLinkFragment(date, track); }
+std::string codeLinkFragmentJs(const std::string& code, bool track) { return codeLinkFragment(code, track); }
 
 val readLinkJs(const std::string& fragment) {
     const LinkRead link = readLink(fragment);
@@ -314,6 +263,8 @@ val readLinkJs(const std::string& fragment) {
     out.set("names", link.names);
     out.set("seed", link.seed);
     out.set("daily", link.daily);
+    out.set("code", link.code);
+    out.set("run", link.run);
     out.set("track", link.track);
     out.set("problem", link.problem);
     return out;
@@ -387,6 +338,7 @@ EMSCRIPTEN_BINDINGS(labyrinth_page) {
     emscripten::function("linkFragment", &labyrinth::web::linkFragmentJs);
     emscripten::function("dailyLinkFragment", &labyrinth::web::dailyLinkFragmentJs);
     emscripten::function("readLink", &labyrinth::web::readLinkJs);
+    emscripten::function("codeLinkFragment", &labyrinth::web::codeLinkFragmentJs);
     emscripten::function("kindOfFile", &labyrinth::web::kindOfFileJs);
     emscripten::function("seedProblem", &labyrinth::web::seedProblem);
     emscripten::function("seedLine", &labyrinth::web::seedLineJs);

@@ -104,60 +104,21 @@ public:
         digitLabels(coordinates, "");
         out_ += "</g>\n";
 
-        if (form_ == SvgForm::Compact) roomPaths(m);
-        else roomElements(m);
-
-        // All walls as one path: every piece is a move and a line; or, in the
-        // page's map, each run of walls along a line of the grid as one line;
-        // or, in the tracker's, each room's walls as a path of their own.
         if (form_ == SvgForm::Growing) {
-            out_ += "<g class=\"walls\" fill=\"none\"" + stroke(m.wallStroke) + ">\n";
-            for (auto wall = m.walls.begin(); wall != m.walls.end();) {
-                out_ += "<path data-walls=\"" + cellKey({wall->x, wall->y}) + "\" d=\"";
-                const auto room = wall;
-                for (; wall != m.walls.end() && wall->x == room->x && wall->y == room->y; ++wall) wallPiece(*wall);
-                out_ += "\"/>\n";
-            }
-            out_ += "</g>\n";
+            growingRooms(m);
         } else {
+            if (form_ == SvgForm::Compact) roomPaths(m);
+            else roomElements(m);
+            // All walls as one path: every piece is a move and a line; or, in
+            // the page's map, each run of walls along a line of the grid as one line.
             out_ += "<path class=\"walls\" fill=\"none\"" + stroke(m.wallStroke) + " d=\"";
             if (form_ == SvgForm::Compact) wallRuns(m.walls);
             else
                 for (const Wall& wall : m.walls) wallPiece(wall);
             out_ += "\"/>\n";
+            markersAndLinks(m);
         }
-
-        // Special rooms: the shape carries the room's cell, its letter or
-        // number follows it. The area numbers of all other rooms, a few
-        // elements of many digits.
-        out_ += "<g class=\"markers\">\n";
-        std::vector<const Text*> areaNumbers;
-        for (const Marker& marker : m.markers) {
-            if (!marker.shape) {
-                if (marker.label) areaNumbers.push_back(&*marker.label);
-                continue;
-            }
-            shape(*marker.shape,
-                  std::string(" class=\"marker ") + markerClass(marker.kind) + "\"" + cellAttributes(marker.x, marker.y));
-            out_ += '\n';
-            if (marker.label) text(*marker.label, "");
-        }
-        out_ += "<g class=\"area-numbers\" text-anchor=\"middle\" dominant-baseline=\"central\">\n";
-        if (form_ == SvgForm::Growing)
-            for (const Text* t : areaNumbers) text(*t, " class=\"area-number\"");
-        else
-            digitLabels(areaNumbers, " class=\"area-number\"");
-        out_ += "</g>\n</g>\n<g class=\"links\">\n";
-        for (const LinkBadge& link : m.links) {
-            out_ += "<g class=\"link\" data-number=\"" + std::to_string(link.number) + "\" data-from=\"" +
-                    cellKey(link.from) + "\"";
-            if (link.to) out_ += " data-to=\"" + cellKey(*link.to) + "\"";
-            out_ += ">";
-            shape(link.badge, "");
-            text(link.label, "");
-            out_ += "</g>\n";
-        }
-        out_ += "</g>\n<g class=\"legend\">\n";
+        out_ += "<g class=\"legend\">\n";
         for (const LegendItem& item : m.legend) {
             if (const auto* s = std::get_if<Shape>(&item)) shape(*s, "");
             if (const auto* t = std::get_if<Text>(&item)) text(*t, "");
@@ -233,13 +194,100 @@ private:
         }
     }
 
+    // Special rooms: the shape carries the room's cell, its letter or number
+    // follows it. The area numbers of all other rooms, a few elements of
+    // many digits. Then the link badges.
+    void markersAndLinks(const MapLayout& m) {
+        out_ += "<g class=\"markers\">\n";
+        std::vector<const Text*> areaNumbers;
+        for (const Marker& marker : m.markers) {
+            if (!marker.shape) {
+                if (marker.label) areaNumbers.push_back(&*marker.label);
+                continue;
+            }
+            specialMarker(marker, "");
+        }
+        out_ += "<g class=\"area-numbers\" text-anchor=\"middle\" dominant-baseline=\"central\">\n";
+        digitLabels(areaNumbers, " class=\"area-number\"");
+        out_ += "</g>\n</g>\n<g class=\"links\">\n";
+        for (const LinkBadge& link : m.links) badge(link, "");
+        out_ += "</g>\n";
+    }
+
+    void specialMarker(const Marker& marker, const std::string& owner) {
+        shape(*marker.shape, std::string(" class=\"marker ") + markerClass(marker.kind) + "\"" +
+                                 cellAttributes(marker.x, marker.y) + owner);
+        out_ += '\n';
+        if (marker.label) text(*marker.label, owner);
+    }
+
+    void badge(const LinkBadge& link, const std::string& owner) {
+        out_ += "<g class=\"link\"" + owner + " data-number=\"" + std::to_string(link.number) + "\" data-from=\"" +
+                cellKey(link.from) + "\"";
+        if (link.to) out_ += " data-to=\"" + cellKey(*link.to) + "\"";
+        out_ += ">";
+        shape(link.badge, "");
+        text(link.label, "");
+        out_ += "</g>\n";
+    }
+
+public:
+    // What `write` would write of room `r` in the Growing form, by group.
+    RoomPieces piecesOf(const MapLayout& m, const Room& r) {
+        RoomPieces pieces;
+        pieces.room = {r.x, r.y};
+        const std::string owner = " data-room=\"" + cellKey(pieces.room) + "\"";
+        const auto into = [this](std::string& target, auto&& draw) {
+            out_.clear();
+            draw();
+            target = std::move(out_);
+        };
+        into(pieces.square, [&] { roomElement(r); });
+        into(pieces.walls, [&] {
+            out_ += "<path data-walls=\"" + cellKey(pieces.room) + "\"" + owner + " d=\"";
+            for (const Wall& wall : m.walls)
+                if (wall.x == r.x && wall.y == r.y) wallPiece(wall);
+            out_ += "\"/>\n";
+        });
+        for (const Marker& marker : m.markers) {
+            if (marker.x != r.x || marker.y != r.y) continue;
+            if (marker.shape) into(pieces.marker, [&] { specialMarker(marker, owner); });
+            else if (marker.label) into(pieces.areaNumber, [&] { text(*marker.label, " class=\"area-number\"" + owner); });
+        }
+        into(pieces.links, [&] {
+            for (const LinkBadge& link : m.links)
+                if (link.from == pieces.room) badge(link, owner);
+        });
+        return pieces;
+    }
+
+private:
+    // The tracker's picture: each room's pieces in the group they belong in.
+    void growingRooms(const MapLayout& m) {
+        std::vector<RoomPieces> pieces;
+        for (const Room& r : m.rooms) pieces.push_back(Writer(form_).piecesOf(m, r));
+        const auto group = [&](const std::string& head, std::string RoomPieces::*part, const char* tail) {
+            out_ += head;
+            for (const RoomPieces& p : pieces) out_ += p.*part;
+            out_ += tail;
+        };
+        group("<g class=\"rooms\">\n", &RoomPieces::square, "</g>\n");
+        group("<g class=\"walls\" fill=\"none\"" + stroke(m.wallStroke) + ">\n", &RoomPieces::walls, "</g>\n");
+        group("<g class=\"markers\">\n", &RoomPieces::marker, "");
+        group("<g class=\"area-numbers\" text-anchor=\"middle\" dominant-baseline=\"central\">\n",
+              &RoomPieces::areaNumber, "</g>\n</g>\n");
+        group("<g class=\"links\">\n", &RoomPieces::links, "</g>\n");
+    }
+
+    void roomElement(const Room& r) {
+        out_ += "<rect class=\"room\" data-room=\"" + cellKey({r.x, r.y}) + "\"" + cellAttributes(r.x, r.y) +
+                " data-area=\"" + std::to_string(r.area) + "\" data-doors=\"" + std::to_string(r.doors) +
+                "\" data-record=\"" + recordKindName(r.kind) + "\"" + box(r.box) + " fill=\"" + colour(r.fill) + "\"/>\n";
+    }
+
     void roomElements(const MapLayout& m) {
         out_ += "<g class=\"rooms\">\n";
-        for (const Room& r : m.rooms) {
-            out_ += "<rect class=\"room\" data-room=\"" + cellKey({r.x, r.y}) + "\"" + cellAttributes(r.x, r.y) + " data-area=\"" +
-                    std::to_string(r.area) + "\" data-doors=\"" + std::to_string(r.doors) + "\" data-record=\"" +
-                    recordKindName(r.kind) + "\"" + box(r.box) + " fill=\"" + colour(r.fill) + "\"/>\n";
-        }
+        for (const Room& r : m.rooms) roomElement(r);
         out_ += "</g>\n";
     }
 
@@ -369,6 +417,13 @@ private:
 }  // namespace
 
 std::string mapSvg(const MapLayout& layout, SvgForm form) { return Writer(form).write(layout); }
+
+std::vector<RoomPieces> roomPieces(const MapLayout& layout) {
+    std::vector<RoomPieces> pieces;
+    Writer writer(SvgForm::Growing);
+    for (const Room& r : layout.rooms) pieces.push_back(writer.piecesOf(layout, r));
+    return pieces;
+}
 
 std::string mapSvg(const DecodedStream& stream, const std::string& seedCode, SvgForm form) {
     return mapSvg(layOutMap(stream, seedCode, defaultScale), form);

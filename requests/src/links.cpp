@@ -1,10 +1,12 @@
 #include "requests/links.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "arguments/arguments.h"
 #include "labyrinth/generator.h"
 #include "requests/memory_write.h"
+#include "requests/run.h"
 
 namespace labyrinth::requests {
 
@@ -16,6 +18,12 @@ std::string linkProblem(const std::string& revision) {
 
 std::string linkFragment(std::uint64_t seed, bool track) {
     return "r=" + std::to_string(generatorRevision) + "&seed=" + std::to_string(seed) + (track ? "&track" : "");
+}
+
+std::string codeLinkFragment(std::string_view code, bool track) {
+    std::string words(code);
+    std::replace(words.begin(), words.end(), ' ', '-');
+    return "r=" + std::to_string(generatorRevision) + "&code=" + words + (track ? "&track" : "");
 }
 
 std::string dailyLinkFragment(const std::string& date, bool track) {
@@ -31,6 +39,8 @@ LinkRead readLink(std::string_view fragment) {
     std::optional<std::string_view> revision;
     std::optional<std::string_view> seed;
     std::optional<std::string_view> daily;
+    std::optional<std::string_view> code;
+    std::optional<std::string_view> run;
     std::string repeated;  // the first key that the link gives twice
     std::string unread;    // what is wrong with the first part that this page does not read, or empty
     // The link is read in full or not at all: a part the page does not know
@@ -61,6 +71,10 @@ LinkRead readLink(std::string_view fragment) {
             take(daily);
         } else if (key == "r") {
             take(revision);
+        } else if (key == "code") {
+            take(code);
+        } else if (key == "run") {
+            take(run);
         } else if (key == "track") {
             if (equals != std::string_view::npos) {
                 notRead("track takes no value, not " + shownInMessage(pair, "part"));
@@ -69,12 +83,13 @@ LinkRead readLink(std::string_view fragment) {
                 link.track = true;
             }
         } else {
-            notRead(shownInMessage(key, "key") + " is none of the keys r, seed, daily and track");
+            notRead(shownInMessage(key, "key") + " is none of the keys r, seed, daily, code, run and track");
         }
         if (end == std::string_view::npos) break;
         fragment.remove_prefix(end + 1);
     }
     if (daily) link.daily = std::string(*daily);
+    if (run) link.run = std::string(*run);
     // A link without r= is of revision 1: every link was, before links
     // named their revision. Another revision comes first, since a link of a
     // later page may well carry keys that this page does not know.
@@ -93,10 +108,21 @@ LinkRead readLink(std::string_view fragment) {
     } else if (!repeated.empty()) {
         link.problem = "this link gives " + repeated + (repeated == "track" ? "" : "=") +
                        " more than once, so it names no one labyrinth";
-    } else if (seed && daily) {
-        link.problem = "this link gives both a seed and a daily date, so it names no one labyrinth";
-    } else if (!seed && !daily) {
+    } else if (int{seed.has_value()} + int{daily.has_value()} + int{code.has_value()} > 1) {
+        link.problem = seed && daily && !code ? "this link gives both a seed and a daily date, so it names no one labyrinth"
+                                              : "this link gives more than one of a seed, a daily date and a seed code, "
+                                                "so it names no one labyrinth";
+    } else if (!seed && !daily && !code) {
         link.problem = "this link gives neither a seed nor a daily date, so it names no labyrinth";
+    } else if (run && !link.track) {
+        link.problem = "this link gives a run's steps without track, and only the tracker shows a run";
+    } else if (run && !decodeSteps(*run)) {
+        link.problem = "this link's run is damaged: its steps cannot be read";
+    } else if (code) {
+        std::string words(*code);
+        std::replace(words.begin(), words.end(), '-', ' ');
+        if (auto parsed = parseSeedCode(words); !parsed) link.problem = "this link's seed code is refused: " + parsed.error().message;
+        else link.code = parsed.value();
     } else if (seed) {
         link.seed = std::string(*seed);
         // The field gets what the link says, and the write refuses it in the

@@ -389,10 +389,14 @@ describe('the facts the page shows come from the core', () => {
   });
 
   test('links: their form, their reading, and a bare seed= of revision 1', () => {
-    const read = (fragment) => ({ ...labyrinth.readLink(fragment) });
+    // A seed code and a run's steps are named only by the links that carry them.
+    const read = (fragment) => {
+      const { code, run, ...link } = labyrinth.readLink(fragment);
+      return { ...link, ...(code && { code }), ...(run && { run }) };
+    };
     const seedRefused = (seed) => `this link's seed is refused: ${labyrinth.seedProblem(seed)}`;
     const twice = (key) => `this link gives ${key} more than once, so it names no one labyrinth`;
-    const unread = (part) => `this link is not one this page reads: ${part} r, seed, daily and track`;
+    const unread = (part) => `this link is not one this page reads: ${part} r, seed, daily, code, run and track`;
     const neither = 'this link gives neither a seed nor a daily date, so it names no labyrinth';
     const rows = [
       ['seed=7', { names: true, seed: '7', daily: '', track: false, problem: '' }],
@@ -449,6 +453,11 @@ describe('the facts the page shows come from the core', () => {
         problem: 'this link gives both a seed and a daily date, so it names no one labyrinth' }],
       ['r=2&daily=2026-12-08', { names: true, seed: '', daily: '2026-12-08', track: false,
         problem: 'this link is for labyrinths of generator revision 2; this page writes revision 1' }],
+      // A sealed race's labyrinth by its code, and a run by its steps.
+      [`${labyrinth.codeLinkFragment('honey mango reed canoe', true)}&run=Eqg9D`, { names: true, seed: '', daily: '',
+        track: true, code: 'honey mango reed canoe', run: 'Eqg9D', problem: '' }],
+      ['r=1&seed=42&run=Eqg9D', { names: true, seed: '', daily: '', track: false, run: 'Eqg9D',
+        problem: 'this link gives a run\'s steps without track, and only the tracker shows a run' }],
     ];
     for (const [fragment, expected] of rows) assert.deepEqual(read(fragment), expected, fragment);
     assert.equal(labyrinth.linkFragment('42', false), 'r=1&seed=42');

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "map/map_layout.h"
 #include "writer/decoder.h"
@@ -31,6 +32,21 @@ enum class SvgForm : std::uint8_t {
     /// a tap and takes in only what is new.
     Growing,
 };
+
+/// The elements of one room in the tracker's map (the Growing form), each
+/// carrying the room's `data-room`, by the group of the picture it belongs
+/// in: what the room adds to the picture when it is shown, and takes away
+/// when it is hidden again. They do not depend on which other rooms show.
+struct RoomPieces {
+    CellPosition room;
+    std::string square;      ///< in `g.rooms`
+    std::string walls;       ///< in `g.walls`
+    std::string marker;      ///< in `g.markers`: the shape of a special room and its label, if any
+    std::string areaNumber;  ///< in `g.area-numbers`: the area number of any other room
+    std::string links;       ///< in `g.links`: the badges of the links that leave the room
+};
+/// The pieces of every room of `layout`, in its order.
+std::vector<RoomPieces> roomPieces(const MapLayout& layout);
 
 /// The SVG document (UTF-8) of a laid-out map, `layout.width` by
 /// `layout.height` user units, scalable. Special rooms and link badges carry

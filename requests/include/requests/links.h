@@ -28,19 +28,27 @@ std::string linkFragment(std::uint64_t seed, bool track = false);
 /// date that is no day.
 std::string dailyLinkFragment(const std::string& date, bool track = false);
 
+/// The link of the labyrinth whose seed code is `code` (four words), for a
+/// sealed race, whose seed is told nowhere: "r=1&code=w-w-w-w" (and
+/// "&track"). The page asks for the image that holds it.
+std::string codeLinkFragment(std::string_view code, bool track = false);
+
 /// What a link says, read from the part of the address after "#".
 struct LinkRead {
     bool names = false;   ///< there is a link at all (anything after "#"); nothing else is set when not
     std::string seed;     ///< what goes into the seed field: the seed (a daily's, in decimal), or REVISION:SEED for another revision
     std::string daily;    ///< the date of a daily link (`daily=`), as given
+    std::string code;     ///< the seed code of a `code=` link, in words
+    std::string run;      ///< the steps of a tracked run (`run=`, as `encodeSteps` writes them), with `track`
     bool track = false;   ///< it asks for the tracker
     std::string problem;  ///< why it cannot be followed (its revision, a part the page does not read, a
                           ///< repeated key, no seed or date, a bad seed or date), or empty
 };
-/// Reads a link in full: `r=`, `seed=` or `daily=`, and `track` (which
-/// takes no value), each at most once, spelt so and joined by "&", with a
-/// seed or a date that the write would take. Anything else, and a link
-/// that names no labyrinth, is refused with a `problem`.
+/// Reads a link in full: `r=`, one of `seed=`, `daily=` and `code=`,
+/// `track` (which takes no value) and with it `run=`, each at most once,
+/// spelt so and joined by "&", with a seed, date or code that is one and
+/// steps that can be read. Anything else, and a link that names no
+/// labyrinth, is refused with a `problem`.
 LinkRead readLink(std::string_view fragment);
 
 }  // namespace labyrinth::requests
