@@ -284,9 +284,10 @@ TEST(TerminalMap, FitsEightyColumnsListsEveryLinkAndColoursOnlyWhenAsked) {
 }
 
 // `show --route` tells each area's route of the JSON as doors by compass
-// direction, straight runs counted together, within 80 columns; an area
-// whose numbered room no door leads to (a damaged image) says so, and its
-// JSON route is null.
+// direction, straight runs counted together, within 80 columns, a line for
+// each link it crosses, named by the link whose door it goes through; an
+// area whose numbered room no door leads to (a damaged image) says so, and
+// its JSON route is null.
 TEST(RouteText, WalksTheRouteOfTheJsonWithinEightyColumns) {
     for (std::uint64_t seed = 1; seed <= 10; ++seed) {
         Read r = readBack(seed);
@@ -301,11 +302,32 @@ TEST(RouteText, WalksTheRouteOfTheJsonWithinEightyColumns) {
                                      area["numberedRoom"]["x"].dump() + ", " + area["numberedRoom"]["y"].dump() +
                                      "), " + std::to_string(route.size() - 1) + (route.size() == 2 ? " door" : " doors");
             ASSERT_LT(at, text.size()) << where;
-            EXPECT_EQ(text[at++], head) << where;
-            // Walk the counted runs from the start; each room must be the JSON's next.
+            EXPECT_EQ(text[at].substr(0, head.size()), head) << where;
+            const std::string crossed = text[at++].substr(head.size());
+            // Walk the counted runs from the start; each room must be the JSON's
+            // next, and each line of a link begin at that link's door.
             nlohmann::json walked = nlohmann::json::array({{{"x", startX}, {"y", startY}}});
+            std::string links;
             for (; at < text.size() && text[at].rfind("  ", 0) == 0; ++at) {
-                std::istringstream legs(text[at]);
+                std::string line = text[at];
+                const int x = walked.back()["x"], y = walked.back()["y"];
+                if (const auto through = line.find("through link "); through != std::string::npos) {
+                    const int link = std::stoi(line.substr(through + 13));
+                    const bool atDoor = std::any_of(doorSides.begin(), doorSides.end(), [&](const Direction& side) {
+                        for (const auto& [fx, fy, tx, ty] : {std::array{x, y, x + side.dx, y + side.dy},
+                                                             std::array{x + side.dx, y + side.dy, x, y}})
+                            if (insideMaze(fx, fy) && r.stream.at(fx, fy).kind == format::RecordKind::Link &&
+                                r.stream.at(fx, fy).link == link && linkTarget(r.stream, fx, fy) == CellPosition{tx, ty})
+                                return true;
+                        return false;
+                    });
+                    EXPECT_TRUE(atDoor) << where << ": " << line;
+                    links += (links.empty() ? "" : " ") + std::to_string(link);
+                } else if (const auto into = line.find("into area "); into != std::string::npos) {
+                    EXPECT_NE(std::stoi(line.substr(into + 10)), r.stream.at(x, y).area) << where << ": " << line;
+                }
+                if (line.find(':') != std::string::npos) line = line.substr(line.find(':') + 1);
+                std::istringstream legs(line);
                 int count = 0;
                 std::string name;
                 while (legs >> count >> name) {
@@ -319,6 +341,13 @@ TEST(RouteText, WalksTheRouteOfTheJsonWithinEightyColumns) {
                 }
             }
             EXPECT_EQ(walked, route) << where << " area " << area["area"];
+            // The head names the same links, in the same order.
+            std::string named;
+            for (char c : crossed) named += std::isdigit(static_cast<unsigned char>(c)) || c == ' ' ? c : ' ';
+            std::istringstream numbers(named);
+            std::string listed;
+            for (int n = 0; numbers >> n;) listed += (listed.empty() ? "" : " ") + std::to_string(n);
+            EXPECT_EQ(listed, links) << where << ": " << crossed;
         }
         EXPECT_EQ(at, text.size()) << where;
 

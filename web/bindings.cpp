@@ -11,7 +11,7 @@
 //   lookAtImage({ image, imageName, seed })   (seed: "" or the seed it should hold)
 //     -> { ok: true, seedCode, map, complete, verdict, problems: [...], downloads }
 //   mapOfImage({ image, imageName }) -> { ok: true, seedCode, map }
-//   routeOnMap({ image, imageName, area }) -> { ok: true, rooms: ["x,y", ...], path }   (start to the
+//   routeOnMap({ image, imageName, area }) -> { ok: true, rooms: ["x,y", ...], path, through }   (start to the
 //        area's numbered room, as in the spoiler; path: SVG path data on mapOfImage's map)
 //   spoilerOfImage({ image, imageName }) -> { ok: true, downloads }  (the spoiler JSON)
 //   trackRun({ image, imageName, revealed: ["x,y", ...], here: "x,y" })
@@ -174,6 +174,7 @@ val routeOnMapJs(const val& request) {
     val out = success();
     out.set("rooms", cellsOf(route.value().rooms));
     out.set("path", route.value().path);
+    out.set("through", route.value().through);
     return out;
 }
 

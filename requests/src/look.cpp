@@ -8,6 +8,7 @@
 #include "layout/labyrinth_json.h"
 #include "map/map_layout.h"
 #include "map/map_svg.h"
+#include "map/route_text.h"
 #include "writer/route.h"
 #include "writer/verify.h"
 
@@ -53,6 +54,7 @@ Result<RouteResult> routeOnMap(const InputFile& image, int area) {
         std::snprintf(step, sizeof step, "%s%.1f %.1f", result.path.empty() ? "M" : " L", middle.x, middle.y);
         result.path += step;
     }
+    result.through = map::linksCrossed(map::routeLegs(stream, *route));
     result.rooms = std::move(*route);
     return result;
 }

@@ -155,6 +155,9 @@ describe('the module writes what labyrinth-cli writes', () => {
       assert.equal(points.length, entry.route.length, route.path);
       for (let i = 1; i < points.length; ++i)
         assert.equal(Math.abs(points[i][0] - points[i - 1][0]) + Math.abs(points[i][1] - points[i - 1][1]), 32, route.path);
+      // The links it goes through, as show --route names them.
+      const [, , head] = cli(['show', native.path, '--route', '--areas', String(entry.area)], work.dir).out.toString().split('\n');
+      assert.equal(route.through, /, (through links? .*)$/.exec(head)?.[1] ?? '', head);
     }
     for (const area of [-1, 11])
       assert.equal(labyrinth.routeOnMap({ image: native.bytes, imageName: name, area }).message,

@@ -418,8 +418,9 @@ describe('the page', () => {
           const route = spoiler.areas[area].route;
           await page.waitForFunction((n) => document.getElementById('route-said').textContent.includes(`${n} doors`),
             route.length - 1);
-          assert.equal(await page.textContent('#route-said'),
-            `The route to area ${area}: ${route.length - 1} doors from the start room to its numbered room.`, screen);
+          const [, , head] = cli(['show', native.path, '--route', '--areas', String(area)], work.dir).out.toString().split('\n');
+          assert.equal(await page.textContent('#route-said'), `The route to area ${area}: ${route.length - 1} doors from `
+            + `the start room to its numbered room, ${/, (through links? .*)$/.exec(head)[1]}.`, screen);
           const d = await page.getAttribute('#map path.route', 'd');
           assert.equal(d.split(/[ML]/).filter(Boolean).length, route.length, screen);
           assert.equal(await page.locator('#map path.route').count(), 1, screen);

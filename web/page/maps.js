@@ -56,7 +56,7 @@ export function setUpMaps({ write }, { shown, peeks }) {
     line.setAttribute('d', route.path);
     picture.append(line);
     said.textContent = `The route to area ${area}: ${count(route.rooms.length - 1, 'door', 'doors')} from the start `
-      + 'room to its numbered room.';
+      + `room to its numbered room${route.through ? `, ${route.through}` : ''}.`;
   }
 
   // Shows or hides a section's map as the player chose for its labyrinth.

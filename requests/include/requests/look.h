@@ -38,7 +38,8 @@ Result<MapResult> mapOfImage(const InputFile& image);
 /// map that `mapOfImage` draws.
 struct RouteResult {
     std::vector<CellPosition> rooms;
-    std::string path;  ///< SVG path data, "M x y L x y ..."
+    std::string path;     ///< SVG path data, "M x y L x y ..."
+    std::string through;  ///< the links it crosses, "through links 1 and 3"; empty for none
 };
 
 /// The route to area `area` (0 to 10) of an image that holds a labyrinth.
