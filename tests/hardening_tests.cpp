@@ -357,19 +357,19 @@ TEST(EveryOutput, SignalsLetAnInPlaceWriteFinishAndLeaveNoTemporaryFile) {
     const Row rows[] = {
         // In place: the write finishes, its seed is told, the signal ends the program.
         {"SIGTERM in the sync of an in-place write", {"write", "game.nes", "--seed", "7"},
-         "fdatasync:delay_exit=2000000", "TERM", 128 + SIGTERM, "game.nes"},
+         "fdatasync:delay_exit=3000000", "TERM", 128 + SIGTERM, "game.nes"},
         {"SIGHUP in the sync of an in-place write", {"write", "game.nes", "--seed", "7"},
-         "fdatasync:delay_exit=2000000", "HUP", 128 + SIGHUP, "game.nes"},
+         "fdatasync:delay_exit=3000000", "HUP", 128 + SIGHUP, "game.nes"},
         // A copy appears whole or not at all, and no temporary file stays.
-        {"SIGINT while the copy is saved", toCopy, "fsync:delay_exit=2000000", "INT", 128 + SIGINT, nullptr,
+        {"SIGINT while the copy is saved", toCopy, "fsync:delay_exit=3000000", "INT", 128 + SIGINT, nullptr,
          "copy.nes: stopped by a signal before the copy was made; it was not written, and nothing was written to "
          "game.nes"},
-        {"SIGTERM while the patch is saved, after the copy", toCopy, "fsync:delay_exit=2000000:when=3", "TERM",
+        {"SIGTERM while the patch is saved, after the copy", toCopy, "fsync:delay_exit=3000000:when=3", "TERM",
          128 + SIGTERM, "copy.nes"},
         // A sealed spoiler is written first; it goes with a copy never made.
         {"SIGTERM while the copy of a sealed labyrinth is saved",
          {"write", "game.nes", "--sealed", "--spoiler", "race.json", "-o", "copy.nes"},
-         "fsync:delay_exit=2000000:when=3", "TERM", 128 + SIGTERM, nullptr, "copy.nes: stopped by a signal"},
+         "fsync:delay_exit=3000000:when=3", "TERM", 128 + SIGTERM, nullptr, "copy.nes: stopped by a signal"},
         // A sync that fails after the records were written: the seed first.
         {"the sync fails", {"write", "game.nes", "--seed", "7"}, "fdatasync:error=EIO", "", 1, "game.nes"},
     };
