@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include "map/map_svg.h"
 #include "requests/files.h"
+#include "requests/labyrinth_text.h"
 #include "requests/links.h"
 #include "requests/look.h"
 #include "requests/memory_write.h"
@@ -35,7 +37,7 @@ TEST(Links, AreReadInFullOrRefused) {
         {"r=1&daily=2026-12-08", true, "7166512511697589649", false, ""},
         {"r=2&seed=7", true, "2:7", false, "generator revision 2; this page writes revision 1"},
         {"r=1&track", true, "", true, "gives neither a seed nor a daily date"},
-        {"R=1&SEED=42", true, "", false, "\"R\" is none of the keys r, seed, daily, code, run and track"},
+        {"R=1&SEED=42", true, "", false, "\"R\" is none of the keys r, seed, daily, code, lab, run and track"},
         // A sealed race's link names its code, and a run's link carries its steps.
         {"r=1&code=honey-mango-reed-canoe&track", true, "", true, ""},
         {"r=1&code=honey-mango-reed&track", true, "", true, "this link's seed code is refused"},
@@ -72,6 +74,28 @@ TEST(Links, AreReadInFullOrRefused) {
     EXPECT_EQ(dailyLinkFragment("2026-13-01"), "");
     const LinkRead sealed = readLink(codeLinkFragment("honey mango reed canoe", true) + "&run=Eqg9D");
     EXPECT_TRUE(sealed.problem.empty() && sealed.code == "honey mango reed canoe" && sealed.run == "Eqg9D") << sealed.problem;
+}
+
+// A sealed race's link carries the rooms to track: the same map as the
+// image's, in a few hundred characters, and nothing of a damaged text.
+TEST(LabyrinthText, CarriesTheRoomsOfTheMap) {
+    for (std::uint64_t seed = 1; seed <= 40; ++seed) {
+        const ReadBack written = labyrinthOfSeed(seed).value();
+        const std::string text = labyrinthText(written.stream);
+        EXPECT_LT(text.size(), 700U) << seed;
+        const auto back = labyrinthOfText(text);
+        ASSERT_TRUE(back.ok()) << seed;
+        EXPECT_EQ(map::mapSvg(back.value(), "a b c d", map::SvgForm::Compact),
+                  map::mapSvg(written.stream, "a b c d", map::SvgForm::Compact))
+            << seed;
+        const LinkRead link = readLink(sealedLinkFragment(written.stream, written.seedCode));
+        EXPECT_TRUE(link.problem.empty() && link.track && link.labyrinth == text && link.code == written.seedCode)
+            << link.problem;
+        EXPECT_FALSE(labyrinthOfText(text.substr(0, text.size() / 2)).ok()) << "cut short";
+        EXPECT_FALSE(labyrinthOfText(text + "A").ok()) << "more than the rooms";
+    }
+    EXPECT_FALSE(labyrinthOfText("2AAA").ok()) << "another form";
+    EXPECT_NE(readLink("r=1&seed=4&lab=1AA&track").problem.find("without its seed code"), std::string::npos);
 }
 
 TEST(WriteChoice, IsOneOfASeedADayALayoutOrAFreshSeed) {

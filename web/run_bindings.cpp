@@ -7,7 +7,8 @@
 //   run.open({ image, imageName, kept, now })
 //     -> { ok, seedCode, map, keptProblem, doors: [door...], ...view }
 //        (map: the whole picture, in the tracker's form; kept: what this
-//        browser kept of the run, "" for none; now: the page's clock, ms)
+//        browser kept of the run, "" for none; now: the page's clock, ms;
+//        instead of an image, { lab, code } of a sealed race's link)
 //   run.step({ kind, room: "x,y", area, now }) -> { ok, changes, ...view }
 //        (kind: reveal, walk, revealArea, revealAll, tick, untick, start,
 //        pause, resetClock, resetRooms)
@@ -30,6 +31,7 @@
 #include <nlohmann/json.hpp>
 
 #include "js_values.h"
+#include "requests/labyrinth_text.h"
 #include "requests/tracked_run.h"
 
 namespace labyrinth::web {
@@ -110,10 +112,18 @@ public:
     }
 
 private:
+    // The run of the labyrinth of an image, or of one a sealed race's link
+    // carries (`lab`, with its seed `code`).
     val opened(const val& request, const std::string& kept) {
-        auto made = TrackedRun::open(fileOf(request, "image", "imageName"), kept, nowOf(request));
-        if (!made) return failure(made.error());
-        run_ = std::move(made.value());
+        if (const std::string rooms = stringOf(request, "lab"); !rooms.empty()) {
+            auto labyrinth = labyrinthOfText(rooms);
+            if (!labyrinth) return failure(labyrinth.error());
+            run_ = TrackedRun::open(std::move(labyrinth.value()), stringOf(request, "code"), kept, nowOf(request));
+        } else {
+            auto made = TrackedRun::open(fileOf(request, "image", "imageName"), kept, nowOf(request));
+            if (!made) return failure(made.error());
+            run_ = std::move(made.value());
+        }
         json out = view();
         out["seedCode"] = run_->seedCode();
         out["keptProblem"] = run_->keptProblem();

@@ -6,6 +6,7 @@
 #include "arguments/arguments.h"
 #include "labyrinth/generator.h"
 #include "requests/memory_write.h"
+#include "requests/labyrinth_text.h"
 #include "requests/run.h"
 
 namespace labyrinth::requests {
@@ -26,6 +27,12 @@ std::string codeLinkFragment(std::string_view code, bool track) {
     return "r=" + std::to_string(generatorRevision) + "&code=" + words + (track ? "&track" : "");
 }
 
+std::string sealedLinkFragment(const DecodedStream& stream, std::string_view code) {
+    const std::string withCode = codeLinkFragment(code, true);
+    const auto track = withCode.rfind("&track");
+    return withCode.substr(0, track) + "&lab=" + labyrinthText(stream) + withCode.substr(track);
+}
+
 std::string dailyLinkFragment(const std::string& date, bool track) {
     if (!parseDate(date)) return {};
     return "r=" + std::to_string(generatorRevision) + "&daily=" + date + (track ? "&track" : "");
@@ -41,6 +48,7 @@ LinkRead readLink(std::string_view fragment) {
     std::optional<std::string_view> daily;
     std::optional<std::string_view> code;
     std::optional<std::string_view> run;
+    std::optional<std::string_view> labyrinth;
     std::string repeated;  // the first key that the link gives twice
     std::string unread;    // what is wrong with the first part that this page does not read, or empty
     // The link is read in full or not at all: a part the page does not know
@@ -75,6 +83,8 @@ LinkRead readLink(std::string_view fragment) {
             take(code);
         } else if (key == "run") {
             take(run);
+        } else if (key == "lab") {
+            take(labyrinth);
         } else if (key == "track") {
             if (equals != std::string_view::npos) {
                 notRead("track takes no value, not " + shownInMessage(pair, "part"));
@@ -83,13 +93,14 @@ LinkRead readLink(std::string_view fragment) {
                 link.track = true;
             }
         } else {
-            notRead(shownInMessage(key, "key") + " is none of the keys r, seed, daily, code, run and track");
+            notRead(shownInMessage(key, "key") + " is none of the keys r, seed, daily, code, lab, run and track");
         }
         if (end == std::string_view::npos) break;
         fragment.remove_prefix(end + 1);
     }
     if (daily) link.daily = std::string(*daily);
     if (run) link.run = std::string(*run);
+    if (labyrinth) link.labyrinth = std::string(*labyrinth);
     // A link without r= is of revision 1: every link was, before links
     // named their revision. Another revision comes first, since a link of a
     // later page may well carry keys that this page does not know.
@@ -114,6 +125,10 @@ LinkRead readLink(std::string_view fragment) {
                                                 "so it names no one labyrinth";
     } else if (!seed && !daily && !code) {
         link.problem = "this link gives neither a seed nor a daily date, so it names no labyrinth";
+    } else if (labyrinth && !code) {
+        link.problem = "this link gives a labyrinth without its seed code, which names it";
+    } else if (labyrinth && !labyrinthOfText(*labyrinth)) {
+        link.problem = "this link's labyrinth is damaged: its rooms cannot be read";
     } else if (run && !link.track) {
         link.problem = "this link gives a run's steps without track, and only the tracker shows a run";
     } else if (run && !decodeSteps(*run)) {

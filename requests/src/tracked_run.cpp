@@ -36,8 +36,8 @@ std::vector<RunDoor> doorsOf(const DecodedStream& stream, const map::MapLayout& 
 
 std::string doorKey(const RunDoor& door) { return cellKey(door.from) + ">" + cellKey(door.to); }
 
-TrackedRun::TrackedRun(ReadBack labyrinth, RunHistory history)
-    : seedCode_(labyrinth.seedCode),
+TrackedRun::TrackedRun(std::string seedCode, RunHistory history)
+    : seedCode_(std::move(seedCode)),
       history_(std::move(history)),
       whole_(map::layOutMap(history_.labyrinth(), seedCode_, trackerScale)),
       pieces_(map::roomPieces(whole_)),
@@ -49,7 +49,12 @@ TrackedRun::TrackedRun(ReadBack labyrinth, RunHistory history)
 Result<std::unique_ptr<TrackedRun>> TrackedRun::open(const InputFile& image, std::string_view kept, std::int64_t now) {
     auto read = readImage(image);
     if (!read) return read.error();
-    RunHistory history(read.value().stream);
+    return open(std::move(read.value().stream), std::move(read.value().seedCode), kept, now);
+}
+
+std::unique_ptr<TrackedRun> TrackedRun::open(DecodedStream labyrinth, std::string seedCode, std::string_view kept,
+                                             std::int64_t now) {
+    RunHistory history(std::move(labyrinth));
     std::string problem;
     if (!kept.empty()) {
         auto steps = readKeptRun(kept, history.labyrinth(), now);
@@ -64,7 +69,7 @@ Result<std::unique_ptr<TrackedRun>> TrackedRun::open(const InputFile& image, std
                           " of the kept run did not fit this labyrinth and were left out";
         }
     }
-    std::unique_ptr<TrackedRun> run(new TrackedRun(std::move(read.value()), std::move(history)));
+    std::unique_ptr<TrackedRun> run(new TrackedRun(std::move(seedCode), std::move(history)));
     run->keptProblem_ = std::move(problem);
     return run;
 }

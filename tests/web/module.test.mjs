@@ -394,12 +394,12 @@ describe('the facts the page shows come from the core', () => {
   test('links: their form, their reading, and a bare seed= of revision 1', () => {
     // A seed code and a run's steps are named only by the links that carry them.
     const read = (fragment) => {
-      const { code, run, ...link } = labyrinth.readLink(fragment);
-      return { ...link, ...(code && { code }), ...(run && { run }) };
+      const { code, run, lab, ...link } = labyrinth.readLink(fragment);
+      return { ...link, ...(code && { code }), ...(run && { run }), ...(lab && { lab }) };
     };
     const seedRefused = (seed) => `this link's seed is refused: ${labyrinth.seedProblem(seed)}`;
     const twice = (key) => `this link gives ${key} more than once, so it names no one labyrinth`;
-    const unread = (part) => `this link is not one this page reads: ${part} r, seed, daily, code, run and track`;
+    const unread = (part) => `this link is not one this page reads: ${part} r, seed, daily, code, lab, run and track`;
     const neither = 'this link gives neither a seed nor a daily date, so it names no labyrinth';
     const rows = [
       ['seed=7', { names: true, seed: '7', daily: '', track: false, problem: '' }],

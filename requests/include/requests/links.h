@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "writer/decoder.h"
+
 namespace labyrinth::requests {
 
 /// How a refusal of another revision calls the page.
@@ -33,6 +35,11 @@ std::string dailyLinkFragment(const std::string& date, bool track = false);
 /// "&track"). The page asks for the image that holds it.
 std::string codeLinkFragment(std::string_view code, bool track = false);
 
+/// The tracker's link of a labyrinth whose seed is told nowhere (a sealed
+/// race), carrying the labyrinth's rooms and its seed code, so that racers
+/// track it without the image: "r=1&code=w-w-w-w&lab=...&track".
+std::string sealedLinkFragment(const DecodedStream& stream, std::string_view code);
+
 /// What a link says, read from the part of the address after "#".
 struct LinkRead {
     bool names = false;   ///< there is a link at all (anything after "#"); nothing else is set when not
@@ -40,12 +47,13 @@ struct LinkRead {
     std::string daily;    ///< the date of a daily link (`daily=`), as given
     std::string code;     ///< the seed code of a `code=` link, in words
     std::string run;      ///< the steps of a tracked run (`run=`, as `encodeSteps` writes them), with `track`
+    std::string labyrinth;  ///< the rooms of a sealed race's labyrinth (`lab=`, as `labyrinthText` writes them), with `code=`
     bool track = false;   ///< it asks for the tracker
     std::string problem;  ///< why it cannot be followed (its revision, a part the page does not read, a
                           ///< repeated key, no seed or date, a bad seed or date), or empty
 };
-/// Reads a link in full: `r=`, one of `seed=`, `daily=` and `code=`,
-/// `track` (which takes no value) and with it `run=`, each at most once,
+/// Reads a link in full: `r=`, one of `seed=`, `daily=` and `code=` (with
+/// `lab=`, the rooms), `track` (which takes no value) and with it `run=`, each at most once,
 /// spelt so and joined by "&", with a seed, date or code that is one and
 /// steps that can be read. Anything else, and a link that names no
 /// labyrinth, is refused with a `problem`.

@@ -37,6 +37,10 @@ public:
     /// in milliseconds since 1970. A kept run that cannot be read gives way
     /// to a new one, and `keptProblem` says why.
     static Result<std::unique_ptr<TrackedRun>> open(const InputFile& image, std::string_view kept, std::int64_t now);
+    /// The same for a labyrinth given by its rooms and seed code (a sealed
+    /// race's link), with no image.
+    static std::unique_ptr<TrackedRun> open(DecodedStream labyrinth, std::string seedCode, std::string_view kept,
+                                            std::int64_t now);
 
     const std::string& seedCode() const { return seedCode_; }
     RunHistory& history() { return history_; }
@@ -67,7 +71,7 @@ public:
     int itemRooms() const;
 
 private:
-    TrackedRun(ReadBack labyrinth, RunHistory history);
+    TrackedRun(std::string seedCode, RunHistory history);
     std::string seedCode_;
     RunHistory history_;
     map::MapLayout whole_;                        // every room shown, at the tracker's scale
