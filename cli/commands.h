@@ -38,6 +38,8 @@ struct WriteOptions {
     std::string spoiler;
     std::string patch;
     int waitSeconds = defaultWaitSeconds;
+    bool json = false;  ///< one JSON object for race bots in place of the report lines
+    std::string page;   ///< the page's address, for the tracker's link in that object
 };
 
 struct GenerateOptions {

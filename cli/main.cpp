@@ -140,11 +140,21 @@ Command addWrite(CLI::App& parent, WriteOptions& options) {
         ->excludes("--layout");
     addForce(*app, options.force);
     addWait(*app, options.waitSeconds);
+    auto* json = app->add_flag("--json", options.json,
+                               "Print one JSON object in place of the report lines (for race bots): the seed as a "
+                               "string (none when sealed), the seed code, the files and whether each was written, "
+                               "the verdict and the tracker's link");
+    app->add_option("--page", options.page,
+                    "With --json: the page's address (URL), to put before the tracker's link; without it the link "
+                    "is its part after \"#\"")
+        ->type_name("URL")
+        ->needs(json);
     app->footer("Examples: labyrinth-cli write game.nes --seed 42 --output game-42.nes\n"
                 "          labyrinth-cli write game.nes --sealed --spoiler race.json --patch race.bps -o race.nes\n"
                 "          labyrinth-cli write game.nes --daily --output today.nes\n"
                 "          labyrinth-cli write game.nes --layout my-labyrinth.json --output mine.nes\n"
-                "          labyrinth-cli write game.nes --seed 42 --output game-42.nes --patch game-42.bps");
+                "          labyrinth-cli write game.nes --seed 42 --output game-42.nes --patch game-42.bps\n"
+                "          labyrinth-cli write game.nes --sealed --spoiler race.json -o race.nes --json --page URL");
     return {app, [&options] { return runWrite(options); }};
 }
 

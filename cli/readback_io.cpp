@@ -7,6 +7,7 @@
 #include "checked_stream.h"
 #include "picture/map_picture.h"
 #include "picture/offscreen_gui.h"
+#include "layout/layout_reader.h"
 #include "writer/driver.h"
 #include "writer/readback.h"
 #include "writer/record_format.h"
@@ -35,6 +36,16 @@ Result<ImageRegion> readImageRegion(const std::string& path, int waitSeconds) {
     auto bytes = readRegion(*file.value());
     if (!bytes) return bytes.error();
     return ImageRegion{std::move(file.value()), std::move(bytes.value())};
+}
+
+Result<requests::LayoutRead> readLayoutFile(const std::string& path) {
+    auto file = DiskFile::open(path, DiskFile::Mode::ReadOnly);
+    if (!file) return file.error();
+    auto size = file.value()->size();
+    if (!size) return size.error();
+    auto bytes = size.value() > maxLayoutSize ? std::vector<std::uint8_t>{} : readPrefix(*file.value(), maxLayoutSize);
+    if (!bytes) return bytes.error();
+    return requests::readLayout(path, bytes.value(), static_cast<std::uint64_t>(size.value()));
 }
 
 Status Outputs::write(const std::string& path, std::span<const std::uint8_t> bytes) {

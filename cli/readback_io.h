@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "map/map_layout.h"
+#include "requests/write.h"
 #include "writer/decoder.h"
 #include "writer/image_file.h"
 #include "writer/output_file.h"
@@ -32,6 +33,12 @@ struct ImageRegion {
     std::vector<std::uint8_t> bytes;
 };
 Result<ImageRegion> readImageRegion(const std::string& path, int waitSeconds);
+
+/// The description of a labyrinth in the file `path` (show --json's form),
+/// read and checked by every rule of verify; only as much is read as any
+/// description may hold, whatever the file's size. Fails when the file
+/// cannot be read.
+Result<requests::LayoutRead> readLayoutFile(const std::string& path);
 
 /// The outputs of one command, already checked with `checkOutputs`, as it
 /// writes them: "-" goes to standard output, any other name becomes a whole

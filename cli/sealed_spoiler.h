@@ -32,6 +32,8 @@ public:
     /// kept, and gives the sentence that says which (naming `image`, the
     /// file the labyrinth was meant for), or empty when there is nothing to say.
     std::string settle(const std::string& image, bool written);
+    /// Whether it stays: a labyrinth of its seed is in a file of the player's.
+    bool kept() const { return kept_; }
     /// Fails unless the file is still under its name and holds the spoiler.
     Status checkHolds() { return file_->checkHolds(bytes_); }
 

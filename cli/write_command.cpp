@@ -13,11 +13,11 @@
 
 #include "commands.h"
 #include "layout/labyrinth_json.h"
-#include "layout/layout_reader.h"
 #include "map/map_svg.h"
 #include "readback_io.h"
 #include "requests/write.h"
 #include "sealed_spoiler.h"
+#include "write_report.h"
 #include "writer/file_plan.h"
 #include "writer/interruption.h"
 #include "writer/patch.h"
@@ -50,13 +50,17 @@ public:
     // Every output is checked before anything is written.
     ExitCode planOutputs() {
         if (options_.sealed && options_.spoiler == standardOutputName)
-            return reportError(ExitCode::Usage, "--sealed keeps the seed in a file and prints it nowhere; name a file "
+            return fail(ExitCode::Usage, "--sealed keeps the seed in a file and prints it nowhere; name a file "
                                                 "for --spoiler, not \"-\"");
+        if (options_.json && (options_.spoiler == standardOutputName || options_.svg == standardOutputName))
+            return fail(ExitCode::Usage, "--json prints its object on standard output; name a file for " +
+                                             std::string(options_.svg == standardOutputName ? "--svg" : "--spoiler") +
+                                             ", not \"-\"");
         if (toCopy_) {
             const auto image = identify(options_.image);
             const auto copy = identify(options_.output);
             if (image && copy && image.value() == copy.value())
-                return reportError(ExitCode::Usage,
+                return fail(ExitCode::Usage,
                                    options_.output + ": is the image itself; leave out --output to write in place");
         }
         const std::array<PlannedOutput, 5> outputs{{
@@ -68,7 +72,7 @@ public:
         }};
         const std::array<std::string, 3> inputs{options_.image, textPath_, options_.layout};
         if (auto allowed = checkOutputs(outputs, inputs, options_.force); !allowed)
-            return reportError(ExitCode::Usage, allowed.error().message);
+            return fail(ExitCode::Usage, allowed.error().message);
         return ExitCode::Ok;
     }
 
@@ -81,28 +85,28 @@ public:
         // against every other program that locks; for a copy it is only read,
         // and other readers may read it meanwhile.
         auto image = DiskFile::open(options_.image, toCopy_ ? DiskFile::Mode::ReadOnly : DiskFile::Mode::ReadWrite);
-        if (!image) return reportError(ExitCode::Usage, image.error().message);
+        if (!image) return fail(ExitCode::Usage, image.error().message);
         image_ = std::move(image.value());
         auto text = DiskFile::open(textPath_, DiskFile::Mode::ReadOnly);
-        if (!text) return reportError(ExitCode::Usage, text.error().message);
+        if (!text) return fail(ExitCode::Usage, text.error().message);
         text_ = std::move(text.value());
         const FileLock lock = toCopy_ ? FileLock::Shared : FileLock::Exclusive;
         if (auto locked = lockWaiting(*image_, lock, lockWait(options_.image, options_.waitSeconds)); !locked)
-            return reportError(ExitCode::Usage, locked.error().message + nothingWritten());
+            return fail(ExitCode::Usage, locked.error().message + nothingWritten());
 
         auto size = image_->size();
-        if (!size) return reportError(ExitCode::Usage, size.error().message + nothingWritten());
+        if (!size) return fail(ExitCode::Usage, size.error().message + nothingWritten());
         imageSize_ = size.value();
         const bool wantsPatch = !options_.patch.empty();
         // Checked before the image is copied or read whole, so that bad input costs nothing.
         if (toCopy_ || wantsPatch || options_.sealed)
             if (auto fit = requests::checkFiles(*image_, *text_); !fit)
-                return reportError(ExitCode::Usage, fit.error().message + nothingWritten());
+                return fail(ExitCode::Usage, fit.error().message + nothingWritten());
         // A patch starts from the image as it is now: its size, its CRC32 and
         // the bytes that the click may change, read in one pass.
         if (wantsPatch) {
             auto taken = snapshotImage(*image_, clickRegions());
-            if (!taken) return reportError(ExitCode::Usage, taken.error().message + nothingWritten());
+            if (!taken) return fail(ExitCode::Usage, taken.error().message + nothingWritten());
             before_ = std::move(taken.value());
         }
         if (toCopy_) {
@@ -111,7 +115,7 @@ public:
                                       ": stopped by a signal before the copy was made; it was not written, and " +
                                       nothingWrittenTo() + "\n");
             auto made = copyToNewFile(*image_, options_.output, options_.force);
-            if (!made) return reportError(ExitCode::Failed, made.error().message + "; " + nothingWrittenTo());
+            if (!made) return fail(ExitCode::Failed, made.error().message + "; " + nothingWrittenTo());
             copy_ = std::move(made.value());
         } else if (imageSize_ >= format::textEnd) {
             // What the image held where a click writes, to tell afterwards
@@ -119,11 +123,11 @@ public:
             // for that is refused by the click itself.)
             regionBefore_.resize(static_cast<std::size_t>(format::textEnd - format::roomDataPos));
             if (auto read = image_->readAt(format::roomDataPos, regionBefore_); !read)
-                return reportError(ExitCode::Usage, read.error().message + nothingWritten());
+                return fail(ExitCode::Usage, read.error().message + nothingWritten());
         }
         if (!options_.sealed) return ExitCode::Ok;
         auto sealed = SealedSpoiler::seal(options_.spoiler, options_.force);
-        if (!sealed) return reportError(ExitCode::Failed, sealed.error().message + nothingWritten());
+        if (!sealed) return fail(ExitCode::Failed, sealed.error().message + nothingWritten());
         sealed_ = std::move(sealed.value());
         choice_.seed = sealed_->seed();
         return ExitCode::Ok;
@@ -145,9 +149,9 @@ public:
                 if (sealed_ && (partlyWritten_ || click_.status)) sealed_->keep();
             }
         }
-        if (click_.imageChanged && (!toCopy_ || click_.status)) tellSeed();
+        if (click_.imageChanged && (!toCopy_ || click_.status) && !options_.json) tellSeed();
         if (!click_.status) {
-            reportError(click_.refused ? ExitCode::Usage : ExitCode::Failed, click_.status.error().message);
+            fail(click_.refused ? ExitCode::Usage : ExitCode::Failed, click_.status.error().message);
             // A refusal wrote nothing and says so; after a failed write, every
             // output asked for is named as missing.
             if (click_.refused) return ExitCode::Usage;
@@ -157,18 +161,19 @@ public:
         // What the outputs show comes from the file: the whole region that
         // readers read, decoded, must hold the very stream that was written.
         auto region = readPrefix(target(), format::readRegionEnd);
-        if (!region) return reportError(ExitCode::Failed, region.error().message);
+        if (!region) return fail(ExitCode::Failed, region.error().message);
         auto labyrinth = decodeLabyrinth(written_, std::move(region.value()));
         if (!labyrinth || !std::ranges::equal(labyrinth.value().written(), click_.stream)) {
-            reportError(ExitCode::Failed, written_ + ": the room records read back differ from those written");
+            fail(ExitCode::Failed, written_ + ": the room records read back differ from those written");
             return noneBeside(ExitCode::Failed, false);
         }
         // A sealed write must hold the very labyrinth that its spoiler describes.
         if (sealed_ && sealed_->stream() != click_.stream) {
-            reportError(ExitCode::Failed, written_ + ": holds another labyrinth than the one sealed in " + options_.spoiler);
+            fail(ExitCode::Failed, written_ + ": holds another labyrinth than the one sealed in " + options_.spoiler);
             return noneBeside(ExitCode::Failed, false);
         }
         labyrinth_ = std::move(labyrinth.value());
+        if (!toCopy_) tally_.made("IMAGE");
         return ExitCode::Ok;
     }
 
@@ -192,13 +197,14 @@ public:
             if (auto saved = copy_->commit([this] {
                     interruption::setFarewell(farewell());
                     if (sealed_) sealed_->keep();
+                    tally_.made("--output");
                 });
                 !saved) {
-                reportError(ExitCode::Failed, saved.error().message + "; " + nothingWrittenTo());
+                fail(ExitCode::Failed, saved.error().message + "; " + nothingWrittenTo());
                 return noneBeside(ExitCode::Failed, true);
             }
         } else if (auto there = checkStillNamed(*image_); !there) {
-            reportError(ExitCode::Failed, there.error().message);
+            fail(ExitCode::Failed, there.error().message);
             return noneBeside(ExitCode::Failed, false);
         }
         if (!options_.patch.empty())
@@ -222,25 +228,39 @@ public:
     // for exists and the last check holds, and otherwise a last line that
     // says what does not.
     ExitCode reportDone() {
+        if (options_.json) {
+            if (tally_.anyMissing()) return tally_.notWrittenLine(ExitCode::Failed);
+            if (auto still = lastCheck(); !still) return fail(ExitCode::Failed, still.error().message);
+            interruption::holdUntilExit();
+            printJson(ExitCode::Ok);
+            return ExitCode::Ok;
+        }
         if (!choice_.layout)
             report_ << "Attempts: " << click_.attempts << " (generation attempts: " << click_.generations << ")\n";
         report_ << "Wrote: " << printable(written_) << '\n';
         const auto saved = [this](const std::string& path) {
-            return !path.empty() && path != standardOutputName && !missing(path);
+            return !path.empty() && path != standardOutputName && !tally_.isMissing(path);
         };
         if (saved(options_.patch)) report_ << "Patch: " << printable(options_.patch) << '\n';
         if (saved(options_.png)) report_ << "Picture: " << printable(options_.png) << '\n';
         if (saved(options_.svg)) report_ << "SVG: " << printable(options_.svg) << '\n';
         if (saved(options_.spoiler)) report_ << "Spoiler: " << printable(options_.spoiler) << '\n';
-        if (!missing_.empty()) return notWrittenLine(ExitCode::Failed);
+        if (tally_.anyMissing()) return tally_.notWrittenLine(ExitCode::Failed);
         // The report is out before the last check, so that nothing that
         // happens while it is written goes unseen.
         report_.flush();
-        if (auto still = lastCheck(); !still) return reportError(ExitCode::Failed, still.error().message);
+        if (auto still = lastCheck(); !still) return fail(ExitCode::Failed, still.error().message);
         // Once "Done." is said, a signal no longer ends the finished job.
         interruption::holdUntilExit();
         report_ << statusDone << '\n' << std::flush;
         return ExitCode::Ok;
+    }
+
+    // What --json prints, once, at the end: the labyrinth, every file and
+    // whether it was written, the verdict and every error told.
+    void printJson(ExitCode exit) {
+        const std::optional<bool> sealedKept = sealed_ ? std::optional(sealed_->kept()) : std::nullopt;
+        printReport({options_, choice_.layout.has_value(), sealedKept, click_, labyrinth_, written_, toCopy_, tally_}, exit);
     }
 
     // A write that did not finish: the spoiler of a sealed labyrinth goes
@@ -249,7 +269,7 @@ public:
     void settleSealedSpoiler() {
         if (!sealed_) return;
         if (const std::string told = sealed_->settle(written_, click_.status.ok()); !told.empty())
-            reportError(ExitCode::Failed, told);
+            fail(ExitCode::Failed, told);
     }
 
 private:
@@ -257,22 +277,20 @@ private:
     // of verify before anything is opened for writing; every problem named.
     ExitCode readLayoutFile() {
         const std::string& path = options_.layout;
-        auto file = DiskFile::open(path, DiskFile::Mode::ReadOnly);
-        if (!file) return reportError(ExitCode::Usage, file.error().message);
-        auto size = file.value()->size();
-        if (!size) return reportError(ExitCode::Usage, size.error().message);
-        // Only as much as any description may hold is read, whatever the file's size.
-        auto bytes = size.value() > maxLayoutSize ? std::vector<std::uint8_t>{} : readPrefix(*file.value(), maxLayoutSize);
-        if (!bytes) return reportError(ExitCode::Usage, bytes.error().message);
-        requests::LayoutRead read = requests::readLayout(path, bytes.value(), static_cast<std::uint64_t>(size.value()));
-        for (const std::string& problem : read.problems) reportError(ExitCode::Usage, path + ": " + problem);
-        if (!read.cells) return reportError(ExitCode::Usage, read.refusal + nothingWritten());
-        choice_.layout = std::move(read.cells);
+        auto read = cli::readLayoutFile(path);
+        if (!read) return fail(ExitCode::Usage, read.error().message);
+        for (const std::string& problem : read.value().problems) fail(ExitCode::Usage, path + ": " + problem);
+        if (!read.value().cells) return fail(ExitCode::Usage, read.value().refusal + nothingWritten());
+        choice_.layout = std::move(read.value().cells);
         choice_.layoutName = path;
         return ExitCode::Ok;
     }
 
     RandomAccessFile& target() { return toCopy_ ? static_cast<RandomAccessFile&>(*copy_) : *image_; }
+
+    // Every error goes to standard error, as one line, and into the --json object.
+    ExitCode fail(ExitCode code, const std::string& message) { return tally_.fail(code, message); }
+    bool wrote(const std::string& option) const { return tally_.wrote(option); }
     std::string code() const { return seedCode(click_.stream); }
 
     // How a failure says that the image itself was left alone: this command
@@ -300,22 +318,7 @@ private:
         return {};
     }
 
-    // The seed line, on the report; when standard output refuses it (a full
-    // disk, a closed pipe), on standard error instead.
-    void tellSeed() {
-        if (options_.daily) report_ << "Daily labyrinth of " << dateText(*options_.daily) << " (UTC)\n";
-        report_ << identity() << '\n' << std::flush;
-        if (report_) return;
-        if (&report_ == &std::cout) {
-            reportError(ExitCode::Failed, written_ + ": " + identity() + " (standard output did not take that line)");
-        } else {
-            // The report went to standard error for a document on standard
-            // output; with standard error gone, the seed is told there all the same.
-            std::cout << "labyrinth-cli: " << printable(written_ + ": " + identity())
-                      << " (standard error did not take that line)\n"
-                      << std::flush;
-        }
-    }
+    void tellSeed() { tellSeedLine(report_, options_.daily, written_, identity(), tally_); }
 
     std::string identity() const { return requests::writeIdentity(choice_, click_, partlyWritten_); }
 
@@ -328,15 +331,14 @@ private:
     // The outcome of one output beside the labyrinth: on failure its reason,
     // and the output joins those named as missing at the end.
     void saveOutcome(const std::string& option, const std::string& path, const Status& saved) {
-        if (saved) return;
+        if (saved) {
+            tally_.made(option);
+            return;
+        }
         const std::string where = path == standardOutputName ? option + " -: " : "";
-        reportError(ExitCode::Failed,
+        fail(ExitCode::Failed,
                     where + saved.error().message + " (the labyrinth itself was written to " + written_ + ")");
-        missing_.emplace_back(option, path);
-    }
-
-    bool missing(const std::string& path) const {
-        return std::ranges::any_of(missing_, [&](const auto& output) { return output.second == path; });
+        tally_.missing(option, path);
     }
 
     // After a failure that stops every output not made yet: all of them are
@@ -351,14 +353,8 @@ private:
             {"--spoiler", sealed_ ? nullptr : &options_.spoiler},
         }};
         for (const auto& [option, path] : outputs)
-            if (path != nullptr && !path->empty()) missing_.emplace_back(option, *path);
-        return missing_.empty() ? code : notWrittenLine(code);
-    }
-
-    ExitCode notWrittenLine(ExitCode code) {
-        std::string list;
-        for (const auto& [option, path] : missing_) list += (list.empty() ? "" : ", ") + option + " " + path;
-        return reportError(code, "not written: " + list);
+            if (path != nullptr && !path->empty()) tally_.missing(option, *path);
+        return tally_.anyMissing() ? tally_.notWrittenLine(code) : code;
     }
 
     const WriteOptions& options_;
@@ -378,7 +374,7 @@ private:
     ClickResult click_;
     ReadBack labyrinth_;              // what the file holds after the write
     Outputs outputs_{options_.force};  // the files written beside the labyrinth
-    std::vector<std::pair<std::string, std::string>> missing_;  // outputs asked for and not written: option, file
+    WriteTally tally_;  // the files written and missing, the errors told
 };
 
 }  // namespace
@@ -389,7 +385,10 @@ ExitCode runWrite(const WriteOptions& options) {
     for (auto step : {&WriteJob::planOutputs, &WriteJob::prepareTarget, &WriteJob::write, &WriteJob::saveExtras,
                       &WriteJob::reportDone})
         if (code = (job.*step)(); code != ExitCode::Ok) break;
-    if (code != ExitCode::Ok) job.settleSealedSpoiler();
+    if (code != ExitCode::Ok) {
+        job.settleSealedSpoiler();
+        if (options.json) job.printJson(code);
+    }
     return code;
 }
 

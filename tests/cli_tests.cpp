@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <sstream>
+#include <algorithm>
 
 #include "cli_support.h"
 #include "writer/decoder.h"
@@ -208,6 +209,71 @@ TEST(CliWrite, UsageErrorsExitWith2AndHelpWith0) {
         for (const std::string& shown : row.shows) EXPECT_NE(run.out.find(shown), std::string::npos) << row.command << ": " << shown << "\n" << run.out;
         for (const char* hidden : {":FILE", "REQUIRED"}) EXPECT_EQ(run.out.find(hidden), std::string::npos) << row.command << ": " << hidden;
     }
+}
+
+// `write --json`, for race bots: one object on standard output, whatever
+// the outcome, with the seed (a string; none when sealed), the code, every
+// file and whether it was written, the verdict, the errors, and a tracker
+// link that opens the same labyrinth; for a sealed one it carries the rooms.
+TEST(CliWrite, JsonTellsBotsWhatWasWrittenAndHowToTrackIt) {
+    Folder f;
+    ASSERT_EQ(cli(f.dir, {"write", "game.nes", "--seed", "12", "-o", "w.nes"}).exit, 0);
+    writeFile(f.dir / "mine.json", [&] {
+        const std::string text = cli(f.dir, {"show", "w.nes", "--json"}).out;
+        return Bytes(text.begin(), text.end());
+    }());
+    const struct {
+        std::vector<std::string> args;
+        int exit;
+        const char* verdict;
+        const char* link;  // the tracker link's start; nullptr for none
+        bool seeded;       // a seed is named
+    } rows[] = {
+        {{"--seed", "42", "-o", "a.nes", "--patch", "a.bps"}, 0, "done", "https://x.example/p/#r=1&seed=42&track", true},
+        {{"--daily", "2026-12-08", "-o", "b.nes"}, 0, "done", "https://x.example/p/#r=1&daily=2026-12-08&track", true},
+        {{"--layout", "mine.json", "-o", "c.nes"}, 0, "done", "https://x.example/p/#r=1&code=", false},
+        {{"--sealed", "--spoiler", "race.json", "-o", "d.nes"}, 0, "done", "https://x.example/p/#r=1&code=", false},
+        {{"--seed", "42", "-o", "game.nes"}, 2, "refused", nullptr, false},
+        {{"--seed", "42", "--png", "no/such/folder.png"}, 2, "refused", nullptr, false},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> args{"write", "game.nes", "--json", "--page", "https://x.example/p/#old"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        SCOPED_TRACE(args[5]);
+        const CommandRun run = cli(f.dir, args);
+        EXPECT_EQ(run.exit, row.exit) << run.err;
+        const auto report = nlohmann::json::parse(run.out);  // standard output holds the object alone
+        EXPECT_EQ(report["revision"], 1);
+        EXPECT_EQ(report["verdict"], row.verdict);
+        EXPECT_EQ(report.contains("seed"), row.seeded) << report.dump();
+        if (row.seeded) { EXPECT_TRUE(report["seed"].is_string()); }
+        EXPECT_EQ(report["errors"].empty(), row.exit == 0) << report.dump();
+        for (const auto& file : report["files"])
+            EXPECT_EQ(file["written"].get<bool>(), row.exit == 0 && fs::exists(f.dir / file["path"].get<std::string>()))
+                << file.dump();
+        if (row.link == nullptr) {
+            EXPECT_TRUE(report["seedCode"].is_null() && report["trackerLink"].is_null()) << report.dump();
+            continue;
+        }
+        const std::string link = report["trackerLink"];
+        EXPECT_EQ(link.rfind(row.link, 0), 0U) << link;
+        EXPECT_LT(link.size(), 2000U);
+        // The labyrinth the link names is the one written: by its seed, or
+        // by the code and the rooms it carries.
+        const std::string written = report["files"][0]["path"];
+        EXPECT_EQ(cli(f.dir, {"show", written}).out.find(report["seedCode"].get<std::string>()) != std::string::npos, true);
+        if (row.seeded) {
+            EXPECT_EQ(cli(f.dir, {"verify", written, "--seed", report["seed"]}).exit, 0);
+        } else {
+            std::string code = report["seedCode"];
+            std::replace(code.begin(), code.end(), ' ', '-');
+            EXPECT_NE(link.find("&code=" + code + "&lab="), std::string::npos) << link;
+            EXPECT_EQ(run.out.find("\"seed\""), std::string::npos) << "a sealed seed is told nowhere";
+        }
+    }
+    // A failed write says what failed, and names no code.
+    const CommandRun full = cli(f.dir, {"write", "game.nes", "--seed", "3", "--json"}, {"sh", "-c", "\"$0\" \"$@\" 2>/dev/null >/dev/full; echo $?"});
+    EXPECT_EQ(full.out, "1\n");
 }
 
 TEST(CliGenerate, PrintsOneJsonObjectPerClickThatWriteRepeats) {

@@ -487,6 +487,25 @@ describe('the facts the page shows come from the core', () => {
     }
     assert.equal(labyrinth.labyrinthToTrack({}).message, 'no seed was given: type the seed of the labyrinth to track');
     assert.equal(labyrinth.labyrinthToTrack({ seed: '12x' }).message, labyrinth.seedProblem('12x'));
+
+    // A sealed race's tracker link, from write --json, opens the rooms of
+    // the image written, with no image and no seed.
+    fs.copyFileSync(path.join(work.dir, 'game.nes'), path.join(work.dir, 'race.nes'));
+    const report = JSON.parse(cli(['write', 'race.nes', '--sealed', '--spoiler', 'race.json', '--json'], work.dir).out);
+    const link = labyrinth.readLink(report.trackerLink.slice(1));
+    assert.deepEqual([link.problem, link.code, link.track], ['', report.seedCode, true]);
+    const run = new labyrinth.RunSession();
+    try {
+      const opened = run.open({ lab: link.lab, code: link.code, kept: '', now: 0 });
+      assert.equal(opened.seedCode, report.seedCode, opened.message);
+      const all = run.step({ kind: 'revealAll', now: 1 });
+      const written = JSON.parse(cli(['show', 'race.nes', '--json'], work.dir).out);
+      const rooms = new Set(written.rooms.map(({ x, y }) => `${x},${y}`));
+      const shown = new Set([...all.map.matchAll(/<rect class="room" data-room="(\d+,\d+)"/g)].map(([, room]) => room));
+      assert.deepEqual(shown, rooms);
+    } finally {
+      run.delete();
+    }
   });
 
   test('the daily seed and the revision of links, as the command line has them', () => {
