@@ -6,10 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QXmlStreamReader>
+
 #include <random>
 
 #include "requests/memory_write.h"
 #include "requests/run.h"
+#include "requests/splits_file.h"
 #include "requests/track.h"
 #include "requests/tracked_run.h"
 #include "writer/driver.h"
@@ -28,10 +31,16 @@ Step anyStep(const DecodedStream& s, const RunState& state, std::mt19937& random
     std::vector<Step> can;
     for (int y = 0; y < mazeSize; ++y)
         for (int x = 0; x < mazeSize; ++x)
-            for (const StepKind kind : {StepKind::Reveal, StepKind::Walk, StepKind::Tick, StepKind::Untick})
-                if (Step step = stepOf(kind, {x, y}, 0, at); stepProblem(s, state, step).empty()) can.push_back(step);
+            for (const StepKind kind : {StepKind::Reveal, StepKind::Walk, StepKind::Tick, StepKind::Untick, StepKind::Pin,
+                                        StepKind::Unpin, StepKind::Note}) {
+                Step step = stepOf(kind, {x, y}, 0, at);
+                // Notes of every length up to the longest, in more than one script, and none.
+                if (kind == StepKind::Note) step.note = std::string("Ä—key ").substr(0, random() % 12) + std::string(random() % 30, 'x');
+                if (stepProblem(s, state, step).empty()) can.push_back(step);
+            }
     for (int area = 0; area < areaCount; ++area)
-        if (Step step = stepOf(StepKind::RevealArea, {}, area, at); stepProblem(s, state, step).empty()) can.push_back(step);
+        for (const StepKind kind : {StepKind::RevealArea, StepKind::AreaDone, StepKind::AreaUndone})
+            if (Step step = stepOf(kind, {}, area, at); stepProblem(s, state, step).empty()) can.push_back(step);
     for (const StepKind kind : {StepKind::RevealAll, StepKind::ClockStart, StepKind::ClockPause, StepKind::ClockReset,
                                 StepKind::ResetRooms})
         if (Step step = stepOf(kind, {}, 0, at); stepProblem(s, state, step).empty()) can.push_back(step);
@@ -132,9 +141,24 @@ TEST(RunHistory, StepsThatCannotBeTakenAreRefused) {
         {stepOf(StepKind::ClockPause), "the clock does not run"},
         {stepOf(StepKind::ClockReset), "at zero already"},
         {stepOf(StepKind::ResetRooms), "only the start room shows already"},
+        {stepOf(StepKind::Unpin, {startX, startY}), "is not pinned"},
+        {stepOf(StepKind::AreaUndone, {}, 3), "area 3 is not done"},
+        {stepOf(StepKind::AreaDone, {}, -1), "there is no area -1"},
     };
     for (const auto& row : rows)
         EXPECT_NE(stepProblem(s, start, row.step).find(row.says), std::string::npos) << row.says;
+    // A note is one short line: 40 characters (not bytes) at most.
+    const auto note = [&](std::string text) {
+        Step step = stepOf(StepKind::Note, {startX, startY});
+        step.note = std::move(text);
+        return stepProblem(s, start, step);
+    };
+    EXPECT_EQ(note(std::string(40, 'a')), "");
+    std::string accented;
+    for (int i = 0; i < 40; ++i) accented += "é";
+    EXPECT_EQ(note(accented), "") << "40 characters of two bytes each";
+    EXPECT_NE(note(std::string(41, 'a')).find("at most 40 characters"), std::string::npos);
+    EXPECT_NE(note("two\nlines").find("one line"), std::string::npos);
     EXPECT_FALSE(decodeSteps("AB").ok()) << "a step without its time";
     EXPECT_FALSE(decodeSteps("!!A").ok());
     EXPECT_FALSE(readKeptRun("{\"version\":3,\"steps\":\"\",\"length\":0}", s, 0).ok());
@@ -177,6 +201,60 @@ TEST(RunHistory, RunsKeptBeforeGoOn) {
     const auto damaged = readKeptRun("{\"steps\":[],\"here\":null,\"clock\":{\"elapsed\":-1}}", s, now);
     ASSERT_TRUE(damaged.ok());
     EXPECT_TRUE(damaged.value().clockForgotten);
+}
+
+// The splits as a LiveSplit file, read back by a general XML parser: the
+// format's own element names, a segment "Area N" per area in the order the
+// run entered them, and the run's times from its start.
+TEST(RunHistory, SplitsAreALiveSplitFile) {
+    const DecodedStream s = labyrinthOf(12345);
+    RunHistory run(s);
+    ASSERT_TRUE(run.take(stepOf(StepKind::ClockStart, {}, 0, 1000)).ok());
+    ASSERT_TRUE(run.take(stepOf(StepKind::RevealAll, {}, 0, 1000)).ok());
+    std::int64_t at = 1000;
+    for (int y = 0; y < mazeSize; ++y)
+        for (int x = 0; x < mazeSize; ++x)
+            if (s.at(x, y).isRoom() && !(CellPosition{x, y} == run.state().here)) {
+                ASSERT_TRUE(run.take(stepOf(StepKind::Walk, {x, y}, 0, at += 1234)).ok());
+            }
+    const std::vector<Split>& splits = run.state().splits;
+    ASSERT_EQ(splits.size(), static_cast<std::size_t>(areaCount - 1));
+    QXmlStreamReader xml(QByteArray::fromStdString(liveSplitsFile(run.state(), "Labyrinth <seed> 12345")));
+    std::vector<std::string> path;
+    std::vector<std::pair<std::string, std::string>> segments;  // name, personal best's real time
+    std::string category;
+    while (!xml.atEnd()) {
+        const auto token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            path.push_back(xml.name().toString().toStdString());
+            if (path.size() == 1) {
+                EXPECT_EQ(xml.attributes().value("version").toString(), QStringLiteral("1.7.0"));
+            }
+            if (path.back() == "SplitTime") {
+                EXPECT_EQ(xml.attributes().value("name").toString(), QStringLiteral("Personal Best"));
+            }
+        } else if (token == QXmlStreamReader::EndElement) {
+            path.pop_back();
+        } else if (token == QXmlStreamReader::Characters && !xml.isWhitespace()) {
+            std::string where;
+            for (const std::string& name : path) where += "/" + name;
+            const std::string text = xml.text().toString().toStdString();
+            if (where == "/Run/CategoryName") category = text;
+            if (where == "/Run/Segments/Segment/Name") segments.emplace_back(text, "");
+            if (where == "/Run/Segments/Segment/SplitTimes/SplitTime/RealTime") segments.back().second = text;
+        }
+    }
+    ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_EQ(category, "Labyrinth <seed> 12345");
+    ASSERT_EQ(segments.size(), splits.size());
+    for (std::size_t i = 0; i < splits.size(); ++i) {
+        EXPECT_EQ(segments[i].first, "Area " + std::to_string(splits[i].area));
+        const auto& t = segments[i].second;
+        ASSERT_EQ(t.size(), 16U) << t;  // hh:mm:ss.fffffff
+        const std::int64_t ms = std::stoll(t.substr(0, 2)) * 3'600'000 + std::stoll(t.substr(3, 2)) * 60'000 +
+                                std::stoll(t.substr(6, 2)) * 1000 + std::stoll(t.substr(9, 3));
+        EXPECT_EQ(ms, splits[i].at);
+    }
 }
 
 TEST(TrackedRun, AStepChangesTheRoomsAndDoorsItChangedAlone) {

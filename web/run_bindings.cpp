@@ -9,18 +9,21 @@
 //        (map: the whole picture, in the tracker's form; kept: what this
 //        browser kept of the run, "" for none; now: the page's clock, ms;
 //        instead of an image, { lab, code } of a sealed race's link)
-//   run.step({ kind, room: "x,y", area, now }) -> { ok, changes, ...view }
+//   run.step({ kind, room: "x,y", area, text, now }) -> { ok, changes, ...view }
 //        (kind: reveal, walk, revealArea, revealAll, tick, untick, start,
-//        pause, resetClock, resetRooms)
+//        pause, resetClock, resetRooms, note (text: at most 40 characters,
+//        "" for none), pin, unpin, areaDone, areaUndone)
 //        or, when the step changed many rooms at once, { ok, redrawn: true, map, doors, ...view }
 //   run.undo(), run.redo() -> as step   (ok: false when there is nothing to take back or give again)
 //   run.picture() -> the whole picture anew, after which changes start from it
 //   run.legend() -> the legend's group of the picture as it is now
 //   run.stepsText() -> the steps in effect, as a link carries them
+//   run.liveSplits(category) -> the splits as a LiveSplit file (.lss), one segment "Area N" per area entered
 //   run.openSteps({ image, imageName, steps, now }) -> as open, from a link's steps
 //
 // view: { here, hereName, hereDoors: [door...], items: [{ room, name }], itemRooms, splits: [{ area, at }],
-//         ticks: ["x,y"], clock: { elapsed, runningSince }, canUndo, canRedo, title, kept }
+//         ticks: ["x,y"], notes: [{ room, name, text }], pins: ["x,y"], done: [area...],
+//         clock: { elapsed, runningSince }, canUndo, canRedo, title, kept }
 // door: { from, to, side, name, toName, link, intoFog, x, y }
 // changes: { added: [{ room, square, walls, marker, areaNumber, links }], gone: ["x,y"],
 //            doorsOpened: [door...], doorsClosed: ["x,y>x,y"] }
@@ -32,6 +35,7 @@
 
 #include "js_values.h"
 #include "requests/labyrinth_text.h"
+#include "requests/splits_file.h"
 #include "requests/tracked_run.h"
 
 namespace labyrinth::web {
@@ -41,7 +45,7 @@ using emscripten::val;
 using nlohmann::json;
 using namespace labyrinth::requests;
 
-const std::array<std::pair<const char*, StepKind>, 10> stepNames{{
+const std::array<std::pair<const char*, StepKind>, 15> stepNames{{
     {"reveal", StepKind::Reveal},
     {"walk", StepKind::Walk},
     {"revealArea", StepKind::RevealArea},
@@ -52,6 +56,11 @@ const std::array<std::pair<const char*, StepKind>, 10> stepNames{{
     {"pause", StepKind::ClockPause},
     {"resetClock", StepKind::ClockReset},
     {"resetRooms", StepKind::ResetRooms},
+    {"note", StepKind::Note},
+    {"pin", StepKind::Pin},
+    {"unpin", StepKind::Unpin},
+    {"areaDone", StepKind::AreaDone},
+    {"areaUndone", StepKind::AreaUndone},
 }};
 
 json doorJson(const RunDoor& door) {
@@ -96,6 +105,7 @@ public:
         step.kind = named->second;
         if (const auto room = cellOfKey(stringOf(request, "room"))) step.room = *room;
         if (request["area"].isNumber()) step.area = request["area"].as<int>();
+        step.note = stringOf(request, "text");
         step.at = nowOf(request);
         if (auto taken = run_->history().take(step); !taken) return failure(taken.error());
         return changed();
@@ -105,6 +115,9 @@ public:
     val redo() { return run_ && run_->history().redo() ? changed() : failure(Error{"there is no step to give again"}); }
     val picture() { return textOf(run_ ? run_->picture() : std::string()); }
     std::string legend() const { return run_ ? run_->legend() : std::string(); }
+    std::string liveSplits(const std::string& category) const {
+        return run_ ? liveSplitsFile(run_->state(), category) : std::string();
+    }
     std::string stepsText() const {
         if (!run_) return {};
         const auto steps = run_->history().steps();
@@ -142,6 +155,14 @@ private:
         for (const Split& split : state.splits) splits.push_back({{"area", split.area}, {"at", split.at}});
         json ticks = json::array();
         for (const CellPosition& room : state.ticks) ticks.push_back(cellKey(room));
+        json notes = json::array();
+        for (const auto& [room, text] : state.notes)
+            notes.push_back({{"room", cellKey(room)}, {"name", positionText(room)}, {"text", text}});
+        json pins = json::array();
+        for (const CellPosition& room : state.pins) pins.push_back(cellKey(room));
+        json done = json::array();
+        for (int area = 0; area < areaCount; ++area)
+            if (state.done.test(static_cast<std::size_t>(area))) done.push_back(area);
         return {{"ok", true},
                 {"here", cellKey(state.here)},
                 {"hereName", positionText(state.here)},
@@ -150,6 +171,9 @@ private:
                 {"itemRooms", run_->itemRooms()},
                 {"splits", std::move(splits)},
                 {"ticks", std::move(ticks)},
+                {"notes", std::move(notes)},
+                {"pins", std::move(pins)},
+                {"done", std::move(done)},
                 {"clock", {{"elapsed", state.elapsed}, {"runningSince", state.runningSince ? json(*state.runningSince) : json()}}},
                 {"canUndo", run_->history().canUndo()},
                 {"canRedo", run_->history().canRedo()},
@@ -198,5 +222,6 @@ EMSCRIPTEN_BINDINGS(labyrinth_run) {
         .function("redo", &labyrinth::web::RunSession::redo)
         .function("picture", &labyrinth::web::RunSession::picture)
         .function("legend", &labyrinth::web::RunSession::legend)
-        .function("stepsText", &labyrinth::web::RunSession::stepsText);
+        .function("stepsText", &labyrinth::web::RunSession::stepsText)
+        .function("liveSplits", &labyrinth::web::RunSession::liveSplits);
 }

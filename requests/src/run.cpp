@@ -1,8 +1,6 @@
 #include "requests/run.h"
 
 #include <algorithm>
-#include <array>
-#include <nlohmann/json.hpp>
 
 namespace labyrinth::requests {
 namespace {
@@ -27,6 +25,23 @@ ShownCells roomsOf(const DecodedStream& stream) {
 
 bool ticked(const RunState& state, CellPosition room) {
     return std::find(state.ticks.begin(), state.ticks.end(), room) != state.ticks.end();
+}
+
+bool pinned(const RunState& state, CellPosition room) {
+    return std::find(state.pins.begin(), state.pins.end(), room) != state.pins.end();
+}
+
+// Why `text` is no note, or empty: too long, or a control character in it
+// (a note is one short line). Characters are counted as UTF-8 reads them.
+std::string noteProblem(std::string_view text) {
+    std::size_t characters = 0;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) return "a note is one line, without control characters";
+        if ((byte & 0xC0U) != 0x80U) ++characters;
+    }
+    if (characters > longestNote) return "a note holds at most " + std::to_string(longestNote) + " characters";
+    return {};
 }
 
 // The player is in `room` now; its area, entered for the first time while
@@ -105,6 +120,20 @@ std::string stepProblem(const DecodedStream& stream, const RunState& state, cons
         case StepKind::Kept:
             if (step.elapsed < 0) return "a kept clock's time is below zero";
             return {};
+        case StepKind::Note:
+            if (!isRoom(stream, step.room) || !state.isShown(step.room)) return room + " is no room shown";
+            return noteProblem(step.note);
+        case StepKind::Pin:
+            if (!isRoom(stream, step.room) || !state.isShown(step.room)) return room + " is no room shown";
+            if (pinned(state, step.room)) return room + " is pinned already";
+            return {};
+        case StepKind::Unpin: return pinned(state, step.room) ? "" : room + " is not pinned";
+        case StepKind::AreaDone:
+        case StepKind::AreaUndone:
+            if (step.area < 0 || step.area >= areaCount) return "there is no area " + std::to_string(step.area);
+            if (state.done.test(static_cast<std::size_t>(step.area)) == (step.kind == StepKind::AreaDone))
+                return "area " + std::to_string(step.area) + (step.kind == StepKind::AreaDone ? " is done already" : " is not done");
+            return {};
     }
     return "a step of no known kind";
 }
@@ -144,6 +173,22 @@ void applyStep(const DecodedStream& stream, RunState& state, const Step& step) {
             state.shown.set(cellIndex(startRoom));
             state.here = startRoom;
             break;
+        case StepKind::Note: {
+            const auto noted = std::find_if(state.notes.begin(), state.notes.end(),
+                                            [&](const auto& note) { return note.first == step.room; });
+            if (step.note.empty()) {
+                if (noted != state.notes.end()) state.notes.erase(noted);
+            } else if (noted != state.notes.end()) {
+                noted->second = step.note;
+            } else {
+                state.notes.emplace_back(step.room, step.note);
+            }
+            break;
+        }
+        case StepKind::Pin: state.pins.push_back(step.room); break;
+        case StepKind::Unpin: std::erase(state.pins, step.room); break;
+        case StepKind::AreaDone: state.done.set(static_cast<std::size_t>(step.area)); break;
+        case StepKind::AreaUndone: state.done.reset(static_cast<std::size_t>(step.area)); break;
         case StepKind::Kept:
             state.elapsed = step.elapsed;
             state.runningSince = step.runningSince;
@@ -199,168 +244,6 @@ std::size_t RunHistory::restore(std::span<const Step> steps, std::size_t length)
     }
     while (length_ > inEffect) undo();
     return refused;
-}
-
-// --- The steps as text -------------------------------------------------------
-
-namespace {
-
-constexpr std::string_view digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
-
-// A step's code: what it is and which cell or area, in two digits (64 x 64).
-constexpr int revealBase = 0;
-constexpr int walkBase = revealBase + static_cast<int>(cellCount);
-constexpr int tickBase = walkBase + static_cast<int>(cellCount);
-constexpr int untickBase = tickBase + static_cast<int>(cellCount);
-constexpr int areaBase = untickBase + static_cast<int>(cellCount);
-constexpr int revealAllCode = areaBase + areaCount;
-constexpr int clockStartCode = revealAllCode + 1;
-constexpr int clockPauseCode = clockStartCode + 1;
-constexpr int clockResetCode = clockPauseCode + 1;
-constexpr int resetRoomsCode = clockResetCode + 1;
-constexpr int keptCode = resetRoomsCode + 1;
-static_assert(keptCode < 64 * 64, "every step's code fits two digits");
-
-int codeOf(const Step& step) {
-    const int cell = static_cast<int>(cellIndex(step.room));
-    switch (step.kind) {
-        case StepKind::Reveal: return revealBase + cell;
-        case StepKind::Walk: return walkBase + cell;
-        case StepKind::Tick: return tickBase + cell;
-        case StepKind::Untick: return untickBase + cell;
-        case StepKind::RevealArea: return areaBase + step.area;
-        case StepKind::RevealAll: return revealAllCode;
-        case StepKind::ClockStart: return clockStartCode;
-        case StepKind::ClockPause: return clockPauseCode;
-        case StepKind::ClockReset: return clockResetCode;
-        case StepKind::ResetRooms: return resetRoomsCode;
-        case StepKind::Kept: return keptCode;
-    }
-    return keptCode;
-}
-
-std::optional<Step> stepOfCode(int code) {
-    Step step;
-    const auto inCells = [&](int base, StepKind kind) {
-        if (code < base || code >= base + static_cast<int>(cellCount)) return false;
-        step.kind = kind;
-        step.room = cellAt(static_cast<std::size_t>(code - base));
-        return true;
-    };
-    if (inCells(revealBase, StepKind::Reveal) || inCells(walkBase, StepKind::Walk) || inCells(tickBase, StepKind::Tick) ||
-        inCells(untickBase, StepKind::Untick))
-        return step;
-    if (code >= areaBase && code < areaBase + areaCount) {
-        step.kind = StepKind::RevealArea;
-        step.area = code - areaBase;
-        return step;
-    }
-    static constexpr std::array<std::pair<int, StepKind>, 6> plain{{{revealAllCode, StepKind::RevealAll},
-                                                                    {clockStartCode, StepKind::ClockStart},
-                                                                    {clockPauseCode, StepKind::ClockPause},
-                                                                    {clockResetCode, StepKind::ClockReset},
-                                                                    {resetRoomsCode, StepKind::ResetRooms},
-                                                                    {keptCode, StepKind::Kept}}};
-    for (const auto& [known, kind] : plain)
-        if (code == known) {
-            step.kind = kind;
-            return step;
-        }
-    return std::nullopt;
-}
-
-// Whole numbers of any sign as groups of five bits, lowest first, each a
-// digit with its sixth bit set while more follow.
-void putNumber(std::string& out, std::int64_t value) {
-    auto bits = (static_cast<std::uint64_t>(value) << 1U) ^ static_cast<std::uint64_t>(value >> 63);  // zigzag
-    do {
-        const auto group = static_cast<std::size_t>(bits & 31U);
-        bits >>= 5U;
-        out += digits[group | (bits != 0 ? 32U : 0U)];
-    } while (bits != 0);
-}
-
-class Reader {
-public:
-    explicit Reader(std::string_view text) : text_(text) {}
-    bool done() const { return at_ == text_.size(); }
-    std::optional<int> digit() {
-        if (done()) return std::nullopt;
-        const auto found = digits.find(text_[at_++]);
-        if (found == std::string_view::npos) return std::nullopt;
-        return static_cast<int>(found);
-    }
-    std::optional<std::int64_t> number() {
-        std::uint64_t bits = 0;
-        for (unsigned shift = 0; shift < 64; shift += 5) {
-            const auto d = digit();
-            if (!d) return std::nullopt;
-            bits |= static_cast<std::uint64_t>(*d & 31) << shift;
-            if ((*d & 32) == 0)
-                return static_cast<std::int64_t>((bits >> 1U) ^ (~(bits & 1U) + 1U));  // zigzag back
-        }
-        return std::nullopt;
-    }
-
-private:
-    std::string_view text_;
-    std::size_t at_ = 0;
-};
-
-}  // namespace
-
-std::string encodeSteps(std::span<const Step> steps) {
-    std::string out;
-    std::int64_t last = 0;
-    for (const Step& step : steps) {
-        const int code = codeOf(step);
-        out += digits[static_cast<std::size_t>(code / 64)];
-        out += digits[static_cast<std::size_t>(code % 64)];
-        putNumber(out, step.at - last);
-        last = step.at;
-        if (step.kind != StepKind::Kept) continue;
-        putNumber(out, step.elapsed);
-        putNumber(out, step.runningSince ? *step.runningSince - step.at + 1 : 0);
-        putNumber(out, static_cast<std::int64_t>(step.splits.size()));
-        for (const Split& split : step.splits) {
-            putNumber(out, split.area);
-            putNumber(out, split.at);
-        }
-    }
-    return out;
-}
-
-Result<std::vector<Step>> decodeSteps(std::string_view text) {
-    std::vector<Step> steps;
-    Reader in(text);
-    std::int64_t last = 0;
-    const Error damaged{"the run's steps are damaged"};
-    while (!in.done()) {
-        const auto high = in.digit();
-        const auto low = in.digit();
-        if (!high || !low) return damaged;
-        auto step = stepOfCode(*high * 64 + *low);
-        const auto delta = in.number();
-        if (!step || !delta) return damaged;
-        step->at = last + *delta;
-        last = step->at;
-        if (step->kind == StepKind::Kept) {
-            const auto elapsed = in.number();
-            const auto since = in.number();
-            const auto count = in.number();
-            if (!elapsed || !since || !count || *count < 0 || *count > areaCount) return damaged;
-            step->elapsed = *elapsed;
-            if (*since != 0) step->runningSince = step->at + *since - 1;
-            for (std::int64_t i = 0; i < *count; ++i) {
-                const auto area = in.number();
-                const auto at = in.number();
-                if (!area || !at) return damaged;
-                step->splits.push_back({static_cast<int>(*area), *at});
-            }
-        }
-        steps.push_back(std::move(*step));
-    }
-    return steps;
 }
 
 }  // namespace labyrinth::requests

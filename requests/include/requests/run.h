@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "layout/shown_cells.h"
@@ -34,7 +35,15 @@ enum class StepKind : std::uint8_t {
     ClockReset,  ///< the clock at zero, stopped, and its splits gone
     ResetRooms,  ///< only the start room shows again; the player is there
     Kept,        ///< the clock of a run kept before runs were histories: its time and splits as kept
+    Note,        ///< a shown room carries a short note from now on (an empty one: none any more)
+    Pin,         ///< a shown room carries a pin
+    Unpin,       ///< and no longer
+    AreaDone,    ///< an area is marked done
+    AreaUndone,  ///< and no longer
 };
+
+/// The longest note a room carries, in characters.
+inline constexpr std::size_t longestNote = 40;
 
 struct Step;
 /// A step of `kind`, of `room` or `area` where it has one, taken at `at`.
@@ -53,7 +62,8 @@ struct Split {
 struct Step {
     StepKind kind = StepKind::Reveal;
     CellPosition room{};  ///< of Reveal, Walk, Tick and Untick
-    int area = 0;         ///< of RevealArea
+    int area = 0;         ///< of RevealArea, AreaDone and AreaUndone
+    std::string note;     ///< of Note: at most `longestNote` characters of UTF-8, no control characters
     std::int64_t at = 0;
     // Of Kept: the clock's time, when it ran since, and the splits.
     std::int64_t elapsed = 0;
@@ -71,6 +81,9 @@ struct RunState {
     bool timed = false;                        ///< the clock ran since its last reset: entries split
     std::vector<Split> splits;                 ///< in the order the run entered the areas
     std::vector<CellPosition> ticks;           ///< the item rooms ticked, in the order ticked
+    std::vector<std::pair<CellPosition, std::string>> notes;  ///< the rooms' notes, in the order first noted
+    std::vector<CellPosition> pins;            ///< the rooms pinned, in the order pinned
+    AreaSelection done;                        ///< the areas marked done
     bool operator==(const RunState&) const = default;
 
     /// The time on the clock at `now`, in milliseconds.
