@@ -37,7 +37,7 @@ TEST(Links, AreReadInFullOrRefused) {
         {"r=1&daily=2026-12-08", true, "7166512511697589649", false, ""},
         {"r=2&seed=7", true, "2:7", false, "generator revision 2; this page writes revision 1"},
         {"r=1&track", true, "", true, "gives neither a seed nor a daily date"},
-        {"R=1&SEED=42", true, "", false, "\"R\" is none of the keys r, seed, daily, code, lab, run and track"},
+        {"R=1&SEED=42", true, "", false, "\"R\" is none of the keys r, seed, daily, code, lab, run, track, view, size and bg"},
         // A sealed race's link names its code, and a run's link carries its steps.
         {"r=1&code=honey-mango-reed-canoe&track", true, "", true, ""},
         {"r=1&code=honey-mango-reed&track", true, "", true, "this link's seed code is refused"},
@@ -45,6 +45,13 @@ TEST(Links, AreReadInFullOrRefused) {
         {"r=1&seed=42&track&run=Eqg9D", true, "42", true, ""},
         {"r=1&seed=42&run=Eqg9D", true, "", false, "a run's steps without track"},
         {"r=1&seed=42&track&run=Eq", true, "", true, "this link's run is damaged"},
+        // The broadcast view: with track, a size within reason, a colour.
+        {"r=1&seed=42&track&view=broadcast&size=640x360&bg=00ff00", true, "42", true, ""},
+        {"r=1&seed=42&view=broadcast", true, "", false, "view=broadcast without track"},
+        {"r=1&seed=42&track&view=board", true, "", true, "the view is broadcast, not \"board\""},
+        {"r=1&seed=42&track&view=broadcast&size=99999", true, "", true, "each from 120 to 4096"},
+        {"r=1&seed=42&track&view=broadcast&bg=green", true, "", true, "3 or 6 hexadecimal digits"},
+        {"r=1&seed=42&track&bg=000", true, "", true, "without view=broadcast"},
         {"r=1&seed=42&track=0", true, "", false, "track takes no value, not \"track=0\""},
         {"seed=42&", true, "", false, "an \"&\" too many"},
         {"r=1;seed=42", true, "", false, "names no generator revision (its r= is \"1;seed=42\")"},
@@ -72,6 +79,11 @@ TEST(Links, AreReadInFullOrRefused) {
         EXPECT_TRUE(daily.problem.empty() && daily.daily == "2026-12-08" && daily.track == track);
     }
     EXPECT_EQ(dailyLinkFragment("2026-13-01"), "");
+    const LinkRead streamed = readLink("r=1&seed=42&track&view=broadcast&size=640x360&bg=00ff00");
+    EXPECT_TRUE(streamed.broadcast && streamed.width == 640 && streamed.height == 360 && streamed.background == "#00ff00");
+    const LinkRead plain = readLink("r=1&seed=42&track&view=broadcast");
+    EXPECT_TRUE(plain.broadcast && plain.width == 480 && plain.height == 480 && plain.background.empty())
+        << "480 by 480, on a transparent background, unless the link says otherwise";
     const LinkRead sealed = readLink(codeLinkFragment("honey mango reed canoe", true) + "&run=Eqg9D");
     EXPECT_TRUE(sealed.problem.empty() && sealed.code == "honey mango reed canoe" && sealed.run == "Eqg9D") << sealed.problem;
 }

@@ -41,7 +41,8 @@
 //   linkFragment(seed, track) -> "r=1&seed=N" (and "&track"): the address after "#"
 //   dailyLinkFragment(date, track) -> "r=1&daily=YYYY-MM-DD" (and "&track"), "" for a date that is no day
 //   codeLinkFragment(code, track) -> "r=1&code=w-w-w-w" (and "&track"): a sealed race's labyrinth, by its seed code
-//   readLink(fragment) -> { names, seed, daily, code, lab, run, track, problem }   (what an address after "#" asks for)
+//   readLink(fragment) -> { names, seed, daily, code, lab, run, track, broadcast, width, height, background,
+//                            problem }   (broadcast: view=broadcast, with size=N|WxH and bg=RRGGBB)   (what an address after "#" asks for)
 //   about() -> { version, revision, statusCreating, statusFailed, statusDone, saveCaption,
 //                fileKindBytes, textBytesRead, areaCount, start: "x,y", textFileName, trackerScale }
 //
@@ -267,6 +268,10 @@ val readLinkJs(const std::string& fragment) {
     out.set("code", link.code);
     out.set("run", link.run);
     out.set("lab", link.labyrinth);
+    out.set("broadcast", link.broadcast);
+    out.set("width", link.width);
+    out.set("height", link.height);
+    out.set("background", link.background);
     out.set("track", link.track);
     out.set("problem", link.problem);
     return out;

@@ -38,6 +38,49 @@ std::string dailyLinkFragment(const std::string& date, bool track) {
     return "r=" + std::to_string(generatorRevision) + "&daily=" + date + (track ? "&track" : "");
 }
 
+namespace {
+
+// Reads the broadcast view's keys into `link`: why they cannot be followed,
+// or empty. view=broadcast goes with track; size= is one number or WxH of
+// CSS pixels within reason; bg= a colour of three or six hexadecimal digits.
+std::string broadcastProblem(LinkRead& link, std::optional<std::string_view> view, std::optional<std::string_view> size,
+                             std::optional<std::string_view> background) {
+    if (!view && (size || background)) return "this link gives size= or bg= without view=broadcast";
+    if (!view) return {};
+    if (*view != "broadcast") return "this link's view is refused: the view is broadcast, not " + shownInMessage(*view);
+    if (!link.track) return "this link gives view=broadcast without track, and only the tracker is broadcast";
+    link.broadcast = true;
+    if (size) {
+        const auto by = size->find('x');
+        const auto side = [](std::string_view text) {
+            int value = 0;
+            if (text.empty() || text.size() > 4) return 0;
+            for (const char c : text) {
+                if (c < '0' || c > '9') return 0;
+                value = value * 10 + (c - '0');
+            }
+            return value;
+        };
+        link.width = side(size->substr(0, by));
+        link.height = by == std::string_view::npos ? link.width : side(size->substr(by + 1));
+        if (link.width < minBroadcastSide || link.height < minBroadcastSide || link.width > maxBroadcastSide ||
+            link.height > maxBroadcastSide)
+            return "this link's size is refused: it is N or WxH, each from " + std::to_string(minBroadcastSide) + " to " +
+                   std::to_string(maxBroadcastSide) + " CSS pixels, not " + shownInMessage(*size);
+    }
+    if (background) {
+        const bool hex = (background->size() == 3 || background->size() == 6) &&
+                         background->find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
+        if (!hex)
+            return "this link's bg is refused: it is a colour of 3 or 6 hexadecimal digits, such as 00ff00, not " +
+                   shownInMessage(*background);
+        link.background = "#" + std::string(*background);
+    }
+    return {};
+}
+
+}  // namespace
+
 LinkRead readLink(std::string_view fragment) {
     // No "#", or "#" alone: no link at all, and the page opens as it is.
     if (fragment.empty()) return {};
@@ -49,6 +92,9 @@ LinkRead readLink(std::string_view fragment) {
     std::optional<std::string_view> code;
     std::optional<std::string_view> run;
     std::optional<std::string_view> labyrinth;
+    std::optional<std::string_view> view;
+    std::optional<std::string_view> size;
+    std::optional<std::string_view> background;
     std::string repeated;  // the first key that the link gives twice
     std::string unread;    // what is wrong with the first part that this page does not read, or empty
     // The link is read in full or not at all: a part the page does not know
@@ -85,6 +131,12 @@ LinkRead readLink(std::string_view fragment) {
             take(run);
         } else if (key == "lab") {
             take(labyrinth);
+        } else if (key == "view") {
+            take(view);
+        } else if (key == "size") {
+            take(size);
+        } else if (key == "bg") {
+            take(background);
         } else if (key == "track") {
             if (equals != std::string_view::npos) {
                 notRead("track takes no value, not " + shownInMessage(pair, "part"));
@@ -93,7 +145,7 @@ LinkRead readLink(std::string_view fragment) {
                 link.track = true;
             }
         } else {
-            notRead(shownInMessage(key, "key") + " is none of the keys r, seed, daily, code, lab, run and track");
+            notRead(shownInMessage(key, "key") + " is none of the keys r, seed, daily, code, lab, run, track, view, size and bg");
         }
         if (end == std::string_view::npos) break;
         fragment.remove_prefix(end + 1);
@@ -129,6 +181,8 @@ LinkRead readLink(std::string_view fragment) {
         link.problem = "this link gives a labyrinth without its seed code, which names it";
     } else if (labyrinth && !labyrinthOfText(*labyrinth)) {
         link.problem = "this link's labyrinth is damaged: its rooms cannot be read";
+    } else if (const std::string shown = broadcastProblem(link, view, size, background); !shown.empty()) {
+        link.problem = shown;
     } else if (run && !link.track) {
         link.problem = "this link gives a run's steps without track, and only the tracker shows a run";
     } else if (run && !decodeSteps(*run)) {

@@ -394,12 +394,12 @@ describe('the facts the page shows come from the core', () => {
   test('links: their form, their reading, and a bare seed= of revision 1', () => {
     // A seed code and a run's steps are named only by the links that carry them.
     const read = (fragment) => {
-      const { code, run, lab, ...link } = labyrinth.readLink(fragment);
+      const { code, run, lab, broadcast, width, height, background, ...link } = labyrinth.readLink(fragment);
       return { ...link, ...(code && { code }), ...(run && { run }), ...(lab && { lab }) };
     };
     const seedRefused = (seed) => `this link's seed is refused: ${labyrinth.seedProblem(seed)}`;
     const twice = (key) => `this link gives ${key} more than once, so it names no one labyrinth`;
-    const unread = (part) => `this link is not one this page reads: ${part} r, seed, daily, code, lab, run and track`;
+    const unread = (part) => `this link is not one this page reads: ${part} r, seed, daily, code, lab, run, track, view, size and bg`;
     const neither = 'this link gives neither a seed nor a daily date, so it names no labyrinth';
     const rows = [
       ['seed=7', { names: true, seed: '7', daily: '', track: false, problem: '' }],
@@ -421,7 +421,7 @@ describe('the facts the page shows come from the core', () => {
       [`r=1&seed=42&${'k'.repeat(40)}=1`, { names: true, seed: '', daily: '', track: false,
         problem: unread('a key of 40 characters is none of the keys') }],
       ['r=1&seed=42&view=broadcast', { names: true, seed: '', daily: '', track: false,
-        problem: unread('"view" is none of the keys') }],
+        problem: 'this link gives view=broadcast without track, and only the tracker is broadcast' }],
       ['r=1&seed=42&track=0', { names: true, seed: '', daily: '', track: false,
         problem: 'this link is not one this page reads: track takes no value, not "track=0"' }],
       ['seed=42&', { names: true, seed: '', daily: '', track: false,

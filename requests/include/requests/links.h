@@ -40,6 +40,11 @@ std::string codeLinkFragment(std::string_view code, bool track = false);
 /// track it without the image: "r=1&code=w-w-w-w&lab=...&track".
 std::string sealedLinkFragment(const DecodedStream& stream, std::string_view code);
 
+/// The broadcast view's size, each side in CSS pixels: by default, and the range a link may choose.
+inline constexpr int broadcastSide = 480;
+inline constexpr int minBroadcastSide = 120;
+inline constexpr int maxBroadcastSide = 4096;
+
 /// What a link says, read from the part of the address after "#".
 struct LinkRead {
     bool names = false;   ///< there is a link at all (anything after "#"); nothing else is set when not
@@ -49,6 +54,10 @@ struct LinkRead {
     std::string run;      ///< the steps of a tracked run (`run=`, as `encodeSteps` writes them), with `track`
     std::string labyrinth;  ///< the rooms of a sealed race's labyrinth (`lab=`, as `labyrinthText` writes them), with `code=`
     bool track = false;   ///< it asks for the tracker
+    bool broadcast = false;           ///< `view=broadcast`: the tracker's map alone, for a stream
+    int width = broadcastSide;        ///< of the broadcast view (`size=N` or `size=WxH`)
+    int height = broadcastSide;
+    std::string background;           ///< `bg=`: a chroma-key colour, "#00ff00"; empty for transparent
     std::string problem;  ///< why it cannot be followed (its revision, a part the page does not read, a
                           ///< repeated key, no seed or date, a bad seed or date), or empty
 };
