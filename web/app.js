@@ -132,23 +132,26 @@ try {
   writeButton.disabled = false;
   const tracker = setUpTracker(elementsOf('tracker', 'tracker-heading', 'tracker-status', 'tracker-map',
     'tracker-board', 'track-offer', 'track-what', 'track', 'tracker-link-line', 'tracker-copy-link', 'tracker-copied',
-    'tracker-undo', 'tracker-reset', 'tracker-area', 'tracker-reveal-area', 'tracker-reveal-all', 'tracker-legend',
+    'tracker-undo', 'tracker-redo', 'tracker-reset', 'tracker-area', 'tracker-reveal-area', 'tracker-reveal-all', 'tracker-legend',
     'tracker-legend-map', 'tracker-zoom', 'tracker-pad', 'tracker-here', 'run-timer', 'run-timer-start',
     'run-timer-reset', 'splits', 'splits-none', 'items', 'items-count', 'run-copy', 'run-copied', 'track-form',
-    'track-seed', 'track-form-status', 'track-daily', 'track-layout'),
-  { store: runStore(storage, { areaCount: facts().areaCount }), shown });
+    'track-seed', 'track-form-status', 'track-daily', 'track-layout', 'tracker-image-field', 'tracker-image',
+    'tracker-image-code', 'tracker-image-said'),
+  { store: runStore(storage), shown, remembering, read });
   maps.offerRoutes();
   files.showFilesUsed();
   version.textContent = facts().version;
   revision.textContent = String(facts().revision);
   about.hidden = false;
   say('Ready.');
-  // A link fills the seed field; one that asks for the tracker (a seed of
-  // this revision and "track") opens it on that labyrinth, with no files.
-  // Once the module can tell whether a link's revision is this page's.
+  // A link fills the seed field; one that asks for the tracker (a seed,
+  // date or race's seed code of this revision, and "track") opens it on
+  // that labyrinth, with no files but a race's image, and on the run the
+  // link carries. Once the module can tell whether a link's revision is
+  // this page's.
   const followAddress = () => {
     const link = write.seedFromAddress();
-    if (link.names && link.track && !link.problem) tracker.trackSeed(link.seed, link.daily);
+    if (link.names && link.track && !link.problem) tracker.follow(link);
   };
   window.addEventListener('hashchange', followAddress);
   followAddress();

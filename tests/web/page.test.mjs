@@ -596,7 +596,8 @@ describe('the page', () => {
       return rooms.has(to) && !shown.includes(to)
         ? `${exit[0].toUpperCase()}${exit.slice(1)} of (${x}, ${y}) to (${to.replace(',', ', ')})` : null;
     })).filter(Boolean).sort();
-    const shownRooms = () => page.locator('#tracker [data-room]').evaluateAll((all) => all.map((e) => e.dataset.room));
+    const shownRooms = () => page.locator('#tracker .rooms > [data-room]').evaluateAll((all) => all.map((e) => e.dataset.room));
+    const here = () => page.getAttribute('#tracker [aria-current="location"]', 'data-room');
     // Marks on the whole map, buttons zoomed in: named as the doors read.
     const name = (from, to) => {
       const [x, y] = from.split(',').map(Number);
@@ -606,7 +607,7 @@ describe('the page', () => {
     const doors = async () => (await page.locator('#tracker [data-door]').evaluateAll((all) => all.map((e) => [e.dataset.from, e.dataset.door])))
       .map(([from, to]) => name(from, to)).sort();
     const expectRun = async (shown, what) => {
-      await page.waitForFunction((n) => document.querySelectorAll('#tracker [data-room]').length === n, shown.length);
+      await page.waitForFunction((n) => document.querySelectorAll('#tracker .rooms > [data-room]').length === n, shown.length);
       assert.deepEqual((await shownRooms()).sort(), [...shown].sort(), what);
       assert.deepEqual(await doors(), doorsFrom(shown), what);
     };
@@ -638,17 +639,50 @@ describe('the page', () => {
     await page.click(`#tracker button[data-door="${second}"]`);
     const walked = ['11,12', first, second];
     await expectRun(walked, 'two doors');
-    assert.equal(await page.evaluate(() => document.activeElement.matches('#tracker button[data-door]')),
-      doorsFrom(walked).length > 0);
+    // The keyboard stays in the player's room: on a door of it on the map,
+    // or on the pad when it has none there, never on a door of another room.
+    const focusIn = () => page.evaluate(() => {
+      const focused = document.activeElement;
+      return focused.matches('#tracker button[data-door]') ? focused.dataset.from
+        : focused.matches('#tracker-pad .pad-door:not(:disabled)') ? 'pad' : focused.id || focused.tagName;
+    });
+    const doorsOfHere = async () => page.locator(`#tracker button[data-door][data-from="${await here()}"]`).count();
+    let deadEnd = await doorsOfHere() === 0;
+    assert.equal(await focusIn(), deadEnd ? 'pad' : second, 'after a door on the map');
+    // On by the keyboard alone, Enter on the door that has the focus, until
+    // a room with no door into the fog.
+    let stepped = 0;
+    for (; stepped < 60 && !deadEnd; ++stepped) {
+      const door = await page.evaluate(() => document.activeElement.dataset.door);
+      await page.keyboard.press('Enter');
+      await page.waitForFunction((cell) => document.querySelector('#tracker [aria-current]')?.dataset.room === cell, door);
+      deadEnd = await doorsOfHere() === 0;
+      assert.equal(await focusIn(), deadEnd ? 'pad' : door, `the keyboard after ${door}`);
+    }
+    assert.ok(deadEnd, 'the walk came to a room with no door into the fog');
+    for (let i = 0; i < stepped; ++i) await page.click('#tracker-undo');
+    await expectRun(walked, 'the walk by the keyboard undone');
     await page.click('#tracker-zoom');
 
-    // A whole area, and undo.
+    // A whole area, Undo and Redo; a walk undone puts the player back in the
+    // room it was taken from.
     const area3 = spoiler.rooms.filter((room) => room.area === 3).map((room) => `${room.x},${room.y}`);
     await page.selectOption('#tracker-area', '3');
     await page.click('#tracker-reveal-area');
     await expectRun([...new Set([...walked, ...area3])], 'area 3');
     await page.click('#tracker-undo');
     await expectRun(walked, 'undo');
+    await page.click('#tracker-redo');
+    await expectRun([...new Set([...walked, ...area3])], 'redo');
+    await page.click('#tracker-undo');
+    await expectRun(walked, 'undo again');
+    assert.equal(await page.isEnabled('#tracker-redo'), true);
+    const startBox = await page.locator('#tracker .rooms > [data-room="11,12"]').boundingBox();
+    await page.mouse.click(startBox.x + startBox.width / 2, startBox.y + startBox.height / 2);
+    await page.waitForFunction(() => document.querySelector('#tracker [aria-current]')?.dataset.room === '11,12');
+    assert.equal(await page.isEnabled('#tracker-redo'), false, 'a new step gives up the steps undone');
+    await page.click('#tracker-undo');
+    await page.waitForFunction((cell) => document.querySelector('#tracker [aria-current]')?.dataset.room === cell, second);
 
     // A reload keeps the run; another labyrinth has a run of its own.
     await page.reload();
@@ -656,10 +690,13 @@ describe('the page', () => {
     await page.setInputFiles('#look', file(other.path));
     await page.waitForSelector('#look-spoiler-toggle');
     await track();
-    await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 1);
+    await page.waitForFunction(() => document.querySelectorAll('#tracker .rooms > [data-room]').length === 1);
     await page.click('#tracker-pad .pad-door.fog');
-    await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 2);
+    await page.waitForFunction(() => document.querySelectorAll('#tracker .rooms > [data-room]').length === 2);
     assert.ok((await page.textContent('#tracker svg title')).includes(codeOf(other.report)), 'the map of the run on show');
+    // An image looked at is tracked by its seed code, its seed told nowhere.
+    const raceLink = `#r=1&code=${codeOf(other.report).replaceAll(' ', '-')}&track`;
+    assert.equal(new URL(page.url()).hash, raceLink);
     // The open tracker follows a new write, with that labyrinth's own run.
     await writeSeed(page, '42');
     await page.waitForFunction((code) => document.getElementById('tracker-heading').textContent.includes(code),
@@ -671,7 +708,33 @@ describe('the page', () => {
     await page.setInputFiles('#look', file(other.path));
     await page.waitForSelector('#look-spoiler-toggle');
     await track();
-    await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 2);
+    await page.waitForFunction(() => document.querySelectorAll('#tracker .rooms > [data-room]').length === 2);
+    const raceHere = await here();
+
+    // A sealed race's tracker comes back after a reload when its image is
+    // remembered; without it, the page asks for the image once and takes
+    // only the race's.
+    await page.check('#remember');
+    await page.waitForFunction(() => document.getElementById('remembered').textContent.includes('(the image of the race'));
+    await page.reload();
+    await page.waitForSelector('html[data-ready="true"]');
+    await page.waitForFunction(() => document.querySelectorAll('#tracker:not([hidden]) .rooms > [data-room]').length === 2);
+    assert.deepEqual([await here(), await page.evaluate(() => document.getElementById('look').files.length),
+      new URL(page.url()).hash], [raceHere, 0, raceLink], 'remembered');
+    await page.click('#forget');
+    await page.waitForFunction(() => document.getElementById('remembered').textContent
+      === 'This browser no longer keeps your files.');
+    await page.reload();
+    await page.waitForSelector('html[data-ready="true"]');
+    await page.waitForSelector('#tracker-image-field:not([hidden])');
+    assert.deepEqual([await page.isHidden('#tracker'), await page.textContent('#tracker-image-code')],
+      [true, codeOf(other.report)]);
+    await page.setInputFiles('#tracker-image', file(native.path));
+    await page.waitForFunction(() => document.getElementById('tracker-image-said').textContent.includes('not the race'));
+    assert.equal(await page.isHidden('#tracker'), true, 'another labyrinth\'s image');
+    await page.setInputFiles('#tracker-image', file(other.path));
+    await page.waitForFunction(() => document.querySelectorAll('#tracker:not([hidden]) .rooms > [data-room]').length === 2);
+    assert.deepEqual([await here(), await page.isHidden('#tracker-image-field')], [raceHere, true], 'the image chosen');
 
     // Reset shows the start room alone, and undo brings the run back; all.
     await page.setInputFiles('#look', file(native.path));
@@ -700,7 +763,7 @@ describe('the page', () => {
     const errors = [];
     page.on('pageerror', (error) => errors.push(error.message));
     page.on('console', (message) => message.type() === 'error' && errors.push(message.text()));
-    const shownRooms = () => page.locator('#tracker [data-room]').evaluateAll((all) => all.map((e) => e.dataset.room).sort());
+    const shownRooms = () => page.locator('#tracker .rooms > [data-room]').evaluateAll((all) => all.map((e) => e.dataset.room).sort());
     const here = () => page.getAttribute('#tracker [aria-current="location"]', 'data-room');
     const ready = async () => {
       await page.waitForSelector('html[data-ready="true"]');
@@ -712,7 +775,7 @@ describe('the page', () => {
       const box = document.getElementById('tracker-map').getBoundingClientRect();
       const top = document.querySelector('#tracker .numbers.columns').getBoundingClientRect().bottom;
       const left = document.querySelector('#tracker .numbers.rows').getBoundingClientRect().right;
-      const at = document.querySelector(`#tracker [data-room="${cell}"]`).getBoundingClientRect();
+      const at = document.querySelector(`#tracker .rooms > [data-room="${cell}"]`).getBoundingClientRect();
       return at.left >= left && at.right <= box.right && at.top >= top && at.bottom <= box.bottom;
     }, room);
     try {
@@ -754,7 +817,7 @@ describe('the page', () => {
       // view; the side back is a passage that walks there again.
       const side = await page.getAttribute('#tracker-pad .pad-door.fog', 'data-side');
       await page.tap(`#tracker-pad [data-side="${side}"]`);
-      await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 2);
+      await page.waitForFunction(() => document.querySelectorAll('#tracker .rooms > [data-room]').length === 2);
       const door = await here();
       assert.notEqual(door, start);
       assert.equal(await inView(door), true, `${door} is out of view`);
@@ -767,27 +830,59 @@ describe('the page', () => {
       await page.focus('#track-seed');
       await expectAccessible(page, 'tracker from a link, 390 px with touch');
 
-      // Every room revealed is the command line's labyrinth; undo takes it back.
+      // Every room revealed is the command line's labyrinth; Undo takes it
+      // back, Redo gives it again.
+      const all = spoiler.rooms.map((room) => `${room.x},${room.y}`).sort();
       await page.tap('#tracker-reveal-all');
-      await page.waitForFunction((n) => document.querySelectorAll('#tracker [data-room]').length === n, spoiler.rooms.length);
-      assert.deepEqual(await shownRooms(), spoiler.rooms.map((room) => `${room.x},${room.y}`).sort());
+      await page.waitForFunction((n) => document.querySelectorAll('#tracker .rooms > [data-room]').length === n, all.length);
+      assert.deepEqual(await shownRooms(), all);
       await page.tap('#tracker-undo');
-      await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 2);
+      await page.waitForFunction(() => document.querySelectorAll('#tracker .rooms > [data-room]').length === 2);
+      await expectAccessible(page, 'tracker after Undo, Redo on, 390 px with touch');
+      await page.tap('#tracker-redo');
+      await page.waitForFunction((n) => document.querySelectorAll('#tracker .rooms > [data-room]').length === n, all.length);
+      assert.deepEqual([await shownRooms(), await here()], [all, door]);
+      await page.tap('#tracker-undo');
+      await page.waitForFunction(() => document.querySelectorAll('#tracker .rooms > [data-room]').length === 2);
 
       // A reload brings the run back at once, the room the player is in too;
       // a tap on a shown room moves "you are here".
       await page.reload();
       await ready();
       assert.deepEqual([await shownRooms(), await here()], [[start, door].sort(), door]);
-      await page.locator(`#tracker [data-room="${start}"]`).scrollIntoViewIfNeeded();
-      const startBox = await page.locator(`#tracker [data-room="${start}"]`).boundingBox();
+      await page.locator(`#tracker .rooms > [data-room="${start}"]`).scrollIntoViewIfNeeded();
+      const startBox = await page.locator(`#tracker .rooms > [data-room="${start}"]`).boundingBox();
       await page.touchscreen.tap(startBox.x + startBox.width / 2, startBox.y + startBox.height / 2);
       await page.waitForFunction((cell) => document.querySelector('#tracker [aria-current]')?.dataset.room === cell, start);
 
-      // The tracker's link, copied, opens the same run.
+      // The tracker's link, copied, names the labyrinth and the run.
       await page.tap('#tracker-copy-link');
       await page.waitForFunction(() => document.getElementById('tracker-copied').textContent === 'Link copied.');
-      assert.equal(await page.evaluate(() => navigator.clipboard.readText()), `${served.url}#r=1&seed=42&track`);
+      assert.match(await page.evaluate(() => navigator.clipboard.readText()),
+        new RegExp(`^${served.url.replace(/[.]/g, '\\.')}#r=1&seed=42&track&run=[\\w-]+$`));
+
+      // A sealed race's link on a phone asks for the race's image; the run
+      // on show stays until it is given.
+      await page.evaluate((code) => { window.location.hash = `r=1&code=${code}&track`; },
+        codeOf(nativeWrite(work.dir, 'game.nes', 98).report).replaceAll(' ', '-'));
+      await page.waitForSelector('#tracker-image-field:not([hidden])');
+      await page.focus('#track-seed');
+      await expectAccessible(page, 'a race\'s link asks for its image, 390 px with touch');
+      // A race bot's link carries the race's rooms: no image is asked for,
+      // and the tracker's link carries them on, with the run.
+      for (const name of ['race.json', 'race.nes']) fs.rmSync(file(name), { force: true });
+      const sealed = JSON.parse(cli(['write', 'game.nes', '--sealed', '--spoiler', 'race.json', '-o', 'race.nes', '--json'],
+        work.dir).out.toString());
+      await page.evaluate((link) => { window.location.hash = link; }, sealed.trackerLink);
+      await page.waitForFunction((code) => document.getElementById('tracker-heading').textContent.includes(code),
+        sealed.seedCode);
+      assert.equal(await page.isHidden('#tracker-image-field'), true);
+      await page.tap('#tracker-pad .pad-door.fog');
+      await page.waitForFunction(() => document.querySelectorAll('#tracker .rooms > [data-room]').length === 2);
+      await page.tap('#tracker-copy-link');
+      await page.waitForFunction(() => document.getElementById('tracker-copied').textContent === 'Link copied.');
+      const raceLink = new URL(await page.evaluate(() => navigator.clipboard.readText())).hash;
+      assert.ok(raceLink.startsWith(`${sealed.trackerLink.replace(/&track$/, '')}&track&run=`), raceLink);
 
       // A typed seed that is no seed is refused in the form; a spoiler file is tracked as its labyrinth.
       await page.fill('#track-seed', '12x');
@@ -833,7 +928,7 @@ describe('the page', () => {
       await keepsNothing.goto(`${served.url}#r=1&seed=43&track`);
       await keepsNothing.waitForSelector('#tracker:not([hidden]) svg');
       await keepsNothing.tap('#tracker-pad .pad-door.fog');
-      await keepsNothing.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length === 2
+      await keepsNothing.waitForFunction(() => document.querySelectorAll('#tracker .rooms > [data-room]').length === 2
         && document.getElementById('tracker-status').textContent.endsWith(' This browser does not keep the run.'));
       const left = await keepsNothing.evaluate(() => {
         const keys = Object.keys(localStorage).filter((key) => key.includes(' left '));
@@ -902,21 +997,46 @@ describe('the page', () => {
     await timeIs('0:01:05');
     assert.equal(await page.textContent('#run-timer-start'), 'Go on');
 
-    // The first reveal of an area is its split; its item rooms can be ticked off.
+    // A room of an area entered, once the timer has run, is its split
+    // (revealed, it is not); its item rooms can be ticked off.
+    const roomsOf = (n) => spoiler.rooms.filter((room) => room.area === n).map((room) => `${room.x},${room.y}`);
+    const splits = () => page.locator('#splits li').allTextContents();
+    const walkTo = async (cell) => {
+      const room = page.locator(`#tracker .rooms > [data-room="${cell}"]`);
+      await room.scrollIntoViewIfNeeded();
+      const box = await room.boundingBox();
+      await page.mouse.click(box.x + box.width / 2, box.y + box.height / 2);
+      await page.waitForFunction((c) => document.querySelector('#tracker [aria-current]')?.dataset.room === c, cell);
+    };
     await page.selectOption('#tracker-area', String(area));
     await page.click('#tracker-reveal-area');
-    await page.waitForFunction(() => document.querySelectorAll('#splits li').length === 1);
-    assert.equal(await page.textContent('#splits li'), `Area ${area}: 0:01:05`);
+    await page.waitForFunction((n) => document.querySelectorAll('#tracker .rooms > [data-room]').length === n,
+      roomsOf(area).length + 1);
+    assert.deepEqual(await splits(), []);
+    await walkTo(roomsOf(area)[0]);
+    assert.deepEqual(await splits(), [`Area ${area}: 0:01:05`]);
     assert.deepEqual(await page.locator('#items label').allTextContents(), itemsOfArea);
     assert.equal(await page.textContent('#items-count'),
       `0 item rooms of ${items.length} ticked off; ${itemsOfArea.length} shown.`);
     await page.check('#items input >> nth=0');
+    await page.waitForFunction(() => document.getElementById('items-count').textContent.startsWith('1 item room of'));
+
+    // Undo after Reveal all and a walk into another area takes its split away.
+    const other = [1, 2, 3, 4, 5].find((n) => n !== area);
+    await page.click('#tracker-reveal-all');
+    await walkTo(roomsOf(other)[0]);
+    assert.deepEqual(await splits(), [`Area ${area}: 0:01:05`, `Area ${other}: 0:01:05`]);
+    await page.click('#tracker-undo');
+    await page.click('#tracker-undo');
+    await page.waitForFunction((n) => document.querySelectorAll('#tracker .rooms > [data-room]').length === n,
+      roomsOf(area).length + 1);
+    assert.deepEqual(await splits(), [`Area ${area}: 0:01:05`]);
 
     // All of it comes back on a reload, and is copied as text.
     await page.reload();
     await open();
     await timeIs('0:01:05');
-    assert.equal(await page.textContent('#splits li'), `Area ${area}: 0:01:05`);
+    assert.deepEqual(await splits(), [`Area ${area}: 0:01:05`]);
     assert.equal(await page.isChecked('#items input >> nth=0'), true);
     await page.click('#run-copy');
     await page.waitForFunction(() => document.getElementById('run-copied').textContent === 'Times and items copied.');
@@ -924,17 +1044,58 @@ describe('the page', () => {
     for (const line of ['Time: 0:01:05', `Area ${area}: 0:01:05`, `Items: 1 of ${items.length}`, itemsOfArea[0]])
       assert.ok(copied.split('\n').includes(line), `${line} in ${copied}`);
 
-    // Reset sets the timer to zero and clears the splits; the ticks stay.
+    // Reset the timer sets it to zero and clears the splits; the ticks stay;
+    // Undo brings time and splits back, Redo takes them again.
     await page.click('#run-timer-reset');
     await timeIs('0:00:00');
-    assert.equal(await page.locator('#splits li').count(), 0);
-    assert.equal(await page.isChecked('#items input >> nth=0'), true);
+    assert.deepEqual([await splits(), await page.isChecked('#items input >> nth=0')], [[], true]);
+    await page.click('#tracker-undo');
+    await timeIs('0:01:05');
+    assert.deepEqual(await splits(), [`Area ${area}: 0:01:05`]);
+    await page.click('#tracker-redo');
+    await timeIs('0:00:00');
+    await page.click('#tracker-undo');
+    await timeIs('0:01:05');
 
-    // A damaged clock kept with the run is forgotten, and said so; the rooms
-    // revealed are kept, and the clock is kept fresh in its place.
+    // The tracker's link opens the same run in a browser that never saw it:
+    // its rooms, the player's room, the time, the splits and the ticks.
+    const seen = async (on) => ({ rooms: await on.locator('#tracker .rooms > [data-room]').evaluateAll((all) =>
+      all.map((e) => e.dataset.room).sort()), here: await on.getAttribute('#tracker [aria-current]', 'data-room'),
+    time: await on.textContent('#run-timer'), splits: await on.locator('#splits li').allTextContents(),
+    ticked: await on.locator('#items input:checked').evaluateAll((all) => all.map((e) => e.dataset.item)) });
+    await page.click('#tracker-copy-link');
+    await page.waitForFunction(() => document.getElementById('tracker-copied').textContent === 'Link copied.');
+    const link = await page.evaluate(() => navigator.clipboard.readText());
+    const elsewhere = await launchBrowser();
+    try {
+      const fresh = await (await elsewhere.newContext()).newPage();
+      await fresh.goto(link);
+      await fresh.waitForSelector('#tracker:not([hidden]) svg');
+      await fresh.waitForFunction(() => document.getElementById('run-timer').textContent !== '0:00:00');
+      assert.deepEqual(await seen(fresh), await seen(page));
+      assert.equal(new URL(fresh.url()).hash, '#r=1&seed=77&track', 'the run is kept, and the address names the labyrinth');
+    } finally {
+      await elsewhere.close();
+    }
+
+    // Runs kept by the page before runs were histories load: rooms, the
+    // player's room, the clock, its splits and ticks; they are kept again in
+    // today's form. A damaged clock is forgotten, and said so once; the rooms
+    // revealed are kept.
     const key = `labyrinth-writer-run ${codeOf(native.report)}`;
-    const kept = JSON.parse(await page.evaluate((k) => localStorage.getItem(k), key));
-    const rooms = await page.locator('#tracker [data-room]').count();
+    const [item] = items.filter((room) => room.area === area).map((room) => `${room.x},${room.y}`);
+    const earlier = (clock) => JSON.stringify({ steps: [[item]], here: item, clock, savedAt: 1 });
+    const fine = { elapsed: 65_000, startedAt: null, splits: [{ area, at: 65_000 }], ticks: [item] };
+    const keptAs = async (clock) => {
+      await page.evaluate(([k, run]) => localStorage.setItem(k, run), [key, earlier(clock)]);
+      await page.reload();
+      await open();
+      await page.waitForFunction((k) => JSON.parse(localStorage.getItem(k)).version === 2, key);
+      return { ...await seen(page), status: await page.textContent('#tracker-status') };
+    };
+    const { status, ...run } = await keptAs(fine);
+    assert.deepEqual([run, status.startsWith('2 rooms shown;')], [{ rooms: ['11,12', item].sort(), here: item,
+      time: '0:01:05', splits: [`Area ${area}: 0:01:05`], ticked: [item] }, true], status);
     const fresh = { elapsed: 0, startedAt: null, splits: [], ticks: [] };
     const damaged = [
       ['running for longer than a number holds', { elapsed: 1e308, startedAt: -1e308 }],
@@ -944,16 +1105,14 @@ describe('the page', () => {
       ['a split of an area that is none', { elapsed: 65000, splits: [{ area: 99, at: 1000 }] }],
     ];
     for (const [what, clock] of damaged) {
-      await page.evaluate(([k, run]) => localStorage.setItem(k, run), [key, JSON.stringify({ ...kept, clock: { ...fresh, ...clock } })]);
-      await page.reload();
-      await open();
-      assert.equal(await page.textContent('#run-timer'), '0:00:00', what);
-      assert.ok((await page.textContent('#tracker-status')).startsWith('The timer, splits and ticked item rooms that this '
-        + 'browser kept for this run were damaged, so they were forgotten; the rooms revealed are kept. '), what);
-      assert.equal(await page.locator('#tracker [data-room]').count(), rooms, what);
-      await page.waitForFunction(([k, clock]) => JSON.stringify(JSON.parse(localStorage.getItem(k)).clock) === clock,
-        [key, JSON.stringify(fresh)]);
+      const run = await keptAs({ ...fresh, ...clock });
+      assert.deepEqual([run.rooms.length, run.time, run.ticked], [2, '0:00:00', []], what);
+      assert.ok(run.status.startsWith('The timer, splits and ticked item rooms kept for this run were damaged, so they '
+        + 'were forgotten. 2 rooms shown'), `${what}: ${run.status}`);
     }
+    await page.reload();
+    await open();
+    assert.ok((await page.textContent('#tracker-status')).startsWith('2 rooms shown'), 'said once');
     await page.close();
   });
 
@@ -1094,6 +1253,7 @@ describe('the page', () => {
   test('every state passes axe-core, fits the viewport and shows its focus, at phone and desktop widths, light and dark',
     async () => {
       const native = nativeWrite(work.dir, 'game.nes', 99);
+      const race = nativeWrite(work.dir, 'game.nes', 98);
       for (const viewport of [{ width: 1280, height: 800 }, { width: 390, height: 844 }])
         for (const colorScheme of ['light', 'dark']) {
           const at = `${viewport.width} px, ${colorScheme}`;
@@ -1120,9 +1280,13 @@ describe('the page', () => {
           await page.click('#track');
           if (await page.isEnabled('#tracker-reset')) await page.click('#tracker-reset');
           await page.click('#tracker-pad .pad-door.fog');
-          await page.waitForFunction(() => document.querySelectorAll('#tracker [data-room]').length > 1);
+          await page.waitForFunction(() => document.querySelectorAll('#tracker .rooms > [data-room]').length > 1);
+          // A step undone: Undo and Redo both on.
+          await page.click('#tracker-reveal-all');
+          await page.click('#tracker-undo');
+          await page.waitForSelector('#tracker-redo:enabled');
           await page.focus('#track');
-          await expectAccessible(page, `tracker, ${at}`);
+          await expectAccessible(page, `tracker, Undo and Redo on, ${at}`);
           // Zoomed in, the legend unfolded, a refused seed in the tracker's form.
           await page.click('#tracker-zoom');
           await page.evaluate(() => { document.getElementById('tracker-legend').open = true; });
@@ -1145,6 +1309,12 @@ describe('the page', () => {
           await page.setInputFiles('#look', file(native.path));
           await page.waitForSelector('#look-spoiler-toggle');
           await expectAccessible(page, `look, ${at}`);
+
+          // A sealed race's link asks for the race's image.
+          await page.evaluate((code) => { window.location.hash = `r=1&code=${code}&track`; },
+            codeOf(race.report).replaceAll(' ', '-'));
+          await page.waitForSelector('#tracker-image-field:not([hidden])');
+          await expectAccessible(page, `a race's link asks for its image, ${at}`);
           await page.close();
         }
     });

@@ -1,22 +1,23 @@
-// The page's modules of state and logic under Node, with no page and no
-// module: the tracker's run and its clock, the runs kept in a storage that
-// fills up, the peeks at maps, the steps drawn ahead, and what the page
-// takes back of a kept file.
-//   node --test tests/web/page_logic.test.mjs   (needs no build)
+// The page's modules of state and logic under Node, with no page: the
+// tracker's run over the module's history of steps (its clock, the run a
+// link opens, each step's change of the picture, runs kept by earlier
+// pages), the runs kept in a storage that fills up, the peeks at maps, and
+// what the page takes back of a kept file.
+//   node --test tests/web/page_logic.test.mjs   (the run's rows need the module: make web)
 
 import assert from 'node:assert/strict';
-import { describe, test } from 'node:test';
+import { before, describe, test } from 'node:test';
 
-import { drawAhead } from '../../web/page/draw_ahead.js';
 import { keptFileProblem } from '../../web/page/kept_files.js';
 import { forgetOldMapChoice, mapPeeks } from '../../web/page/peeks.js';
-import { clockFrom, longestRunTime, runFrom } from '../../web/page/run.js';
+import { openRun } from '../../web/page/run.js';
 import { runStore } from '../../web/page/run_store.js';
 import { storageKey } from '../../web/page/storage_keys.js';
+import { loadModule } from './support.mjs';
 
-const areaCount = 11;
 const start = '11,12';
 const hour = 60 * 60 * 1000;
+const year = 365 * 24 * hour;
 
 // A stand-in for localStorage that holds at most `room` characters of keys
 // and values, and refuses more as a full browser does.
@@ -35,146 +36,241 @@ function storage(entries = {}, room = Infinity) {
     } };
 }
 
-// A run at the time `clock.t`, drawn after each step as the module draws
-// one: the start room and the rooms revealed, the player in a shown room.
-function openRun(kept = {}) {
+let labyrinth;
+let image;
+// Every room of the labyrinth tracked (seed 42): { room, area, record }, in scan order.
+let rooms;
+const roomsIn = (svg) => [...svg.matchAll(/<rect class="room" data-room="([^"]+)"[^>]*data-area="(\d+)"[^>]*data-record="([^"]+)"/g)]
+  .map(([, room, area, record]) => ({ room, area: Number(area), record }));
+before(async () => {
+  labyrinth = await loadModule();
+  image = labyrinth.labyrinthToTrack({ seed: '42' }).image;
+  const { run } = openRun(labyrinth, { image, imageName: 'tracked.nes', now: () => 0 });
+  run.step('revealAll');
+  rooms = roomsIn(run.picture());
+  run.close();
+});
+
+// A run of seed 42's labyrinth at the time `clock.t`, going on from `kept`
+// (or a link's `steps`).
+function openAt(kept = '', steps = null) {
   const clock = { t: 10 * hour };
-  const { run, clockForgotten } = runFrom(kept, { areaCount, now: () => clock.t });
-  const draw = () => {
-    const shown = [start, ...run.revealed()];
-    run.drawnAs(shown, shown.includes(run.here) ? run.here : start);
-  };
-  draw();
-  return { run, clock, clockForgotten, draw };
+  const opened = openRun(labyrinth, { image, imageName: 'tracked.nes', kept, steps, now: () => clock.t });
+  assert.equal(opened.ok, true, opened.message);
+  return { ...opened, clock };
 }
+const shownCount = (run) => Number(/, (\d+) rooms? shown$/.exec(run.view.title)[1]);
+// The first door of the player's room into the fog, or into a shown room.
+const doorOut = (run, fog = true) => run.view.hereDoors.find((door) => door.intoFog === fog)?.to;
 
 describe('the tracker\'s run', () => {
-  test('steps reveal, walk, reset and undo; what is shown already is no step', () => {
+  test('every step is taken back by Undo and given again by Redo; what cannot be taken is no step', () => {
+    // Each row: steps (a kind and how to find its room or area in the run as
+    // it is), then what the run shows: rooms shown, where the player is
+    // (`from`: the room the row's first step was taken from), Undo and Redo.
+    const fog = (run) => ({ room: doorOut(run) });
+    const back = (run) => ({ room: doorOut(run, false) });
     const rows = [
-      ['one room: the player is there', [['reveal', ['1,1']]], { revealed: ['1,1'], here: '1,1', undo: true }],
-      ['an area: the player stays', [['reveal', ['1,1']], ['reveal', ['2,1', '3,1']]],
-        { revealed: ['1,1', '2,1', '3,1'], here: '1,1' }],
-      ['shown rooms left out; one new, the player is there', [['reveal', ['1,1']], ['reveal', ['1,1', start, '2,1']]],
-        { revealed: ['1,1', '2,1'], here: '2,1', last: ['2,1'] }],
-      ['nothing new, no step', [['reveal', [start]]], { revealed: [], undo: false, last: [] }],
-      ['a walk to a shown room', [['reveal', ['1,1']], ['walk', start]], { here: start, last: true }],
-      ['no walk into the fog', [['walk', '5,5']], { here: start, last: false }],
-      ['a reset shows the start room alone', [['reveal', ['1,1']], ['reset']], { revealed: [], here: start, undo: true }],
-      ['undo of a reset', [['reveal', ['1,1']], ['reset'], ['undo']], { revealed: ['1,1'], last: 'reset' }],
-      ['undo of the first step', [['reveal', ['1,1']], ['undo']], { revealed: [], undo: false, last: ['1,1'] }],
-      ['nothing to undo', [['undo']], { last: null }],
+      ['one room: the player is there', [['reveal', fog]], { shown: 2, here: 'new', undo: true, redo: false }],
+      ['an area: the player stays', [['reveal', fog], ['revealArea', () => ({ area: 3 })]],
+        { here: 'new', undo: true }],
+      ['a walk to a shown room', [['reveal', fog], ['walk', back]], { shown: 2, here: start }],
+      ['Undo puts the player back in the room the step was taken from', [['reveal', fog], ['reveal', fog], ['undo']],
+        { shown: 2, here: 'first', redo: true }],
+      ['Undo of a walk', [['reveal', fog], ['walk', back], ['undo']], { here: 'first' }],
+      ['Reset shows the start room alone', [['reveal', fog], ['resetRooms']], { shown: 1, here: start, undo: true }],
+      ['Undo of a Reset brings the run back', [['reveal', fog], ['resetRooms'], ['undo']], { shown: 2, here: 'first' }],
+      ['Redo gives the step again', [['reveal', fog], ['undo'], ['redo']], { shown: 2, here: 'first', redo: false }],
+      ['a new step gives up the steps undone', [['reveal', fog], ['undo'], ['start']], { shown: 1, redo: false }],
+      ['Undo of Reveal all', [['reveal', fog], ['revealAll'], ['undo']], { shown: 2, here: 'first' }],
+      ['a room shown already is no step', [['reveal', () => ({ room: start })]],
+        { refused: '(11, 12) shows already', undo: false }],
+      ['no walk into the fog', [['walk', fog]], { refused: 'is no room shown', here: start }],
+      ['nothing to undo or redo', [['undo'], ['redo']], { refused: 'there is no step to give again', undo: false }],
     ];
     for (const [what, steps, expected] of rows) {
-      const { run, draw } = openRun();
-      let last;
-      for (const [step, arg] of steps) {
-        last = run[step](arg);
-        draw();
+      const { run } = openAt();
+      let refused = '';
+      const entered = [];
+      for (const [kind, of] of steps) {
+        const answer = kind === 'undo' || kind === 'redo' ? run[kind]() : run.step(kind, of?.(run));
+        if (!answer.ok) refused = answer.message;
+        else if (kind === 'reveal') entered.push(answer.here);
       }
-      const seen = { revealed: run.revealed(), here: run.here, undo: run.canUndo, last };
-      for (const name of Object.keys(expected)) assert.deepEqual(seen[name], expected[name], `${what}: ${name}`);
+      const here = { new: entered.at(-1), first: entered[0] }[expected.here] ?? expected.here;
+      const seen = { shown: shownCount(run), here: run.view.here, undo: run.view.canUndo, redo: run.view.canRedo };
+      for (const name of ['shown', 'undo', 'redo']) if (name in expected) assert.equal(seen[name], expected[name], `${what}: ${name}`);
+      if (expected.here) assert.equal(seen.here, here, `${what}: here`);
+      if (expected.refused) assert.match(refused, new RegExp(expected.refused.replace(/[()]/g, '\\$&')), what);
+      else assert.equal(refused, '', what);
+      run.close();
     }
-    const { run } = openRun({ steps: [['1,1'], 'reset', ['2,2']] });
-    assert.deepEqual([run.revealed('1,1'), run.revealed('2,2')], [['2,2', '1,1'], ['2,2']], 'a step ahead');
   });
 
-  test('the clock: its time, a split per area once, ticks, the text to copy, and a reset that keeps the ticks', () => {
-    const { run, clock } = openRun();
-    run.startOrPause();
+  test('the clock: its time, a split per area entered while it has run, ticks, a reset that Undo takes back, the text to copy', () => {
+    const { run, clock } = openAt();
+    const of = (area) => rooms.find((r) => r.area === area && r.room !== start).room;
+    run.step('revealAll');
+    run.step('walk', { room: of(1) });
+    assert.deepEqual(run.view.splits, [], 'no split before the clock ran');
+    run.step('start');
     clock.t += hour + 65_000;
-    assert.deepEqual([run.running, run.time(), run.reached([3, 1, 3])], [true, hour + 65_000, true]);
-    clock.t += 5_000;
-    run.startOrPause();
+    run.step('walk', { room: of(3) });
+    assert.deepEqual([run.running, run.time()], [true, hour + 65_000]);
+    run.step('pause');
     clock.t += hour;
-    assert.deepEqual([run.running, run.reached([1, 3]), run.reached([2])], [false, false, true]);
-    assert.deepEqual(run.splits.map(({ area, at }) => [area, at - hour]), [[1, 65_000], [3, 65_000], [2, 70_000]]);
-    for (const [room, ticked] of [['4,4', true], ['5,5', true], ['4,4', false], ['6,6', true]]) run.tick(room, ticked);
-    const items = { shown: [{ room: '5,5', name: '(5, 5)' }, { room: '7,7', name: '(7, 7)' }], total: 9 };
-    assert.equal(run.asText('Run', items), 'Run\nTime: 1:01:10\nArea 1: 1:01:05\nArea 3: 1:01:05\nArea 2: 1:01:10\n'
-      + 'Items: 2 of 9\nItem room (5, 5)');
-    run.resetClock();
-    assert.deepEqual([run.time(), run.splits, run.ticks, run.untouched], [0, [], ['5,5', '6,6'], false]);
-    ['5,5', '6,6'].forEach((room) => run.tick(room, false));
-    assert.equal(run.untouched, true);
+    run.step('walk', { room: of(1) });
+    run.step('walk', { room: of(3) });
+    assert.deepEqual(run.view.splits, [{ area: 3, at: hour + 65_000 }, { area: 1, at: hour + 65_000 }], 'one each, at the clock\'s time');
+    const items = rooms.filter((r) => r.record === 'item');
+    for (const [kind, item] of [['tick', 0], ['tick', 1], ['untick', 0], ['tick', 2]]) run.step(kind, { room: items[item].room });
+    assert.deepEqual(run.view.ticks, [items[1].room, items[2].room]);
+    const name = (room) => `(${room.replace(',', ', ')})`;
+    assert.equal(run.asText('Run'), ['Run', 'Time: 1:01:05', 'Area 3: 1:01:05', 'Area 1: 1:01:05',
+      `Items: 2 of ${items.length}`, ...[items[1], items[2]].map(({ room }) => `Item room ${name(room)}`)].join('\n'));
+    run.step('resetClock');
+    assert.deepEqual([run.time(), run.view.splits, run.view.ticks.length], [0, [], 2], 'the ticks stay');
+    run.undo();
+    assert.deepEqual([run.time(), run.view.splits.length], [hour + 65_000, 2], 'a reset undone');
   });
 
-  test('a kept clock is taken back only as a clock the page keeps', () => {
+  test('runs kept by the page before runs were histories go on; what is damaged is forgotten and said so', () => {
     const now = 10 * hour;
+    const first = rooms.find((r) => r.room !== start).room;
+    const second = rooms.find((r) => r.room !== start && r.room !== first).room;
+    const item = rooms.find((r) => r.record === 'item').room;
     const fresh = { elapsed: 0, startedAt: null, splits: [], ticks: [] };
+    const clockForgotten = /^The timer, splits and ticked item rooms kept for this run were damaged/;
+    // Each row: what was kept, then the rooms shown, the time and what is said.
     const rows = [
-      ['fresh', {}, true],
-      ['running an hour', { elapsed: 5, startedAt: now - hour, splits: [{ area: 10, at: 5 }], ticks: ['0,23'] }, true],
-      ['a year', { elapsed: longestRunTime }, true],
-      ['beyond a year', { elapsed: longestRunTime + 1 }, false],
-      ['below zero', { elapsed: -5 }, false],
-      ['a string', { elapsed: '65000' }, false],
-      ['started over a year from now', { startedAt: now + longestRunTime + 1 }, false],
-      ['splits that are not a list', { splits: 'Area 3' }, false],
-      ['a split of an area that is none', { splits: [{ area: 11, at: 1 }] }, false],
-      ['an area split twice', { splits: [{ area: 1, at: 1 }, { area: 1, at: 2 }] }, false],
-      ['a tick that is no room', { ticks: ['a,b'] }, false],
-      ['a room ticked twice', { ticks: ['1,1', '1,1'] }, false],
+      ['nothing kept', '', 1, 0, /^$/],
+      ['no run\'s form', '"steps"', 1, 0, /^What this browser kept of the run is not a run\.$/],
+      ['another version\'s form', '{"version":9,"steps":"","length":0}', 1, 0, /form 9/],
+      ['a run kept before runs were timed', { steps: [[first]], here: first }, 2, 0, /^$/],
+      ['steps of other forms left out', { steps: [[first], 'undo', [2], null, [second]], here: 7 }, 3, 0, /^$/],
+      ['a reset', { steps: [[first], 'reset', [second]] }, 2, 0, /^$/],
+      ['running an hour', { steps: [], clock: { ...fresh, elapsed: 5, startedAt: now - hour } }, 1,
+        hour + 5, /^$/],
+      ['a year', { clock: { ...fresh, elapsed: year } }, 1, year, /^$/],
+      ['beyond a year', { clock: { ...fresh, elapsed: year + 1 } }, 1, 0, clockForgotten],
+      ['below zero', { clock: { ...fresh, elapsed: -5 } }, 1, 0, clockForgotten],
+      ['a string', { clock: { ...fresh, elapsed: '65000' } }, 1, 0, clockForgotten],
+      ['started over a year from now', { clock: { ...fresh, startedAt: now + year + 1 } }, 1, 0, clockForgotten],
+      ['splits that are not a list', { clock: { ...fresh, splits: 'Area 3' } }, 1, 0, clockForgotten],
+      ['a split of an area that is none', { clock: { ...fresh, splits: [{ area: 11, at: 1 }] } }, 1, 0, clockForgotten],
+      ['an area split twice', { clock: { ...fresh, splits: [{ area: 1, at: 1 }, { area: 1, at: 2 }] } }, 1, 0,
+        clockForgotten],
+      ['a damaged clock, the rooms kept', { steps: [[first]], clock: { elapsed: -5 } }, 2, 0, clockForgotten],
+      ['a room ticked that is not shown', { clock: { ...fresh, ticks: [item] } }, 1, 0, /^1 step of the kept run did not fit/i],
     ];
-    for (const [what, change, fine] of rows)
-      assert.deepEqual(clockFrom({ ...fresh, ...change }, areaCount, now), fine ? { ...fresh, ...change } : null, what);
+    for (const [what, kept, shown, time, said] of rows) {
+      const { run, said: told } = openAt(typeof kept === 'string' ? kept : JSON.stringify(kept));
+      assert.deepEqual([shownCount(run), run.time()], [shown, time], what);
+      assert.match(told, said, what);
+      run.close();
+    }
+    const { run, said } = openAt(JSON.stringify({ steps: [[first], [second]], here: first,
+      clock: { ...fresh, splits: [{ area: 4, at: 9 }] } }));
+    assert.deepEqual([run.view.here, run.view.splits, said, JSON.parse(run.view.kept).version],
+      [first, [{ area: 4, at: 9 }], '', 2], 'the player walked back; kept again in the form of histories');
   });
 
-  test('a kept run goes on: steps of other forms left out, a damaged clock forgotten and said so', () => {
+  test('a link\'s run opens where the browser keeps a run too, unless the run kept goes on from it', () => {
+    const { run: made } = openAt();
+    made.step('reveal', { room: doorOut(made) });
+    const linked = made.stepsText();
+    made.step('reveal', { room: doorOut(made) });
+    const further = made.view.kept;
+    made.undo();
+    made.undo();
+    made.step('start');
+    const other = made.view.kept;
+    // Each row: what the browser kept, then the rooms shown and what is said.
     const rows = [
-      ['nothing kept', null, [], null, false],
-      ['no run\'s form', 'steps', [], null, false],
-      ['a run kept before runs were timed', { steps: [['1,1']], here: '1,1' }, ['1,1'], '1,1', false],
-      ['steps of other forms', { steps: [['1,1'], 'undo', [2], null, ['2,2']], here: 7 }, ['1,1', '2,2'], null, false],
-      ['a damaged clock', { steps: [['1,1']], clock: { elapsed: -5 } }, ['1,1'], null, true],
+      ['nothing kept', '', 2, /^$/],
+      ['the same run kept', JSON.stringify({ version: 2, steps: linked, length: 1 }), 2, /^$/],
+      ['kept further', further, 3, /goes on from the link's/],
+      ['kept, undone behind the link', other, 2, /in place of the run this browser kept/],
     ];
-    for (const [what, kept, revealed, here, forgotten] of rows) {
-      const { run, clockForgotten } = runFrom(kept, { areaCount, now: () => 0 });
-      assert.deepEqual([run.revealed(), run.here, clockForgotten, run.time()], [revealed, here, forgotten, 0], what);
+    for (const [what, kept, shown, said] of rows) {
+      const { run, said: told } = openAt(kept, linked);
+      assert.deepEqual([shownCount(run), told.match(said) !== null], [shown, true], what);
+      run.close();
     }
+  });
+
+  test('each step\'s change, put into the picture drawn before it, gives the picture drawn anew', () => {
+    const { run, opened } = openAt();
+    // The picture as the page holds it: each room's pieces, and the doors into the fog.
+    const drawn = { pieces: new Map(), doors: new Set() };
+    const redraw = (map, doors) => {
+      drawn.pieces = new Map(roomsIn(map).map(({ room }) => [room, []]));
+      drawn.doors = new Set(doors.map((door) => `${door.from}>${door.to}`));
+    };
+    redraw(opened.map, opened.doors);
+    const kinds = ['reveal', 'reveal', 'reveal', 'walk', 'undo', 'redo', 'revealArea', 'resetRooms', 'undo', 'tick'];
+    let redrawn = 0;
+    for (let i = 0; i < 120; ++i) {
+      const kind = kinds[(i * 7 + Math.floor(i / 10)) % kinds.length];
+      const shown = rooms.filter(({ room }) => drawn.pieces.has(room));
+      const answer = kind === 'undo' || kind === 'redo' ? run[kind]()
+        : run.step(kind, { room: kind === 'reveal' ? doorOut(run) : kind === 'walk' ? shown[i % shown.length].room
+          : shown.find((r) => r.record === 'item')?.room, area: i % 11 });
+      if (!answer.ok) continue;
+      if (answer.redrawn) {
+        redraw(answer.map, answer.doors);
+        ++redrawn;
+        continue;
+      }
+      const { added, gone, doorsOpened, doorsClosed } = answer.changes;
+      for (const room of gone) assert.ok(drawn.pieces.delete(room), `step ${i}: ${room} was not drawn`);
+      for (const { room, ...pieces } of added) drawn.pieces.set(room, Object.values(pieces).filter(Boolean));
+      for (const key of doorsClosed) assert.ok(drawn.doors.delete(key), `step ${i}: ${key} was not drawn`);
+      for (const door of doorsOpened) drawn.doors.add(`${door.from}>${door.to}`);
+      const anew = run.picture();
+      assert.deepEqual([...drawn.pieces.keys()].sort(), roomsIn(anew).map(({ room }) => room).sort(), `step ${i}: rooms`);
+      for (const piece of [...drawn.pieces.values()].flat()) assert.ok(anew.includes(piece), `step ${i}: ${piece}`);
+      const again = openAt(run.view.kept).opened;
+      assert.deepEqual([...drawn.doors].sort(), again.doors.map((door) => `${door.from}>${door.to}`).sort(), `step ${i}: doors`);
+    }
+    assert.ok(redrawn > 0, 'some steps changed too many rooms to be told piece by piece');
   });
 });
 
 describe('the runs kept in the browser', () => {
   const runKey = (code) => storageKey('run', code);
   const kept = (savedAt, size = 100) => JSON.stringify({ steps: [], savedAt, filler: 'x'.repeat(size) });
+  const aRun = JSON.stringify({ version: 2, steps: 'Es0g018v-iD', length: 1 });
 
-  test('a run comes back as it was saved, under its old name; one with nothing to keep is forgotten', () => {
+  test('a run comes back as it was saved, under its old name; one that has taken no step is forgotten', () => {
     const browser = storage();
-    const store = runStore(browser, { areaCount, now: () => 42 });
-    const { run } = store.load('a b c d');
-    run.reveal(['1,1']);
-    run.startOrPause();
-    assert.equal(store.save('a b c d', run), true);
-    assert.deepEqual(JSON.parse(browser.items.get('labyrinth-writer-run a b c d')), { ...run.kept(), savedAt: 42 });
-    assert.deepEqual(runStore(browser, { areaCount, now: () => 43 }).load('a b c d').run.kept(), run.kept());
-    run.undo();
-    run.startOrPause();
-    run.resetClock();
-    assert.deepEqual([store.save('a b c d', run), browser.items.size], [true, 0]);
-    assert.deepEqual([runStore(null, { areaCount }).load('x').run.untouched, runStore(null, { areaCount }).save('x', run)],
-      [true, false], 'no storage: a run from the start, kept nowhere');
+    const store = runStore(browser, { now: () => 42 });
+    assert.equal(store.load('a b c d'), '');
+    assert.equal(store.save('a b c d', aRun), true);
+    assert.deepEqual(JSON.parse(browser.items.get('labyrinth-writer-run a b c d')), { ...JSON.parse(aRun), savedAt: 42 });
+    assert.deepEqual(JSON.parse(runStore(browser).load('a b c d')), { ...JSON.parse(aRun), savedAt: 42 });
+    assert.deepEqual([store.save('a b c d', '{"version":2,"steps":"","length":0}'), browser.items.size], [true, 0]);
+    assert.deepEqual([runStore(null).load('x'), runStore(null).save('x', aRun)], ['', false],
+      'no storage: a run from the start, kept nowhere');
   });
 
   test('a full storage gives up the runs saved longest ago, and nothing else', () => {
-    // This run takes 131 characters; each row's storage has room for it
+    // This run takes 94 characters; each row's storage has room for it
     // once the runs not left have been given up, and not before.
     const rows = [
       ['the oldest run makes way', { [runKey('old')]: kept(1), [runKey('older')]: kept(0.5), [runKey('new')]: kept(3) },
-        500, [runKey('old'), runKey('new')]],
+        460, [runKey('old'), runKey('new')]],
       ['a run of the older form goes first', { [runKey('older')]: kept(1), [runKey('form')]: '{"steps":[]}' },
-        300, [runKey('older')]],
+        260, [runKey('older')]],
       ['what is no run stays', { [storageKey('map-shown', 'x')]: 'shown', [storageKey()]: 'files',
-        'other-page': 'x'.repeat(500), [runKey('old')]: kept(1) }, 700,
+        'other-page': 'x'.repeat(500), [runKey('old')]: kept(1) }, 660,
       [storageKey('map-shown', 'x'), storageKey(), 'other-page']],
       ['a storage that keeps nothing gives up no more than this run takes',
         { [runKey('a')]: kept(1, 20), [runKey('b')]: kept(2, 20), [runKey('c')]: kept(3, 20) }, 0, [runKey('c')]],
     ];
     for (const [what, entries, room, left] of rows) {
       const browser = storage(entries, room);
-      const store = runStore(browser, { areaCount, now: () => 9 });
-      const { run } = store.load('mine');
-      run.reveal(['1,1']);
-      assert.equal(store.save('mine', run), room > 0, what);
+      assert.equal(runStore(browser, { now: () => 9 }).save('mine', aRun), room > 0, what);
       assert.deepEqual([...browser.items.keys()].filter((key) => key !== runKey('mine')), left, what);
     }
   });
@@ -193,23 +289,6 @@ describe('the rest of the page\'s state', () => {
     forgetOldMapChoice(browser);
     forgetOldMapChoice(null);
     assert.deepEqual([...browser.items.keys()], [storageKey('map-shown', 'a')]);
-  });
-
-  test('steps drawn ahead one at a time while idle, and only for the run as drawn last', () => {
-    const queue = [];
-    const ahead = drawAhead({ whenIdle: (then) => queue.push(then), stopIdle: (at) => { queue[at - 1] = null; } });
-    const idle = (times) => { for (let i = 0; i < times; ++i) queue.splice(0).forEach((then) => then?.()); };
-    const draw = (room) => (room === 'fog' ? null : `drawn ${room}`);
-    ahead.start(['a', 'fog', 'b'], draw);
-    idle(1);
-    assert.deepEqual(['a', 'b'].map(ahead.take), ['drawn a', undefined], 'one step an idle moment');
-    ahead.start(['c', 'fog', 'd'], draw);
-    assert.equal(ahead.take('a'), undefined, 'a new start forgets the old steps');
-    idle(3);
-    assert.deepEqual(['b', 'c', 'fog', 'd'].map(ahead.take), [undefined, 'drawn c', undefined, 'drawn d']);
-    ahead.start(['e'], draw);
-    ahead.stop();
-    assert.deepEqual([ahead.take('d'), queue.filter(Boolean).length], [undefined, 0], 'stopped: nothing, and no work left');
   });
 
   test('a kept file comes back only as a file whose name a file may have', () => {

@@ -51,9 +51,14 @@ export const onReloaded = (then) => reloaded.push(then);
 /// Calls an action of the module. Its failures are values already; should
 /// the module itself break (out of memory, a bug), that becomes a value too,
 /// and a fresh module is loaded for the next try, so the page never hangs.
-export function call(action, ...args) {
+export const call = (action, ...args) => guarded(() => labyrinth[action](...args));
+
+/// Runs `work`, which asks the module something (a call of an object it
+/// made, such as a run's session), as `call` runs an action: a module that
+/// breaks on the way is a failure value, and a fresh module is loaded.
+export function guarded(work) {
   try {
-    return labyrinth[action](...args);
+    return work();
   } catch (error) {
     labyrinth = null;
     loading = load();

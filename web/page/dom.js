@@ -1,6 +1,9 @@
 // Small helpers of the page's views, with no state and no elements of
-// their own: the status line, file inputs, frames, and what the style
-// sheet says of the screen.
+// their own: SVG elements, the status line, file inputs, frames, and what
+// the style sheet says of the screen.
+
+/// The namespace of SVG elements made by script.
+export const svgNamespace = 'http://www.w3.org/2000/svg';
 
 /// The status line in `element`: `say(text, kind)`, kind "", "ok" or "error".
 export function statusLine(element) {

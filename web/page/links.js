@@ -7,14 +7,20 @@ import { messages } from './messages.js';
 
 /// The address, on the page at `page`, of the labyrinth of `seed`
 /// (decimal), or with `daily` (YYYY-MM-DD) of that day's labyrinth by its
-/// date; with `track`, one that opens the tracker on it.
-export function labyrinthAddress(page, { seed = '', daily = '', track = false }) {
+/// date, or with `code` (a seed code, in words) of a sealed race's
+/// labyrinth, whose image the page then asks for, unless the link carries
+/// its rooms (`lab`, as a race's link gives them); with `track`, one that
+/// opens the tracker on it, and with `steps` (a run's, as RunSession's
+/// stepsText gives them) on that run.
+export function labyrinthAddress(page, { seed = '', daily = '', code = '', lab = '', track = false, steps = '' }) {
   const url = new URL(page);
-  url.hash = daily ? core().dailyLinkFragment(daily, track) : core().linkFragment(seed, track);
+  const labyrinth = code ? `${core().codeLinkFragment(code, false)}${lab ? `&lab=${lab}` : ''}${track ? '&track' : ''}`
+    : daily ? core().dailyLinkFragment(daily, track) : core().linkFragment(seed, track);
+  url.hash = track && steps ? `${labyrinth}&run=${steps}` : labyrinth;
   return url.href;
 }
 
-/// What an address's `hash` ("#..." or "") asks for: { names, seed, daily, track, problem }.
+/// What an address's `hash` ("#..." or "") asks for: { names, seed, daily, code, lab, run, track, problem }.
 export const readAddress = (hash) => core().readLink(hash.slice(1));
 
 /// Today's labyrinth by UTC, the same for every player: { ok: true, seed,

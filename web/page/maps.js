@@ -3,8 +3,8 @@
 // it, with the route to an area on request.
 
 import { call, facts } from './core.js';
+import { svgNamespace } from './dom.js';
 import { count, sentence } from './messages.js';
-import { svgNamespace } from './svg_sync.js';
 
 /// Puts an SVG document's picture into `container`, named by its title.
 export function showMap(container, svg) {

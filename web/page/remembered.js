@@ -1,5 +1,7 @@
 // "Remember my files": the chosen image and text file kept in the browser
-// for the next visit, until the player forgets them.
+// for the next visit, until the player forgets them; and, with the same
+// leave, the image of a sealed race the tracker follows, whose seed is told
+// nowhere, so that its run comes back after a reload with no file to choose.
 
 import { core } from './core.js';
 import { keptFileProblem } from './kept_files.js';
@@ -10,10 +12,15 @@ const slots = [
   { key: 'text', slot: 'text', called: 'text file' },
 ];
 
+// The key of the race's image in the store, and its name in sentences.
+const tracked = { key: 'tracked', called: 'image of the race you track' };
+
 /// The box `remember`, the line `remembered` and the button `forget`; the
 /// slots of `files` (setUpFiles), `read` (a fileReader), and `store` (a fileStore).
-/// Returns { save, restore }.
+/// Returns { save, restore, keepTracked, trackedImage }.
 export function setUpRemembering({ remember, remembered, forget }, { files, read, store }) {
+  let race = null;  // the image of the sealed race tracked: { name, bytes }, or null
+
   function showRemembered(names, notes = []) {
     const said = [...(names.length ? [`Remembered in this browser: ${names.join(', ')}.`] : []), ...notes];
     remembered.hidden = !said.length;
@@ -33,6 +40,12 @@ export function setUpRemembering({ remember, remembered, forget }, { files, read
         store.mark(true);
         names.push(file.name);
       }
+      if (race) {
+        await store.save(tracked.key, { name: race.name, type: '' }, race.bytes);
+        store.mark(true);
+      }
+      const image = race ?? await trackedImage();
+      if (image) names.push(`${image.name} (the ${tracked.called})`);
       showRemembered(names);
     } catch (error) {
       remembered.hidden = false;
@@ -81,6 +94,8 @@ export function setUpRemembering({ remember, remembered, forget }, { files, read
         files.put(slot, new File([kept.bytes], kept.name, { type: kept.type }));
         names.push(kept.name);
       }
+      const image = await trackedImage(notes);
+      if (image) names.push(`${image.name} (the ${tracked.called})`);
       if (names.length) remember.checked = true;
       showRemembered(names, notes);
       files.showFilesUsed();
@@ -89,7 +104,34 @@ export function setUpRemembering({ remember, remembered, forget }, { files, read
     }
   }
 
+  /// The image of the sealed race kept in this browser: { name, bytes }, or
+  /// null. A record that is not a file is forgotten, and `notes` gets why.
+  async function trackedImage(notes = []) {
+    try {
+      if (!store.marked()) return null;
+      const kept = await store.load(tracked.key);
+      if (kept === undefined) return null;
+      const problem = keptFileProblem(kept, tracked.called);
+      if (!problem) return { name: kept.name, bytes: new Uint8Array(kept.bytes) };
+      await store.remove(tracked.key);
+      notes.push(problem);
+    } catch {
+      // No storage in this browser: nothing kept.
+    }
+    return null;
+  }
+
   remember.addEventListener('change', () => (remember.checked ? save() : forgetFiles()));
   forget.addEventListener('click', forgetFiles);
-  return { save, restore };
+  return {
+    save,
+    restore,
+    /// The tracker follows the sealed race of `image` ({ name, bytes }), or
+    /// none (null): its image is kept with the files while they are.
+    keepTracked(image) {
+      race = image;
+      return race ? save() : saving;
+    },
+    trackedImage,
+  };
 }

@@ -1,41 +1,13 @@
-// The tracker's run in one labyrinth, apart from any page: the steps the
-// player took, the room they are in, and the run's clock (a timer, a split
-// at the first room revealed of each area, and the item rooms ticked off).
-// The tracker keeps one run, asks the module to draw what it reveals, and
-// tells the run what the module made of it (the rooms shown, the room the
-// player is in); the run store keeps it in the browser. Times come from the
-// `now` it is given, in milliseconds.
+// The tracker's run in one labyrinth, apart from any page: the module's
+// RunSession, which keeps the run as one history of steps (reveals, walks,
+// areas, ticks, the clock's start, pause and reset, Reset) and derives
+// from the steps in effect everything the tracker shows: the rooms, where
+// the player is, the splits, the ticks and the clock. Undo and Redo take
+// back and give again any step. Here only what the page adds to it: the
+// page's clock, the time as the timer shows it, the run as text to copy,
+// and which run a link opens where the browser keeps one too.
 
-/// The longest time a kept clock may hold, in milliseconds: a year, far
-/// beyond any run, even one whose timer was left running for months. A time
-/// beyond it, below zero or no number at all is a damaged clock.
-export const longestRunTime = 365 * 24 * 60 * 60 * 1000;
-
-// A room as the module names it, "x,y": the one form of a cell the page
-// checks by itself, for the rooms ticked off in a kept clock.
-const roomForm = /^\d+,\d+$/;
-
-const freshClock = () => ({ elapsed: 0, startedAt: null, splits: [], ticks: [] });
-
-/// A run's clock as kept, or null for anything that is not a clock the page
-/// keeps (damaged, or kept by something else): its times within
-/// longestRunTime (a running clock started no further from `now`), a split
-/// for each of the `areaCount` areas at most once, each item room ticked at
-/// most once.
-export function clockFrom(kept, areaCount, now) {
-  const time = (ms) => Number.isFinite(ms) && ms >= 0 && ms <= longestRunTime;
-  const distinct = (list) => new Set(list).size === list.length;
-  const fine = kept !== null && typeof kept === 'object'
-    && time(kept.elapsed)
-    && (kept.startedAt === null || (Number.isFinite(kept.startedAt) && time(Math.abs(now - kept.startedAt))))
-    && Array.isArray(kept.splits) && distinct(kept.splits.map((s) => s?.area))
-    && kept.splits.every((s) => Number.isInteger(s?.area) && s.area >= 0 && s.area < areaCount && time(s.at))
-    && Array.isArray(kept.ticks) && distinct(kept.ticks)
-    && kept.ticks.every((room) => typeof room === 'string' && roomForm.test(room));
-  if (!fine) return null;
-  return { elapsed: kept.elapsed, startedAt: kept.startedAt,
-    splits: kept.splits.map(({ area, at }) => ({ area, at })), ticks: [...kept.ticks] };
-}
+import { sentence } from './messages.js';
 
 /// 0:04:09, from milliseconds.
 export function timeText(ms) {
@@ -44,138 +16,140 @@ export function timeText(ms) {
   return `${Math.floor(seconds / 3600)}:${two(Math.floor(seconds / 60) % 60)}:${two(seconds % 60)}`;
 }
 
+/// The time on a run's clock (as the module gives it: { elapsed,
+/// runningSince }) at `now`, in milliseconds.
+export const clockTime = ({ elapsed, runningSince }, now) =>
+  elapsed + (runningSince === null ? 0 : Math.max(0, now - runningSince));
+
 class Run {
-  #steps;  // each a list of rooms revealed together, or "reset", after which only the start room shows
-  #here;   // the room the player is in, when they said so or a step revealed one
-  #clock;  // { elapsed, startedAt, splits: [{ area, at }], ticks: [room] }
-  #shown = new Set();  // the rooms the module last showed of the run
+  #session;
+  #guard;
   #now;
+  #view;
 
-  constructor(steps, here, clock, now) {
-    this.#steps = steps;
-    this.#here = here;
-    this.#clock = clock;
+  constructor(session, guard, now, view) {
+    this.#session = session;
+    this.#guard = guard;
     this.#now = now;
+    this.#view = view;
   }
 
-  /// The rooms the steps reveal, the start room aside; with `next`, as a
-  /// step that reveals it would leave them.
-  revealed(next = null) {
-    const revealed = new Set();
-    for (const step of next === null ? this.#steps : [...this.#steps, [next]]) {
-      if (step === 'reset') revealed.clear();
-      else step.forEach((cell) => revealed.add(cell));
-    }
-    return [...revealed];
+  // An answer of the session; a view in it becomes the run's.
+  #answer(work) {
+    const answer = this.#guard(() => work(this.#session));
+    if (answer.ok) this.#view = answer;
+    return answer;
   }
 
-  /// The room the player is in, or null for the start room.
-  get here() { return this.#here; }
+  /// What the steps in effect add up to, as the module last said: here,
+  /// hereName, hereDoors, items, itemRooms, splits, ticks, clock, canUndo,
+  /// canRedo, title and kept (the run as the browser keeps it).
+  get view() { return this.#view; }
 
-  /// What the module made of the run: the rooms it shows and the room the
-  /// player is in (the start room, when theirs is not shown).
-  drawnAs(shown, here) {
-    this.#shown = new Set(shown);
-    this.#here = here;
+  /// Takes a step of `kind` (reveal, walk, revealArea, revealAll, tick,
+  /// untick, start, pause, resetClock, resetRooms), of `room` ("x,y") or
+  /// `area` where it has one, now. Answers with the view and what changed
+  /// in the picture (`changes`, or `redrawn` with the whole `map` and
+  /// `doors`), or { ok: false, message } for a step that cannot be taken.
+  step(kind, { room = '', area = 0 } = {}) {
+    return this.#answer((session) => session.step({ kind, room, area, now: this.#now() }));
   }
 
-  /// A step of those of `cells` not shown yet; the player is in the room
-  /// when it is one. Returns the rooms the step reveals: none, no step.
-  reveal(cells) {
-    const fresh = cells.filter((cell) => !this.#shown.has(cell));
-    if (!fresh.length) return fresh;
-    this.#steps.push(fresh);
-    if (fresh.length === 1) [this.#here] = fresh;
-    return fresh;
-  }
+  /// Takes the last step back, or gives the last one undone again: as step.
+  undo() { return this.#answer((session) => session.undo()); }
+  redo() { return this.#answer((session) => session.redo()); }
 
-  /// The player is in the shown room `cell` now; false when that changes nothing.
-  walk(cell) {
-    if (!this.#shown.has(cell) || cell === this.#here) return false;
-    this.#here = cell;
-    return true;
-  }
+  /// The whole picture anew, from which the next changes start.
+  picture() { return this.#guard(() => this.#session.picture()); }
+  /// The legend's group of the picture as the run stands.
+  legend() { return this.#guard(() => this.#session.legend()); }
+  /// The steps in effect, as a link carries them.
+  stepsText() { return this.#guard(() => this.#session.stepsText()); }
 
-  /// Only the start room shows again, until the reset is undone.
-  reset() { this.#steps.push('reset'); }
+  /// The time on the clock now, in milliseconds, and whether it runs.
+  time() { return clockTime(this.#view.clock, this.#now()); }
+  get running() { return this.#view.clock.runningSince !== null; }
 
-  /// Takes the last step back: returns it ("reset" or its rooms), or null when there is none.
-  undo() { return this.#steps.pop() ?? null; }
-
-  get canUndo() { return this.#steps.length > 0; }
-
-  /// The time on the clock, in milliseconds.
-  time() {
-    const { elapsed, startedAt } = this.#clock;
-    return elapsed + (startedAt === null ? 0 : Math.max(0, this.#now() - startedAt));
-  }
-
-  get running() { return this.#clock.startedAt !== null; }
-
-  startOrPause() {
-    if (this.#clock.startedAt === null) this.#clock.startedAt = this.#now();
-    else Object.assign(this.#clock, { elapsed: this.time(), startedAt: null });
-  }
-
-  /// The timer at zero and no splits; the ticks stay.
-  resetClock() { Object.assign(this.#clock, { elapsed: 0, startedAt: null, splits: [] }); }
-
-  /// [{ area, at }], in the order the run reached them.
-  get splits() { return this.#clock.splits.map((split) => ({ ...split })); }
-
-  /// After a step revealed rooms of `areas` (the start room's aside): a split
-  /// at the time on the clock for each area reached for the first time.
-  /// Returns whether there was one.
-  reached(areas) {
-    const split = new Set(this.#clock.splits.map((s) => s.area));
-    const fresh = [...new Set(areas)].filter((area) => !split.has(area)).sort((a, b) => a - b);
-    const at = this.time();
-    for (const area of fresh) this.#clock.splits.push({ area, at });
-    return fresh.length > 0;
-  }
-
-  /// The item rooms ticked off, in the order they were ticked.
-  get ticks() { return [...this.#clock.ticks]; }
-
-  tick(room, ticked) {
-    this.#clock.ticks = this.#clock.ticks.filter((other) => other !== room);
-    if (ticked) this.#clock.ticks.push(room);
-  }
-
-  /// The run's times and items as text, for a race's chat or notes: after
-  /// `heading`, of the item rooms shown ({ room, name }) and their `total`.
-  asText(heading, { shown, total }) {
-    const ticked = new Set(this.#clock.ticks);
+  /// The run's times and items as text, for a race's chat or notes, after `heading`.
+  asText(heading) {
+    const { splits, ticks, items, itemRooms } = this.#view;
+    const ticked = new Set(ticks);
     return [heading, `Time: ${timeText(this.time())}`,
-      ...this.#clock.splits.map(({ area, at }) => `Area ${area}: ${timeText(at)}`),
-      `Items: ${this.#clock.ticks.length} of ${total}`,
-      ...shown.filter(({ room }) => ticked.has(room)).map(({ name }) => `Item room ${name}`)].join('\n');
+      ...splits.map(({ area, at }) => `Area ${area}: ${timeText(at)}`),
+      `Items: ${ticks.length} of ${itemRooms}`,
+      ...items.filter(({ room }) => ticked.has(room)).map(({ name }) => `Item room ${name}`)].join('\n');
   }
 
-  /// Nothing revealed, timed or ticked: a run with nothing to keep.
-  get untouched() {
-    const { elapsed, startedAt, ticks } = this.#clock;
-    return !this.#steps.length && elapsed === 0 && startedAt === null && !ticks.length;
-  }
-
-  /// The run as it is kept: { steps, here, clock }, plain data.
-  kept() {
-    const clock = this.#clock;
-    return { steps: this.#steps.map((step) => (step === 'reset' ? step : [...step])), here: this.#here,
-      clock: { ...clock, splits: this.splits, ticks: this.ticks } };
+  /// Lets the module's session go: the run is not asked anything more.
+  close() {
+    try {
+      this.#session.delete();
+    } catch {
+      // A session of a module that broke is gone with it.
+    }
   }
 }
 
-/// A run as kept (kept() of a run, or whatever else was stored), ready to go
-/// on, in a labyrinth of `areaCount` areas: { run, clockForgotten }. Steps
-/// that are neither "reset" nor lists of strings are left out. A damaged
-/// clock gives way to a fresh one, and `clockForgotten` says so, while the
-/// steps go on; a run kept before runs were timed has a fresh clock.
-export function runFrom(kept, { areaCount, now = Date.now }) {
-  const { steps, here, clock } = kept !== null && typeof kept === 'object' ? kept : {};
-  const step = (s) => s === 'reset' || (Array.isArray(s) && s.every((cell) => typeof cell === 'string'));
-  const keptClock = clock === undefined ? freshClock() : clockFrom(clock, areaCount, now());
-  const run = new Run(Array.isArray(steps) ? steps.filter(step) : [], typeof here === 'string' ? here : null,
-    keptClock ?? freshClock(), now);
-  return { run, clockForgotten: !keptClock };
+// A run kept by the page before runs were histories names the room the
+// player was in, also where its steps leave them there already (the last
+// room revealed on its own since the last Reset, or the start room); the
+// module would take that as a walk to where the player is, which it
+// refuses, and say that a step of the kept run was left out. Such a room
+// is left out of the text the module reads.
+function withoutStandingWalk(kept, labyrinth) {
+  let run = null;
+  try {
+    run = JSON.parse(kept);
+  } catch {
+    return kept;
+  }
+  if (run === null || typeof run !== 'object' || 'version' in run || !Array.isArray(run.steps)) return kept;
+  const start = labyrinth.about().start;
+  let here = start;
+  for (const step of run.steps) {
+    if (step === 'reset') here = start;
+    else if (Array.isArray(step) && step.length === 1) [here] = step;
+  }
+  if (run.here !== here) return kept;
+  delete run.here;
+  return JSON.stringify(run);
+}
+
+/// Opens the run of the labyrinth in `image` (bytes, named `imageName`), or
+/// of the one a sealed race's link carries (`lab`, with its seed `code`), in
+/// `labyrinth` (the module), going on from `kept` (what the browser kept of
+/// it, "" for none). With `steps` (a link's), the run the link carries,
+/// unless the run kept is that run gone further: a link opened again on the
+/// device that made it loses no step taken since. `guard(work)` runs a call
+/// of the module and turns a module that broke into a failure value;
+/// `now()` is the page's clock, in milliseconds.
+///
+/// Resolves to { ok: true, run, opened, said } (opened: the module's first
+/// answer, with the whole `map` and its `doors`; said: what the page tells
+/// of it, "" or sentences) or { ok: false, message }.
+export function openRun(labyrinth, { image = null, imageName = '', lab = '', code = '', kept = '', steps = null,
+  now = Date.now, guard = (work) => work() }) {
+  const session = guard(() => new labyrinth.RunSession());
+  if (session.ok === false) return session;
+  const tracked = lab ? { lab, code } : { image, imageName };
+  const said = [];
+  let opened = guard(() => session.open({ ...tracked, kept: withoutStandingWalk(kept, labyrinth), now: now() }));
+  if (opened.ok && steps !== null) {
+    const keptSteps = guard(() => session.stepsText());
+    if (typeof keptSteps !== 'string') {
+      opened = keptSteps;
+    } else if (keptSteps !== steps && !keptSteps.startsWith(steps)) {
+      const replaced = JSON.parse(opened.kept).steps !== '';
+      opened = guard(() => session.openSteps({ ...tracked, steps, now: now() }));
+      if (replaced) said.push('This is the run of the link, in place of the run this browser kept for this labyrinth.');
+    } else if (keptSteps !== steps) {
+      said.push('The run this browser kept for this labyrinth goes on from the link\'s, and is shown.');
+    }
+  }
+  if (!opened.ok) {
+    guard(() => session.delete());
+    return opened;
+  }
+  if (opened.keptProblem) said.unshift(sentence(opened.keptProblem));
+  return { ok: true, run: new Run(session, guard, now, opened), opened, said: said.join(' ') };
 }

@@ -1,6 +1,9 @@
-// The run's clock beside the tracker, as the run (run.js) holds it: its
-// timer with Start, Pause and Reset, a split at the first reveal of each
-// area, and the item rooms shown, to tick off. All of it can be copied as
+// The run's clock beside the tracker, as the run's history has it: its
+// timer with Start, Pause and Reset the timer, the splits (the time when
+// the run first entered each area while the timer had run), and the item
+// rooms shown, to tick off. Each button and tick is a step of the run,
+// which Undo takes back; this only shows what the steps add up to, and
+// ticks the timer's display on while it runs. All of it can be copied as
 // text.
 
 import { copyText } from './links.js';
@@ -9,86 +12,81 @@ import { timeText } from './run.js';
 
 /// The clock's elements: the time `runTimer`, its buttons `runTimerStart`
 /// and `runTimerReset`, the lists `splits` and `items` with `splitsNone` and
-/// `itemsCount`, and `runCopy` with `runCopied`; `heading()` is the text
-/// that heads a copy. Returns { show, showItemRooms, showSplits }.
+/// `itemsCount`, and `runCopy` with `runCopied`. `step(kind, { room })`
+/// takes a step of the run on show (start, pause, resetClock, tick,
+/// untick); `run()` is that run (run.js), `heading()` the text that heads a
+/// copy. Returns { show }.
 export function setUpClock({ runTimer, runTimerStart, runTimerReset, splits: splitList, splitsNone, items: itemList,
-  itemsCount, runCopy, runCopied }, { heading }) {
-  let run = null;        // the run on show
-  let keep = () => {};   // keeps the run, after every change of its clock
-  let ticking = 0;       // the interval that shows the running time
-  let items = { shown: [], total: 0 };  // the item rooms shown ({ room, name }), and how many there are
-  let itemsShown = '';   // the items and ticks the list shows
+  itemsCount, runCopy, runCopied }, { step, run, heading }) {
+  let ticking = 0;        // the interval that shows the running time
+  let splitsShown = '';   // the splits the list shows
+  let itemsShown = '';    // the item rooms the list shows, and how many there are
+  let ticksShown = '';    // and which of them are ticked
 
-  const showTime = () => { runTimer.textContent = timeText(run.time()); };
+  const say = (element, text) => element.textContent !== text && (element.textContent = text);
+  const showTime = () => say(runTimer, timeText(run().time()));
 
-  function showRunning() {
-    runTimerStart.textContent = run.running ? 'Pause' : run.time() > 0 ? 'Go on' : 'Start';
-    clearInterval(ticking);
-    if (run.running) ticking = setInterval(showTime, 250);
+  function showRunning(running) {
+    say(runTimerStart, running ? 'Pause' : run().time() > 0 ? 'Go on' : 'Start');
+    if (running !== (ticking !== 0)) {
+      clearInterval(ticking);
+      ticking = running ? setInterval(showTime, 250) : 0;
+    }
     showTime();
   }
 
-  function showSplits() {
-    const splits = run.splits;
+  function showSplits(splits) {
+    const drawn = JSON.stringify(splits);
+    if (drawn === splitsShown) return;
+    splitsShown = drawn;
     splitList.replaceChildren(...splits.map(({ area, at }) =>
       Object.assign(document.createElement('li'), { textContent: `Area ${area}: ${timeText(at)}` })));
     splitsNone.hidden = splits.length > 0;
   }
 
-  function showItems() {
-    const ticks = run.ticks;
-    const drawn = JSON.stringify([items, ticks]);
-    if (drawn === itemsShown) return;
-    itemsShown = drawn;
-    const ticked = new Set(ticks);
-    itemList.replaceChildren(...items.shown.map(({ room, name }, index) => {
-      const box = Object.assign(document.createElement('input'), { type: 'checkbox', checked: ticked.has(room),
-        id: `item-room-${index}` });
-      box.dataset.item = room;
-      const label = Object.assign(document.createElement('label'), { htmlFor: box.id, textContent: `Item room ${name}` });
-      const entry = document.createElement('li');
-      entry.append(box, label);
-      return entry;
-    }));
-    itemsCount.textContent = `${count(ticks.length, 'item room', 'item rooms')} of ${items.total} ticked off; `
-      + `${items.shown.length} shown.`;
+  // The list is made anew when other item rooms show; a tick only ticks its
+  // box, which keeps the focus.
+  function showItems({ items, itemRooms, ticks }) {
+    const drawn = JSON.stringify([items, itemRooms]);
+    if (drawn !== itemsShown) {
+      itemsShown = drawn;
+      ticksShown = '';
+      itemList.replaceChildren(...items.map(({ room, name }, index) => {
+        const box = Object.assign(document.createElement('input'), { type: 'checkbox', id: `item-room-${index}` });
+        box.dataset.item = room;
+        const label = Object.assign(document.createElement('label'), { htmlFor: box.id, textContent: `Item room ${name}` });
+        const entry = document.createElement('li');
+        entry.append(box, label);
+        return entry;
+      }));
+    }
+    const ticked = JSON.stringify(ticks);
+    if (ticked === ticksShown) return;
+    ticksShown = ticked;
+    const set = new Set(ticks);
+    for (const box of itemList.querySelectorAll('input')) box.checked = set.has(box.dataset.item);
+    itemsCount.textContent = `${count(ticks.length, 'item room', 'item rooms')} of ${itemRooms} ticked off; `
+      + `${items.length} shown.`;
   }
 
-  runTimerStart.addEventListener('click', () => {
-    run.startOrPause();
-    showRunning();
-    keep();
-  });
-  runTimerReset.addEventListener('click', () => {
-    run.resetClock();
-    showRunning();
-    showSplits();
-    keep();
-  });
+  runTimerStart.addEventListener('click', () => step(run().running ? 'pause' : 'start'));
+  runTimerReset.addEventListener('click', () => step('resetClock'));
   itemList.addEventListener('change', (event) => {
-    run.tick(event.target.dataset.item, event.target.checked);
-    showItems();
-    keep();
+    const box = event.target;
+    // The box shows what the run says, whether or not the step was taken.
+    ticksShown = '';
+    step(box.checked ? 'tick' : 'untick', { room: box.dataset.item });
   });
   runCopy.addEventListener('click', async () => {
-    runCopied.textContent = await copyText(run.asText(heading(), items), 'Times and items copied.', messages.shownAbove);
+    runCopied.textContent = await copyText(run().asText(heading()), 'Times and items copied.', messages.shownAbove);
   });
 
   return {
-    /// Shows the clock of `shown`, a run; `then` keeps it after each change.
-    show(shown, then) {
-      run = shown;
-      keep = then;
-      showRunning();
-      showSplits();
+    /// Shows the clock of the run on show as its `view` (the module's) says.
+    show(view) {
+      showRunning(view.clock.runningSince !== null);
+      showSplits(view.splits);
+      showItems(view);
     },
-    /// The item rooms shown ({ room, name }), to tick off, and how many the
-    /// labyrinth has.
-    showItemRooms(shown, total) {
-      items = { shown, total };
-      showItems();
-    },
-    /// The splits again, after a step reached a new area.
-    showSplits,
   };
 }

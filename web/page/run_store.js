@@ -1,14 +1,16 @@
 // The tracker's runs kept in the browser, one per labyrinth under its seed
 // code, so that a run survives a reload and every labyrinth keeps a run of
-// its own. `storage` is the browser's localStorage (or anything with its
-// methods; null where the browser gives the page none, and then nothing is
-// kept); `now` gives the time in milliseconds.
+// its own. What is kept is the run as the module gives it (its `kept`: the
+// steps, those undone too, and how many are in effect), with the time it
+// was saved; the module also reads the form that runs were kept in before
+// they were histories. `storage` is the browser's localStorage (or anything
+// with its methods; null where the browser gives the page none, and then
+// nothing is kept); `now` gives the time in milliseconds.
 
-import { runFrom } from './run.js';
 import { storageKey } from './storage_keys.js';
 
-/// The runs of labyrinths of `areaCount` areas kept in `storage`.
-export function runStore(storage, { areaCount, now = Date.now }) {
+/// The runs kept in `storage`.
+export function runStore(storage, { now = Date.now } = {}) {
   const key = (seedCode) => storageKey('run', seedCode);
 
   // Forgets the run saved longest ago but the one of `kept` (a run saved
@@ -36,40 +38,40 @@ export function runStore(storage, { areaCount, now = Date.now }) {
   }
 
   return {
-    /// The run kept for `seedCode`, as runFrom gives it: nothing kept, or
-    /// kept in another form, is a run from the start.
+    /// The run kept for `seedCode`, as text for the module (RunSession's
+    /// `kept`), or "" for none.
     load(seedCode) {
-      let kept = {};
       try {
-        kept = JSON.parse(storage.getItem(key(seedCode)) || '{}');
+        return storage.getItem(key(seedCode)) ?? '';
       } catch {
-        // Nothing kept, or kept by something else.
+        return '';  // no storage here: a run from the start
       }
-      return runFrom(kept, { areaCount, now });
     },
 
-    /// Keeps `run` for `seedCode`; false when the browser does not. A run
-    /// with nothing to keep is forgotten. Each run keeps when it was saved,
-    /// so that a full storage gives up the runs left longest ago, one by
-    /// one, before it gives up this one: a racer who tracks the daily
-    /// labyrinth every day would otherwise fill it within a few years, and
-    /// from then on keep no run at all. Once as much as this run takes has
-    /// been freed, a save that still fails is refused for another reason
-    /// than room, and no more runs are given up for it.
-    save(seedCode, run) {
+    /// Keeps `kept` (a run's `kept`, JSON text) for `seedCode`; false when
+    /// the browser does not. A run that has taken no step is forgotten.
+    /// Each run keeps when it was saved, so that a full storage gives up
+    /// the runs left longest ago, one by one, before it gives up this one:
+    /// a racer who tracks the daily labyrinth every day would otherwise
+    /// fill it within a few years, and from then on keep no run at all.
+    /// Once as much as this run takes has been freed, a save that still
+    /// fails is refused for another reason than room, and no more runs are
+    /// given up for it.
+    save(seedCode, kept) {
       const name = key(seedCode);
       try {
-        if (run.untouched) {
+        const run = JSON.parse(kept);
+        if (!run.steps) {
           storage.removeItem(name);
           return true;
         }
-        const kept = JSON.stringify({ ...run.kept(), savedAt: now() });
+        const text = JSON.stringify({ ...run, savedAt: now() });
         for (let freed = 0; ;) {
           try {
-            storage.setItem(name, kept);
+            storage.setItem(name, text);
             return true;
           } catch (error) {
-            const more = freed < name.length + kept.length && forgetOldest(name);
+            const more = freed < name.length + text.length && forgetOldest(name);
             if (!more) throw error;
             freed += more;
           }

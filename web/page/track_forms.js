@@ -9,13 +9,13 @@ import { messages, sentence } from './messages.js';
 
 /// The form `trackForm` with the field `trackSeed`, the buttons
 /// `trackDaily` and the file input `trackLayout`, and what it says,
-/// `trackFormStatus`; `open(image)` opens the tracker on a labyrinth made.
-/// Returns { trackSeed }.
+/// `trackFormStatus`; `open(image, options)` opens the tracker on a
+/// labyrinth made, with the options of trackSeed. Returns { trackSeed }.
 export function setUpTrackForms({ trackForm, trackSeed: seedInput, trackFormStatus, trackDaily, trackLayout },
   { open }) {
   // A labyrinth made by the module without the player's files, tracked; a
   // refusal goes to the form, on `field` when it is about what was typed.
-  function trackMade(made, name, field = null, daily = '') {
+  function trackMade(made, name, field = null, daily = '', options = {}) {
     seedInput.removeAttribute('aria-invalid');
     if (!made.ok) {
       trackFormStatus.textContent = sentence(made.message);
@@ -23,17 +23,18 @@ export function setUpTrackForms({ trackForm, trackSeed: seedInput, trackFormStat
       return false;
     }
     trackFormStatus.textContent = '';
-    open({ bytes: made.image, name, seedCode: made.seedCode, seed: made.seed, daily });
+    open({ bytes: made.image, name, seedCode: made.seedCode, seed: made.seed, daily }, options);
     return true;
   }
 
   // Tracks the labyrinth that a write of `seed` makes (as typed: decimal, or
   // REVISION:SEED); with `daily` (YYYY-MM-DD), as that day's labyrinth,
-  // which its link names by the date.
-  function trackSeed(seed, daily = '') {
+  // which its link names by the date. `options` go to `open` (a link's
+  // steps, say).
+  function trackSeed(seed, daily = '', options = {}) {
     seedInput.value = seed;
     const name = daily ? `the daily labyrinth of ${daily}` : `the labyrinth of seed ${seed}`;
-    return trackMade(call('labyrinthToTrack', { seed }), name, seedInput, daily);
+    return trackMade(call('labyrinthToTrack', { seed }), name, seedInput, daily, options);
   }
 
   async function trackLayoutFile() {

@@ -1,41 +1,68 @@
 // The tracker: a labyrinth under fog, the start room and every room the
 // player has revealed by choosing a door, an area or everything. It keeps
-// one run (run.js) for the labyrinth it shows, asks the module to draw it
-// and to say which doors lead into the fog, and draws what comes back: the
-// map, the pad, the clock and the status. The run is kept in the browser
-// under the labyrinth's seed code (run_store.js). A labyrinth is tracked
-// from a write or a look, or with no files at all (track_forms.js).
+// one run (run.js: the module's history of the run's steps) for the
+// labyrinth it shows, and draws what each step's answer says: the map (by
+// what the step changed), where the player is, the pad, the clock and the
+// status. Every button is a step, Undo or Redo, so that no tap loses
+// anything for good. The run is kept in the browser under the labyrinth's
+// seed code (run_store.js), and its link opens it on another device. A
+// labyrinth is tracked from a write or a look, with no files at all
+// (track_forms.js), or from a link; a sealed race's link names the
+// labyrinth by its seed code alone, and the page asks for its image once.
 
-import { call, facts } from './core.js';
+import { core, facts, guarded, onReloaded } from './core.js';
 import { copyAddress, labyrinthAddress } from './links.js';
-import { count, sentence } from './messages.js';
-import { drawAhead } from './draw_ahead.js';
+import { count, messages, sentence } from './messages.js';
+import { openRun } from './run.js';
 import { setUpClock } from './run_clock.js';
 import { setUpTrackForms } from './track_forms.js';
 import { setUpPad } from './tracker_pad.js';
-import { preparePicture, setUpTrackerView } from './tracker_view.js';
+import { setUpTrackerView } from './tracker_view.js';
 
 const notKept = ' This browser does not keep the run.';
-const clockDamaged = 'The timer, splits and ticked item rooms that this browser kept for this run were damaged, so they '
-  + 'were forgotten; the rooms revealed are kept. ';
+
+// What the status says of each step before it counts the rooms and doors;
+// a function of the answer and of how many rooms the step showed.
+const said = {
+  walk: ({ hereName }) => `You are in ${hereName}. `,
+  area: (what) => (answer, more) => `Revealed ${what}: ${count(more, 'room', 'rooms')}; Undo hides them again. `,
+  resetRooms: 'Reset to the start room; Undo brings the run back. ',
+  undo: 'Undone; Redo gives the step again. ',
+  redo: 'Redone. ',
+  start: 'The timer runs. ',
+  pause: 'The timer is paused. ',
+  resetClock: 'The timer is back at zero, without its splits; Undo brings them back. ',
+  tick: 'Ticked off. ',
+  untick: 'No longer ticked off. ',
+};
 
 /// The tracker's section, by its elements (those of its map, pad, clock and
-/// forms too); `store` keeps the runs (runStore), and `shown`
-/// (labyrinthsOnShow) says which labyrinth "Track my run" opens. Returns
-/// { trackSeed }, which tracks a seed from a link.
-export function setUpTracker(elements, { store, shown }) {
-  const { tracker, trackerHeading, trackerStatus, trackerMap, trackerBoard, trackOffer, trackWhat, trackerLinkLine,
-    trackerCopied, trackerUndo, trackerReset, trackerArea: areas } = elements;
-  let image = null;    // the labyrinth tracked: { bytes, name, seedCode, and seed (and daily) when it is known }
-  let run = null;      // its run
-  let unsaved = null;  // the run whose latest step is not kept yet: { run, seedCode }
+/// forms too, and the field that asks for a sealed race's image); `store`
+/// keeps the runs (runStore), `shown` (labyrinthsOnShow) says which
+/// labyrinth "Track my run" opens, `remembering` (setUpRemembering) keeps a
+/// sealed race's image with the player's files, and `read` reads a file
+/// (a fileReader). Returns { follow }, which follows a link to the tracker.
+export function setUpTracker(elements, { store, shown, remembering, read }) {
+  const { tracker, trackerHeading, trackerStatus, trackerMap, trackOffer, trackWhat, trackerLinkLine,
+    trackerCopied, trackerUndo, trackerRedo, trackerReset, trackerArea: areas, trackerImageField, trackerImage,
+    trackerImageCode, trackerImageSaid } = elements;
+  // The labyrinth tracked: { bytes, name, seedCode }, with `seed` (and
+  // `daily`) when it is known, and `race` when it came from an image whose
+  // seed is told nowhere (a sealed race), which its link names by its code;
+  // or a race's as its link carries it: { lab, name, seedCode, race }.
+  let image = null;
+  let run = null;       // its run (run.js)
+  let unsaved = null;   // the run whose latest step is not kept yet: { run, seedCode }
+  let awaited = null;   // a sealed race's link waiting for its image: { code, steps }
 
-  const view = setUpTrackerView(elements, { scale: facts().trackerScale, redraw: () => run && drawRun('', [], true) });
-  const pad = setUpPad(elements, { reveal: chooseDoor, walk: (door) => moveHere(door.to) });
-  const clock = setUpClock(elements, { heading: () => trackerHeading.textContent });
-  const forms = setUpTrackForms(elements, { open: (made) => openTracker(made) });
-  const ahead = drawAhead({ whenIdle: window.requestIdleCallback ?? ((then) => setTimeout(then, 50)),
-    stopIdle: window.cancelIdleCallback ?? clearTimeout });
+  const view = setUpTrackerView(elements, { scale: facts().trackerScale, legendOf: () => run?.legend() ?? '' });
+  const pad = setUpPad(elements, {
+    reveal: (door) => step('reveal', { room: door.to }, `Revealed ${door.toName}. `),
+    walk: (door) => step('walk', { room: door.to }, said.walk),
+  });
+  const clock = setUpClock(elements, { step: (kind, args) => step(kind, args, said[kind]), run: () => run,
+    heading: () => trackerHeading.textContent });
+  const forms = setUpTrackForms(elements, { open: openTracker });
 
   // Keeps the run on show once the frame that shows its step is painted, so
   // that writing the browser's storage never delays that frame; at once when
@@ -48,163 +75,190 @@ export function setUpTracker(elements, { store, shown }) {
   function saveNow() {
     const saving = unsaved;
     unsaved = null;
-    if (saving && !store.save(saving.seedCode, saving.run) && saving.run === run
+    if (saving && !store.save(saving.seedCode, saving.run.view.kept) && saving.run === run
       && !trackerStatus.textContent.endsWith(notKept)) trackerStatus.textContent += notKept;
   }
 
-  // The run as the module draws it, the player in `here`, its picture made
-  // ready to show.
-  function tracking(revealed, here) {
-    const tracked = call('trackRun', { image: image.bytes, imageName: image.name, revealed, here: here ?? '' });
-    if (tracked.ok) tracked.picture = preparePicture(tracked.map);
-    return tracked;
+  // Shows what an answer of the run says: the picture changed by it (or
+  // drawn whole), the player's room, in view (`centre`: in the middle of
+  // the box), the pad, the clock, the buttons, and the status after `told`
+  // (text, or a function of the answer and how many rooms it showed).
+  function shows(answer, told = '', { centre = false } = {}) {
+    const rooms = view.roomCount();
+    if (answer.redrawn) view.show(answer.map, answer.doors);
+    else if (answer.changes) view.change(answer.changes, answer.title);
+    view.markHere(answer.here);
+    pad.show(answer.hereName, answer.hereDoors);
+    clock.show(answer);
+    trackerUndo.disabled = !answer.canUndo;
+    trackerRedo.disabled = !answer.canRedo;
+    trackerReset.disabled = view.roomCount() === 1 && answer.here === facts().start;
+    trackerStatus.textContent = `${typeof told === 'function' ? told(answer, view.roomCount() - rooms) : told}`
+      + `${count(view.roomCount(), 'room', 'rooms')} shown; ${count(view.doorCount(), 'door leads', 'doors lead')} `
+      + 'into the fog.';
+    view.bringIntoView(answer.here, centre);
+    saveSoon();
   }
 
-  // Draws the run (`tracked`: as drawn ahead), tells how far it has come
-  // (after `said`, or what it says of the run drawn), and keeps it; brings
-  // the first of the rooms the last step revealed into view, or the
-  // player's room (`centre`: into the middle of the box). Then draws ahead
-  // the steps through the doors into the fog of the player's room.
-  function drawRun(said = '', revealed = [], centre = false, tracked = tracking(run.revealed(), run.here)) {
-    if (!tracked.ok) {
-      ahead.stop();
-      view.clearPicture();
-      trackerStatus.textContent = sentence(tracked.message, [image.name]);
+  // Takes a step of `kind` (or Undo, or Redo) and shows it, with `told`
+  // first in the status. The keyboard stays where the player is: after a
+  // step taken on the map, or one that took away what had the focus, it
+  // goes to a door of the player's room on the map, or to the pad when the
+  // room has none there; a button that went off gives it to its fellow.
+  function step(kind, args = {}, told = said[kind], { onMap = false } = {}) {
+    if (!run) return;
+    const answer = kind === 'undo' || kind === 'redo' ? run[kind]() : run.step(kind, args);
+    if (!answer.ok) {
+      clock.show(run.view);
+      trackerStatus.textContent = sentence(answer.message, [image.name]);
       return;
     }
-    run.drawnAs(tracked.shown, tracked.here);
-    view.showPicture(tracked.picture);
-    view.frame(tracked.doors);
-    view.markHere(tracked.here);
-    pad.show(tracked.hereName, tracked.hereDoors);
-    clock.showItemRooms(tracked.items, tracked.itemRooms);
-    saveSoon();
-    trackerStatus.textContent = `${typeof said === 'function' ? said(tracked) : said}${count(tracked.shown.length, 'room', 'rooms')} shown; `
-      + `${count(tracked.doors.length, 'door leads', 'doors lead')} into the fog.`;
-    trackerUndo.disabled = !run.canUndo;
-    trackerReset.disabled = tracked.shown.length === 1;
-    view.bringIntoView(revealed[0] ?? run.here, centre);
-    ahead.start(tracked.hereDoors.filter((door) => door.intoFog).map((door) => door.to), (to) => {
-      const next = tracking(run.revealed(to), to);
-      return next.ok ? { ...next, picture: view.planPicture(next.picture) } : null;
-    });
+    shows(answer, told);
+    const focused = document.activeElement;
+    if (onMap || !focused || focused === document.body) {
+      const door = view.doorOf(answer.here);
+      if (door) door.focus({ preventScroll: true });
+      else pad.focus();
+    } else if (focused.disabled) {
+      const fellow = focused === trackerUndo ? trackerRedo : focused === trackerRedo ? trackerUndo : null;
+      (fellow && !fellow.disabled ? fellow : trackerMap).focus();
+    }
   }
 
-  // Opens the tracker on a labyrinth, with the run kept for it. The address
-  // then names it, when its seed is known, so that a reload or the link on
-  // another device opens the same run; `follow` leaves the address, the
-  // focus and the scroll alone, for a tracker that follows a new labyrinth.
-  function openTracker(tracked, { follow = false } = {}) {
-    const kept = store.load(tracked.seedCode);
-    image = tracked;
-    run = kept.run;
-    const { seedCode } = image;
-    const opened = run;
-    clock.show(run, () => store.save(seedCode, opened));
-    tracker.hidden = false;
-    trackerHeading.textContent = `Your run in ${image.name} (seed code ${image.seedCode})`;
-    trackerLinkLine.hidden = !image.seed;
-    trackerCopied.textContent = '';
-    // A run opens around the room the player is in; drawing it keeps it,
-    // with a fresh clock in place of a damaged one.
-    drawRun(kept.clockForgotten ? clockDamaged : '', [], true);
-    if (follow) return;
-    if (image.seed) {
-      history.replaceState(history.state, '', labyrinthAddress(window.location.href,
-        { seed: image.seed, daily: image.daily, track: true }));
+  // Opens the tracker on a labyrinth (`tracked`), with the run kept for it
+  // or a link's `steps`. The address then names it (and its run stays in
+  // the browser), so that a reload opens the same run; `follow` leaves the
+  // address, the focus and the scroll alone, for a tracker that follows a
+  // new labyrinth. With `code`, only an image of that seed code is tracked.
+  // Returns "" or why it was not opened.
+  function openTracker(tracked, { follow = false, steps = null, code = '' } = {}) {
+    saveNow();
+    const opened = openRun(core(), { image: tracked.bytes, imageName: tracked.name, lab: tracked.lab,
+      code: tracked.seedCode, kept: store.load(code || tracked.seedCode), steps, guard: guarded });
+    if (opened.ok && code && opened.opened.seedCode !== code) {
+      opened.run.close();
+      return `${tracked.name} holds the labyrinth of seed code ${opened.opened.seedCode}, not the race of this link `
+        + `(seed code ${code}); choose that race's image.`;
     }
+    run?.close();
+    run = null;
+    tracker.hidden = false;
+    trackerHeading.textContent = `Your run in ${tracked.name} (seed code ${tracked.seedCode || code})`;
+    if (!opened.ok) {
+      view.clear();
+      trackerLinkLine.hidden = true;
+      trackerStatus.textContent = sentence(opened.message, [tracked.name]);
+      return trackerStatus.textContent;
+    }
+    ({ run } = opened);
+    image = { ...tracked, seedCode: opened.opened.seedCode };
+    awaited = null;
+    trackerImageField.hidden = true;
+    trackerLinkLine.hidden = !image.seed && !image.race;
+    trackerCopied.textContent = '';
+    view.show(opened.opened.map, opened.opened.doors);
+    // A run opens around the room the player is in; it is kept at once, in
+    // the form of histories, and without what was damaged.
+    shows(opened.opened, opened.said ? `${opened.said} ` : '', { centre: true });
+    remembering.keepTracked(image.race && image.bytes ? { name: image.name, bytes: image.bytes } : null);
+    if (follow) return '';
+    history.replaceState(history.state, '', address());
     trackerMap.focus({ preventScroll: true });
     tracker.scrollIntoView({ block: 'start' });
+    return '';
   }
 
-  // The player is in the shown room `cell` now.
-  function moveHere(cell) {
-    if (run.walk(cell)) drawRun(({ hereName }) => `You are in ${hereName}. `, [cell]);
+  // The address of the labyrinth tracked, with the run's `steps` when they are given.
+  const address = (steps = '') => labyrinthAddress(window.location.href, { seed: image.seed, daily: image.daily,
+    code: image.race ? image.seedCode : '', lab: image.lab, track: true, steps });
+
+  // A link to a sealed race's run that names its labyrinth by the seed code
+  // alone: the page takes the race's image remembered in this browser, or
+  // the one "Look at an image" shows, or asks for it.
+  async function followRace(code, steps) {
+    awaited = { code, steps };
+    const kept = await remembering.trackedImage();
+    if (awaited?.code !== code) return;
+    if (kept && !trackRace({ ...kept, race: true })) return;
+    const looked = shown.of('look');
+    if (looked?.seedCode === code && !trackRace({ ...looked, race: true })) return;
+    trackerImageCode.textContent = code;
+    trackerImageSaid.textContent = '';
+    trackerImageField.hidden = false;
+    trackerImageField.scrollIntoView({ block: 'start' });
+    trackerImage.focus({ preventScroll: true });
   }
 
-  // A step of the rooms of `cells` not shown yet; nothing when none is new.
-  // The first room revealed of an area is its split.
-  function reveal(cells, said) {
-    const fresh = run.reveal(cells);
-    if (!fresh.length) {
-      trackerStatus.textContent = 'Those rooms are shown already.';
-      return false;
-    }
-    drawRun(said(fresh), fresh, false, fresh.length === 1 ? ahead.take(fresh[0]) : undefined);
-    const startArea = view.areaOf(facts().start);
-    const reached = fresh.map((cell) => view.areaOf(cell)).filter((area) => Number.isInteger(area) && area !== startArea);
-    if (run.reached(reached)) {
-      clock.showSplits();
-      store.save(image.seedCode, run);
-    }
-    return true;
-  }
+  // Tracks `candidate` as the race the link awaits; returns "" or why not.
+  const trackRace = (candidate) => openTracker(candidate, { steps: awaited.steps, code: awaited.code });
 
-  // A door into the fog chosen, on the pad or the map: the room behind it is
-  // revealed.
-  function chooseDoor(door) {
-    reveal([door.to], () => `Revealed ${door.toName}. `);
-  }
-
-  // A door on the map chosen: the keyboard goes on from there, to a door of
-  // the revealed room when it has one.
-  function chooseDoorOnMap(button) {
-    const to = button.dataset.door;
-    chooseDoor({ to, toName: button.dataset.toName });
-    const next = trackerBoard.querySelector(`.door[data-from="${to}"]`) || trackerBoard.querySelector('.door');
-    (next || trackerMap).focus();
-  }
-
-  function revealArea(chosen, what) {
-    const rooms = call('roomsOfAreas', { image: image.bytes, imageName: image.name, areas: chosen });
-    if (!rooms.ok) {
-      trackerStatus.textContent = sentence(rooms.message, [image.name]);
-      return;
-    }
-    reveal(rooms.rooms, (fresh) => `Revealed ${what}: ${count(fresh.length, 'room', 'rooms')}; Undo hides them again. `);
-  }
-
-  function undoStep() {
-    const step = run.undo();
-    if (step === null) return;
-    drawRun(step === 'reset' ? 'The run is back as it was before the reset. ' : 'Undone. ');
-    if (document.activeElement === document.body) trackerMap.focus();
-  }
-
-  function resetRun() {
-    run.reset();
-    drawRun('Reset to the start room; Undo brings the run back. ');
-    trackerUndo.focus();
+  async function raceImageChosen() {
+    const file = trackerImage.files[0];
+    if (!file || !awaited) return;
+    const bytes = await read(file, 'image');
+    trackerImageSaid.textContent = bytes.ok ? trackRace({ bytes: bytes.bytes, name: file.name, race: true })
+      : sentence(bytes.message, [file.name]);
   }
 
   // The labyrinth that "Track my run" opens: the last one written or looked
-  // at. An open tracker follows it, with its own run.
+  // at. An open tracker follows it, with its own run; a race's link that
+  // awaits its image takes the one looked at, when it is the race's.
   shown.follow((section, offered) => {
     if (!offered) return;
     trackWhat.textContent = `"Track my run" tracks the labyrinth of ${offered.name}, seed code ${offered.seedCode}.`;
     trackOffer.hidden = false;
-    if (!tracker.hidden) openTracker(offered, { follow: true });
+    if (awaited && section === 'look' && offered.seedCode === awaited.code) trackRace({ ...offered, race: true });
+    else if (!tracker.hidden) openTracker({ ...offered, race: !offered.seed }, { follow: true });
   });
+  // A fresh module after one that broke: the run opens again as it was kept.
+  onReloaded(() => run && openTracker(image, { follow: true }));
 
   for (let area = 0; area < facts().areaCount; ++area)
     areas.append(Object.assign(document.createElement('option'), { value: String(area), textContent: `Area ${area}` }));
-  elements.track.addEventListener('click', () => shown.latest() && openTracker(shown.latest()));
-  trackerBoard.addEventListener('click', (event) => {
+  elements.track.addEventListener('click', () => {
+    const latest = shown.latest();
+    if (latest) openTracker({ ...latest, race: !latest.seed });
+  });
+  elements.trackerBoard.addEventListener('click', (event) => {
     const door = view.doorsAreTargets() && event.target.closest('.door');
-    if (door) chooseDoorOnMap(door);
-    else if (run) moveHere(view.roomAt(event.clientX, event.clientY));
+    if (door) {
+      step('reveal', { room: door.dataset.door }, `Revealed ${door.dataset.toName}. `, { onMap: true });
+      return;
+    }
+    const room = run && view.roomAt(event.clientX, event.clientY);
+    if (room && room !== run.view.here) step('walk', { room }, said.walk);
   });
   elements.trackerCopyLink.addEventListener('click', async () => {
-    trackerCopied.textContent = await copyAddress(labyrinthAddress(window.location.href,
-      { seed: image.seed, daily: image.daily, track: true }));
+    const steps = run.stepsText();
+    trackerCopied.textContent = await copyAddress(address(typeof steps === 'string' ? steps : ''));
   });
-  elements.trackerRevealArea.addEventListener('click', () => revealArea([Number(areas.value)], `area ${areas.value}`));
-  elements.trackerRevealAll.addEventListener('click',
-    () => revealArea(Array.from({ length: facts().areaCount }, (_, area) => area), 'every area'));
-  elements.trackerUndo.addEventListener('click', undoStep);
-  elements.trackerReset.addEventListener('click', resetRun);
+  elements.trackerRevealArea.addEventListener('click',
+    () => step('revealArea', { area: Number(areas.value) }, said.area(`area ${areas.value}`)));
+  elements.trackerRevealAll.addEventListener('click', () => step('revealAll', {}, said.area('every area')));
+  trackerUndo.addEventListener('click', () => step('undo'));
+  trackerRedo.addEventListener('click', () => step('redo'));
+  trackerReset.addEventListener('click', () => {
+    step('resetRooms');
+    trackerUndo.focus();
+  });
+  trackerImage.addEventListener('change', () => raceImageChosen().catch((error) => {
+    trackerImageSaid.textContent = messages.pageBroke(error);
+  }));
   addEventListener('pagehide', saveNow);
   document.addEventListener('visibilitychange', () => document.hidden && saveNow());
 
-  return { trackSeed: forms.trackSeed };
+  return {
+    /// Follows a link to the tracker (as readLink reads it, with no
+    /// problem): its labyrinth, by seed, date, or a race's seed code (and
+    /// its rooms, when the link carries them), and its run's steps when it
+    /// carries them.
+    follow(link) {
+      const steps = link.run || null;
+      if (link.lab) {
+        return openTracker({ lab: link.lab, name: 'the race\'s labyrinth', seedCode: link.code, race: true }, { steps });
+      }
+      if (link.code) return followRace(link.code, steps);
+      return forms.trackSeed(link.seed, link.daily, { steps });
+    },
+  };
 }

@@ -10,7 +10,7 @@ const keys = { ArrowUp: 'north', ArrowLeft: 'west', ArrowRight: 'east', ArrowDow
 /// The pad `trackerPad` (its buttons by their data-side), the name of the
 /// room `trackerHere`, and the map's box `trackerMap`, which takes the
 /// keyboard when no side can; `reveal(door)` for a door into the fog,
-/// `walk(door)` for a passage. Returns { show }.
+/// `walk(door)` for a passage. Returns { show, focus }.
 export function setUpPad({ trackerPad: pad, trackerHere, trackerMap }, { reveal, walk }) {
   const buttons = new Map(sides.map((side) => [side, pad.querySelector(`[data-side="${side}"]`)]));
   let doorsBySide = new Map();  // side -> { door, fog } of the room on show
@@ -42,9 +42,12 @@ export function setUpPad({ trackerPad: pad, trackerHere, trackerMap }, { reveal,
         say(button.querySelector('.to'), !way ? 'no door' : `${way.fog ? 'reveal' : 'to'} ${way.door.toName}`);
       }
       // A button that went off gives the keyboard to one that is on.
-      if (focused && document.activeElement?.disabled !== false) {
-        ([...buttons.values()].find((button) => !button.disabled) ?? trackerMap).focus();
-      }
+      if (focused && document.activeElement?.disabled !== false) this.focus();
+    },
+
+    /// Gives the keyboard to the first side that is on, or to the map when none is.
+    focus() {
+      ([...buttons.values()].find((button) => !button.disabled) ?? trackerMap).focus();
     },
   };
 }

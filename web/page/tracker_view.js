@@ -3,13 +3,20 @@
 // map is how to go through them; or, zoomed in, larger than the module
 // draws it, where every door into the fog is a target on the map itself
 // and no two overlap. The row and column numbers stay at the box's edges
-// while it scrolls, and the legend folds away below it. The map's geometry
-// is read from the picture the module drew and from its scale, never
-// restated here; where things are on screen is worked out from it, so that
-// a tap never waits for the browser to lay the page out to be asked.
+// while it scrolls, and the legend folds away below it.
+//
+// The picture is the module's, put in whole when a run opens and after a
+// step that changed many rooms; any other step changes it by the pieces
+// the module says it changed: each room's square, walls, marker, area
+// number and links go into their groups (in the order of the rooms, as a
+// picture drawn whole has them) or leave them, found by the room they
+// carry in data-room, and the doors into the fog come and go by the rooms
+// they join. A tap then costs the browser only the elements it changed.
+// The map's geometry is read from the picture and from the module's scale,
+// never restated here; where things are on screen is worked out from it,
+// so that a tap never waits for the browser to lay the page out.
 
-import { cssPixels, narrowScreen } from './dom.js';
-import { parseSvg, svgNamespace, svgSync } from './svg_sync.js';
+import { cssPixels, narrowScreen, svgNamespace } from './dom.js';
 
 const number = (element, name) => Number(element.getAttribute(name));
 
@@ -26,14 +33,15 @@ function cutGroup(svg, name) {
   return [svg, ''];
 }
 
-/// The module's picture of a run made ready to show, which can be done
-/// ahead of time and needs no page: its row and column numbers give way to
-/// the view's own, and its legend is kept aside for the fold.
-export function preparePicture(svg) {
-  const [withoutNumbers] = cutGroup(svg.slice(svg.indexOf('<svg')), 'coordinates');
-  const [grid, legend] = cutGroup(withoutNumbers, 'legend');
-  return { grid: parseSvg(grid), legend, box: /viewBox="([^"]*)"/.exec(grid.slice(0, grid.indexOf('>')))?.[1] ?? '' };
+// A room's place in the order of the picture (row by row), from its "x,y".
+function roomOrder(key) {
+  const comma = key.indexOf(',');
+  return [Number(key.slice(comma + 1)), Number(key.slice(0, comma))];
 }
+const before = ([ay, ax], [by, bx]) => ay < by || (ay === by && ax < bx);
+
+// The door's key, as the module names a door that closes: "x,y>x,y".
+const doorKey = (door) => `${door.from}>${door.to}`;
 
 // The width of the map's part that is shown: the row numbers' margin, the
 // grid, and a sliver beyond it (the legend begins a half margin further).
@@ -42,33 +50,28 @@ const shownWidth = ({ gridX, gridSize }) => gridX + gridSize + gridX / 4;
 /// The map's box `trackerMap` and the board in it `trackerBoard`, the
 /// legend's fold `trackerLegend` and place `trackerLegendMap`, and the
 /// button `trackerZoom`; `scale` is the pixels of a cell in the module's
-/// picture (about().trackerScale), and `redraw` draws the map again, at the
-/// new zoom, and brings the player's room into view.
+/// picture (about().trackerScale), and `legendOf()` gives the legend's
+/// group of the picture as the run stands, for a fold that is open.
 export function setUpTrackerView({ trackerMap: box, trackerBoard: board, trackerLegend: legend, trackerLegendMap,
-  trackerZoom: zoomButton }, { scale: cell, redraw }) {
-  const pictures = svgSync(board);
+  trackerZoom: zoomButton }, { scale: cell, legendOf }) {
+  let svg = null;         // the picture on show
+  let groups = null;      // its groups that rooms go into, by the name of the pieces: square, walls, ...
+  let marks = null;       // its group of the doors' marks, on the whole map
   let closer = false;     // zoomed in
   let geometry = null;    // of the map on show: { width, height, gridX, gridY, gridSize, count }
-  let framed = '';        // the geometry and scale the picture and the numbers were last framed at
   let boxSize = null;     // the box's inner size, as it last said: { width, height }
-  let doorsOnMap = new Map();  // key -> element, the doors placed on the map
-  let legendText = '';    // the legend's group of the map on show, drawn only while unfolded
-  let pictureBox = '';    // the viewBox of the picture the module drew, which framing changes
+  let doors = new Map();  // door key -> { door, element }: the doors into the fog, as placed on the map
+  let legendDue = 0;      // the legend's redraw waiting for an idle moment
+  let here = null;        // the room the player is in
   // Where the box is scrolled to, as its last scroll event said: reading it
   // from the box while a new map waits to be laid out would lay it out then.
   const scrolled = { left: 0, top: 0 };
+  // Where the pieces of new rooms are made, in one parse a step.
+  const scratch = document.createElementNS(svgNamespace, 'g');
 
   // The map's element of the shown room `cell`; its rooms are a group of
   // their own, which is quicker to look through than the whole map.
-  const roomOf = (cell) => board.querySelector(`.rooms > [data-room="${cell}"]`);
-
-  // The picture's size, and where its grid of cells lies in it.
-  function measure(svg) {
-    const grid = svg.querySelector('rect.grid');
-    const [, , width, height] = pictureBox.split(/\s+/).map(Number);
-    return { width, height, gridX: number(grid, 'x'), gridY: number(grid, 'y'), gridSize: number(grid, 'width'),
-      count: Math.round(number(grid, 'width') / cell) };
-  }
+  const roomOf = (room) => groups?.square.querySelector(`:scope > [data-room="${room}"]`) ?? null;
 
   // The box's inner size: as it last said, or, before it has said or while it
   // was hidden, as it is; and the most it may grow to.
@@ -132,10 +135,12 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
   }
 
   // The legend: the picture's own, the part right of the grid, shown only
-  // while the player has it unfolded.
-  function drawLegend() {
-    const svg = board.querySelector('svg');
+  // while the player has it unfolded; `text` is its group, or the run's now.
+  function drawLegend(text = null) {
+    cancelIdle(legendDue);
+    legendDue = 0;
     if (!legend.open || !svg || !geometry) return trackerLegendMap.replaceChildren();
+    const legendText = text ?? legendOf();
     const copy = svg.cloneNode(false);
     const left = shownWidth(geometry);
     // As tall as its lowest line, and a margin's half below it.
@@ -152,23 +157,113 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
     return trackerLegendMap.replaceChildren(copy);
   }
 
+  // The legend counts the rooms shown: while it is unfolded, it is drawn
+  // again once the page is idle, never within the frame of a tap.
+  function legendChanged() {
+    if (!legend.open || legendDue) return;
+    legendDue = whenIdle(() => drawLegend());
+  }
+
+  // Whether the picture draws a link's number on the door: the badge of a
+  // link that leaves the shown room through it. (The module says `link` of
+  // a door whose link leaves from the room in the fog too, whose badge is
+  // not drawn until that room shows.)
+  const numbered = (door) => door.link
+    && groups.links.querySelector(`:scope > [data-from="${door.from}"][data-to="${door.to}"]`) !== null;
+
   // The door's element on the map: zoomed in, a button that reveals the room
   // behind it, over the picture; in the whole map, a mark in the picture
   // itself (coloured by the style sheet), which costs a tap far less to
-  // change than an element over it.
-  function doorElement(door) {
+  // change than an element over it. A door with a link's number on the
+  // map has that already: on the whole map it gets no mark.
+  function doorElement(door, zoomed) {
+    const link = numbered(door);
     if (!closer) {
+      if (link) return null;
       const mark = document.createElementNS(svgNamespace, 'circle');
       for (const [name, value] of [['class', 'door-mark'], ['cx', door.x], ['cy', door.y], ['r', cell / 5],
         ['stroke-width', cell / 20]]) mark.setAttribute(name, String(value));
       Object.assign(mark.dataset, { door: door.to, from: door.from });
-      return mark;
+      return marks.appendChild(mark);
     }
     const button = Object.assign(document.createElement('button'), { type: 'button', className: 'door', title: door.name });
     Object.assign(button.dataset, { door: door.to, from: door.from, toName: door.toName });
     button.setAttribute('aria-label', door.name);
-    if (door.link) button.classList.add('link');
-    return button;
+    if (link) button.classList.add('link');
+    button.style.left = `${door.x * zoomed}px`;
+    button.style.top = `${door.y * zoomed}px`;
+    return board.appendChild(button);
+  }
+
+  function placeDoor(door, zoomed = zoom()) {
+    doors.set(doorKey(door), { door, element: doorElement(door, zoomed) });
+  }
+
+  function removeDoor(key) {
+    doors.get(key)?.element?.remove();
+    doors.delete(key);
+  }
+
+  // Frames the picture on show into the board: the grid alone, at the zoom
+  // of the view, with its numbers, its doors and its legend.
+  function frame() {
+    if (!svg) return;
+    const zoomed = zoom();
+    const width = shownWidth(geometry);
+    svg.setAttribute('viewBox', `0 0 ${width} ${geometry.height}`);
+    svg.setAttribute('width', String(width * zoomed));
+    svg.setAttribute('height', String(geometry.height * zoomed));
+    board.classList.toggle('whole', !closer);
+    addNumbers(zoomed);
+    const placed = [...doors.values()].map(({ door }) => door);
+    for (const { element } of doors.values()) element?.remove();
+    doors = new Map();
+    for (const door of placed) placeDoor(door, zoomed);
+  }
+
+  // The pieces of `added` rooms (as the module gives them) into their
+  // groups, each in the order of the rooms.
+  function addRooms(added) {
+    for (const [part, group] of Object.entries(groups)) {
+      const pieces = added.filter((room) => room[part]);
+      if (!pieces.length) continue;
+      scratch.innerHTML = pieces.map((room) => room[part]).join('');
+      // The markers' group ends with the area numbers' group, which stays last.
+      const end = part === 'marker' ? groups.areaNumber : null;
+      const children = group.children;
+      for (const room of pieces) {
+        const order = roomOrder(room.room);
+        let low = 0;
+        for (let high = children.length - (end ? 1 : 0); low < high;) {
+          const middle = (low + high) >> 1;
+          if (before(roomOrder(children[middle].dataset.room), order)) low = middle + 1;
+          else high = middle;
+        }
+        const next = low < children.length ? children[low] : end;
+        while (scratch.firstElementChild?.dataset.room === room.room) group.insertBefore(scratch.firstElementChild, next);
+      }
+    }
+  }
+
+  /// Scrolls the box so that the shown room `cell` is in view, when it is
+  /// not, or with `centre` into the middle of what the numbers leave.
+  function bringIntoView(room, centre = false) {
+    const square = geometry && room ? roomOf(room) : null;
+    if (!square) return;
+    const zoomed = zoom();
+    const { width, height } = measureBox();
+    const size = number(square, 'width') * zoomed;
+    const left = number(square, 'x') * zoomed;
+    const top = number(square, 'y') * zoomed;
+    // What the number strips at the top and the left leave of the box.
+    const shown = { left: scrolled.left + geometry.gridX * zoomed, top: scrolled.top + geometry.gridY * zoomed,
+      right: scrolled.left + width, bottom: scrolled.top + height };
+    const across = centre || left < shown.left || left + size > shown.right;
+    const down = centre || top < shown.top || top + size > shown.bottom;
+    if (across || down) {
+      scrollBy(across ? left - shown.left - (shown.right - shown.left - size) / 2 : 0,
+        down ? top - shown.top - (shown.bottom - shown.top - size) / 2 : 0);
+    }
   }
 
   box.addEventListener('scroll', () => {
@@ -181,90 +276,86 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
     const { width, height } = entry.contentRect;
     const changed = !boxSize || boxSize.width !== width;
     boxSize = { width, height };
-    if (changed && geometry && !closer && !box.closest('[hidden]')) redraw();
+    if (changed && geometry && !closer && !box.closest('[hidden]')) frame();
   }).observe(box);
-  legend.addEventListener('toggle', drawLegend);
+  legend.addEventListener('toggle', () => drawLegend());
   // The legend is folded on a phone, where it would push the map away.
   legend.open = !narrowScreen();
+  // Zoomed in or out, the map is framed anew around the player's room.
   zoomButton.addEventListener('click', () => {
     closer = !closer;
     zoomButton.setAttribute('aria-pressed', String(closer));
-    redraw();
+    frame();
+    bringIntoView(here, true);
   });
 
   return {
-    /// A picture from preparePicture with the changes to the board that show
-    /// it worked out, ahead of time: they hold while the board shows what it
-    /// shows now.
-    planPicture: (picture) => ({ ...picture, grid: pictures.plan(picture.grid) }),
+    /// Puts the module's whole picture `map` (an SVG document) into the
+    /// board, hidden from assistive technology (the status, the pad and the
+    /// doors say what it shows), with `doors` into the fog (as the module
+    /// gives them) on it.
+    show(map, doorsIntoFog) {
+      const [withoutNumbers] = cutGroup(map.slice(map.indexOf('<svg')), 'coordinates');
+      const [grid, legendText] = cutGroup(withoutNumbers, 'legend');
+      const holder = document.createElement('div');
+      holder.innerHTML = grid;
+      const picture = holder.firstElementChild;
+      picture.setAttribute('aria-hidden', 'true');
+      // The marks' group goes last in the picture, over the rooms.
+      marks = picture.appendChild(document.createElementNS(svgNamespace, 'g'));
+      marks.setAttribute('class', 'door-marks');
+      const group = (name) => picture.querySelector(`g.${name}`);
+      groups = { square: group('rooms'), walls: group('walls'), marker: group('markers'),
+        areaNumber: group('area-numbers'), links: group('links') };
+      const grid0 = picture.querySelector('rect.grid');
+      const [, , width, height] = picture.getAttribute('viewBox').split(/\s+/).map(Number);
+      geometry = { width, height, gridX: number(grid0, 'x'), gridY: number(grid0, 'y'), gridSize: number(grid0, 'width'),
+        count: Math.round(number(grid0, 'width') / cell) };
+      if (svg) svg.replaceWith(picture);
+      else board.prepend(picture);
+      svg = picture;
+      for (const { element } of doors.values()) element?.remove();
+      doors = new Map(doorsIntoFog.map((door) => [doorKey(door), { door, element: null }]));
+      frame();
+      drawLegend(legendText);
+    },
 
-    /// Puts a picture from preparePicture or planPicture into the board, hidden from
-    /// assistive technology (the status, the pad and the doors say what it
-    /// shows); of the grid, only what changed since the last picture is put in.
-    showPicture({ grid, legend: legendGroup, box: viewBox }) {
-      legendText = legendGroup;
-      pictureBox = viewBox;
-      pictures.show(grid).setAttribute('aria-hidden', 'true');
+    /// Changes the picture on show by what a step changed (the module's
+    /// `changes`), its title to `title`.
+    change({ added, gone, doorsOpened, doorsClosed }, title) {
+      for (const room of gone) svg.querySelectorAll(`[data-room="${room}"]`).forEach((piece) => piece.remove());
+      if (added.length) addRooms(added);
+      for (const key of doorsClosed) removeDoor(key);
+      if (doorsOpened.length) {
+        const zoomed = zoom();
+        for (const door of doorsOpened) placeDoor(door, zoomed);
+      }
+      const heading = svg.querySelector(':scope > title');
+      if (heading && heading.textContent !== title) heading.textContent = title;
+      if (added.length || gone.length) legendChanged();
     },
 
     /// Takes the map away, when there is none to show.
-    clearPicture() {
+    clear() {
       board.replaceChildren();
-      doorsOnMap = new Map();
-      framed = '';
+      svg = groups = marks = geometry = null;
+      doors = new Map();
+      trackerLegendMap.replaceChildren();
     },
 
-    /// Frames the picture the module just drew into the board: the grid
-    /// alone, at the zoom of the view; then places `doors` (as the module
-    /// gives them) on it. Only what changed is touched.
-    frame(doors) {
-      const svg = board.querySelector('svg');
-      if (!svg) return;
-      geometry = measure(svg);
-      const zoomed = zoom();
-      const width = shownWidth(geometry);
-      const now = `${width} ${geometry.height} ${zoomed}`;
-      const rescaled = now !== framed;
-      if (rescaled) {
-        framed = now;
-        svg.setAttribute('viewBox', `0 0 ${width} ${geometry.height}`);
-        svg.setAttribute('width', String(width * zoomed));
-        svg.setAttribute('height', String(geometry.height * zoomed));
-        board.classList.toggle('whole', !closer);
-        addNumbers(zoomed);
-        drawLegend();
-      }
-      // The marks' group goes last in the picture, over the rooms; a picture
-      // drawn anew has none, and then every door is placed again.
-      let marks = svg.querySelector(':scope > g.door-marks');
-      if (!marks) {
-        marks = document.createElementNS(svgNamespace, 'g');
-        marks.setAttribute('class', 'door-marks');
-        svg.append(marks);
-      }
-      const placed = new Map();
-      const lost = [...doorsOnMap.values()].some((element) => !element.isConnected);
-      // A link's door has its number on the map already: it gets no mark.
-      for (const door of closer ? doors : doors.filter(({ link }) => !link)) {
-        const key = `${door.from}>${door.to}${door.link ? ' link' : ''}`;
-        let element = rescaled || lost ? null : doorsOnMap.get(key);
-        if (element) doorsOnMap.delete(key);
-        else {
-          element = doorElement(door);
-          if (closer) {
-            element.style.left = `${door.x * zoomed}px`;
-            element.style.top = `${door.y * zoomed}px`;
-            board.append(element);
-          } else marks.append(element);
-        }
-        placed.set(key, element);
-      }
-      doorsOnMap.forEach((element) => element.remove());
-      doorsOnMap = placed;
-    },
+    /// How many rooms the picture shows, and how many doors lead into the fog.
+    roomCount: () => groups?.square.childElementCount ?? 0,
+    doorCount: () => doors.size,
 
     /// Whether the doors on the map are targets (zoomed in) or marks.
     doorsAreTargets: () => closer,
+
+    /// Zoomed in, the target of a door of the room `cell` into the fog, or null.
+    doorOf(room) {
+      if (!closer) return null;
+      for (const { door, element } of doors.values()) if (door.from === room) return element;
+      return null;
+    },
 
     /// The shown room under a point of the screen, as the module names it,
     /// or null where none is.
@@ -272,41 +363,30 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
       if (!geometry) return null;
       const at = board.getBoundingClientRect();
       const zoomed = zoom();
-      const x = (clientX - at.left) / zoomed;
-      const y = (clientY - at.top) / zoomed;
-      const room = [...board.querySelectorAll('.rooms > [data-room]')].find((r) => x >= number(r, 'x')
-        && x < number(r, 'x') + number(r, 'width') && y >= number(r, 'y') && y < number(r, 'y') + number(r, 'height'));
-      return room?.dataset.room ?? null;
+      const x = Math.floor(((clientX - at.left) / zoomed - geometry.gridX) / cell);
+      const y = Math.floor(((clientY - at.top) / zoomed - geometry.gridY) / cell);
+      if (x < 0 || y < 0 || x >= geometry.count || y >= geometry.count) return null;
+      return roomOf(`${x},${y}`) ? `${x},${y}` : null;
     },
 
-    /// The area of the shown room `cell`, as the module's picture says, or NaN.
-    areaOf: (cell) => Number(roomOf(cell)?.dataset.area),
-
     /// "You are here": the room `cell` carries aria-current="location".
-    markHere(cell) {
-      board.querySelector('.rooms > [aria-current]')?.removeAttribute('aria-current');
-      roomOf(cell)?.setAttribute('aria-current', 'location');
+    markHere(room) {
+      here = room;
+      const square = roomOf(room);
+      const was = groups?.square.querySelector(':scope > [aria-current]');
+      if (was === square) return;
+      was?.removeAttribute('aria-current');
+      square?.setAttribute('aria-current', 'location');
     },
 
     /// Scrolls the box so that the shown room `cell` is in view, when it is
     /// not, or with `centre` into the middle of what the numbers leave.
-    bringIntoView(cell, centre = false) {
-      const room = geometry && cell ? roomOf(cell) : null;
-      if (!room) return;
-      const zoomed = zoom();
-      const { width, height } = measureBox();
-      const size = number(room, 'width') * zoomed;
-      const left = number(room, 'x') * zoomed;
-      const top = number(room, 'y') * zoomed;
-      // What the number strips at the top and the left leave of the box.
-      const shown = { left: scrolled.left + geometry.gridX * zoomed, top: scrolled.top + geometry.gridY * zoomed,
-        right: scrolled.left + width, bottom: scrolled.top + height };
-      const across = centre || left < shown.left || left + size > shown.right;
-      const down = centre || top < shown.top || top + size > shown.bottom;
-      if (across || down) {
-        scrollBy(across ? left - shown.left - (shown.right - shown.left - size) / 2 : 0,
-          down ? top - shown.top - (shown.bottom - shown.top - size) / 2 : 0);
-      }
-    },
+    bringIntoView,
   };
 }
+
+// Work for a moment the page is idle (within half a second at most), and its cancelling.
+const whenIdle = (then) => ('requestIdleCallback' in window ? requestIdleCallback(then, { timeout: 500 })
+  : setTimeout(then, 50));
+const cancelIdle = (waiting) => waiting && ('cancelIdleCallback' in window ? cancelIdleCallback(waiting)
+  : clearTimeout(waiting));
