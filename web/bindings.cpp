@@ -14,22 +14,9 @@
 //   routeOnMap({ image, imageName, area }) -> { ok: true, rooms: ["x,y", ...], path, through }   (start to the
 //        area's numbered room, as in the spoiler; path: SVG path data on mapOfImage's map)
 //   spoilerOfImage({ image, imageName }) -> { ok: true, downloads }  (the spoiler JSON)
-//   trackRun({ image, imageName, revealed: ["x,y", ...], here: "x,y" })
-//     -> { ok: true, seedCode, map, shown: ["x,y", ...],
-//          doors: [{ from: "x,y", to: "x,y", side, name, toName, link, intoFog, x, y }, ...],
-//          here: "x,y", hereName: "(x, y)", hereDoors: [same],
-//          items: [{ room: "x,y", name: "(x, y)" }, ...], itemRooms }
-//        (the map under fog: the start room and the revealed ones; the doors
-//        that lead into the fog, placed in the map's pixels; the room the
-//        player is in (`here` when it is shown, else the start) and its doors
-//        into rooms, in fog or shown; `name` reads
-//        "East of (11, 12) to (12, 12)", `toName` "(12, 12)", `link` when a
-//        link number sits on the door; the item rooms
-//        shown, and how many the labyrinth has)
 //   labyrinthToTrack({ seed } or { layout, layoutName })
 //     -> { ok: true, seed, seedCode, layoutName, image }   (no files needed: a
 //        blank image in memory that holds the labyrinth a write would)
-//   roomsOfAreas({ image, imageName, areas: [n, ...] }) -> { ok: true, rooms: ["x,y", ...] }
 //   refuseLargeFile(name, size), refuseLargeLayout(name, size) -> "" or the message
 //   kindOfFile(name, firstBytes) -> "image", "text" or "unknown"
 //   unusedFileMessage(name) -> why a file of kind "unknown" fits no slot
@@ -152,19 +139,6 @@ val spoilerOfImageJs(const val& request) {
     return out;
 }
 
-// The strings of a JavaScript array under `key`; anything else in it is left out.
-std::vector<std::string> stringsOf(const val& request, const char* key) {
-    std::vector<std::string> out;
-    if (!isObject(request) || !request[key].isArray()) return out;
-    // As one JSON text: a tap's few hundred rooms, each fetched on its own,
-    // would cost a phone more than the rest of the tap.
-    const std::string text = val::global("JSON").call<std::string>("stringify", request[key]);
-    const auto list = nlohmann::json::parse(text, nullptr, false);
-    for (const auto& item : list)
-        if (item.is_string()) out.push_back(item.get<std::string>());
-    return out;
-}
-
 val cellsOf(const std::vector<CellPosition>& cells) {
     return listOf(cells, [](const CellPosition& cell) { return val(cellKey(cell)); });
 }
@@ -176,65 +150,6 @@ val routeOnMapJs(const val& request) {
     out.set("rooms", cellsOf(route.value().rooms));
     out.set("path", route.value().path);
     out.set("through", route.value().through);
-    return out;
-}
-
-// A run's rooms, doors and items reach the page as one JSON text, which it
-// takes in with one JSON.parse: made value by value, the doors and rooms of
-// a run well under way cost a phone more than the rest of a tap together.
-val trackRunJs(const val& request) {
-    const auto tracked =
-        trackRun({fileOf(request, "image", "imageName"), stringsOf(request, "revealed"), stringOf(request, "here")});
-    if (!tracked) return failure(tracked.error());
-    const TrackResult& r = tracked.value();
-    using nlohmann::json;
-    const auto cells = [](const std::vector<CellPosition>& list) {
-        json out = json::array();
-        for (const CellPosition& cell : list) out.push_back(cellKey(cell));
-        return out;
-    };
-    const auto doorsOf = [](const std::vector<RunDoor>& doors) {
-        json out = json::array();
-        for (const RunDoor& door : doors)
-            out.push_back({{"from", cellKey(door.from)},
-                           {"to", cellKey(door.to)},
-                           {"side", door.side},
-                           {"name", door.name},
-                           {"toName", positionText(door.to)},
-                           {"link", door.link},
-                           {"intoFog", door.intoFog},
-                           {"x", door.x},
-                           {"y", door.y}});
-        return out;
-    };
-    json items = json::array();
-    for (const CellPosition& cell : r.items) items.push_back({{"room", cellKey(cell)}, {"name", positionText(cell)}});
-    const json out = {{"ok", true},
-                      {"seedCode", r.seedCode},
-                      {"shown", cells(r.shown)},
-                      {"doors", doorsOf(r.doors)},
-                      {"here", cellKey(r.here)},
-                      {"hereName", positionText(r.here)},
-                      {"hereDoors", doorsOf(r.hereDoors)},
-                      {"items", std::move(items)},
-                      {"itemRooms", r.itemRooms}};
-    val result = val::global("JSON").call<val>("parse", out.dump());
-    result.set("map", textOf(r.mapSvg));
-    return result;
-}
-
-val roomsOfAreasJs(const val& request) {
-    std::vector<int> areas;
-    if (isObject(request) && request["areas"].isArray()) {
-        const val list = request["areas"];
-        const auto length = list["length"].as<std::size_t>();
-        for (std::size_t i = 0; i < length; ++i)
-            if (list[i].isNumber()) areas.push_back(list[i].as<int>());
-    }
-    const auto rooms = roomsOfAreas(fileOf(request, "image", "imageName"), areas);
-    if (!rooms) return failure(rooms.error());
-    val out = success();
-    out.set("rooms", cellsOf(rooms.value()));
     return out;
 }
 
@@ -336,8 +251,6 @@ EMSCRIPTEN_BINDINGS(labyrinth_page) {
     emscripten::function("mapOfImage", &labyrinth::web::mapOfImageJs);
     emscripten::function("routeOnMap", &labyrinth::web::routeOnMapJs);
     emscripten::function("spoilerOfImage", &labyrinth::web::spoilerOfImageJs);
-    emscripten::function("trackRun", &labyrinth::web::trackRunJs);
-    emscripten::function("roomsOfAreas", &labyrinth::web::roomsOfAreasJs);
     emscripten::function("refuseLargeFile", &labyrinth::web::refuseLargeFileJs);
     emscripten::function("refuseLargeLayout", &labyrinth::web::refuseLargeLayoutJs);
     emscripten::function("unusedFileMessage", &labyrinth::web::unusedFileMessage);

@@ -103,7 +103,12 @@ public:
         const auto named = std::find_if(stepNames.begin(), stepNames.end(), [&](const auto& n) { return kind == n.first; });
         if (named == stepNames.end()) return failure(Error{"there is no step \"" + kind + "\""});
         step.kind = named->second;
+        // A step of a room names one; anything else in its place is no room at all.
+        const bool ofRoom = step.kind == StepKind::Reveal || step.kind == StepKind::Walk || step.kind == StepKind::Tick ||
+                            step.kind == StepKind::Untick || step.kind == StepKind::Note || step.kind == StepKind::Pin ||
+                            step.kind == StepKind::Unpin;
         if (const auto room = cellOfKey(stringOf(request, "room"))) step.room = *room;
+        else if (ofRoom) return failure(Error{"\"" + stringOf(request, "room") + "\" names no room"});
         if (request["area"].isNumber()) step.area = request["area"].as<int>();
         step.note = stringOf(request, "text");
         step.at = nowOf(request);

@@ -11,9 +11,12 @@ namespace {
 std::size_t indexOf(CellPosition cell) { return static_cast<std::size_t>(cell.y * mazeSize + cell.x); }
 
 // Every door of the laid-out rooms that leads into a room, named as the
-// pad and the map's targets read it out, with its middle on the map.
-std::vector<RunDoor> doorsOf(const DecodedStream& stream, const map::MapLayout& layout) {
-    std::vector<RunDoor> doors;
+// pad and the map's targets read it out, with its middle on the map; with
+// it the room whose link badge sits on it, if any (the badge shows with
+// that room).
+std::vector<std::pair<RunDoor, std::optional<CellPosition>>> doorsOf(const DecodedStream& stream,
+                                                                    const map::MapLayout& layout) {
+    std::vector<std::pair<RunDoor, std::optional<CellPosition>>> doors;
     for (const map::Door& door : layout.doors) {
         const auto side =
             std::find_if(doorSides.begin(), doorSides.end(), [&](const Direction& d) { return d.bit == door.side; });
@@ -22,12 +25,13 @@ std::vector<RunDoor> doorsOf(const DecodedStream& stream, const map::MapLayout& 
         if (!insideMaze(to.x, to.y) || !stream.at(to.x, to.y).isRoom()) continue;
         std::string name = std::string(side->name) + " of " + positionText(from) + " to " + positionText(to);
         name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
-        const bool link = std::any_of(layout.links.begin(), layout.links.end(), [&](const map::LinkBadge& badge) {
-            return badge.to && ((badge.from == from && *badge.to == to) || (badge.from == to && *badge.to == from));
+        const auto badge = std::find_if(layout.links.begin(), layout.links.end(), [&](const map::LinkBadge& b) {
+            return b.to && ((b.from == from && *b.to == to) || (b.from == to && *b.to == from));
         });
         const map::Point middle{(door.opening.from.x + door.opening.to.x) / 2,
                                 (door.opening.from.y + door.opening.to.y) / 2};
-        doors.push_back({from, to, side->name, std::move(name), link, false, middle.x, middle.y});
+        doors.push_back({{from, to, side->name, std::move(name), false, false, middle.x, middle.y},
+                         badge == layout.links.end() ? std::nullopt : std::optional(badge->from)});
     }
     return doors;
 }
@@ -120,20 +124,22 @@ std::string TrackedRun::legend() const {
 
 std::vector<RunDoor> TrackedRun::doorsIntoFog() const {
     std::vector<RunDoor> doors;
-    for (const RunDoor& door : doors_)
+    for (const auto& [door, badge] : doors_)
         if (state().isShown(door.from) && !state().isShown(door.to)) {
             doors.push_back(door);
             doors.back().intoFog = true;
+            doors.back().link = badge && state().isShown(*badge);
         }
     return doors;
 }
 
 std::vector<RunDoor> TrackedRun::hereDoors() const {
     std::vector<RunDoor> doors;
-    for (const RunDoor& door : doors_)
+    for (const auto& [door, badge] : doors_)
         if (door.from == state().here) {
             doors.push_back(door);
             doors.back().intoFog = !state().isShown(door.to);
+            doors.back().link = badge && state().isShown(*badge);
         }
     return doors;
 }

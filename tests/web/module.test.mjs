@@ -184,60 +184,72 @@ describe('the module writes what labyrinth-cli writes', () => {
   test('a tracked run: the start room and the revealed rooms, the doors into the rest, the rooms of an area', () => {
     const native = nativeWrite(work.dir, 'game.nes', 31);
     const spoiler = JSON.parse(cli(['show', native.path, '--json'], work.dir).out.toString());
-    const request = { image: native.bytes, imageName: native.path };
-    const area3 = spoiler.rooms.filter((room) => room.area === 3).map((room) => `${room.x},${room.y}`);
-    assert.deepEqual(labyrinth.roomsOfAreas({ ...request, areas: [3, 'three', 11, -1] }).rooms, area3);
-
-    // Revealed cells that are no room, or no cell, are left out; the start room is always shown.
-    const empty = ['0,0', '23,23', '0,23', '23,0'].find((cell) => !spoiler.rooms.some((r) => `${r.x},${r.y}` === cell));
-    const run = labyrinth.trackRun({ ...request, revealed: [area3[0], 'junk', '24,1', '1,-1', empty, 7] });
-    assert.equal(run.ok, true, run.message);
-    assert.deepEqual(run.shown, [area3[0], `${spoiler.start.x},${spoiler.start.y}`].sort((a, b) => {
-      const [ax, ay] = a.split(',').map(Number);
-      const [bx, by] = b.split(',').map(Number);
-      return ay - by || ax - bx;
-    }));
-    assert.equal(run.map.match(/class="room"/g).length, 2);
-    // Each door into the fog leaves a shown room for its neighbour behind the side it names, a room not shown.
-    const step = { east: [1, 0], west: [-1, 0], south: [0, 1], north: [0, -1] };
-    assert.ok(run.doors.length > 0);
-    for (const door of run.doors) {
-      const [x, y] = door.from.split(',').map(Number);
-      assert.ok(run.shown.includes(door.from), door.from);
-      assert.equal(door.to, `${x + step[door.side][0]},${y + step[door.side][1]}`);
-      assert.equal(door.toName, `(${x + step[door.side][0]}, ${y + step[door.side][1]})`);
-      assert.ok(spoiler.rooms.some((r) => `${r.x},${r.y}` === door.to) && !run.shown.includes(door.to), door.to);
-      assert.ok(door.x > 40 * (x + 1) - 1 && door.x < 40 * (x + 2) + 1 && door.y > 40 * (y + 1) - 1 && door.y < 40 * (y + 2) + 1);
-    }
-    // A door on which the map draws a link's number (its room from which the link leaves is shown) says so.
-    const areaRun = labyrinth.trackRun({ ...request, revealed: area3 });
     const key = (cell) => `${cell.x},${cell.y}`;
-    const badged = (door) => spoiler.links.some((link) => areaRun.shown.includes(key(link.from))
-      && [key(link.from), key(link.to)].sort().join() === [door.from, door.to].sort().join());
-    assert.ok(areaRun.doors.some((door) => door.link));
-    for (const door of areaRun.doors) assert.equal(door.link, badged(door), door.name);
-    // Every room revealed: no fog, no door into it.
-    const all = labyrinth.trackRun({ ...request, revealed: spoiler.rooms.map((r) => `${r.x},${r.y}`) });
-    assert.deepEqual([all.shown.length, all.doors.length], [spoiler.summary.rooms, 0]);
-    // The room the player is in, and its doors: with every room shown, into
-    // shown rooms only, as the exits of show --json say; a room not shown is
-    // the start room.
-    const roomKeys = new Set(spoiler.rooms.map(key));
-    for (const room of spoiler.rooms.filter((_, i) => i % 9 === 0)) {
-      const at = labyrinth.trackRun({ ...request, revealed: [...roomKeys], here: key(room) });
-      const exits = room.exits.map((side) => `${room.x + step[side][0]},${room.y + step[side][1]}`).filter((to) => roomKeys.has(to));
-      assert.deepEqual([at.here, at.hereName, at.hereDoors.map((door) => door.to).sort(), at.hereDoors.some((door) => door.intoFog)],
-        [key(room), `(${room.x}, ${room.y})`, exits.sort(), false]);
-    }
+    const area3 = spoiler.rooms.filter((room) => room.area === 3).map(key);
     const startKey = key(spoiler.start);
-    assert.deepEqual(['junk', empty, area3.find((cell) => cell !== area3[0])].map((here) => labyrinth.trackRun({ ...request, revealed: [area3[0]], here }).here),
-      [startKey, startKey, startKey]);
-    assert.deepEqual(run.hereDoors.filter((door) => door.intoFog), run.doors.filter((door) => door.from === startKey));
-    // The item rooms to tick off: those shown, and how many the labyrinth has.
-    const items = spoiler.rooms.filter((r) => r.record === 'item').map((r) => ({ room: `${r.x},${r.y}`, name: `(${r.x}, ${r.y})` }));
-    assert.deepEqual([run.itemRooms, all.itemRooms, all.items], [items.length, items.length, items]);
-    assert.deepEqual(run.items, items.filter((item) => run.shown.includes(item.room)));
-    assert.equal(labyrinth.trackRun({ image: syntheticImage(), imageName: 'blank.nes', revealed: [] }).ok, false);
+    const run = new labyrinth.RunSession();
+    // The run as it stands, whole: its rooms shown (by the picture) and every door into the fog.
+    const whole = () => {
+      const fresh = new labyrinth.RunSession();
+      try {
+        const opened = fresh.openSteps({ image: native.bytes, imageName: native.path, steps: run.stepsText(), now: 0 });
+        return { ...opened, shown: [...opened.map.matchAll(/<rect class="room" data-room="(\d+,\d+)"/g)].map(([, room]) => room) };
+      } finally {
+        fresh.delete();
+      }
+    };
+    try {
+      const opened = run.open({ image: native.bytes, imageName: native.path, kept: '', now: 0 });
+      assert.equal(opened.ok, true, opened.message);
+      // A room that is none, or no cell, is no step; the start room is always shown.
+      for (const room of ['junk', '24,1', '1,-1', '0,0,0'])
+        assert.equal(run.step({ kind: 'reveal', room, now: 1 }).ok, false, room);
+      assert.ok(run.step({ kind: 'reveal', room: area3[0], now: 1 }).ok);
+      const one = whole();
+      assert.deepEqual(new Set(one.shown), new Set([area3[0], startKey]));
+      // Each door into the fog leaves a shown room for its neighbour behind the side it names, a room not shown.
+      const step = { east: [1, 0], west: [-1, 0], south: [0, 1], north: [0, -1] };
+      assert.ok(one.doors.length > 0);
+      for (const door of one.doors) {
+        const [x, y] = door.from.split(',').map(Number);
+        assert.ok(one.shown.includes(door.from), door.from);
+        assert.equal(door.to, `${x + step[door.side][0]},${y + step[door.side][1]}`);
+        assert.equal(door.toName, `(${x + step[door.side][0]}, ${y + step[door.side][1]})`);
+        assert.ok(spoiler.rooms.some((r) => key(r) === door.to) && !one.shown.includes(door.to), door.to);
+        assert.ok(door.x > 40 * (x + 1) - 1 && door.x < 40 * (x + 2) + 1 && door.y > 40 * (y + 1) - 1 && door.y < 40 * (y + 2) + 1);
+      }
+      // The rooms of an area are what revealing it shows; a door on which the
+      // map draws a link's number (its room from which the link leaves is shown) says so.
+      assert.ok(run.step({ kind: 'revealArea', area: 3, now: 2 }).ok);
+      const areaRun = whole();
+      assert.deepEqual(new Set(areaRun.shown), new Set([...area3, startKey]));
+      const badged = (door) => spoiler.links.some((link) => areaRun.shown.includes(key(link.from))
+        && [key(link.from), key(link.to)].sort().join() === [door.from, door.to].sort().join());
+      assert.ok(areaRun.doors.some((door) => door.link));
+      for (const door of areaRun.doors) assert.equal(door.link, badged(door), door.name);
+      // Every room revealed: no fog, no door into it.
+      run.step({ kind: 'revealAll', now: 3 });
+      const all = whole();
+      assert.deepEqual([all.shown.length, all.doors.length], [spoiler.summary.rooms, 0]);
+      // The room the player is in, and its doors: with every room shown, into
+      // shown rooms only, as the exits of show --json say.
+      const roomKeys = new Set(spoiler.rooms.map(key));
+      for (const room of spoiler.rooms.filter((_, i) => i % 9 === 0)) {
+        const at = key(room) === run.step({ kind: 'walk', room: key(room), now: 4 }).here ? whole() : null;
+        if (!at) continue;  // the player was in that room already
+        const exits = room.exits.map((side) => `${room.x + step[side][0]},${room.y + step[side][1]}`).filter((to) => roomKeys.has(to));
+        assert.deepEqual([at.here, at.hereName, at.hereDoors.map((door) => door.to).sort(), at.hereDoors.some((door) => door.intoFog)],
+          [key(room), `(${room.x}, ${room.y})`, exits.sort(), false]);
+      }
+      assert.deepEqual(opened.hereDoors.filter((door) => door.intoFog), opened.doors.filter((door) => door.from === startKey));
+      // The item rooms to tick off: those shown, and how many the labyrinth has.
+      const items = spoiler.rooms.filter((r) => r.record === 'item').map((r) => ({ room: key(r), name: `(${r.x}, ${r.y})` }));
+      assert.deepEqual([one.itemRooms, all.itemRooms, all.items], [items.length, items.length, items]);
+      assert.deepEqual(one.items, items.filter((item) => one.shown.includes(item.room)));
+      assert.equal(run.open({ image: syntheticImage(), imageName: 'blank.nes', kept: '', now: 0 }).ok, false);
+    } finally {
+      run.delete();
+    }
   });
 });
 

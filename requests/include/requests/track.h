@@ -1,7 +1,7 @@
 #pragma once
-// The tracked run, as the page asks for it: a labyrinth to track without the
-// player's files, its map as far as the player has revealed it, with the
-// doors that lead on and the room the player is in, and the rooms of areas.
+// What the tracker needs besides the run itself (tracked_run.h): a
+// labyrinth to track without the player's files, the scale of its map, and
+// how a door of it is named.
 
 #include <string>
 #include <vector>
@@ -20,22 +20,12 @@ namespace labyrinth::requests {
 /// target of 24 pixels on each door keeps clear of the next one.
 inline constexpr int trackerScale = 40;
 
-
 /// A labyrinth to track without the player's files: the image that a write
 /// of `seed` (or of `layout`, a spoiler file, when it is given) leaves in a
 /// blank image in memory, by the same driver, so that its rooms and seed
 /// code are those of the player's written image. `image` of the request is
 /// not used.
 Result<WriteResult> labyrinthToTrack(const MemoryWrite& request);
-
-/// A run being tracked: an image that holds a labyrinth, and the rooms that
-/// the player has revealed so far ("x,y"; a cell that holds no room, or is
-/// no cell, is left out).
-struct TrackRequest {
-    InputFile image;
-    std::vector<std::string> revealed;
-    std::string here;  ///< the room the player is in, "x,y"; the start room when it is not shown
-};
 
 /// A door of a shown room into another room: into fog, where the player
 /// can go next and the room that choosing it reveals; or into a shown room,
@@ -50,25 +40,5 @@ struct RunDoor {
     double x = 0;      ///< the middle of the door on the map, in its pixels
     double y = 0;
 };
-
-struct TrackResult {
-    std::string seedCode;
-    std::string mapSvg;               ///< the map under fog, one element per shown room
-    std::vector<CellPosition> shown;  ///< the rooms shown, in scan order: the start and those revealed
-    std::vector<RunDoor> doors;       ///< into fog, in scan order of their rooms, sides south, east, west, north
-    CellPosition here;                ///< the room the player is in
-    std::vector<RunDoor> hereDoors;   ///< its doors into rooms, shown or in fog, sides as above
-    std::vector<CellPosition> items;  ///< the item rooms shown, in scan order, for the player to tick off
-    int itemRooms = 0;                ///< the item rooms of the whole labyrinth
-};
-
-/// The map of a run as far as the player has revealed it: the start room
-/// always, and the revealed rooms; every other room is fog. Fails as
-/// `lookAtImage` does.
-Result<TrackResult> trackRun(const TrackRequest& request);
-
-/// The rooms of the areas `areas` (numbers 0 to 10; others name no room),
-/// in scan order: what revealing those areas reveals.
-Result<std::vector<CellPosition>> roomsOfAreas(const InputFile& image, const std::vector<int>& areas);
 
 }  // namespace labyrinth::requests

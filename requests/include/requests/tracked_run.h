@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,7 +79,8 @@ private:
     map::MapLayout whole_;                        // every room shown, at the tracker's scale
     std::vector<map::RoomPieces> pieces_;         // each room's picture, in the order of `whole_.rooms`
     std::vector<int> pieceOf_;                    // by cell: its index in `pieces_`, or -1
-    std::vector<RunDoor> doors_;                  // every door of every room into a room
+    // Every door of every room into a room, and the room whose link badge sits on it, if any.
+    std::vector<std::pair<RunDoor, std::optional<CellPosition>>> doors_;
     ShownCells drawn_;                            // the rooms in the picture as last drawn
     std::vector<std::string> drawnDoors_;         // and the doors into the fog, by key, sorted
     std::string keptProblem_;
