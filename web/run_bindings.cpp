@@ -42,7 +42,7 @@ namespace labyrinth::web {
 namespace {
 
 using emscripten::val;
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 using namespace labyrinth::requests;
 
 const std::array<std::pair<const char*, StepKind>, 15> stepNames{{

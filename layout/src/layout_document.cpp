@@ -10,7 +10,7 @@
 namespace labyrinth {
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 // Builds the document as the library's own parser does, and watches the way:
 // where each value stands, which keys each object has had so far.
@@ -255,7 +255,7 @@ std::string notJson(std::string_view text, const StrictReader& reader) {
 
 }  // namespace
 
-std::string LayoutDocument::quoted(const std::string& pointer, const nlohmann::json& value) const {
+std::string LayoutDocument::quoted(const std::string& pointer, const nlohmann::ordered_json& value) const {
     if (const auto text = numberText.find(pointer); text != numberText.end()) return text->second;
     return value.dump();
 }

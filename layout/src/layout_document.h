@@ -15,14 +15,14 @@
 namespace labyrinth {
 
 struct LayoutDocument {
-    nlohmann::json json;
+    nlohmann::ordered_json json;
     /// The text of each number that the JSON value does not give back as
     /// written (a fraction, or a whole number beyond 64 bits), by its JSON
     /// pointer, such as "/rooms/3/x".
     std::map<std::string, std::string> numberText;
 
     /// How a message quotes the number at `pointer`: as it was written.
-    std::string quoted(const std::string& pointer, const nlohmann::json& value) const;
+    std::string quoted(const std::string& pointer, const nlohmann::ordered_json& value) const;
 };
 
 /// Reads `text`; fails, naming `name`, on a key that stands twice in one

@@ -16,7 +16,7 @@ namespace labyrinth {
 namespace {
 
 using format::RecordKind;
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 constexpr std::array<RecordKind, 8> roomKinds{RecordKind::Start,  RecordKind::Link,     RecordKind::AreaMark,
                                               RecordKind::Item,   RecordKind::DeadEnd,  RecordKind::Sequence,

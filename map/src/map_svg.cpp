@@ -30,11 +30,7 @@ void appendNumber(std::string& out, double value) {
     }
 }
 
-std::string number(double value) {
-    std::string out;
-    appendNumber(out, value);
-    return out;
-}
+std::string number(double value) { return svgNumber(value); }
 
 std::string colour(Colour c) {
     static constexpr char digits[] = "0123456789abcdef";
@@ -415,6 +411,12 @@ private:
 };
 
 }  // namespace
+
+std::string svgNumber(double value) {
+    std::string out;
+    appendNumber(out, value);
+    return out;
+}
 
 std::string mapSvg(const MapLayout& layout, SvgForm form) { return Writer(form).write(layout); }
 

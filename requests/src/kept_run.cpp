@@ -7,7 +7,7 @@
 namespace labyrinth::requests {
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 // The version of the form `keptRun` writes; a page that knows an older one
 // refuses a newer run rather than misread it.

@@ -1,7 +1,6 @@
 #include "requests/look.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 
 #include "arguments/arguments.h"
@@ -50,9 +49,7 @@ Result<RouteResult> routeOnMap(const InputFile& image, int area) {
                                         [&](const map::Room& r) { return r.x == room.x && r.y == room.y; });
         if (drawn == layout.rooms.end()) return Error{name + ": the route leaves the rooms of the map"};
         const map::Point middle = drawn->box.centre();
-        char step[64];
-        std::snprintf(step, sizeof step, "%s%.1f %.1f", result.path.empty() ? "M" : " L", middle.x, middle.y);
-        result.path += step;
+        result.path += (result.path.empty() ? "M" : " L") + map::svgNumber(middle.x) + " " + map::svgNumber(middle.y);
     }
     result.through = map::linksCrossed(map::routeLegs(stream, *route));
     result.rooms = std::move(*route);

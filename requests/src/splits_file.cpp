@@ -1,6 +1,5 @@
 #include "requests/splits_file.h"
 
-#include <cstdio>
 
 namespace labyrinth::requests {
 namespace {
@@ -23,11 +22,12 @@ std::string escaped(std::string_view text) {
 
 std::string liveSplitTime(std::int64_t ms) {
     if (ms < 0) ms = 0;
-    char text[48];
-    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld.%03lld0000", static_cast<long long>(ms / 3'600'000),
-                  static_cast<long long>(ms / 60'000 % 60), static_cast<long long>(ms / 1000 % 60),
-                  static_cast<long long>(ms % 1000));
-    return text;
+    const auto digits = [](std::int64_t value, std::size_t width) {
+        std::string text = std::to_string(value);
+        return std::string(width > text.size() ? width - text.size() : 0, '0') + text;
+    };
+    return digits(ms / 3'600'000, 2) + ":" + digits(ms / 60'000 % 60, 2) + ":" + digits(ms / 1000 % 60, 2) + "." +
+           digits(ms % 1000, 3) + "0000";
 }
 
 std::string liveSplitsFile(const RunState& state, std::string_view category) {

@@ -33,6 +33,10 @@ enum class SvgForm : std::uint8_t {
     Growing,
 };
 
+/// A length as the SVG writes it, to the hundredth of a pixel and without a
+/// locale: "12.5", "-3", "0.25".
+std::string svgNumber(double value);
+
 /// The elements of one room in the tracker's map (the Growing form), each
 /// carrying the room's `data-room`, by the group of the picture it belongs
 /// in: what the room adds to the picture when it is shown, and takes away
