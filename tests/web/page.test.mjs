@@ -660,6 +660,14 @@ describe('the page', () => {
       assert.equal(await focusIn(), deadEnd ? 'pad' : door, `the keyboard after ${door}`);
     }
     assert.ok(deadEnd, 'the walk came to a room with no door into the fog');
+    // A reload draws whole the very picture that those steps changed piece by piece.
+    const picture = () => page.locator('#tracker-board svg [data-room]').evaluateAll((all) => all.map((e) => e.outerHTML));
+    const changed = await picture();
+    await page.reload();
+    await page.waitForSelector('html[data-ready="true"]');
+    await page.waitForSelector('#tracker:not([hidden]) svg');
+    assert.deepEqual(await picture(), changed, 'the picture drawn whole');
+    await page.click('#tracker-zoom');
     for (let i = 0; i < stepped; ++i) await page.click('#tracker-undo');
     await expectRun(walked, 'the walk by the keyboard undone');
     await page.click('#tracker-zoom');

@@ -32,6 +32,14 @@ export const narrowScreen = () =>
 /// A length the style sheet gives `element` as the custom property `name`, in CSS pixels.
 export const cssPixels = (element, name) => parseFloat(getComputedStyle(element).getPropertyValue(name));
 
+/// Runs `then` once the browser has nothing more urgent to do (within half
+/// a second at most): after the frame it is drawing, and what follows it.
+/// Returns what cancelIdle takes to call it off.
+export const whenIdle = (then) => ('requestIdleCallback' in window ? requestIdleCallback(() => then(), { timeout: 500 })
+  : setTimeout(then, 50));
+export const cancelIdle = (waiting) => ('cancelIdleCallback' in window ? cancelIdleCallback(waiting)
+  : clearTimeout(waiting));
+
 /// After the next frame is drawn, once the browser has nothing more urgent
 /// to do: for work that must not hold up the frame that shows the new
 /// labyrinth, nor what the browser does right after it (within half a

@@ -11,6 +11,7 @@
 // labyrinth by its seed code alone, and the page asks for its image once.
 
 import { core, facts, guarded, onReloaded } from './core.js';
+import { whenIdle } from './dom.js';
 import { copyAddress, labyrinthAddress } from './links.js';
 import { count, messages, sentence } from './messages.js';
 import { openRun } from './run.js';
@@ -64,13 +65,15 @@ export function setUpTracker(elements, { store, shown, remembering, read }) {
     heading: () => trackerHeading.textContent });
   const forms = setUpTrackForms(elements, { open: openTracker });
 
-  // Keeps the run on show once the frame that shows its step is painted, so
-  // that writing the browser's storage never delays that frame; at once when
-  // the page goes away. Says so in the status when the browser does not keep it.
+  // Keeps the run on show once the page is idle, after the frame that shows
+  // its step, so that writing the browser's storage (which takes a
+  // phone longer than the rest of a tap) never delays that frame nor what the
+  // page does right after it; at once when the page goes away. Says so in the
+  // status when the browser does not keep it.
   function saveSoon() {
     if (unsaved?.run === run) return;
     unsaved = { run, seedCode: image.seedCode };
-    requestAnimationFrame(() => setTimeout(saveNow));
+    whenIdle(saveNow);
   }
   function saveNow() {
     const saving = unsaved;
@@ -107,6 +110,7 @@ export function setUpTracker(elements, { store, shown, remembering, read }) {
   // room has none there; a button that went off gives it to its fellow.
   function step(kind, args = {}, told = said[kind], { onMap = false } = {}) {
     if (!run) return;
+    const focused = document.activeElement;
     const answer = kind === 'undo' || kind === 'redo' ? run[kind]() : run.step(kind, args);
     if (!answer.ok) {
       clock.show(run.view);
@@ -114,14 +118,13 @@ export function setUpTracker(elements, { store, shown, remembering, read }) {
       return;
     }
     shows(answer, told);
-    const focused = document.activeElement;
-    if (onMap || !focused || focused === document.body) {
+    if (onMap || (focused && !focused.isConnected)) {
       const door = view.doorOf(answer.here);
       if (door) door.focus({ preventScroll: true });
       else pad.focus();
-    } else if (focused.disabled) {
-      const fellow = focused === trackerUndo ? trackerRedo : focused === trackerRedo ? trackerUndo : null;
-      (fellow && !fellow.disabled ? fellow : trackerMap).focus();
+    } else if (focused === trackerUndo || focused === trackerRedo) {
+      const fellow = focused === trackerUndo ? trackerRedo : trackerUndo;
+      if (focused.disabled) (fellow.disabled ? trackerMap : fellow).focus();
     }
   }
 

@@ -13,6 +13,7 @@ const keys = { ArrowUp: 'north', ArrowLeft: 'west', ArrowRight: 'east', ArrowDow
 /// `walk(door)` for a passage. Returns { show, focus }.
 export function setUpPad({ trackerPad: pad, trackerHere, trackerMap }, { reveal, walk }) {
   const buttons = new Map(sides.map((side) => [side, pad.querySelector(`[data-side="${side}"]`)]));
+  const targets = new Map([...buttons].map(([side, button]) => [side, button.querySelector('.to')]));
   let doorsBySide = new Map();  // side -> { door, fog } of the room on show
 
   const press = (side) => {
@@ -37,9 +38,9 @@ export function setUpPad({ trackerPad: pad, trackerHere, trackerMap }, { reveal,
       const focused = [...buttons.values()].includes(document.activeElement);
       for (const [side, button] of buttons) {
         const way = doorsBySide.get(side);
-        button.disabled = !way;
-        button.classList.toggle('fog', Boolean(way?.fog));
-        say(button.querySelector('.to'), !way ? 'no door' : `${way.fog ? 'reveal' : 'to'} ${way.door.toName}`);
+        if (button.disabled !== !way) button.disabled = !way;
+        if (button.classList.contains('fog') !== Boolean(way?.fog)) button.classList.toggle('fog');
+        say(targets.get(side), !way ? 'no door' : `${way.fog ? 'reveal' : 'to'} ${way.door.toName}`);
       }
       // A button that went off gives the keyboard to one that is on.
       if (focused && document.activeElement?.disabled !== false) this.focus();

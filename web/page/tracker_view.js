@@ -16,7 +16,7 @@
 // never restated here; where things are on screen is worked out from it,
 // so that a tap never waits for the browser to lay the page out.
 
-import { cssPixels, narrowScreen, svgNamespace } from './dom.js';
+import { cancelIdle, cssPixels, narrowScreen, svgNamespace, whenIdle } from './dom.js';
 
 const number = (element, name) => Number(element.getAttribute(name));
 
@@ -33,12 +33,42 @@ function cutGroup(svg, name) {
   return [svg, ''];
 }
 
-// A room's place in the order of the picture (row by row), from its "x,y".
+// A room's place in the order of the picture (row by row), from its "x,y": [row, column].
 function roomOrder(key) {
   const comma = key.indexOf(',');
   return [Number(key.slice(comma + 1)), Number(key.slice(0, comma))];
 }
-const before = ([ay, ax], [by, bx]) => ay < by || (ay === by && ax < bx);
+
+// The elements of the pieces' text `text` made one by one, in a fragment:
+// as the module writes them, each element with its attributes in double
+// quotes and at most a text of its own, groups of such elements, and lines
+// between them. Making them so costs a phone less than starting the
+// browser's parser for a few elements; text in any other form is left to
+// the parser (null).
+const pieceForm = /<(\/?)([a-z]+)((?:\s+[a-z][\w-]*="[^"<>]*")*)\s*(\/?)>|([^<>]+)/gy;
+const attributeForm = /([a-z][\w-]*)="([^"]*)"/g;
+const entities = { amp: '&', lt: '<', gt: '>', quot: '"' };
+const unescaped = (text) => (text.includes('&') ? text.replace(/&(amp|lt|gt|quot);/g, (_, name) => entities[name]) : text);
+function piecesMade(text) {
+  const fragment = document.createDocumentFragment();
+  const open = [fragment];
+  let read = 0;
+  for (const [whole, closing, tag, attributes, empty, words] of text.matchAll(pieceForm)) {
+    read += whole.length;
+    if (words !== undefined) {
+      if (open.length > 1) open.at(-1).append(unescaped(words));
+      else if (words.trim()) return null;
+    } else if (closing) {
+      if (open.length === 1 || open.pop().localName !== tag) return null;
+    } else {
+      const element = document.createElementNS(svgNamespace, tag);
+      for (const [, name, value] of attributes.matchAll(attributeForm)) element.setAttribute(name, unescaped(value));
+      open.at(-1).append(element);
+      if (!empty) open.push(element);
+    }
+  }
+  return read === text.length && open.length === 1 ? fragment : null;
+}
 
 // The door's key, as the module names a door that closes: "x,y>x,y".
 const doorKey = (door) => `${door.from}>${door.to}`;
@@ -55,23 +85,31 @@ const shownWidth = ({ gridX, gridSize }) => gridX + gridSize + gridX / 4;
 export function setUpTrackerView({ trackerMap: box, trackerBoard: board, trackerLegend: legend, trackerLegendMap,
   trackerZoom: zoomButton }, { scale: cell, legendOf }) {
   let svg = null;         // the picture on show
+  let title = null;       // its title
   let groups = null;      // its groups that rooms go into, by the name of the pieces: square, walls, ...
   let marks = null;       // its group of the doors' marks, on the whole map
   let closer = false;     // zoomed in
   let geometry = null;    // of the map on show: { width, height, gridX, gridY, gridSize, count }
+  let framed = '';        // the size and zoom the numbers were last framed at
   let boxSize = null;     // the box's inner size, as it last said: { width, height }
   let doors = new Map();  // door key -> { door, element }: the doors into the fog, as placed on the map
   let legendDue = 0;      // the legend's redraw waiting for an idle moment
   let here = null;        // the room the player is in
+  let marked = null;      // the square that says so
+  // Each shown room's pieces in the picture, by its "x,y": its square first.
+  let pieces = new Map();
+  let cellKeys = [];      // every cell's "x,y", in the rooms' order
   // Where the box is scrolled to, as its last scroll event said: reading it
   // from the box while a new map waits to be laid out would lay it out then.
   const scrolled = { left: 0, top: 0 };
-  // Where the pieces of new rooms are made, in one parse a step.
-  const scratch = document.createElementNS(svgNamespace, 'g');
+  // Where pieces that are not made one by one are parsed: as if inside an SVG group.
+  const scratch = document.createRange();
+  scratch.selectNodeContents(document.createElementNS(svgNamespace, 'g'));
+  // The elements of the pieces' text `text`, in a fragment.
+  const made = (text) => piecesMade(text) ?? scratch.createContextualFragment(text);
 
-  // The map's element of the shown room `cell`; its rooms are a group of
-  // their own, which is quicker to look through than the whole map.
-  const roomOf = (room) => groups?.square.querySelector(`:scope > [data-room="${room}"]`) ?? null;
+  // The square of the shown room `cell` in the picture, or null.
+  const roomOf = (room) => pieces.get(room)?.[0] ?? null;
 
   // The box's inner size: as it last said, or, before it has said or while it
   // was hidden, as it is; and the most it may grow to.
@@ -137,7 +175,7 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
   // The legend: the picture's own, the part right of the grid, shown only
   // while the player has it unfolded; `text` is its group, or the run's now.
   function drawLegend(text = null) {
-    cancelIdle(legendDue);
+    if (legendDue) cancelIdle(legendDue);
     legendDue = 0;
     if (!legend.open || !svg || !geometry) return trackerLegendMap.replaceChildren();
     const legendText = text ?? legendOf();
@@ -164,6 +202,12 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
     legendDue = whenIdle(() => drawLegend());
   }
 
+  // A door's mark on the whole map, where it is aside.
+  const doorMark = document.createElementNS(svgNamespace, 'circle');
+  for (const [name, value] of [['class', 'door-mark'], ['r', cell / 5], ['stroke-width', cell / 20]]) {
+    doorMark.setAttribute(name, String(value));
+  }
+
   // Whether the picture draws a link's number on the door: the badge of a
   // link that leaves the shown room through it. (The module says `link` of
   // a door whose link leaves from the room in the fog too, whose badge is
@@ -180,9 +224,9 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
     const link = numbered(door);
     if (!closer) {
       if (link) return null;
-      const mark = document.createElementNS(svgNamespace, 'circle');
-      for (const [name, value] of [['class', 'door-mark'], ['cx', door.x], ['cy', door.y], ['r', cell / 5],
-        ['stroke-width', cell / 20]]) mark.setAttribute(name, String(value));
+      const mark = doorMark.cloneNode(false);
+      mark.setAttribute('cx', String(door.x));
+      mark.setAttribute('cy', String(door.y));
       Object.assign(mark.dataset, { door: door.to, from: door.from });
       return marks.appendChild(mark);
     }
@@ -205,7 +249,8 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
   }
 
   // Frames the picture on show into the board: the grid alone, at the zoom
-  // of the view, with its numbers, its doors and its legend.
+  // of the view, with its doors; and its numbers, when the zoom or the
+  // picture's size changed since they were last framed.
   function frame() {
     if (!svg) return;
     const zoomed = zoom();
@@ -213,36 +258,47 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
     svg.setAttribute('viewBox', `0 0 ${width} ${geometry.height}`);
     svg.setAttribute('width', String(width * zoomed));
     svg.setAttribute('height', String(geometry.height * zoomed));
-    board.classList.toggle('whole', !closer);
-    addNumbers(zoomed);
+    const now = `${width} ${geometry.height} ${zoomed}`;
+    if (now !== framed) {
+      framed = now;
+      board.classList.toggle('whole', !closer);
+      addNumbers(zoomed);
+    }
     const placed = [...doors.values()].map(({ door }) => door);
     for (const { element } of doors.values()) element?.remove();
     doors = new Map();
     for (const door of placed) placeDoor(door, zoomed);
   }
 
+  // The first piece in `group` of a shown room after `room` in the rooms'
+  // order, or null: found by the rooms, since a group's children, changed
+  // at every insertion, are slow to look through by index.
+  function nextPiece(group, room) {
+    const [y, x] = roomOrder(room);
+    for (let i = y * geometry.count + x + 1; i < cellKeys.length; ++i) {
+      const shown = pieces.get(cellKeys[i]);
+      if (shown) for (const piece of shown) if (piece.parentNode === group) return piece;
+    }
+    return null;
+  }
+
   // The pieces of `added` rooms (as the module gives them) into their
-  // groups, each in the order of the rooms.
+  // groups, each in the order of the rooms. They are made in one parse, a
+  // group of the pieces of each part of the picture.
   function addRooms(added) {
-    for (const [part, group] of Object.entries(groups)) {
-      const pieces = added.filter((room) => room[part]);
-      if (!pieces.length) continue;
-      scratch.innerHTML = pieces.map((room) => room[part]).join('');
+    Object.entries(groups).forEach(([part, group]) => {
+      const batch = made(added.map((room) => room[part]).join(''));
       // The markers' group ends with the area numbers' group, which stays last.
       const end = part === 'marker' ? groups.areaNumber : null;
-      const children = group.children;
-      for (const room of pieces) {
-        const order = roomOrder(room.room);
-        let low = 0;
-        for (let high = children.length - (end ? 1 : 0); low < high;) {
-          const middle = (low + high) >> 1;
-          if (before(roomOrder(children[middle].dataset.room), order)) low = middle + 1;
-          else high = middle;
+      while (batch.firstElementChild) {
+        const room = batch.firstElementChild.dataset.room;
+        const next = nextPiece(group, room) ?? end;
+        if (!pieces.has(room)) pieces.set(room, []);
+        while (batch.firstElementChild?.dataset.room === room) {
+          pieces.get(room).push(group.insertBefore(batch.firstElementChild, next));
         }
-        const next = low < children.length ? children[low] : end;
-        while (scratch.firstElementChild?.dataset.room === room.room) group.insertBefore(scratch.firstElementChild, next);
       }
-    }
+    });
   }
 
   /// Scrolls the box so that the shown room `cell` is in view, when it is
@@ -275,7 +331,7 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
   new ResizeObserver(([entry]) => {
     const { width, height } = entry.contentRect;
     const changed = !boxSize || boxSize.width !== width;
-    boxSize = { width, height };
+    boxSize = { width, height, most: boxSize?.most };
     if (changed && geometry && !closer && !box.closest('[hidden]')) frame();
   }).observe(box);
   legend.addEventListener('toggle', () => drawLegend());
@@ -311,9 +367,21 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
       const [, , width, height] = picture.getAttribute('viewBox').split(/\s+/).map(Number);
       geometry = { width, height, gridX: number(grid0, 'x'), gridY: number(grid0, 'y'), gridSize: number(grid0, 'width'),
         count: Math.round(number(grid0, 'width') / cell) };
+      const { count } = geometry;
+      if (cellKeys.length !== count * count) {
+        cellKeys = Array.from({ length: count * count }, (_, i) => `${i % count},${Math.floor(i / count)}`);
+      }
       if (svg) svg.replaceWith(picture);
       else board.prepend(picture);
       svg = picture;
+      title = svg.querySelector(':scope > title');
+      pieces = new Map();
+      for (const piece of picture.querySelectorAll('[data-room]')) {
+        const room = piece.getAttribute('data-room');
+        if (!pieces.has(room)) pieces.set(room, []);
+        pieces.get(room).push(piece);
+      }
+      marked = null;
       for (const { element } of doors.values()) element?.remove();
       doors = new Map(doorsIntoFog.map((door) => [doorKey(door), { door, element: null }]));
       frame();
@@ -321,30 +389,34 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
     },
 
     /// Changes the picture on show by what a step changed (the module's
-    /// `changes`), its title to `title`.
-    change({ added, gone, doorsOpened, doorsClosed }, title) {
-      for (const room of gone) svg.querySelectorAll(`[data-room="${room}"]`).forEach((piece) => piece.remove());
+    /// `changes`), its title to `heading`.
+    change({ added, gone, doorsOpened, doorsClosed }, heading) {
+      for (const room of gone) {
+        pieces.get(room)?.forEach((piece) => piece.remove());
+        pieces.delete(room);
+      }
       if (added.length) addRooms(added);
       for (const key of doorsClosed) removeDoor(key);
       if (doorsOpened.length) {
         const zoomed = zoom();
         for (const door of doorsOpened) placeDoor(door, zoomed);
       }
-      const heading = svg.querySelector(':scope > title');
-      if (heading && heading.textContent !== title) heading.textContent = title;
+      if (title && title.textContent !== heading) title.textContent = heading;
       if (added.length || gone.length) legendChanged();
     },
 
     /// Takes the map away, when there is none to show.
     clear() {
       board.replaceChildren();
-      svg = groups = marks = geometry = null;
+      svg = title = groups = marks = geometry = marked = null;
+      framed = '';
+      pieces = new Map();
       doors = new Map();
       trackerLegendMap.replaceChildren();
     },
 
     /// How many rooms the picture shows, and how many doors lead into the fog.
-    roomCount: () => groups?.square.childElementCount ?? 0,
+    roomCount: () => pieces.size,
     doorCount: () => doors.size,
 
     /// Whether the doors on the map are targets (zoomed in) or marks.
@@ -373,10 +445,10 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
     markHere(room) {
       here = room;
       const square = roomOf(room);
-      const was = groups?.square.querySelector(':scope > [aria-current]');
-      if (was === square) return;
-      was?.removeAttribute('aria-current');
+      if (marked === square) return;
+      marked?.removeAttribute('aria-current');
       square?.setAttribute('aria-current', 'location');
+      marked = square;
     },
 
     /// Scrolls the box so that the shown room `cell` is in view, when it is
@@ -384,9 +456,3 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
     bringIntoView,
   };
 }
-
-// Work for a moment the page is idle (within half a second at most), and its cancelling.
-const whenIdle = (then) => ('requestIdleCallback' in window ? requestIdleCallback(then, { timeout: 500 })
-  : setTimeout(then, 50));
-const cancelIdle = (waiting) => waiting && ('cancelIdleCallback' in window ? cancelIdleCallback(waiting)
-  : clearTimeout(waiting));
