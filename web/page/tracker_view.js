@@ -208,22 +208,14 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
     doorMark.setAttribute(name, String(value));
   }
 
-  // Whether the picture draws a link's number on the door: the badge of a
-  // link that leaves the shown room through it. (The module says `link` of
-  // a door whose link leaves from the room in the fog too, whose badge is
-  // not drawn until that room shows.)
-  const numbered = (door) => door.link
-    && groups.links.querySelector(`:scope > [data-from="${door.from}"][data-to="${door.to}"]`) !== null;
-
   // The door's element on the map: zoomed in, a button that reveals the room
   // behind it, over the picture; in the whole map, a mark in the picture
   // itself (coloured by the style sheet), which costs a tap far less to
   // change than an element over it. A door with a link's number on the
   // map has that already: on the whole map it gets no mark.
   function doorElement(door, zoomed) {
-    const link = numbered(door);
     if (!closer) {
-      if (link) return null;
+      if (door.link) return null;
       const mark = doorMark.cloneNode(false);
       mark.setAttribute('cx', String(door.x));
       mark.setAttribute('cy', String(door.y));
@@ -233,7 +225,7 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
     const button = Object.assign(document.createElement('button'), { type: 'button', className: 'door', title: door.name });
     Object.assign(button.dataset, { door: door.to, from: door.from, toName: door.toName });
     button.setAttribute('aria-label', door.name);
-    if (link) button.classList.add('link');
+    if (door.link) button.classList.add('link');
     button.style.left = `${door.x * zoomed}px`;
     button.style.top = `${door.y * zoomed}px`;
     return board.appendChild(button);
