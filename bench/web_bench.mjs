@@ -10,14 +10,22 @@
 //     player's clicks fall (the map stays hidden: every new labyrinth does);
 //   - a tap on a door of the tracker, at 390 by 844 CSS pixels with touch,
 //     until the end of the first frame that holds the revealed room, median
-//     over 100 taps (a run from a link, with no files);
+//     over 100 taps (a run from a link, with no files), and the tap's
+//     handler alone (the click's task, before the browser draws);
 //   - at a 4x CPU slowdown, as on a phone (the DevTools protocol's
-//     Emulation.setCPUThrottlingRate): the same tap, a cold load to ready,
-//     and the button to "Done."; and, to read those against, what this
-//     machine and browser take at that speed for any change at all (one
-//     word of the tracker's status line, to the end of the frame that shows
-//     it) and for a cold load of a page that does nothing but load the
-//     module;
+//     Emulation.setCPUThrottlingRate): the same tap, Reveal all (every room
+//     of the labyrinth of seed 0, 371, from the start room alone), a cold
+//     load to ready, and the button to "Done."; and, to read those against,
+//     what this machine and browser take at that speed for any change at
+//     all (one word of the tracker's status line, to the end of the frame
+//     that shows it), for the module's whole picture of those 371 rooms put
+//     into a page that holds nothing else (with the browser's own trace of
+//     where that time goes: the DevTools protocol's Tracing), and for a
+//     cold load of a page that does nothing but load the module;
+//   - a whole run (every room of seed 0 revealed door by door, the walks
+//     that takes, the timer started and paused, every item room ticked):
+//     the length of the tracker's link that carries it, and what the
+//     browser keeps of it;
 //   - how long after navigation the page is ready to write: on a cold load
 //     (a fresh profile each time: no cache, no service worker) and on a
 //     repeat visit (the service worker's copy), 20 loads each; for the cold
@@ -25,22 +33,25 @@
 //     its files received, its script running, the module compiled);
 //   - every byte the page transfers on a cold load, uncompressed.
 // With LABYRINTH_WEB_BEFORE, the folder of another build of the page (make
-// bench-web BEFORE=<git revision> builds one), the tap and the slowed cold
-// load are timed on both in the same run, one after the other, and shown
-// side by side.
+// bench-web BEFORE=<git revision> builds one), the taps, Reveal all and the
+// slowed cold load are timed on both in the same run, one after the other,
+// and shown side by side. Between taps the page is left a few frames and a
+// part of one; a page that drew steps ahead while idle (the page before the
+// tracker's run was the module's history) did so then, outside the time.
 // Figures, not pass or fail: the machine is shared and noisy.
 
 import { execFileSync, spawn } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 
-import { launchBrowser, launchChromium, minImageSize, pageDir, requireBuilt, root, tempDir, textSize }
+import { launchBrowser, launchChromium, loadModule, minImageSize, pageDir, requireBuilt, root, tempDir, textSize }
   from '../tests/web/support.mjs';
 
 const clicks = Number(process.env.CLICKS || 200);
 const loads = Number(process.env.LOADS || 20);
 const taps = Number(process.env.TAPS || 100);
 const slowLoads = Number(process.env.SLOW_LOADS || 10);
+const revealsAll = Number(process.env.REVEALS_ALL || 10);
 const slowdown = 4;
 const quietMs = 1000;
 const nativeBench = process.env.LABYRINTH_BENCH || path.join(root, 'build/bench/bench/labyrinth-bench');
@@ -172,7 +183,8 @@ async function clickPage(context, url) {
 }
 
 // Steps in the tracker, timed inside the page, from the step to the end of
-// the first frame that shows it:
+// the first frame that shows it, and to the end of the step's own task (its
+// handler, before the browser draws):
 //   - 'tap': a tap on a door into the fog, the pad's side of the room the
 //     player is in (or, on a page without the pad, the door on the map),
 //     until the room it reveals is painted. When the player's room has no
@@ -180,6 +192,8 @@ async function clickPage(context, url) {
 //     has, Reset, untimed.
 //   - 'change': one word of the status line changed, what any change costs
 //     this machine and browser before the frame that shows it ends.
+//   - 'all': Reveal all, until every room is painted; then Undo, untimed.
+// Resolves to { times, handled }.
 function trackerTimes(page, count, step) {
   return page.evaluate(async ({ n, step }) => {
     const board = document.getElementById('tracker-board');
@@ -192,12 +206,14 @@ function trackerTimes(page, count, step) {
     }));
     const pad = document.getElementById('tracker-pad');
     const doorToTap = () => (pad ? pad.querySelector('.pad-door.fog:not(:disabled)') : board.querySelector('.door'));
+    // The rooms on the map: every piece of a room carries its data-room, its square alone sits in g.rooms.
+    const rooms = () => board.querySelectorAll('.rooms > [data-room]').length;
     // A door to tap, found or made so; then the tap, which checks its room.
     const prepare = async () => {
       if (doorToTap()) return;
       const from = board.querySelector('.door-mark')?.dataset.from;
       if (from) {
-        const room = board.querySelector(`[data-room="${from}"]`).getBoundingClientRect();
+        const room = board.querySelector(`.rooms > [data-room="${from}"]`).getBoundingClientRect();
         board.dispatchEvent(new MouseEvent('click', { bubbles: true, clientX: room.left + room.width / 2,
           clientY: room.top + room.height / 2 }));
       } else document.getElementById('tracker-reset').click();
@@ -206,28 +222,134 @@ function trackerTimes(page, count, step) {
     const tap = (i, door, before) => {
       door.click();
       return () => {
-        if (board.querySelectorAll('[data-room]').length !== before + 1) throw new Error(`tap ${i} revealed no room`);
+        if (rooms() !== before + 1) throw new Error(`tap ${i} revealed no room`);
       };
     };
     const change = (i) => {
       status.textContent = i % 2 ? 'Revealed.' : 'Shown.';
       return () => {};
     };
+    const all = (i) => {
+      document.getElementById('tracker-reveal-all').click();
+      return () => {
+        if (!/ 0 doors lead into the fog\.$/.test(status.textContent)) throw new Error(`Reveal all ${i}: ${status.textContent}`);
+      };
+    };
     const times = [];
+    const handled = [];
     for (let i = 0; i < n; ++i) {
       if (step === 'tap') await prepare();
       const door = doorToTap();
-      const before = board.querySelectorAll('[data-room]').length;
+      const before = rooms();
       const start = performance.now();
-      const check = (step === 'tap' ? tap : change)(i, door, before);
+      const check = { tap, change, all }[step](i, door, before);
+      handled.push(performance.now() - start);
       const drawn = await frameDrawn();
       check();
       times.push(drawn - start);
+      if (step === 'all') {
+        document.getElementById('tracker-undo').click();
+        await frame();
+      }
       for (let settle = 0; settle < 3; ++settle) await frame();
       await new Promise((resolve) => setTimeout(resolve, 20 + ((i * 7) % 17)));
     }
-    return times;
+    return { times, handled };
   }, { n: count, step });
+}
+
+// A whole run in the tracker on show: every room revealed door by door
+// (zoomed in, where every door into the fog is a target; from the player's
+// room when it has one, else after a walk to a room that has), the timer
+// started first and paused last, and every item room ticked. Resolves to
+// the tracker's link and what the browser keeps of the run, in characters.
+function wholeRun(page) {
+  return page.evaluate(async () => {
+    const board = document.getElementById('tracker-board');
+    const frame = () => new Promise((resolve) => requestAnimationFrame(resolve));
+    const here = () => board.querySelector('.rooms > [aria-current]')?.dataset.room;
+    document.getElementById('run-timer-start').click();
+    document.getElementById('tracker-zoom').click();
+    for (let door; (door = board.querySelector('.door'));) {
+      const own = board.querySelector(`.door[data-from="${here()}"]`);
+      if (!own) {
+        const room = board.querySelector(`.rooms > [data-room="${door.dataset.from}"]`).getBoundingClientRect();
+        board.dispatchEvent(new MouseEvent('click', { bubbles: true, clientX: room.left + room.width / 2,
+          clientY: room.top + room.height / 2 }));
+      }
+      (own ?? board.querySelector(`.door[data-from="${here()}"]`)).click();
+      await frame();
+    }
+    for (const item of document.querySelectorAll('#items input:not(:checked)')) item.click();
+    document.getElementById('run-timer-start').click();
+    await frame();
+    document.getElementById('tracker-copy-link').click();
+    await new Promise((resolve) => setTimeout(resolve, 200));
+    const key = Object.keys(localStorage).find((name) => name.startsWith('labyrinth-writer-run '));
+    return { link: (await navigator.clipboard.readText()).length, kept: key.length + localStorage.getItem(key).length,
+      rooms: board.querySelectorAll('.rooms > [data-room]').length };
+  });
+}
+
+// The module's whole picture of a run that shows every room of seed 0's
+// labyrinth, put into a page that holds nothing else, `count` times at a
+// `rate` times CPU slowdown, each until the end of the frame that shows it:
+// the least Reveal all can take here with that picture. Resolves to the
+// times and the medians of the main thread's parts of it as the browser's
+// trace tells them (parsing, style, layout, pre-paint, paint), in ms.
+async function pictureAlone(count, rate) {
+  const labyrinth = await loadModule();
+  const run = new labyrinth.RunSession();
+  run.open({ image: labyrinth.labyrinthToTrack({ seed: '0' }).image, imageName: 'seed 0', kept: '', now: 0 });
+  const { map } = run.step({ kind: 'revealAll', now: 1 });
+  run.delete();
+  const context = await browser.newContext({ viewport: { width: 390, height: 844 }, hasTouch: true, isMobile: true });
+  const page = await context.newPage();
+  const cdp = await context.newCDPSession(page);
+  await cdp.send('Emulation.setCPUThrottlingRate', { rate });
+  await page.setContent('<!doctype html><html lang="en"><title>A picture</title><div id="box"></div></html>');
+  const events = [];
+  cdp.on('Tracing.dataCollected', ({ value }) => events.push(...value));
+  const traced = new Promise((resolve) => cdp.once('Tracing.tracingComplete', resolve));
+  await cdp.send('Tracing.start', { categories: 'devtools.timeline,blink.user_timing', transferMode: 'ReportEvents' });
+  const times = await page.evaluate(async ({ svg, count }) => {
+    const frame = () => new Promise((resolve) => requestAnimationFrame(resolve));
+    const frameDrawn = () => new Promise((resolve) => requestAnimationFrame(() => {
+      const channel = new MessageChannel();
+      channel.port1.onmessage = () => resolve(performance.now());
+      channel.port2.postMessage(null);
+    }));
+    const box = document.getElementById('box');
+    const out = [];
+    for (let i = 0; i < count; ++i) {
+      performance.mark('picture');
+      const start = performance.now();
+      box.innerHTML = svg;
+      box.firstElementChild.setAttribute('width', '370');
+      box.firstElementChild.setAttribute('height', '274');
+      out.push(await frameDrawn() - start);
+      performance.mark('picture drawn');
+      for (let settle = 0; settle < 3; ++settle) await frame();
+      box.replaceChildren();
+      for (let settle = 0; settle < 3; ++settle) await frame();
+    }
+    return out;
+  }, { svg: map.slice(map.indexOf('<svg')), count });
+  await cdp.send('Tracing.end');
+  await traced;
+  await context.close();
+  const marks = events.filter((e) => e.name === 'picture' || e.name === 'picture drawn').sort((a, b) => a.ts - b.ts);
+  const parts = { ParseHTML: 'parse', UpdateLayoutTree: 'style', Layout: 'layout', PrePaint: 'pre-paint', Paint: 'paint' };
+  const spans = Object.fromEntries(Object.values(parts).map((part) => [part, []]));
+  for (let i = 0; i + 1 < marks.length; i += 2) {
+    const sums = Object.fromEntries(Object.values(parts).map((part) => [part, 0]));
+    for (const e of events) {
+      if (e.ph === 'X' && parts[e.name] && e.pid === marks[i].pid && e.tid === marks[i].tid && e.ts >= marks[i].ts
+        && e.ts <= marks[i + 1].ts) sums[parts[e.name]] += e.dur / 1000;
+    }
+    for (const [part, ms] of Object.entries(sums)) spans[part].push(ms);
+  }
+  return { times, parts: Object.fromEntries(Object.entries(spans).map(([part, ms]) => [part, median(ms)])) };
 }
 
 // A page that does nothing but load the module and say it is ready, in
@@ -269,12 +391,13 @@ async function slowColdLoads(urls, count) {
   return times;
 }
 
-// A phone's tracker from a link, with no files; slowed down `rate` times.
-async function trackerPage(url, rate = 1) {
+// A phone's tracker from a link (of `seed`), with no files; slowed down `rate` times.
+async function trackerPage(url, rate = 1, seed = 42) {
   const context = await browser.newContext({ viewport: { width: 390, height: 844 }, hasTouch: true, isMobile: true });
+  await context.grantPermissions(['clipboard-read', 'clipboard-write'], { origin: url });
   const page = await context.newPage();
   if (rate > 1) await (await context.newCDPSession(page)).send('Emulation.setCPUThrottlingRate', { rate });
-  await page.goto(`${url}#r=1&seed=42&track`);
+  await page.goto(`${url}#r=1&seed=${seed}&track`);
   await page.waitForSelector('#tracker:not([hidden]) svg');
   return { page, close: () => context.close() };
 }
@@ -362,15 +485,23 @@ try {
   // page built before too, when there is one.
   const tapsOn = async (url, rate) => {
     const tracker = await trackerPage(url, rate);
-    const times = await trackerTimes(tracker.page, taps, 'tap');
-    const changes = rate > 1 ? await trackerTimes(tracker.page, taps, 'change') : [];
+    const { times, handled } = await trackerTimes(tracker.page, taps, 'tap');
+    const changes = rate > 1 ? (await trackerTimes(tracker.page, taps, 'change')).times : [];
     await tracker.close();
-    return { times, changes };
+    const all = await trackerPage(url, rate, 0);
+    const revealAll = rate > 1 ? (await trackerTimes(all.page, revealsAll, 'all')).times : [];
+    await all.close();
+    return { times, handled, changes, revealAll };
   };
-  const tapMs = (await tapsOn(isolated.url, 1)).times;
+  const fastTaps = await tapsOn(isolated.url, 1);
+  const tapMs = fastTaps.times;
   const slowTaps = await tapsOn(isolated.url, slowdown);
   const slowTapMs = slowTaps.times;
   const beforeTaps = before ? { fast: await tapsOn(before.url, 1), slow: await tapsOn(before.url, slowdown) } : null;
+  const whole = await trackerPage(isolated.url, 1, 0);
+  const run = await wholeRun(whole.page);
+  await whole.close();
+  const picture = await pictureAlone(revealsAll, slowdown);
   const [slowColdMs, moduleOnlyMs, beforeColdMs] = await slowColdLoads(
     [served.url, moduleOnly.url, ...(beforePlain ? [beforePlain.url] : [])], slowLoads);
   const slowContext = await browser.newContext();
@@ -391,9 +522,21 @@ try {
   const spread = (values) => `${median(values).toFixed(1)} / ${quantile(values, 0.95).toFixed(1)} ms`;
   const was = (values) => (values ? `  (before: ${median(values).toFixed(1)} / ${quantile(values, 0.95).toFixed(1)} ms)` : '');
   const worst = (values) => `${median(values).toFixed(1)} / ${Math.max(...values).toFixed(1)} ms`;
+  const fine = (values) => `${median(values).toFixed(2)} / ${quantile(values, 0.95).toFixed(2)} ms`;
   row('tracker at 390 px: tap to the room painted, median / 95th pct', spread(tapMs) + was(beforeTaps?.fast.times));
+  row('  the tap\'s handler alone, median / 95th pct', fine(fastTaps.handled)
+    + (beforeTaps ? `  (before: ${fine(beforeTaps.fast.handled)})` : ''));
   row(`at ${slowdown}x CPU slowdown: tap to the room painted, median / 95th`, spread(slowTapMs) + was(beforeTaps?.slow.times));
-  row(`  any change (a word of the status line) to painted, median / 95th`, spread(slowTaps.changes));
+  row(`  any change (a word of the status line) to painted, median / 95th`, spread(slowTaps.changes)
+    + was(beforeTaps?.slow.changes));
+  row('  the tap against any change, medians', `${(median(slowTapMs) / median(slowTaps.changes)).toFixed(2)}x`
+    + (beforeTaps ? `  (before: ${(median(beforeTaps.slow.times) / median(beforeTaps.slow.changes)).toFixed(2)}x)` : ''));
+  row(`at ${slowdown}x CPU slowdown: Reveal all (371 rooms) painted, median / 95th`, spread(slowTaps.revealAll)
+    + was(beforeTaps?.slow.revealAll));
+  row('  its whole picture alone in a bare page, median / 95th', spread(picture.times));
+  row('  of which, by the trace (medians)', Object.entries(picture.parts)
+    .map(([part, ms]) => `${part} ${ms.toFixed(1)}`).join(', ') + ' ms');
+  row('a whole run: its link, what the browser keeps of it', `${run.link} / ${run.kept} characters (${run.rooms} rooms)`);
   row(`at ${slowdown}x CPU slowdown: ready after a cold load, median / worst`,
     worst(slowColdMs) + (beforeColdMs ? `  (before: ${worst(beforeColdMs)})` : ''));
   row('  a page that only loads the module, median / worst', worst(moduleOnlyMs));
