@@ -21,7 +21,7 @@ std::string spoilerOf(const ReadBack& labyrinth, std::uint64_t seed) {
         spoiler[key] = value;
         if (key == "revision") spoiler["seed"] = std::to_string(seed);
     }
-    return spoiler.dump(2) + "\n";
+    return documentText(spoiler);
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ ExitCode runShow(const ShowOptions& options) {
             !saved)
             return reportError(ExitCode::Failed, saved.error().message);
     if (options.json) {
-        std::cout << (options.areas ? labyrinthJson(stream, code, areas) : labyrinthJson(stream, code)).dump(2) << '\n';
+        std::cout << documentText(options.areas ? labyrinthJson(stream, code, areas) : labyrinthJson(stream, code));
     } else if (!options.png.empty() || !options.svg.empty()) {
         // With the SVG on standard output, the report goes to standard error.
         std::ostream& report = svgToStandardOutput ? std::cerr : std::cout;

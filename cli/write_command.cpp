@@ -220,7 +220,7 @@ public:
             saveOutcome("--svg", options_.svg, outputs_.write(options_.svg, map::mapSvg(labyrinth_.stream, code())));
         if (!options_.spoiler.empty() && !sealed_)
             saveOutcome("--spoiler", options_.spoiler,
-                        outputs_.write(options_.spoiler, labyrinthJson(labyrinth_.stream, code()).dump(2) + "\n"));
+                        outputs_.write(options_.spoiler, documentText(labyrinthJson(labyrinth_.stream, code()))));
         return ExitCode::Ok;
     }
 

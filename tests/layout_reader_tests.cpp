@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -23,9 +24,14 @@ TEST(LayoutReader, EveryWrittenLabyrinthsDescriptionGivesItsRecordsAgain) {
         const auto written = testing::writtenImage(seed);
         const auto decoded = decodeStream(written.image);
         ASSERT_TRUE(decoded.ok()) << "seed " << seed;
-        const std::string description = labyrinthJson(decoded.value(), seedCode(written.click.stream)).dump(2);
-        // What the size limit's message says of spoilers holds for them.
-        EXPECT_LT(static_cast<std::int64_t>(description.size()) + 1, largestSpoilerSize) << "seed " << seed;
+        const auto document = labyrinthJson(decoded.value(), seedCode(written.click.stream));
+        const std::string description = documentText(document);
+        // What the size limit's message says of spoilers holds for them, even
+        // as written before, with a key to a line, and so does the width.
+        EXPECT_LT(static_cast<std::int64_t>(document.dump(2).size()) + 1, largestSpoilerSize) << "seed " << seed;
+        EXPECT_EQ(nlohmann::ordered_json::parse(description), document) << "seed " << seed;
+        std::istringstream lines(description);
+        for (std::string line; std::getline(lines, line);) ASSERT_LE(line.size(), 160U) << "seed " << seed << ": " << line;
         const auto cells = readLayout(description, "spoiler.json");
         ASSERT_TRUE(cells.ok()) << "seed " << seed << ": " << cells.error().message;
         EXPECT_TRUE(verifyStream(cells.value()).empty()) << "seed " << seed;

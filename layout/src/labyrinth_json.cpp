@@ -28,6 +28,96 @@ nlohmann::ordered_json routeJson(const DecodedStream& stream, const std::optiona
 
 }  // namespace
 
+namespace {
+
+// The widest line: a room of the spoiler fits it, with its indent.
+constexpr std::size_t lineWidth = 160;
+
+// A value on one line: members after ", ", keys after ": ".
+void oneLine(std::string& out, const nlohmann::ordered_json& value) {
+    if (value.is_object()) {
+        out += '{';
+        bool first = true;
+        for (const auto& [key, member] : value.items()) {
+            out += first ? "" : ", ";
+            first = false;
+            out += nlohmann::ordered_json(key).dump() + ": ";
+            oneLine(out, member);
+        }
+        out += '}';
+    } else if (value.is_array()) {
+        out += '[';
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            out += i == 0 ? "" : ", ";
+            oneLine(out, value[i]);
+        }
+        out += ']';
+    } else {
+        out += value.dump();
+    }
+}
+
+// `value` at the indent `indent` (the line already holds `used` columns).
+void nested(std::string& out, const nlohmann::ordered_json& value, std::size_t indent, std::size_t used) {
+    std::string flat;
+    oneLine(flat, value);
+    if (!value.is_structured() || value.empty() || used + flat.size() <= lineWidth) {
+        out += flat;
+        return;
+    }
+    const std::string inner(indent + 2, ' ');
+    out += value.is_object() ? "{\n" : "[\n";
+    // A list of members that each fit a line (a route's rooms) fills its
+    // lines with as many as fit; any other container has a line a member.
+    const bool fill = value.is_array() && std::all_of(value.begin(), value.end(), [&](const auto& member) {
+        std::string text;
+        oneLine(text, member);
+        return inner.size() + text.size() + 1 <= lineWidth;
+    });
+    std::size_t i = 0;
+    std::size_t column = 0;
+    for (const auto& [key, member] : value.items()) {
+        if (fill) {
+            std::string text;
+            oneLine(text, member);
+            if (column > 0 && column + 1 + text.size() + 1 > lineWidth) {
+                out += "\n";
+                column = 0;
+            }
+            if (column == 0) {
+                out += inner;
+                column = inner.size();
+            } else {
+                out += ' ';
+                ++column;
+            }
+            out += text;
+            column += text.size();
+            out += ++i < value.size() ? "," : "\n";
+            ++column;
+            continue;
+        }
+        out += inner;
+        std::size_t start = inner.size();
+        if (value.is_object()) {
+            const std::string name = nlohmann::ordered_json(key).dump() + ": ";
+            out += name;
+            start += name.size();
+        }
+        nested(out, member, indent + 2, start + 1);
+        out += ++i < value.size() ? ",\n" : "\n";
+    }
+    out += std::string(indent, ' ') + (value.is_object() ? "}" : "]");
+}
+
+}  // namespace
+
+std::string documentText(const nlohmann::ordered_json& document) {
+    std::string out;
+    nested(out, document, 0, 0);
+    return out + "\n";
+}
+
 nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::string& seedCode) {
     return labyrinthJson(stream, seedCode, AreaSelection().set());
 }

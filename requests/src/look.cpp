@@ -18,7 +18,7 @@ std::vector<std::uint8_t> bytesOf(const std::string& text) { return {text.begin(
 
 Download spoilerOf(const std::string& name, const ReadBack& labyrinth) {
     return {"spoiler", downloadStem(name) + "-spoiler.json", "application/json",
-            bytesOf(labyrinthJson(labyrinth.stream, labyrinth.seedCode).dump(2) + "\n")};
+            bytesOf(documentText(labyrinthJson(labyrinth.stream, labyrinth.seedCode)))};
 }
 
 }  // namespace

@@ -21,4 +21,11 @@ nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::str
 /// cell as empty (the rest is fog).
 nlohmann::ordered_json labyrinthJson(const DecodedStream& stream, const std::string& seedCode, const AreaSelection& areas);
 
+/// A description as text, as every front end writes it (with a newline at
+/// the end): nested and indented by two, but each object or list that fits
+/// one line of 160 columns on one line ({"x": 11, "y": 12}, a room), and a
+/// list of such members (a route) as many to a line as fit, so that a
+/// spoiler reads as a line per room, in about half the size of a key per line.
+std::string documentText(const nlohmann::ordered_json& document);
+
 }  // namespace labyrinth
