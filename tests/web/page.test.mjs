@@ -326,7 +326,7 @@ describe('the page', () => {
         ['#r=1&daily=2026-02-30', 'This link\'s daily date is refused: the date must be a day from 1970-01-01 to '
           + '9999-12-31 written YYYY-MM-DD, not "2026-02-30".', ''],
         ['#r=1&daily=2026-12-08&seed=42', 'This link gives both a seed and a daily date, so it names no one labyrinth.', ''],
-        ['#R=1&SEED=42', 'This link is not one this page reads: "R" is none of the keys r, seed, daily and track.', ''],
+        ['#R=1&SEED=42', 'This link is not one this page reads: "R" is none of the keys r, seed, daily, code, lab, run, track, view, size and bg.', ''],
         ['#r=1&seed=42&track=0', 'This link is not one this page reads: track takes no value, not "track=0".', ''],
       ];
       const browser = await launchBrowser();
