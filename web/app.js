@@ -9,6 +9,7 @@
 // This file starts the page: it makes the owners of the page's state, looks
 // up the page's elements and hands each view its own.
 
+import { mayBroadcast } from './page/broadcast.js';
 import { facts, moduleReady, onReloaded } from './page/core.js';
 import { setUpDownloads } from './page/downloads.js';
 import { statusLine } from './page/dom.js';
@@ -98,6 +99,8 @@ function watchDrops({ writeSection, lookSection }, { files, look, say }) {
 
 // ---- start ----------------------------------------------------------------
 
+// What may be the broadcast view shows nothing until the link is read.
+if (mayBroadcast(window.location.hash)) document.documentElement.classList.add('broadcast');
 const ready = moduleReady();
 const storage = browserStorage();
 const shown = labyrinthsOnShow();
@@ -133,11 +136,13 @@ try {
   const tracker = setUpTracker(elementsOf('tracker', 'tracker-heading', 'tracker-status', 'tracker-map',
     'tracker-board', 'track-offer', 'track-what', 'track', 'tracker-link-line', 'tracker-copy-link', 'tracker-copied',
     'tracker-undo', 'tracker-redo', 'tracker-reset', 'tracker-area', 'tracker-reveal-area', 'tracker-reveal-all', 'tracker-legend',
-    'tracker-legend-map', 'tracker-zoom', 'tracker-pad', 'tracker-here', 'run-timer', 'run-timer-start',
-    'run-timer-reset', 'splits', 'splits-none', 'items', 'items-count', 'run-copy', 'run-copied', 'track-form',
-    'track-seed', 'track-form-status', 'track-daily', 'track-layout', 'tracker-image-field', 'tracker-image',
-    'tracker-image-code', 'tracker-image-said'),
-  { store: runStore(storage), shown, remembering, read });
+    'tracker-legend-map', 'tracker-zoom', 'tracker-pad', 'tracker-here', 'tracker-here-marks', 'run-timer',
+    'run-timer-start', 'run-timer-reset', 'splits', 'splits-none', 'items', 'items-count', 'run-copy',
+    'run-save-splits', 'run-copied', 'track-form', 'track-seed', 'track-form-status', 'track-daily', 'track-layout',
+    'tracker-image-field', 'tracker-image', 'tracker-image-code', 'tracker-image-said', 'tracker-note-form',
+    'tracker-note', 'tracker-note-room', 'tracker-pin', 'room-marks', 'room-marks-none', 'areas-done',
+    'broadcast-strip', 'broadcast-here', 'broadcast-time', 'broadcast-splits'),
+  { store: runStore(storage), shown, remembering, read, downloads });
   maps.offerRoutes();
   files.showFilesUsed();
   version.textContent = facts().version;
@@ -148,10 +153,13 @@ try {
   // date or race's seed code of this revision, and "track") opens it on
   // that labyrinth, with no files but a race's image, and on the run the
   // link carries. Once the module can tell whether a link's revision is
-  // this page's.
+  // this page's. A link of the broadcast view shows the page as that view
+  // (hidden until then); any other link, or one refused, the page as itself.
   const followAddress = () => {
     const link = write.seedFromAddress();
-    if (link.names && link.track && !link.problem) tracker.follow(link);
+    const follows = link.names && link.track && !link.problem;
+    tracker.broadcast(follows && link.broadcast ? link : null);
+    if (follows) tracker.follow(link);
   };
   window.addEventListener('hashchange', followAddress);
   followAddress();
@@ -159,5 +167,6 @@ try {
   performance.mark('labyrinth-ready');
   keepForOffline();
 } catch (error) {
+  document.documentElement.classList.remove('broadcast');
   say(`The page could not load its WebAssembly module: ${error.message || error}.`, 'error');
 }

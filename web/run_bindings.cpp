@@ -22,7 +22,7 @@
 //   run.openSteps({ image, imageName, steps, now }) -> as open, from a link's steps
 //
 // view: { here, hereName, hereDoors: [door...], items: [{ room, name }], itemRooms, splits: [{ area, at }],
-//         ticks: ["x,y"], notes: [{ room, name, text }], pins: ["x,y"], done: [area...],
+//         ticks: ["x,y"], notes: [{ room, name, text }], pins: [{ room, name }], done: [area...],
 //         clock: { elapsed, runningSince }, canUndo, canRedo, title, kept }
 // door: { from, to, side, name, toName, link, intoFog, x, y }
 // changes: { added: [{ room, square, walls, marker, areaNumber, links }], gone: ["x,y"],
@@ -164,7 +164,7 @@ private:
         for (const auto& [room, text] : state.notes)
             notes.push_back({{"room", cellKey(room)}, {"name", positionText(room)}, {"text", text}});
         json pins = json::array();
-        for (const CellPosition& room : state.pins) pins.push_back(cellKey(room));
+        for (const CellPosition& room : state.pins) pins.push_back({{"room", cellKey(room)}, {"name", positionText(room)}});
         json done = json::array();
         for (int area = 0; area < areaCount; ++area)
             if (state.done.test(static_cast<std::size_t>(area))) done.push_back(area);

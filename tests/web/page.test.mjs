@@ -110,21 +110,25 @@ async function forgetMapChoice(page) {
 
 const axeSource = fs.readFileSync(path.join(root, 'node_modules/axe-core/axe.min.js'), 'utf8');
 
-// What a state of the page must hold for everyone: no axe-core violation
-// (WCAG 2.2 AA and best practice, target sizes included), nothing wider
-// than the viewport, and a focus ring of at least 3:1, 2 px, on every
-// control that the keyboard reaches.
-async function expectAccessible(page, state) {
+// The axe-core violations of the page as it is (WCAG 2.2 AA and best
+// practice, target sizes included).
+async function axeViolations(page) {
   // Evaluated as an expression, as the developer tools would: the page's
   // own policy forbids any script from elsewhere, rightly.
   if (!await page.evaluate(() => 'axe' in window)) await page.evaluate(axeSource);
-  const found = await page.evaluate(async () => {
+  return page.evaluate(async () => {
     const { violations } = await window.axe.run(document, {
       runOnly: ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa', 'wcag22aa', 'best-practice'],
     });
     return violations.map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`);
   });
-  assert.deepEqual(found, [], `${state}: axe-core`);
+}
+
+// What a state of the page must hold for everyone: no axe-core violation,
+// nothing wider than the viewport, and a focus ring of at least 3:1, 2 px,
+// on every control that the keyboard reaches.
+async function expectAccessible(page, state) {
+  assert.deepEqual(await axeViolations(page), [], `${state}: axe-core`);
   assert.deepEqual(await page.evaluate(() => [document.documentElement.scrollWidth, window.innerWidth]),
     await page.evaluate(() => [window.innerWidth, window.innerWidth]), `${state}: the page is wider than the viewport`);
 
@@ -328,6 +332,10 @@ describe('the page', () => {
         ['#r=1&daily=2026-12-08&seed=42', 'This link gives both a seed and a daily date, so it names no one labyrinth.', ''],
         ['#R=1&SEED=42', 'This link is not one this page reads: "R" is none of the keys r, seed, daily, code, lab, run, track, view, size and bg.', ''],
         ['#r=1&seed=42&track=0', 'This link is not one this page reads: track takes no value, not "track=0".', ''],
+        ['#r=1&seed=42&view=broadcast', 'This link gives view=broadcast without track, and only the tracker is broadcast.',
+          ''],
+        ['#r=1&seed=42&track&view=broadcast&size=50', 'This link\'s size is refused: it is N or WxH, each from 120 to 4096 '
+          + 'CSS pixels, not "50".', ''],
       ];
       const browser = await launchBrowser();
       try {
@@ -338,7 +346,7 @@ describe('the page', () => {
             assert.equal(await page.textContent('#status'), refusal, what);
             assert.deepEqual([await page.inputValue('#seed'), await page.getAttribute('#seed', 'aria-invalid')],
               [field, 'true'], what);
-            assert.equal(await page.isVisible('#tracker'), false, what);
+            assert.deepEqual([await page.isVisible('#tracker'), await page.isVisible('#write')], [false, true], what);
             await expectAccessible(page, `a refused link, ${what}`);
             // Write to TGL writes nothing from it, whatever the field holds.
             await chooseFiles(page);
@@ -838,6 +846,30 @@ describe('the page', () => {
       await page.focus('#track-seed');
       await expectAccessible(page, 'tracker from a link, 390 px with touch');
 
+      // A note and a pin on the room the player is in, by touch: each marked
+      // on the map, said with the room (the pad's name) and listed; Undo
+      // takes them back, Redo gives the note again.
+      const note = 'Blue key, behind the east wall';
+      await page.tap('#tracker-note');
+      await page.fill('#tracker-note', note);
+      await page.tap('#tracker-note-keep');
+      await page.tap('#tracker-pin');
+      await page.waitForSelector(`#tracker [data-marked="${door}"] .note-mark ~ .pin-mark`);
+      const doorName = `(${door.replace(',', ', ')})`;
+      assert.equal(await page.getByRole('group', { name: `The doors of ${doorName}, where you are (pinned, note "${note}")`,
+        exact: true }).count(), 1, 'the room said with its marks');
+      assert.deepEqual(await page.locator('#room-marks li').allTextContents(), [`${doorName}: pinned, note "${note}"`]);
+      await page.focus('#track-seed');
+      await expectAccessible(page, 'a note and a pin, 390 px with touch');
+      await page.tap('#tracker-undo');
+      await page.tap('#tracker-undo');
+      await page.waitForFunction(() => !document.querySelector('#tracker [data-marked]'));
+      assert.deepEqual([await page.inputValue('#tracker-note'), await page.isVisible('#room-marks-none')], ['', true]);
+      await page.tap('#tracker-redo');
+      await page.waitForSelector(`#tracker [data-marked="${door}"] .note-mark`);
+      assert.deepEqual([await page.inputValue('#tracker-note'), await page.getAttribute('#tracker-pin', 'aria-pressed')],
+        [note, 'false']);
+
       // Every room revealed is the command line's labyrinth; Undo takes it
       // back, Redo gives it again.
       const all = spoiler.rooms.map((room) => `${room.x},${room.y}`).sort();
@@ -981,6 +1013,132 @@ describe('the page', () => {
     }
   });
 
+  test('the broadcast view: the map alone at its size, transparent or keyed, following and stepping the run of the '
+    + 'tracker beside it', async () => {
+    for (const name of ['broadcast.json', 'broadcast.nes']) fs.rmSync(file(name), { force: true });
+    const race = JSON.parse(cli(['write', 'game.nes', '--sealed', '--spoiler', 'broadcast.json', '-o', 'broadcast.nes',
+      '--json'], work.dir).out.toString());
+    const transparent = [0, 0, 0, 0];
+    // Each row: the tracker's link, what the broadcast view's adds to it
+    // (after the run's steps, when the tracker's link with them is given),
+    // the browser, the view's size and its colour beside the map.
+    const rows = [
+      ['#r=1&seed=45&track', '&view=broadcast', { viewport: { width: 480, height: 480 } }, [480, 480], transparent],
+      ['#r=1&daily=2026-12-08&track', '&view=broadcast&size=390x600', screens[0][1], [390, 600], transparent, 'run'],
+      [race.trackerLink, '&bg=0f0&view=broadcast&size=300', screens[1][1], [300, 300], [0, 255, 0, 255], 'run'],
+    ];
+    const browser = await launchBrowser();
+    try {
+      for (const [open, added, options, [width, height], beside, withRun] of rows) {
+        const what = `${open}${added}`;
+        const context = await browser.newContext(options);
+        await context.grantPermissions(['clipboard-read', 'clipboard-write'], { origin: served.url });
+        const errors = [];
+        const pageOf = async (hash) => {
+          const page = await context.newPage();
+          page.on('pageerror', (error) => errors.push(error.message));
+          await page.goto(served.url + hash);
+          await page.waitForSelector('#tracker:not([hidden]) svg');
+          return page;
+        };
+        const roomsAre = (page, n) => page.waitForFunction((count) =>
+          document.querySelectorAll('#tracker .rooms > [data-room]').length === count, n);
+        const tracker = await pageOf(open);
+        await tracker.click('#tracker-pad .pad-door.fog');
+        await roomsAre(tracker, 2);
+        await tracker.waitForFunction(() => Object.keys(localStorage).some((key) => key.startsWith('labyrinth-writer-run ')));
+        let link = open;
+        if (withRun) {
+          await tracker.click('#tracker-copy-link');
+          await tracker.waitForFunction(() => document.getElementById('tracker-copied').textContent === 'Link copied.');
+          link = new URL(await tracker.evaluate(() => navigator.clipboard.readText())).hash;
+          assert.match(link, /&run=/, what);
+        }
+        const view = await pageOf(link + added);
+        await roomsAre(view, 2);
+        assert.equal(new URL(view.url()).hash, link + added, `${what}: the address stays the view's`);
+
+        // At its size, nothing scrolls and nothing lies outside its box.
+        const laidOut = await view.evaluate(() => {
+          const outside = [...document.querySelectorAll('body *:not(svg *)')].filter((element) => {
+            const box = element.getBoundingClientRect();
+            return element.getClientRects().length > 0 && (box.left < -0.5 || box.top < -0.5
+              || box.right > document.body.clientWidth + 0.5 || box.bottom > document.body.clientHeight + 0.5);
+          }).map((element) => element.id || element.tagName);
+          const page = document.scrollingElement;
+          const map = document.getElementById('tracker-map');
+          return { size: [document.body.clientWidth, document.body.clientHeight], outside,
+            scrolls: [page.scrollWidth > page.clientWidth, page.scrollHeight > page.clientHeight,
+              map.scrollWidth > map.clientWidth, map.scrollHeight > map.clientHeight] };
+        });
+        assert.deepEqual(laidOut, { size: [width, height], outside: [], scrolls: [false, false, false, false] }, what);
+        assert.deepEqual(await axeViolations(view), [], `${what}: axe-core`);
+
+        // Beside the map (left of it, or below it in a tall view) the page is
+        // transparent, or the link's colour; the map itself is not.
+        const points = await view.evaluate(() => {
+          const map = document.getElementById('tracker-board').getBoundingClientRect();
+          const box = document.getElementById('tracker-map').getBoundingClientRect();
+          const middle = [Math.round(map.x + map.width / 2), Math.round(map.y + map.height / 2)];
+          return [map.left - box.left >= 2 ? [Math.floor(box.left) + 1, middle[1]] : [middle[0], Math.ceil(map.bottom) + 1],
+            middle];
+        });
+        const shot = await view.screenshot({ omitBackground: true });
+        const blank = await context.newPage();
+        const pixels = await blank.evaluate(async ([png, points]) => {
+          const picture = await createImageBitmap(new Blob([new Uint8Array(png)], { type: 'image/png' }));
+          const canvas = new OffscreenCanvas(picture.width, picture.height);
+          const drawn = canvas.getContext('2d');
+          drawn.drawImage(picture, 0, 0);
+          return points.map(([x, y]) => [...drawn.getImageData(x, y, 1, 1).data]);
+        }, [[...shot], points]);
+        await blank.close();
+        assert.deepEqual([pixels[0], pixels[1][3]], [beside, 255], `${what}: the colours beside the map and on it`);
+
+        // A step of the tracker shows in the view within the frame of the
+        // storage event that tells of it, and the strip says where the player is.
+        await view.evaluate(() => {
+          window.seen = [];
+          addEventListener('storage', () => requestAnimationFrame(() =>
+            window.seen.push(document.querySelectorAll('#tracker .rooms > [data-room]').length)));
+        });
+        await tracker.click('#tracker-pad .pad-door.fog');
+        await view.waitForFunction(() => window.seen.length > 0);
+        assert.equal(await view.evaluate(() => window.seen[0]), 3, `${what}: within a frame`);
+        assert.equal(await view.textContent('#broadcast-here'), await tracker.textContent('#tracker-here'), what);
+
+        // A tap on the fog behind a gold door in the view reveals that room,
+        // and the tracker follows.
+        const fog = await view.evaluate(() => {
+          const mark = document.querySelector('#tracker .door-mark').getBoundingClientRect();
+          const from = document.querySelector(`#tracker .rooms > [data-room="${
+            document.querySelector('#tracker .door-mark').dataset.from}"]`).getBoundingClientRect();
+          return [2 * (mark.x + mark.width / 2) - (from.x + from.width / 2), 2 * (mark.y + mark.height / 2) - (from.y + from.height / 2)];
+        });
+        if (options.hasTouch) await view.touchscreen.tap(...fog);
+        else await view.mouse.click(...fog);
+        await roomsAre(view, 4);
+        await roomsAre(tracker, 4);
+
+        // The splits of the tracker's timer, in the strip.
+        await tracker.click('#run-timer-start');
+        await tracker.click('#tracker-reveal-all');
+        const away = tracker.locator('#tracker .rooms > :not([data-area="0"])').first();
+        await away.scrollIntoViewIfNeeded();
+        const box = await away.boundingBox();
+        await tracker.mouse.click(box.x + box.width / 2, box.y + box.height / 2);
+        await tracker.waitForSelector('#splits li');
+        const splits = (await tracker.locator('#splits li').allTextContents()).map((split) => split.replace(':', ''));
+        await view.waitForFunction((n) => document.querySelectorAll('#broadcast-splits span').length === n, splits.length);
+        assert.deepEqual(await view.locator('#broadcast-splits span').allTextContents(), splits, what);
+        assert.deepEqual(errors, [], what);
+        await context.close();
+      }
+    } finally {
+      await browser.close();
+    }
+  });
+
   test('the run\'s timer, splits and item rooms are kept with the progress and copied as text', async () => {
     const native = nativeWrite(work.dir, 'game.nes', 77);
     const spoiler = JSON.parse(cli(['show', native.path, '--json'], work.dir).out.toString());
@@ -1028,6 +1186,12 @@ describe('the page', () => {
       `0 item rooms of ${items.length} ticked off; ${itemsOfArea.length} shown.`);
     await page.check('#items input >> nth=0');
     await page.waitForFunction(() => document.getElementById('items-count').textContent.startsWith('1 item room of'));
+    // A note and a pin in that room, and the area marked done, are kept and carried with the rest.
+    await page.fill('#tracker-note', 'Dead end, & no <key>');
+    await page.press('#tracker-note', 'Enter');
+    await page.click('#tracker-pin');
+    await page.check(`#area-done-${area}`);
+    await page.waitForSelector('#tracker-pin[aria-pressed="true"]');
 
     // Undo after Reveal all and a walk into another area takes its split away.
     const other = [1, 2, 3, 4, 5].find((n) => n !== area);
@@ -1046,6 +1210,28 @@ describe('the page', () => {
     await timeIs('0:01:05');
     assert.deepEqual(await splits(), [`Area ${area}: 0:01:05`]);
     assert.equal(await page.isChecked('#items input >> nth=0'), true);
+    assert.deepEqual([await page.inputValue('#tracker-note'), await page.isChecked(`#area-done-${area}`)],
+      ['Dead end, & no <key>', true]);
+
+    // The splits saved as a LiveSplit file: read back by an XML parser, the
+    // areas and times that the tracker shows, under the labyrinth's name.
+    const [saved] = await Promise.all([page.waitForEvent('download'), page.click('#run-save-splits')]);
+    assert.equal(saved.suggestedFilename(), 'labyrinth-77.lss');
+    await saved.saveAs(file('splits.lss'));
+    const parser = await chromium.context.newPage();
+    const read = await parser.evaluate((text) => {
+      const run = new DOMParser().parseFromString(text, 'application/xml');
+      if (run.querySelector('parsererror')) return run.querySelector('parsererror').textContent;
+      return { category: run.querySelector('Run > CategoryName').textContent,
+        segments: [...run.querySelectorAll('Segments > Segment')].map((segment) => [segment.querySelector('Name').textContent,
+          segment.querySelector('SplitTime[name="Personal Best"] > RealTime').textContent]) };
+    }, fs.readFileSync(file('splits.lss'), 'utf8'));
+    await parser.close();
+    const lssTime = (time) => time.replace(/^0?(\d+):(\d\d):(\d\d)\.\d+$/, '$1:$2:$3');
+    assert.deepEqual({ ...read, segments: read.segments.map(([name, time]) => `${name}: ${lssTime(time)}`) },
+      { category: 'Labyrinth seed 77', segments: await splits() });
+    await page.waitForFunction(() => document.getElementById('run-copied').textContent
+      === 'The splits are saved as labyrinth-77.lss.');
     await page.click('#run-copy');
     await page.waitForFunction(() => document.getElementById('run-copied').textContent === 'Times and items copied.');
     const copied = await page.evaluate(() => navigator.clipboard.readText());
@@ -1070,7 +1256,10 @@ describe('the page', () => {
     const seen = async (on) => ({ rooms: await on.locator('#tracker .rooms > [data-room]').evaluateAll((all) =>
       all.map((e) => e.dataset.room).sort()), here: await on.getAttribute('#tracker [aria-current]', 'data-room'),
     time: await on.textContent('#run-timer'), splits: await on.locator('#splits li').allTextContents(),
-    ticked: await on.locator('#items input:checked').evaluateAll((all) => all.map((e) => e.dataset.item)) });
+    ticked: await on.locator('#items input:checked').evaluateAll((all) => all.map((e) => e.dataset.item)),
+    marks: await on.locator('#room-marks li').allTextContents(),
+    marked: await on.locator('#tracker [data-marked]').evaluateAll((all) => all.map((e) => e.dataset.marked)),
+    done: await on.locator('#areas-done input:checked').evaluateAll((all) => all.map((e) => e.dataset.area)) });
     await page.click('#tracker-copy-link');
     await page.waitForFunction(() => document.getElementById('tracker-copied').textContent === 'Link copied.');
     const link = await page.evaluate(() => navigator.clipboard.readText());
@@ -1080,7 +1269,9 @@ describe('the page', () => {
       await fresh.goto(link);
       await fresh.waitForSelector('#tracker:not([hidden]) svg');
       await fresh.waitForFunction(() => document.getElementById('run-timer').textContent !== '0:00:00');
-      assert.deepEqual(await seen(fresh), await seen(page));
+      const there = await seen(fresh);
+      assert.deepEqual(there, await seen(page));
+      assert.deepEqual([there.marks.length, there.marked.length, there.done], [1, 1, [String(area)]], 'notes and pins');
       assert.equal(new URL(fresh.url()).hash, '#r=1&seed=77&track', 'the run is kept, and the address names the labyrinth');
     } finally {
       await elsewhere.close();
@@ -1103,7 +1294,7 @@ describe('the page', () => {
     };
     const { status, ...run } = await keptAs(fine);
     assert.deepEqual([run, status.startsWith('2 rooms shown;')], [{ rooms: ['11,12', item].sort(), here: item,
-      time: '0:01:05', splits: [`Area ${area}: 0:01:05`], ticked: [item] }, true], status);
+      time: '0:01:05', splits: [`Area ${area}: 0:01:05`], ticked: [item], marks: [], marked: [], done: [] }, true], status);
     const fresh = { elapsed: 0, startedAt: null, splits: [], ticks: [] };
     const damaged = [
       ['running for longer than a number holds', { elapsed: 1e308, startedAt: -1e308 }],
@@ -1289,12 +1480,19 @@ describe('the page', () => {
           if (await page.isEnabled('#tracker-reset')) await page.click('#tracker-reset');
           await page.click('#tracker-pad .pad-door.fog');
           await page.waitForFunction(() => document.querySelectorAll('#tracker .rooms > [data-room]').length > 1);
+          // A note and a pin on the player's room (kept from the last state
+          // where it was the same room), and an area done.
+          await page.fill('#tracker-note', 'Key here');
+          await page.click('#tracker-note-keep');
+          if (await page.getAttribute('#tracker-pin', 'aria-pressed') !== 'true') await page.click('#tracker-pin');
+          await page.check('#area-done-2');
+          await page.waitForSelector('#tracker [data-marked] .note-mark ~ .pin-mark');
           // A step undone: Undo and Redo both on.
           await page.click('#tracker-reveal-all');
           await page.click('#tracker-undo');
           await page.waitForSelector('#tracker-redo:enabled');
           await page.focus('#track');
-          await expectAccessible(page, `tracker, Undo and Redo on, ${at}`);
+          await expectAccessible(page, `tracker with a note, a pin and an area done, Undo and Redo on, ${at}`);
           // Zoomed in, the legend unfolded, a refused seed in the tracker's form.
           await page.click('#tracker-zoom');
           await page.evaluate(() => { document.getElementById('tracker-legend').open = true; });

@@ -1,16 +1,18 @@
 // The page's modules of state and logic under Node, with no page: the
 // tracker's run over the module's history of steps (its clock, the run a
 // link opens, each step's change of the picture, runs kept by earlier
-// pages), the runs kept in a storage that fills up, the peeks at maps, and
-// what the page takes back of a kept file.
+// pages, notes, pins and areas done, the name of its splits file), what a
+// tap on the map asks for, the runs kept in a storage that fills up, the
+// peeks at maps, and what the page takes back of a kept file.
 //   node --test tests/web/page_logic.test.mjs   (the run's rows need the module: make web)
 
 import assert from 'node:assert/strict';
 import { before, describe, test } from 'node:test';
 
 import { keptFileProblem } from '../../web/page/kept_files.js';
+import { tapOnMap } from '../../web/page/map_points.js';
 import { forgetOldMapChoice, mapPeeks } from '../../web/page/peeks.js';
-import { openRun } from '../../web/page/run.js';
+import { openRun, splitsNaming } from '../../web/page/run.js';
 import { runStore } from '../../web/page/run_store.js';
 import { storageKey } from '../../web/page/storage_keys.js';
 import { loadModule } from './support.mjs';
@@ -67,9 +69,12 @@ describe('the tracker\'s run', () => {
   test('every step is taken back by Undo and given again by Redo; what cannot be taken is no step', () => {
     // Each row: steps (a kind and how to find its room or area in the run as
     // it is), then what the run shows: rooms shown, where the player is
-    // (`from`: the room the row's first step was taken from), Undo and Redo.
+    // (`from`: the room the row's first step was taken from), Undo and Redo,
+    // the notes' texts, the rooms pinned and the areas done.
     const fog = (run) => ({ room: doorOut(run) });
     const back = (run) => ({ room: doorOut(run, false) });
+    const noted = (text) => (run) => ({ room: run.view.here, text });
+    const here = (run) => ({ room: run.view.here });
     const rows = [
       ['one room: the player is there', [['reveal', fog]], { shown: 2, here: 'new', undo: true, redo: false }],
       ['an area: the player stays', [['reveal', fog], ['revealArea', () => ({ area: 3 })]],
@@ -87,6 +92,15 @@ describe('the tracker\'s run', () => {
         { refused: '(11, 12) shows already', undo: false }],
       ['no walk into the fog', [['walk', fog]], { refused: 'is no room shown', here: start }],
       ['nothing to undo or redo', [['undo'], ['redo']], { refused: 'there is no step to give again', undo: false }],
+      ['a note on the player\'s room', [['reveal', fog], ['note', noted('Key behind the wall')]],
+        { notes: ['Key behind the wall'], undo: true }],
+      ['Undo gives a note changed its text before', [['note', noted('a')], ['note', noted('b')], ['undo']],
+        { notes: ['a'], redo: true }],
+      ['an empty note takes the note away', [['note', noted('a')], ['note', noted('')]], { notes: [] }],
+      ['a pin and an area done; Undo takes back the last', [['pin', here], ['areaDone', () => ({ area: 3 })], ['undo']],
+        { pins: [start], done: [], redo: true }],
+      ['a note of more than 40 characters is no step', [['note', noted('x'.repeat(41))]],
+        { refused: 'a note holds at most 40 characters', notes: [], undo: false }],
     ];
     for (const [what, steps, expected] of rows) {
       const { run } = openAt();
@@ -98,8 +112,10 @@ describe('the tracker\'s run', () => {
         else if (kind === 'reveal') entered.push(answer.here);
       }
       const here = { new: entered.at(-1), first: entered[0] }[expected.here] ?? expected.here;
-      const seen = { shown: shownCount(run), here: run.view.here, undo: run.view.canUndo, redo: run.view.canRedo };
+      const seen = { shown: shownCount(run), here: run.view.here, undo: run.view.canUndo, redo: run.view.canRedo,
+        notes: run.view.notes.map((note) => note.text), pins: run.view.pins.map((pin) => pin.room), done: run.view.done };
       for (const name of ['shown', 'undo', 'redo']) if (name in expected) assert.equal(seen[name], expected[name], `${what}: ${name}`);
+      for (const name of ['notes', 'pins', 'done']) if (name in expected) assert.deepEqual(seen[name], expected[name], `${what}: ${name}`);
       if (expected.here) assert.equal(seen.here, here, `${what}: here`);
       if (expected.refused) assert.match(refused, new RegExp(expected.refused.replace(/[()]/g, '\\$&')), what);
       else assert.equal(refused, '', what);
@@ -132,6 +148,14 @@ describe('the tracker\'s run', () => {
     assert.deepEqual([run.time(), run.view.splits, run.view.ticks.length], [0, [], 2], 'the ticks stay');
     run.undo();
     assert.deepEqual([run.time(), run.view.splits.length], [hour + 65_000, 2], 'a reset undone');
+    // Its splits file is named after the labyrinth, the same for every racer of it.
+    const namings = [
+      [{ seed: '42', seedCode: 'honey mango reed canoe' }, 'Labyrinth seed 42', 'labyrinth-42.lss'],
+      [{ seed: '123', daily: '2026-12-08' }, 'Daily labyrinth 2026-12-08', 'labyrinth-daily-2026-12-08.lss'],
+      [{ seedCode: 'honey mango reed canoe', race: true }, 'Labyrinth honey mango reed canoe',
+        'labyrinth-honey-mango-reed-canoe.lss'],
+    ];
+    for (const [tracked, category, name] of namings) assert.deepEqual(splitsNaming(tracked), { category, name });
   });
 
   test('runs kept by the page before runs were histories go on; what is damaged is forgotten and said so', () => {
@@ -234,6 +258,31 @@ describe('the tracker\'s run', () => {
       assert.deepEqual([...drawn.doors].sort(), again.doors.map((door) => `${door.from}>${door.to}`).sort(), `step ${i}: doors`);
     }
     assert.ok(redrawn > 0, 'some steps changed too many rooms to be told piece by piece');
+  });
+});
+
+describe('a tap on the whole map', () => {
+  test('a door\'s mark, or the room in fog behind it, reveals that room; a shown room walks there', () => {
+    // Cells of 40 units from (40, 40): (11, 12) spans x 480 to 520, y 520 to
+    // 560; it is shown, and so is (10, 12); its east door, at (520, 540),
+    // leads into the fog of (12, 12).
+    const geometry = { gridX: 40, gridY: 40, count: 24 };
+    const doors = [{ from: '11,12', to: '12,12', x: 520, y: 540 }];
+    const shown = new Set(['11,12', '10,12']);
+    const rows = [
+      ['on the door\'s mark', [520, 540], { kind: 'reveal', room: '12,12' }],
+      ['a quarter of a cell from it, in the shown room', [510, 540], { kind: 'reveal', room: '12,12' }],
+      ['anywhere on the fog behind it', [558, 522], { kind: 'reveal', room: '12,12' }],
+      ['a shown room', [441, 559], { kind: 'walk', room: '10,12' }],
+      ['the player\'s own room, away from the door', [505, 540], null],
+      ['fog that no door leads to', [580, 540], null],
+      ['the margin of the numbers', [20, 540], null],
+      ['beyond the grid', [1001, 540], null],
+    ];
+    for (const [what, [x, y], target] of rows) {
+      assert.deepEqual(tapOnMap({ x, y }, geometry, 40, { doors, isShown: (room) => shown.has(room), here: '11,12' }),
+        target, what);
+    }
   });
 });
 

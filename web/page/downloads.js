@@ -1,11 +1,13 @@
 // The files the page offers for download, by section ("write", "look"):
-// each offer holds an object URL, released when the section takes it back.
+// each offer holds an object URL, released when the section takes it back;
+// and files saved at once, at a click on a button.
 
 /// The offers, with the links of the write's result for each kind of file:
 /// `image` (#download), `patch` and `spoiler`.
 export function setUpDownloads({ image, patch, spoiler }) {
   const offered = { write: [], look: [] };
   const linkForKind = { image, patch, spoiler };
+  let saved = null;  // the object URL of the file last saved at once, released at the next
 
   function offer(section, download, link) {
     const url = URL.createObjectURL(new Blob([download.bytes], { type: download.type }));
@@ -33,6 +35,14 @@ export function setUpDownloads({ image, patch, spoiler }) {
 
     /// Offers `download` ({ bytes, type, name }) by `link`, for `section`.
     offer,
+
+    /// Hands the browser `download` ({ bytes, type, name }) to save now, as
+    /// a click on a link to it would.
+    save({ bytes, type, name }) {
+      if (saved) URL.revokeObjectURL(saved);
+      saved = URL.createObjectURL(new Blob([bytes], { type }));
+      Object.assign(document.createElement('a'), { href: saved, download: name }).click();
+    },
 
     /// Offers the downloads of a write by their links. With `placeOnly`, a
     /// link takes its place and name but no file yet (it stays invisible):

@@ -5,7 +5,8 @@
 // the player is, the splits, the ticks and the clock. Undo and Redo take
 // back and give again any step. Here only what the page adds to it: the
 // page's clock, the time as the timer shows it, the run as text to copy,
-// and which run a link opens where the browser keeps one too.
+// the name of its splits file, and which run a link opens where the
+// browser keeps one too.
 
 import { sentence } from './messages.js';
 
@@ -20,6 +21,16 @@ export function timeText(ms) {
 /// runningSince }) at `now`, in milliseconds.
 export const clockTime = ({ elapsed, runningSince }, now) =>
   elapsed + (runningSince === null ? 0 : Math.max(0, now - runningSince));
+
+/// How a run's splits file names the labyrinth `tracked` (as the tracker
+/// has it: with `seed`, and `daily` for a day's labyrinth, or its
+/// `seedCode` alone): the category a racer's timer shows, the same for
+/// every racer of that labyrinth, and the file's name.
+export function splitsNaming({ seed = '', daily = '', seedCode = '' }) {
+  if (daily) return { category: `Daily labyrinth ${daily}`, name: `labyrinth-daily-${daily}.lss` };
+  if (seed) return { category: `Labyrinth seed ${seed}`, name: `labyrinth-${seed}.lss` };
+  return { category: `Labyrinth ${seedCode}`, name: `labyrinth-${seedCode.trim().split(/\s+/).join('-')}.lss` };
+}
 
 class Run {
   #session;
@@ -42,17 +53,20 @@ class Run {
   }
 
   /// What the steps in effect add up to, as the module last said: here,
-  /// hereName, hereDoors, items, itemRooms, splits, ticks, clock, canUndo,
+  /// hereName, hereDoors, items, itemRooms, splits, ticks, notes ({ room,
+  /// name, text }), pins, done (the areas marked done), clock, canUndo,
   /// canRedo, title and kept (the run as the browser keeps it).
   get view() { return this.#view; }
 
   /// Takes a step of `kind` (reveal, walk, revealArea, revealAll, tick,
-  /// untick, start, pause, resetClock, resetRooms), of `room` ("x,y") or
-  /// `area` where it has one, now. Answers with the view and what changed
-  /// in the picture (`changes`, or `redrawn` with the whole `map` and
-  /// `doors`), or { ok: false, message } for a step that cannot be taken.
-  step(kind, { room = '', area = 0 } = {}) {
-    return this.#answer((session) => session.step({ kind, room, area, now: this.#now() }));
+  /// untick, start, pause, resetClock, resetRooms, note, pin, unpin,
+  /// areaDone, areaUndone), of `room` ("x,y") or `area` where it has one,
+  /// with a note's `text` ("" takes the note away), now. Answers with the
+  /// view and what changed in the picture (`changes`, or `redrawn` with the
+  /// whole `map` and `doors`), or { ok: false, message } for a step that
+  /// cannot be taken.
+  step(kind, { room = '', area = 0, text = '' } = {}) {
+    return this.#answer((session) => session.step({ kind, room, area, text, now: this.#now() }));
   }
 
   /// Takes the last step back, or gives the last one undone again: as step.
@@ -65,6 +79,8 @@ class Run {
   legend() { return this.#guard(() => this.#session.legend()); }
   /// The steps in effect, as a link carries them.
   stepsText() { return this.#guard(() => this.#session.stepsText()); }
+  /// The splits as a LiveSplit file (.lss text), under `category`.
+  liveSplits(category) { return this.#guard(() => this.#session.liveSplits(category)); }
 
   /// The time on the clock now, in milliseconds, and whether it runs.
   time() { return clockTime(this.#view.clock, this.#now()); }

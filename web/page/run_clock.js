@@ -4,20 +4,22 @@
 // rooms shown, to tick off. Each button and tick is a step of the run,
 // which Undo takes back; this only shows what the steps add up to, and
 // ticks the timer's display on while it runs. All of it can be copied as
-// text.
+// text, and the splits saved as a LiveSplit file for a racer's timer.
 
 import { copyText } from './links.js';
-import { count, messages } from './messages.js';
+import { count, messages, sentence } from './messages.js';
 import { timeText } from './run.js';
 
 /// The clock's elements: the time `runTimer`, its buttons `runTimerStart`
 /// and `runTimerReset`, the lists `splits` and `items` with `splitsNone` and
-/// `itemsCount`, and `runCopy` with `runCopied`. `step(kind, { room })`
-/// takes a step of the run on show (start, pause, resetClock, tick,
-/// untick); `run()` is that run (run.js), `heading()` the text that heads a
-/// copy. Returns { show }.
+/// `itemsCount`, and `runCopy` and `runSaveSplits` with `runCopied`.
+/// `step(kind, { room })` takes a step of the run on show (start, pause,
+/// resetClock, tick, untick); `run()` is that run (run.js), `heading()` the
+/// text that heads a copy, `naming()` the splits file's { category, name }
+/// (splitsNaming), and `save(download)` hands a file to the browser.
+/// Returns { show }.
 export function setUpClock({ runTimer, runTimerStart, runTimerReset, splits: splitList, splitsNone, items: itemList,
-  itemsCount, runCopy, runCopied }, { step, run, heading }) {
+  itemsCount, runCopy, runSaveSplits, runCopied }, { step, run, heading, naming, save }) {
   let ticking = 0;        // the interval that shows the running time
   let splitsShown = '';   // the splits the list shows
   let itemsShown = '';    // the item rooms the list shows, and how many there are
@@ -79,6 +81,16 @@ export function setUpClock({ runTimer, runTimerStart, runTimerReset, splits: spl
   });
   runCopy.addEventListener('click', async () => {
     runCopied.textContent = await copyText(run().asText(heading()), 'Times and items copied.', messages.shownAbove);
+  });
+  runSaveSplits.addEventListener('click', () => {
+    const { category, name } = naming();
+    const file = run().liveSplits(category);
+    if (typeof file !== 'string') {
+      runCopied.textContent = sentence(file.message);
+      return;
+    }
+    save({ bytes: new TextEncoder().encode(file), type: 'application/xml', name });
+    runCopied.textContent = `The splits are saved as ${name}.`;
   });
 
   return {

@@ -38,6 +38,10 @@ export function runStore(storage, { now = Date.now } = {}) {
   }
 
   return {
+    /// The name the run of `seedCode` is kept under: a storage event of
+    /// another page that names it changed that run.
+    keyOf: key,
+
     /// The run kept for `seedCode`, as text for the module (RunSession's
     /// `kept`), or "" for none.
     load(seedCode) {

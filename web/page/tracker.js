@@ -4,19 +4,25 @@
 // labyrinth it shows, and draws what each step's answer says: the map (by
 // what the step changed), where the player is, the pad, the clock and the
 // status. Every button is a step, Undo or Redo, so that no tap loses
-// anything for good. The run is kept in the browser under the labyrinth's
-// seed code (run_store.js), and its link opens it on another device. A
+// anything for good; so are the player's notes, pins and areas done
+// (tracker_notes.js). The run is kept in the browser under the labyrinth's
+// seed code (run_store.js), and its link opens it on another device; a
+// tracker follows what another page of the same browser keeps of the run
+// it shows, so that the broadcast view (broadcast.js) in a streaming
+// program or a window capture shows the run as the player takes it. A
 // labyrinth is tracked from a write or a look, with no files at all
 // (track_forms.js), or from a link; a sealed race's link names the
 // labyrinth by its seed code alone, and the page asks for its image once.
 
+import { setUpBroadcast } from './broadcast.js';
 import { core, facts, guarded, onReloaded } from './core.js';
 import { whenIdle } from './dom.js';
 import { copyAddress, labyrinthAddress } from './links.js';
 import { count, messages, sentence } from './messages.js';
-import { openRun } from './run.js';
+import { openRun, splitsNaming } from './run.js';
 import { setUpClock } from './run_clock.js';
 import { setUpTrackForms } from './track_forms.js';
+import { setUpNotes } from './tracker_notes.js';
 import { setUpPad } from './tracker_pad.js';
 import { setUpTrackerView } from './tracker_view.js';
 
@@ -42,8 +48,10 @@ const said = {
 /// keeps the runs (runStore), `shown` (labyrinthsOnShow) says which
 /// labyrinth "Track my run" opens, `remembering` (setUpRemembering) keeps a
 /// sealed race's image with the player's files, and `read` reads a file
-/// (a fileReader). Returns { follow }, which follows a link to the tracker.
-export function setUpTracker(elements, { store, shown, remembering, read }) {
+/// (a fileReader), and `downloads` (setUpDownloads) saves the splits file.
+/// Returns { follow, broadcast }: follows a link to the tracker, and shows
+/// the page as its broadcast view.
+export function setUpTracker(elements, { store, shown, remembering, read, downloads }) {
   const { tracker, trackerHeading, trackerStatus, trackerMap, trackOffer, trackWhat, trackerLinkLine,
     trackerCopied, trackerUndo, trackerRedo, trackerReset, trackerArea: areas, trackerImageField, trackerImage,
     trackerImageCode, trackerImageSaid } = elements;
@@ -55,6 +63,7 @@ export function setUpTracker(elements, { store, shown, remembering, read }) {
   let run = null;       // its run (run.js)
   let unsaved = null;   // the run whose latest step is not kept yet: { run, seedCode }
   let awaited = null;   // a sealed race's link waiting for its image: { code, steps }
+  let broadcasting = false;  // the page is the broadcast view, whose address stays as its link gave it
 
   const view = setUpTrackerView(elements, { scale: facts().trackerScale, legendOf: () => run?.legend() ?? '' });
   const pad = setUpPad(elements, {
@@ -62,7 +71,9 @@ export function setUpTracker(elements, { store, shown, remembering, read }) {
     walk: (door) => step('walk', { room: door.to }, said.walk),
   });
   const clock = setUpClock(elements, { step: (kind, args) => step(kind, args, said[kind]), run: () => run,
-    heading: () => trackerHeading.textContent });
+    heading: () => trackerHeading.textContent, naming: () => splitsNaming(image), save: downloads.save });
+  const notes = setUpNotes(elements, { step, areaCount: facts().areaCount });
+  const broadcast = setUpBroadcast({ ...elements, root: document.documentElement }, { run: () => run });
   const forms = setUpTrackForms(elements, { open: openTracker });
 
   // Keeps the run on show once the page is idle, after the frame that shows
@@ -85,14 +96,18 @@ export function setUpTracker(elements, { store, shown, remembering, read }) {
   // Shows what an answer of the run says: the picture changed by it (or
   // drawn whole), the player's room, in view (`centre`: in the middle of
   // the box), the pad, the clock, the buttons, and the status after `told`
-  // (text, or a function of the answer and how many rooms it showed).
-  function shows(answer, told = '', { centre = false } = {}) {
+  // (text, or a function of the answer and how many rooms it showed). A run
+  // as another page kept it (`kept`) is not kept again.
+  function shows(answer, told = '', { centre = false, kept = false } = {}) {
     const rooms = view.roomCount();
     if (answer.redrawn) view.show(answer.map, answer.doors);
     else if (answer.changes) view.change(answer.changes, answer.title);
     view.markHere(answer.here);
+    view.markRooms(answer.notes, answer.pins);
     pad.show(answer.hereName, answer.hereDoors);
     clock.show(answer);
+    notes.show(answer);
+    broadcast.show(answer);
     trackerUndo.disabled = !answer.canUndo;
     trackerRedo.disabled = !answer.canRedo;
     trackerReset.disabled = view.roomCount() === 1 && answer.here === facts().start;
@@ -100,7 +115,7 @@ export function setUpTracker(elements, { store, shown, remembering, read }) {
       + `${count(view.roomCount(), 'room', 'rooms')} shown; ${count(view.doorCount(), 'door leads', 'doors lead')} `
       + 'into the fog.';
     view.bringIntoView(answer.here, centre);
-    saveSoon();
+    if (!kept) saveSoon();
   }
 
   // Takes a step of `kind` (or Undo, or Redo) and shows it, with `told`
@@ -114,6 +129,7 @@ export function setUpTracker(elements, { store, shown, remembering, read }) {
     const answer = kind === 'undo' || kind === 'redo' ? run[kind]() : run.step(kind, args);
     if (!answer.ok) {
       clock.show(run.view);
+      notes.show(run.view);
       trackerStatus.textContent = sentence(answer.message, [image.name]);
       return;
     }
@@ -132,9 +148,11 @@ export function setUpTracker(elements, { store, shown, remembering, read }) {
   // or a link's `steps`. The address then names it (and its run stays in
   // the browser), so that a reload opens the same run; `follow` leaves the
   // address, the focus and the scroll alone, for a tracker that follows a
-  // new labyrinth. With `code`, only an image of that seed code is tracked.
-  // Returns "" or why it was not opened.
-  function openTracker(tracked, { follow = false, steps = null, code = '' } = {}) {
+  // new labyrinth, as the broadcast view does always, whose link a reload
+  // must open again; with `kept`, for the run as another page kept it, it
+  // does not keep it again. With `code`, only an image of that seed code is
+  // tracked. Returns "" or why it was not opened.
+  function openTracker(tracked, { follow = false, steps = null, code = '', kept = false } = {}) {
     saveNow();
     const opened = openRun(core(), { image: tracked.bytes, imageName: tracked.name, lab: tracked.lab,
       code: tracked.seedCode, kept: store.load(code || tracked.seedCode), steps, guard: guarded });
@@ -162,9 +180,9 @@ export function setUpTracker(elements, { store, shown, remembering, read }) {
     view.show(opened.opened.map, opened.opened.doors);
     // A run opens around the room the player is in; it is kept at once, in
     // the form of histories, and without what was damaged.
-    shows(opened.opened, opened.said ? `${opened.said} ` : '', { centre: true });
+    shows(opened.opened, opened.said ? `${opened.said} ` : '', { centre: true, kept });
     remembering.keepTracked(image.race && image.bytes ? { name: image.name, bytes: image.bytes } : null);
-    if (follow) return '';
+    if (follow || broadcasting) return '';
     history.replaceState(history.state, '', address());
     trackerMap.focus({ preventScroll: true });
     tracker.scrollIntoView({ block: 'start' });
@@ -228,8 +246,9 @@ export function setUpTracker(elements, { store, shown, remembering, read }) {
       step('reveal', { room: door.dataset.door }, `Revealed ${door.dataset.toName}. `, { onMap: true });
       return;
     }
-    const room = run && view.roomAt(event.clientX, event.clientY);
-    if (room && room !== run.view.here) step('walk', { room }, said.walk);
+    const tap = run && view.tapAt(event.clientX, event.clientY);
+    if (tap?.kind === 'walk') step('walk', { room: tap.room }, said.walk);
+    else if (tap) step('reveal', { room: tap.room }, (answer) => `Revealed ${answer.hereName}. `);
   });
   elements.trackerCopyLink.addEventListener('click', async () => {
     const steps = run.stepsText();
@@ -247,6 +266,14 @@ export function setUpTracker(elements, { store, shown, remembering, read }) {
   trackerImage.addEventListener('change', () => raceImageChosen().catch((error) => {
     trackerImageSaid.textContent = messages.pageBroke(error);
   }));
+  // Another page of this browser kept a new state of the run on show (or
+  // forgot it): it is shown as kept there, in place of this page's, within
+  // the frame; a step of this page not kept yet gives way to it.
+  addEventListener('storage', (event) => {
+    if (!run || (event.key !== null && event.key !== store.keyOf(image.seedCode))) return;
+    unsaved = null;
+    openTracker(image, { follow: true, kept: true });
+  });
   addEventListener('pagehide', saveNow);
   document.addEventListener('visibilitychange', () => document.hidden && saveNow());
 
@@ -262,6 +289,14 @@ export function setUpTracker(elements, { store, shown, remembering, read }) {
       }
       if (link.code) return followRace(link.code, steps);
       return forms.trackSeed(link.seed, link.daily, { steps });
+    },
+
+    /// Shows the page as the broadcast view of a link (as readLink reads
+    /// it), or as itself for null; the map then fills its box.
+    broadcast(link) {
+      broadcasting = Boolean(link);
+      broadcast.use(link);
+      view.fillBox(broadcasting);
     },
   };
 }

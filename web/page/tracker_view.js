@@ -2,8 +2,10 @@
 // box's width, where the doors into the fog are marks and the pad below the
 // map is how to go through them; or, zoomed in, larger than the module
 // draws it, where every door into the fog is a target on the map itself
-// and no two overlap. The row and column numbers stay at the box's edges
-// while it scrolls, and the legend folds away below it.
+// and no two overlap; or, in the broadcast view, filling a box of fixed
+// size. The row and column numbers stay at the box's edges while it
+// scrolls (tracker_numbers.js); the legend (tracker_legend.js) folds away
+// below it.
 //
 // The picture is the module's, put in whole when a run opens and after a
 // step that changed many rooms; any other step changes it by the pieces
@@ -13,61 +15,24 @@
 // carry in data-room, and the doors into the fog come and go by the rooms
 // they join. A tap then costs the browser only the elements it changed.
 // The map's geometry is read from the picture and from the module's scale,
-// never restated here; where things are on screen is worked out from it,
-// so that a tap never waits for the browser to lay the page out.
+// never restated here; where things are on screen, and what a tap asks
+// for (map_points.js), is worked out from it, so that a tap never waits
+// for the browser to lay the page out. The player's notes and pins are
+// marks over the rooms (tracker_marks.js).
 
-import { cancelIdle, cssPixels, narrowScreen, svgNamespace, whenIdle } from './dom.js';
+import { cssPixels, svgNamespace } from './dom.js';
+import { tapOnMap } from './map_points.js';
+import { cutGroup, piecesMade } from './svg_pieces.js';
+import { setUpLegend } from './tracker_legend.js';
+import { roomMarks } from './tracker_marks.js';
+import { numberStrips } from './tracker_numbers.js';
 
 const number = (element, name) => Number(element.getAttribute(name));
-
-// `svg` without its group of class `name` (groups nest), and that group.
-function cutGroup(svg, name) {
-  const start = svg.indexOf(`<g class="${name}"`);
-  if (start < 0) return [svg, ''];
-  const tags = /<g[\s>]|<\/g>/g;
-  tags.lastIndex = start;
-  for (let depth = 0, tag; (tag = tags.exec(svg));) {
-    depth += tag[0] === '</g>' ? -1 : 1;
-    if (depth === 0) return [svg.slice(0, start) + svg.slice(tags.lastIndex), svg.slice(start, tags.lastIndex)];
-  }
-  return [svg, ''];
-}
 
 // A room's place in the order of the picture (row by row), from its "x,y": [row, column].
 function roomOrder(key) {
   const comma = key.indexOf(',');
   return [Number(key.slice(comma + 1)), Number(key.slice(0, comma))];
-}
-
-// The elements of the pieces' text `text` made one by one, in a fragment:
-// as the module writes them, each element with its attributes in double
-// quotes and at most a text of its own, groups of such elements, and lines
-// between them. Making them so costs a phone less than starting the
-// browser's parser for a few elements; text in any other form is left to
-// the parser (null).
-const pieceForm = /<(\/?)([a-z]+)((?:\s+[a-z][\w-]*="[^"<>]*")*)\s*(\/?)>|([^<>]+)/gy;
-const attributeForm = /([a-z][\w-]*)="([^"]*)"/g;
-const entities = { amp: '&', lt: '<', gt: '>', quot: '"' };
-const unescaped = (text) => (text.includes('&') ? text.replace(/&(amp|lt|gt|quot);/g, (_, name) => entities[name]) : text);
-function piecesMade(text) {
-  const fragment = document.createDocumentFragment();
-  const open = [fragment];
-  let read = 0;
-  for (const [whole, closing, tag, attributes, empty, words] of text.matchAll(pieceForm)) {
-    read += whole.length;
-    if (words !== undefined) {
-      if (open.length > 1) open.at(-1).append(unescaped(words));
-      else if (words.trim()) return null;
-    } else if (closing) {
-      if (open.length === 1 || open.pop().localName !== tag) return null;
-    } else {
-      const element = document.createElementNS(svgNamespace, tag);
-      for (const [, name, value] of attributes.matchAll(attributeForm)) element.setAttribute(name, unescaped(value));
-      open.at(-1).append(element);
-      if (!empty) open.push(element);
-    }
-  }
-  return read === text.length && open.length === 1 ? fragment : null;
 }
 
 // The door's key, as the module names a door that closes: "x,y>x,y".
@@ -82,18 +47,19 @@ const shownWidth = ({ gridX, gridSize }) => gridX + gridSize + gridX / 4;
 /// button `trackerZoom`; `scale` is the pixels of a cell in the module's
 /// picture (about().trackerScale), and `legendOf()` gives the legend's
 /// group of the picture as the run stands, for a fold that is open.
-export function setUpTrackerView({ trackerMap: box, trackerBoard: board, trackerLegend: legend, trackerLegendMap,
+export function setUpTrackerView({ trackerMap: box, trackerBoard: board, trackerLegend, trackerLegendMap,
   trackerZoom: zoomButton }, { scale: cell, legendOf }) {
   let svg = null;         // the picture on show
   let title = null;       // its title
   let groups = null;      // its groups that rooms go into, by the name of the pieces: square, walls, ...
   let marks = null;       // its group of the doors' marks, on the whole map
+  let roomLayer = null;   // its group of the rooms' notes and pins
   let closer = false;     // zoomed in
+  let filling = false;    // the whole map fills the box, both ways (the broadcast view)
   let geometry = null;    // of the map on show: { width, height, gridX, gridY, gridSize, count }
   let framed = '';        // the size and zoom the numbers were last framed at
   let boxSize = null;     // the box's inner size, as it last said: { width, height }
   let doors = new Map();  // door key -> { door, element }: the doors into the fog, as placed on the map
-  let legendDue = 0;      // the legend's redraw waiting for an idle moment
   let here = null;        // the room the player is in
   let marked = null;      // the square that says so
   // Each shown room's pieces in the picture, by its "x,y": its square first.
@@ -110,6 +76,10 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
 
   // The square of the shown room `cell` in the picture, or null.
   const roomOf = (room) => pieces.get(room)?.[0] ?? null;
+  const roomMarker = roomMarks(cell);
+  const numbers = numberStrips(board, cell);
+  const legend = setUpLegend({ trackerLegend, trackerLegendMap },
+    { picture: () => (svg && geometry ? { svg, geometry, left: shownWidth(geometry) } : null), legendOf });
 
   // The box's inner size: as it last said, or, before it has said or while it
   // was hidden, as it is; and the most it may grow to.
@@ -121,46 +91,15 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
 
   // Pixels on screen per pixel of the map: zoomed in, a cell of the style
   // sheet's --zoomed-cell (read once: the style sheet does not change);
-  // else the whole map in the box's width and its tallest height.
+  // else the whole map in the box's width and its tallest height, or,
+  // filling it, in the box as it is.
   const zoomedCell = cssPixels(box, '--zoomed-cell');
   function zoom() {
     if (!geometry) return 1;
-    const { width, most } = measureBox();
-    return closer ? zoomedCell / cell : Math.min(1, width / shownWidth(geometry), most / geometry.height);
-  }
-
-  function holdNumbers() {
-    const columns = board.querySelector('.numbers.columns');
-    const rows = board.querySelector('.numbers.rows');
-    if (columns) columns.style.transform = `translateY(${scrolled.top}px)`;
-    if (rows) rows.style.transform = `translateX(${scrolled.left}px)`;
-    const corner = board.querySelector('.numbers.corner');
-    if (corner) corner.style.transform = `translate(${scrolled.left}px, ${scrolled.top}px)`;
-  }
-
-  // The numbers of the rows and columns as strips that stay at the box's top
-  // and left edges while it scrolls.
-  function addNumbers(zoomed) {
-    board.querySelectorAll('.numbers').forEach((strip) => strip.remove());
-    const { gridX, gridY, count } = geometry;
-    const strip = (className) => Object.assign(document.createElement('div'), { className: `numbers ${className}` });
-    const columns = strip('columns');
-    const rows = strip('rows');
-    columns.style.height = `${gridY * zoomed}px`;
-    rows.style.width = `${gridX * zoomed}px`;
-    for (let i = 0; i < count; ++i) {
-      const column = Object.assign(document.createElement('span'), { textContent: String(i) });
-      column.style.left = `${(gridX + (i + 0.5) * cell) * zoomed}px`;
-      columns.append(column);
-      const row = Object.assign(document.createElement('span'), { textContent: String(i) });
-      row.style.top = `${(gridY + (i + 0.5) * cell) * zoomed}px`;
-      rows.append(row);
-    }
-    // The corner where the strips meet hides whatever number scrolls under it.
-    const corner = strip('corner');
-    Object.assign(corner.style, { width: rows.style.width, height: columns.style.height });
-    board.append(columns, rows, corner);
-    holdNumbers();
+    const { width, height, most } = measureBox();
+    if (closer) return zoomedCell / cell;
+    if (filling) return Math.min(width / shownWidth(geometry), height / geometry.height);
+    return Math.min(1, width / shownWidth(geometry), most / geometry.height);
   }
 
   // Scrolls the box by `dx`, `dy` pixels; the number strips follow at once,
@@ -169,37 +108,7 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
     box.scrollLeft += dx;
     box.scrollTop += dy;
     Object.assign(scrolled, { left: box.scrollLeft, top: box.scrollTop });
-    holdNumbers();
-  }
-
-  // The legend: the picture's own, the part right of the grid, shown only
-  // while the player has it unfolded; `text` is its group, or the run's now.
-  function drawLegend(text = null) {
-    if (legendDue) cancelIdle(legendDue);
-    legendDue = 0;
-    if (!legend.open || !svg || !geometry) return trackerLegendMap.replaceChildren();
-    const legendText = text ?? legendOf();
-    const copy = svg.cloneNode(false);
-    const left = shownWidth(geometry);
-    // As tall as its lowest line, and a margin's half below it.
-    const lowest = Math.max(0, ...[...legendText.matchAll(/\by="([\d.]+)"(?:[^>]*\bheight="([\d.]+)")?/g)]
-      .map(([, y, height]) => Number(y) + Number(height || 0)));
-    const height = Math.min(geometry.height, lowest + geometry.gridY / 2);
-    copy.setAttribute('viewBox', `${left} 0 ${geometry.width - left} ${height}`);
-    copy.setAttribute('width', String(geometry.width - left));
-    copy.setAttribute('height', String(height));
-    copy.removeAttribute('aria-hidden');
-    copy.setAttribute('role', 'img');
-    copy.setAttribute('aria-label', 'Legend of the map');
-    copy.innerHTML = legendText;
-    return trackerLegendMap.replaceChildren(copy);
-  }
-
-  // The legend counts the rooms shown: while it is unfolded, it is drawn
-  // again once the page is idle, never within the frame of a tap.
-  function legendChanged() {
-    if (!legend.open || legendDue) return;
-    legendDue = whenIdle(() => drawLegend());
+    numbers.hold(scrolled);
   }
 
   // A door's mark on the whole map, where it is aside.
@@ -254,7 +163,7 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
     if (now !== framed) {
       framed = now;
       board.classList.toggle('whole', !closer);
-      addNumbers(zoomed);
+      numbers.add(geometry, zoomed, scrolled);
     }
     const placed = [...doors.values()].map(({ door }) => door);
     for (const { element } of doors.values()) element?.remove();
@@ -316,19 +225,16 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
 
   box.addEventListener('scroll', () => {
     Object.assign(scrolled, { left: box.scrollLeft, top: box.scrollTop });
-    holdNumbers();
+    numbers.hold(scrolled);
   }, { passive: true });
   // The box's size, as it changes (a phone turned, a window resized): the
   // whole map fits the width again.
   new ResizeObserver(([entry]) => {
     const { width, height } = entry.contentRect;
-    const changed = !boxSize || boxSize.width !== width;
+    const changed = !boxSize || boxSize.width !== width || (filling && boxSize.height !== height);
     boxSize = { width, height, most: boxSize?.most };
     if (changed && geometry && !closer && !box.closest('[hidden]')) frame();
   }).observe(box);
-  legend.addEventListener('toggle', () => drawLegend());
-  // The legend is folded on a phone, where it would push the map away.
-  legend.open = !narrowScreen();
   // Zoomed in or out, the map is framed anew around the player's room.
   zoomButton.addEventListener('click', () => {
     closer = !closer;
@@ -349,7 +255,9 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
       holder.innerHTML = grid;
       const picture = holder.firstElementChild;
       picture.setAttribute('aria-hidden', 'true');
-      // The marks' group goes last in the picture, over the rooms.
+      // The groups of the marks go last in the picture, over the rooms.
+      roomLayer = picture.appendChild(document.createElementNS(svgNamespace, 'g'));
+      roomLayer.setAttribute('class', 'room-marks');
       marks = picture.appendChild(document.createElementNS(svgNamespace, 'g'));
       marks.setAttribute('class', 'door-marks');
       const group = (name) => picture.querySelector(`g.${name}`);
@@ -377,7 +285,7 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
       for (const { element } of doors.values()) element?.remove();
       doors = new Map(doorsIntoFog.map((door) => [doorKey(door), { door, element: null }]));
       frame();
-      drawLegend(legendText);
+      legend.draw(legendText);
     },
 
     /// Changes the picture on show by what a step changed (the module's
@@ -394,17 +302,17 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
         for (const door of doorsOpened) placeDoor(door, zoomed);
       }
       if (title && title.textContent !== heading) title.textContent = heading;
-      if (added.length || gone.length) legendChanged();
+      if (added.length || gone.length) legend.changed();
     },
 
     /// Takes the map away, when there is none to show.
     clear() {
       board.replaceChildren();
-      svg = title = groups = marks = geometry = marked = null;
+      svg = title = groups = marks = roomLayer = geometry = marked = null;
       framed = '';
       pieces = new Map();
       doors = new Map();
-      trackerLegendMap.replaceChildren();
+      legend.draw();
     },
 
     /// How many rooms the picture shows, and how many doors lead into the fog.
@@ -421,16 +329,33 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
       return null;
     },
 
-    /// The shown room under a point of the screen, as the module names it,
-    /// or null where none is.
-    roomAt(clientX, clientY) {
+    /// What a tap at a point of the screen asks for, as tapOnMap says:
+    /// { kind, room } of a step, or null.
+    tapAt(clientX, clientY) {
       if (!geometry) return null;
       const at = board.getBoundingClientRect();
       const zoomed = zoom();
-      const x = Math.floor(((clientX - at.left) / zoomed - geometry.gridX) / cell);
-      const y = Math.floor(((clientY - at.top) / zoomed - geometry.gridY) / cell);
-      if (x < 0 || y < 0 || x >= geometry.count || y >= geometry.count) return null;
-      return roomOf(`${x},${y}`) ? `${x},${y}` : null;
+      return tapOnMap({ x: (clientX - at.left) / zoomed, y: (clientY - at.top) / zoomed }, geometry, cell,
+        { doors: [...doors.values()].map(({ door }) => door), isShown: (room) => pieces.has(room), here });
+    },
+
+    /// Marks the shown rooms of the run's `notes` and `pins` (its view's).
+    markRooms(notes, pins) {
+      roomMarker.draw(roomLayer, roomOf, notes, pins);
+    },
+
+    /// With `fill`, the whole map fills the box from now on, which has a
+    /// size of its own (the broadcast view's), and the legend is folded;
+    /// without, the map fits the box's width again.
+    fillBox(fill) {
+      filling = fill;
+      if (fill) {
+        closer = false;
+        zoomButton.setAttribute('aria-pressed', 'false');
+        legend.fold();
+      }
+      boxSize = null;
+      frame();
     },
 
     /// "You are here": the room `cell` carries aria-current="location".
