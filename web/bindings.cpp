@@ -40,7 +40,6 @@
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
-#include <nlohmann/json.hpp>
 
 #include "arguments/arguments.h"
 #include "labyrinth/generator.h"
