@@ -1459,6 +1459,23 @@ describe('the page', () => {
           const { page } = await openPage('', { viewport, colorScheme });
           await forgetMapChoice(page);
           await expectAccessible(page, `initial, ${at}`);
+          // The first screen's text: one family in two weights, sizes from one scale in rem.
+          const type = await page.evaluate(() => {
+            const seen = { families: new Set(), weights: new Set(), sizes: new Set() };
+            const texts = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
+            for (let text; (text = texts.nextNode());) {
+              const box = text.parentElement.getBoundingClientRect();
+              if (!text.textContent.trim() || !box.width || box.top >= window.innerHeight) continue;
+              const style = getComputedStyle(text.parentElement);
+              seen.families.add(style.fontFamily);
+              seen.weights.add(style.fontWeight);
+              seen.sizes.add(parseFloat(style.fontSize) / 16);
+            }
+            return Object.fromEntries(Object.entries(seen).map(([key, values]) => [key, [...values].sort()]));
+          });
+          assert.deepEqual([type.families.length, type.weights.length <= 2], [1, true], `${JSON.stringify(type)}, ${at}`);
+          assert.deepEqual(type.sizes.filter((size) => ![0.875, 1, 1.25, 1.5, 1.75].includes(size)), [],
+            `sizes off the scale, ${at}`);
 
           await writeSeed(page, '42');
           await page.waitForSelector('#spoiler:not([hidden])');
