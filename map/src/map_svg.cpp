@@ -42,22 +42,6 @@ std::string colour(Colour c) {
     return out;
 }
 
-// Text as XML character data or attribute value.
-std::string escaped(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
-
 const char* markerClass(Marker::Kind kind) {
     switch (kind) {
         case Marker::Kind::Start: return "start";
@@ -88,7 +72,7 @@ public:
         out_ += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + w + "\" height=\"" + h + "\" viewBox=\"0 0 " + w +
                 " " + h + "\" role=\"img\" font-family=\"'DejaVu Sans', Verdana, sans-serif\"" +
                 " stroke-linecap=\"square\" stroke-linejoin=\"bevel\">\n";
-        out_ += "<title>Labyrinth map, seed code " + escaped(m.seedCode);
+        out_ += "<title>Labyrinth map, seed code " + xmlEscaped(m.seedCode);
         if (m.fog) out_ += ", " + std::to_string(m.summary.rooms) + (m.summary.rooms == 1 ? " room" : " rooms") + " shown";
         out_ += "</title>\n";
         out_ += "<rect width=\"" + w + "\" height=\"" + h + "\" fill=\"" + colour(m.background) + "\"/>\n";
@@ -358,7 +342,7 @@ private:
         }
         out_ += "<text" + attributes + " x=\"" + number(x) + "\" y=\"" + number(t.box.centre().y) +
                 "\" text-anchor=\"" + anchor + "\" dominant-baseline=\"central\"" + fontAttributes(t.font) +
-                " fill=\"" + colour(t.colour) + "\">" + escaped(t.text) + "</text>\n";
+                " fill=\"" + colour(t.colour) + "\">" + xmlEscaped(t.text) + "</text>\n";
     }
 
     // Labels of digits alone (coordinates, area numbers) that share a font
@@ -429,6 +413,21 @@ std::vector<RoomPieces> roomPieces(const MapLayout& layout) {
 
 std::string mapSvg(const DecodedStream& stream, const std::string& seedCode, SvgForm form) {
     return mapSvg(layOutMap(stream, seedCode, defaultScale), form);
+}
+
+std::string xmlEscaped(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c;
+        }
+    }
+    return out;
 }
 
 }  // namespace labyrinth::map

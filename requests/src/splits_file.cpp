@@ -1,24 +1,8 @@
 #include "requests/splits_file.h"
 
+#include "map/map_svg.h"
 
 namespace labyrinth::requests {
-namespace {
-
-std::string escaped(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
-
-}  // namespace
 
 std::string liveSplitTime(std::int64_t ms) {
     if (ms < 0) ms = 0;
@@ -32,8 +16,8 @@ std::string liveSplitTime(std::int64_t ms) {
 
 std::string liveSplitsFile(const RunState& state, std::string_view category) {
     std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Run version=\"1.7.0\">\n  <GameIcon />\n";
-    out += "  <GameName>" + escaped(splitsGameName) + "</GameName>\n";
-    out += "  <CategoryName>" + escaped(category) + "</CategoryName>\n";
+    out += "  <GameName>" + map::xmlEscaped(splitsGameName) + "</GameName>\n";
+    out += "  <CategoryName>" + map::xmlEscaped(category) + "</CategoryName>\n";
     out += "  <LayoutPath></LayoutPath>\n  <Metadata>\n    <Run id=\"\" />\n"
            "    <Platform usesEmulator=\"False\"></Platform>\n    <Region></Region>\n    <Variables />\n"
            "  </Metadata>\n  <Offset>00:00:00</Offset>\n  <AttemptCount>1</AttemptCount>\n"

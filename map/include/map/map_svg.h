@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "map/map_layout.h"
@@ -32,6 +33,9 @@ enum class SvgForm : std::uint8_t {
     /// a tap and takes in only what is new.
     Growing,
 };
+
+/// Text as XML character data or an attribute value: & < > and " escaped.
+std::string xmlEscaped(std::string_view text);
 
 /// A length as the SVG writes it, to the hundredth of a pixel and without a
 /// locale: "12.5", "-3", "0.25".
