@@ -250,6 +250,28 @@ describe('the module writes what labyrinth-cli writes', () => {
     } finally {
       run.delete();
     }
+    // Every room taken door by door, as a racer takes them, walking back where
+    // needed: the run's link still fits one QR code (2,953 bytes).
+    const racer = new labyrinth.RunSession();
+    try {
+      let view = racer.open({ image: native.bytes, imageName: native.path, kept: '', now: 0 });
+      let { doors } = view;
+      for (let now = 1; doors.length > 0; now++) {
+        const [door] = doors;
+        if (door.from !== view.here) view = { ...view, ...racer.step({ kind: 'walk', room: door.from, now }) };
+        const taken = racer.step({ kind: 'reveal', room: door.to, now });
+        assert.equal(taken.ok, true, taken.message);
+        view = { ...view, ...taken };
+        doors = taken.redrawn ? taken.doors : doors.filter((d) => !taken.changes.doorsClosed.includes(`${d.from}>${d.to}`))
+          .concat(taken.changes.doorsOpened);
+      }
+      const link = `r=1&seed=31&track&run=${racer.stepsText()}`;
+      const reopened = racer.openSteps({ image: native.bytes, imageName: native.path, steps: racer.stepsText(), now: 0 });
+      assert.deepEqual([reopened.map.match(/<rect class="room" /g).length, reopened.here], [spoiler.summary.rooms, view.here]);
+      assert.ok(link.length < 2953, `${link.length} characters`);
+    } finally {
+      racer.delete();
+    }
   });
 });
 
