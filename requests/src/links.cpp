@@ -1,6 +1,7 @@
 #include "requests/links.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 
 #include "arguments/arguments.h"
@@ -95,6 +96,14 @@ LinkRead readLink(std::string_view fragment) {
     std::optional<std::string_view> view;
     std::optional<std::string_view> size;
     std::optional<std::string_view> background;
+    // The keys a link may carry, each with where its value goes (track
+    // carries none), in the order a refusal of another key names them.
+    const std::array<std::pair<std::string_view, std::optional<std::string_view>*>, 10> keys{{
+        {"r", &revision}, {"seed", &seed}, {"daily", &daily}, {"code", &code}, {"lab", &labyrinth}, {"run", &run},
+        {"track", nullptr}, {"view", &view}, {"size", &size}, {"bg", &background}}};
+    std::string keyList;  // "r, seed, ..., size and bg"
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        keyList += std::string(i == 0 ? "" : i + 1 == keys.size() ? " and " : ", ") + std::string(keys[i].first);
     std::string repeated;  // the first key that the link gives twice
     std::string unread;    // what is wrong with the first part that this page does not read, or empty
     // The link is read in full or not at all: a part the page does not know
@@ -111,33 +120,15 @@ LinkRead readLink(std::string_view fragment) {
         // A key without "=" reads as one with an empty value, which its check
         // then refuses.
         const std::string_view value = equals == std::string_view::npos ? std::string_view() : pair.substr(equals + 1);
-        // A key given twice leaves the link's meaning to whichever one a
-        // reader happens to take: the link is refused rather than guessed at.
-        auto take = [&](std::optional<std::string_view>& slot) {
-            if (slot && repeated.empty()) repeated = std::string(key);
-            slot = value;
-        };
+        const auto known = std::find_if(keys.begin(), keys.end(), [&](const auto& entry) { return entry.first == key; });
         if (pair.empty()) {
             notRead("it has an \"&\" too many");
-        } else if (key == "seed") {
-            take(seed);
-        } else if (key == "daily") {
-            take(daily);
-        } else if (key == "r") {
-            take(revision);
-        } else if (key == "code") {
-            take(code);
-        } else if (key == "run") {
-            take(run);
-        } else if (key == "lab") {
-            take(labyrinth);
-        } else if (key == "view") {
-            take(view);
-        } else if (key == "size") {
-            take(size);
-        } else if (key == "bg") {
-            take(background);
-        } else if (key == "track") {
+        } else if (known != keys.end() && known->second != nullptr) {
+            // A key given twice leaves the link's meaning to whichever one a
+            // reader happens to take: the link is refused rather than guessed at.
+            if (*known->second && repeated.empty()) repeated = std::string(key);
+            *known->second = value;
+        } else if (known != keys.end()) {
             if (equals != std::string_view::npos) {
                 notRead("track takes no value, not " + shownInMessage(pair, "part"));
             } else {
@@ -145,7 +136,7 @@ LinkRead readLink(std::string_view fragment) {
                 link.track = true;
             }
         } else {
-            notRead(shownInMessage(key, "key") + " is none of the keys r, seed, daily, code, lab, run, track, view, size and bg");
+            notRead(shownInMessage(key, "key") + " is none of the keys " + keyList);
         }
         if (end == std::string_view::npos) break;
         fragment.remove_prefix(end + 1);
