@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "labyrinth/generator.h"
 #include "layout/shown_cells.h"
@@ -25,10 +26,6 @@ nlohmann::ordered_json routeJson(const DecodedStream& stream, const std::optiona
     for (const CellPosition& room : *route) rooms.push_back(point(room.x, room.y));
     return rooms;
 }
-
-}  // namespace
-
-namespace {
 
 // The widest line: a room of the spoiler fits it, with its indent.
 constexpr std::size_t lineWidth = 160;
@@ -69,17 +66,17 @@ void nested(std::string& out, const nlohmann::ordered_json& value, std::size_t i
     out += value.is_object() ? "{\n" : "[\n";
     // A list of members that each fit a line (a route's rooms) fills its
     // lines with as many as fit; any other container has a line a member.
-    const bool fill = value.is_array() && std::all_of(value.begin(), value.end(), [&](const auto& member) {
-        std::string text;
-        oneLine(text, member);
-        return inner.size() + text.size() + 1 <= lineWidth;
-    });
+    std::vector<std::string> filled;
+    bool fill = value.is_array();
+    for (auto member = value.begin(); fill && member != value.end(); ++member) {
+        oneLine(filled.emplace_back(), *member);
+        fill = inner.size() + filled.back().size() + 1 <= lineWidth;
+    }
     std::size_t i = 0;
     std::size_t column = 0;
     for (const auto& [key, member] : value.items()) {
         if (fill) {
-            std::string text;
-            oneLine(text, member);
+            const std::string& text = filled[i];
             if (column > 0 && column + 1 + text.size() + 1 > lineWidth) {
                 out += "\n";
                 column = 0;
