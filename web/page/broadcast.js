@@ -7,6 +7,7 @@
 // on it step the run there too, and the run follows what another page of
 // this browser keeps of it (tracker.js).
 
+import { showText } from './dom.js';
 import { timeText } from './run.js';
 
 /// Whether the address's `hash` may ask for the broadcast view, before the
@@ -22,8 +23,7 @@ export function setUpBroadcast({ root, broadcastStrip, broadcastHere, broadcastT
   let ticking = 0;       // the interval that shows the running time
   let splitsShown = '';  // the splits the strip shows
 
-  const say = (element, text) => element.textContent !== text && (element.textContent = text);
-  const showTime = () => say(broadcastTime, timeText(run().time()));
+  const showTime = () => showText(broadcastTime, timeText(run().time()));
 
   return {
     /// Shows the page as the broadcast view of `link` (as readLink reads it:
@@ -46,7 +46,7 @@ export function setUpBroadcast({ root, broadcastStrip, broadcastHere, broadcastT
     /// latest first, with a tick for an area marked done.
     show({ hereName, splits, done, clock }) {
       if (!on) return;
-      say(broadcastHere, hereName);
+      showText(broadcastHere, hereName);
       const running = clock.runningSince !== null;
       if (running !== (ticking !== 0)) {
         clearInterval(ticking);

@@ -13,6 +13,10 @@ export function statusLine(element) {
   };
 }
 
+/// Puts `text` into `element` when it holds other text: a text that stays
+/// as it was is not written again, so the browser has nothing to redo.
+export const showText = (element, text) => element.textContent !== text && (element.textContent = text);
+
 /// The file chosen in a file input, or null.
 export const chosenFile = (input) => input.files[0] || null;
 

@@ -6,6 +6,7 @@
 // ticks the timer's display on while it runs. All of it can be copied as
 // text, and the splits saved as a LiveSplit file for a racer's timer.
 
+import { showText } from './dom.js';
 import { copyText } from './links.js';
 import { count, messages, sentence } from './messages.js';
 import { timeText } from './run.js';
@@ -25,11 +26,10 @@ export function setUpClock({ runTimer, runTimerStart, runTimerReset, splits: spl
   let itemsShown = '';    // the item rooms the list shows, and how many there are
   let ticksShown = '';    // and which of them are ticked
 
-  const say = (element, text) => element.textContent !== text && (element.textContent = text);
-  const showTime = () => say(runTimer, timeText(run().time()));
+  const showTime = () => showText(runTimer, timeText(run().time()));
 
   function showRunning(running) {
-    say(runTimerStart, running ? 'Pause' : run().time() > 0 ? 'Go on' : 'Start');
+    showText(runTimerStart, running ? 'Pause' : run().time() > 0 ? 'Go on' : 'Start');
     if (running !== (ticking !== 0)) {
       clearInterval(ticking);
       ticking = running ? setInterval(showTime, 250) : 0;

@@ -6,6 +6,8 @@
 // screen reader says them with the room), and the list of every room noted
 // or pinned, as the map marks them (tracker_marks.js).
 
+import { showText } from './dom.js';
+
 /// The form `trackerNoteForm` with its field `trackerNote`, the room's name
 /// `trackerNoteRoom` and the button `trackerPin`; what the pad says of the
 /// player's room `trackerHereMarks`; the list `roomMarks` with
@@ -17,7 +19,6 @@ export function setUpNotes({ trackerNoteForm, trackerNote, trackerNoteRoom, trac
   roomMarksNone, areasDone }, { step, areaCount }) {
   let here = null;     // the player's room, as last shown: { room, name, note, pinned }
   let listed = '';     // the notes and pins the list shows
-  const say = (element, text) => element.textContent !== text && (element.textContent = text);
 
   // What a room carries, in words: 'pinned, note "key here"'.
   const marksOf = (note, pinned) => [pinned ? 'pinned' : '', note ? `note "${note}"` : ''].filter(Boolean).join(', ');
@@ -59,8 +60,8 @@ export function setUpNotes({ trackerNoteForm, trackerNote, trackerNoteRoom, trac
       // its note changes; in between, what the player types stays.
       if (here?.room !== room || here.note !== note) trackerNote.value = note;
       here = { room, name, note, pinned };
-      say(trackerNoteRoom, name);
-      say(trackerHereMarks, pinned || note ? ` (${marksOf(note, pinned)})` : '');
+      showText(trackerNoteRoom, name);
+      showText(trackerHereMarks, pinned || note ? ` (${marksOf(note, pinned)})` : '');
       if (trackerPin.getAttribute('aria-pressed') !== String(pinned)) trackerPin.setAttribute('aria-pressed', String(pinned));
       const rooms = new Map(notes.map(({ room: noted, name: noteName, text }) => [noted, { name: noteName, note: text }]));
       for (const pin of pins) rooms.set(pin.room, { ...rooms.get(pin.room) ?? { name: pin.name, note: '' }, pinned: true });

@@ -4,6 +4,8 @@
 // passage into a shown room walks there; a side with no door is off. The
 // arrow keys press them.
 
+import { showText } from './dom.js';
+
 const sides = ['north', 'west', 'east', 'south'];
 const keys = { ArrowUp: 'north', ArrowLeft: 'west', ArrowRight: 'east', ArrowDown: 'south' };
 
@@ -32,15 +34,14 @@ export function setUpPad({ trackerPad: pad, trackerHere, trackerMap }, { reveal,
     /// Shows the sides of the room `hereName`, with its `doors` into rooms in
     /// fog or shown, as the module gives them.
     show(hereName, doors) {
-      const say = (element, text) => element.textContent !== text && (element.textContent = text);
-      say(trackerHere, hereName);
+      showText(trackerHere, hereName);
       doorsBySide = new Map(doors.map((door) => [door.side, { door, fog: door.intoFog }]));
       const focused = [...buttons.values()].includes(document.activeElement);
       for (const [side, button] of buttons) {
         const way = doorsBySide.get(side);
         if (button.disabled !== !way) button.disabled = !way;
         if (button.classList.contains('fog') !== Boolean(way?.fog)) button.classList.toggle('fog');
-        say(targets.get(side), !way ? 'no door' : `${way.fog ? 'reveal' : 'to'} ${way.door.toName}`);
+        showText(targets.get(side), !way ? 'no door' : `${way.fog ? 'reveal' : 'to'} ${way.door.toName}`);
       }
       // A button that went off gives the keyboard to one that is on.
       if (focused && document.activeElement?.disabled !== false) this.focus();
