@@ -5,6 +5,13 @@
 /// The namespace of SVG elements made by script.
 export const svgNamespace = 'http://www.w3.org/2000/svg';
 
+/// An SVG element of `tag` with `attributes` ({ name: value }).
+export function svgElement(tag, attributes = {}) {
+  const element = document.createElementNS(svgNamespace, tag);
+  for (const [name, value] of Object.entries(attributes)) element.setAttribute(name, String(value));
+  return element;
+}
+
 /// The status line in `element`: `say(text, kind)`, kind "", "ok" or "error".
 export function statusLine(element) {
   return (text, kind = '') => {

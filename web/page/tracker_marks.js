@@ -7,14 +7,7 @@
 // over the rooms, from the notes and pins the run's view lists, and only
 // a room whose marks changed is drawn again.
 
-import { svgNamespace } from './dom.js';
-
-// An SVG element of `tag` with `attributes`.
-function made(tag, attributes) {
-  const element = document.createElementNS(svgNamespace, tag);
-  for (const [name, value] of Object.entries(attributes)) element.setAttribute(name, String(value));
-  return element;
-}
+import { svgElement } from './dom.js';
 
 /// The marks of a map whose cells are `cell` units wide. Returns { draw }.
 export function roomMarks(cell) {
@@ -26,21 +19,21 @@ export function roomMarks(cell) {
     const x = Number(square.getAttribute('x'));
     const y = Number(square.getAttribute('y'));
     const edge = cell / 20;
-    const group = made('g', { class: 'room-mark', 'data-marked': room });
+    const group = svgElement('g', { class: 'room-mark', 'data-marked': room });
     if (marks.includes('note')) {
       const side = cell * 0.34;
       const at = { x: x + cell * 0.04, y: y + cell * 0.04 };
-      group.append(made('rect', { class: 'note-mark', x: at.x, y: at.y, width: side, height: side, rx: edge,
+      group.append(svgElement('rect', { class: 'note-mark', x: at.x, y: at.y, width: side, height: side, rx: edge,
         'stroke-width': edge }));
       for (const line of [0.36, 0.64]) {
-        group.append(made('line', { class: 'note-line', x1: at.x + side * 0.22, x2: at.x + side * 0.78,
+        group.append(svgElement('line', { class: 'note-line', x1: at.x + side * 0.22, x2: at.x + side * 0.78,
           y1: at.y + side * line, y2: at.y + side * line, 'stroke-width': edge }));
       }
     }
     if (marks.includes('pin')) {
       const centre = { cx: x + cell * 0.8, cy: y + cell * 0.2 };
-      group.append(made('circle', { class: 'pin-mark', ...centre, r: cell * 0.16, 'stroke-width': edge }));
-      group.append(made('circle', { class: 'pin-shine', ...centre, r: cell * 0.05 }));
+      group.append(svgElement('circle', { class: 'pin-mark', ...centre, r: cell * 0.16, 'stroke-width': edge }));
+      group.append(svgElement('circle', { class: 'pin-shine', ...centre, r: cell * 0.05 }));
     }
     return group;
   }

@@ -20,7 +20,7 @@
 // for the browser to lay the page out. The player's notes and pins are
 // marks over the rooms (tracker_marks.js).
 
-import { cssPixels, svgNamespace } from './dom.js';
+import { cssPixels, svgElement } from './dom.js';
 import { tapOnMap } from './map_points.js';
 import { cutGroup, piecesMade } from './svg_pieces.js';
 import { setUpLegend } from './tracker_legend.js';
@@ -70,7 +70,7 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
   const scrolled = { left: 0, top: 0 };
   // Where pieces that are not made one by one are parsed: as if inside an SVG group.
   const scratch = document.createRange();
-  scratch.selectNodeContents(document.createElementNS(svgNamespace, 'g'));
+  scratch.selectNodeContents(svgElement('g'));
   // The elements of the pieces' text `text`, in a fragment.
   const made = (text) => piecesMade(text) ?? scratch.createContextualFragment(text);
 
@@ -112,10 +112,7 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
   }
 
   // A door's mark on the whole map, where it is aside.
-  const doorMark = document.createElementNS(svgNamespace, 'circle');
-  for (const [name, value] of [['class', 'door-mark'], ['r', cell / 5], ['stroke-width', cell / 20]]) {
-    doorMark.setAttribute(name, String(value));
-  }
+  const doorMark = svgElement('circle', { class: 'door-mark', r: cell / 5, 'stroke-width': cell / 20 });
 
   // The door's element on the map: zoomed in, a button that reveals the room
   // behind it, over the picture; in the whole map, a mark in the picture
@@ -256,9 +253,9 @@ export function setUpTrackerView({ trackerMap: box, trackerBoard: board, tracker
       const picture = holder.firstElementChild;
       picture.setAttribute('aria-hidden', 'true');
       // The groups of the marks go last in the picture, over the rooms.
-      roomLayer = picture.appendChild(document.createElementNS(svgNamespace, 'g'));
+      roomLayer = picture.appendChild(svgElement('g'));
       roomLayer.setAttribute('class', 'room-marks');
-      marks = picture.appendChild(document.createElementNS(svgNamespace, 'g'));
+      marks = picture.appendChild(svgElement('g'));
       marks.setAttribute('class', 'door-marks');
       const group = (name) => picture.querySelector(`g.${name}`);
       groups = { square: group('rooms'), walls: group('walls'), marker: group('markers'),
