@@ -18,25 +18,31 @@ std::string linkProblem(const std::string& revision) {
     return revisionProblem(number.value(), "this link", pageName);
 }
 
-std::string linkFragment(std::uint64_t seed, bool track) {
-    return "r=" + std::to_string(generatorRevision) + "&seed=" + std::to_string(seed) + (track ? "&track" : "");
+namespace {
+
+// The address after "#" of this revision's labyrinth that `key`=`value` names, and "&track" to track it.
+std::string fragment(std::string_view key, std::string_view value, bool track) {
+    return "r=" + std::to_string(generatorRevision) + "&" + std::string(key) + "=" + std::string(value) +
+           (track ? "&track" : "");
 }
+
+}  // namespace
+
+std::string linkFragment(std::uint64_t seed, bool track) { return fragment("seed", std::to_string(seed), track); }
 
 std::string codeLinkFragment(std::string_view code, bool track) {
     std::string words(code);
     std::replace(words.begin(), words.end(), ' ', '-');
-    return "r=" + std::to_string(generatorRevision) + "&code=" + words + (track ? "&track" : "");
+    return fragment("code", words, track);
 }
 
 std::string sealedLinkFragment(const DecodedStream& stream, std::string_view code) {
-    const std::string withCode = codeLinkFragment(code, true);
-    const auto track = withCode.rfind("&track");
-    return withCode.substr(0, track) + "&lab=" + labyrinthText(stream) + withCode.substr(track);
+    return codeLinkFragment(code, false) + "&lab=" + labyrinthText(stream) + "&track";
 }
 
 std::string dailyLinkFragment(const std::string& date, bool track) {
     if (!parseDate(date)) return {};
-    return "r=" + std::to_string(generatorRevision) + "&daily=" + date + (track ? "&track" : "");
+    return fragment("daily", date, track);
 }
 
 namespace {
